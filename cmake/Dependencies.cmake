@@ -1,0 +1,18 @@
+# Libraries the viewer links, all from Debian 12 packages (scripts/setup-debian).
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
+find_package(JPEG REQUIRED)
+find_package(pugixml REQUIRED)
+
+find_path(FREEIMAGE_INCLUDE_DIR FreeImage.h REQUIRED)
+find_library(FREEIMAGE_LIBRARY NAMES freeimage REQUIRED)
+add_library(FreeImage::FreeImage UNKNOWN IMPORTED)
+set_target_properties(FreeImage::FreeImage PROPERTIES
+  IMPORTED_LOCATION "${FREEIMAGE_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${FREEIMAGE_INCLUDE_DIR}")
+
+if(VELVANE_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(VELVANE_BUILD_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

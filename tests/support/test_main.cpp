@@ -1,0 +1,19 @@
+// Test entry point for everything that touches Qt: the offscreen platform,
+// and a private config folder so no test reads or writes the user's settings.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QTemporaryDir configHome;
+  if (!configHome.isValid()) return 2;
+  setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
