@@ -2,6 +2,8 @@
 // and a private config folder so no test reads or writes the user's settings.
 #include <gtest/gtest.h>
 
+#include <FreeImage.h>
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -13,7 +15,10 @@ int main(int argc, char** argv) {
   if (!configHome.isValid()) return 2;
   setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
 
+  FreeImage_Initialise(FALSE);
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  FreeImage_DeInitialise();
+  return result;
 }

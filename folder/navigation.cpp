@@ -1,0 +1,118 @@
+#include "folder/navigation.h"
+
+#include "folder/file_path.h"
+#include "folder/formats.h"
+#include "platform/folder_enum.h"
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+bool IsSupportedName(const QString& name) { return IsSupportedExtension(ExtractFileExt(name)); }
+
+std::vector<TDirEntry> ReadFolder(const QString& folder) {
+  std::vector<TDirEntry> entries;
+  EnumerateFolder(folder, entries);
+  return entries;
+}
+
+QString ItemPath(const TFolderState& state, const QString& folder) {
+  return folder + state.lsDir[static_cast<size_t>(state.iDirIndex)].Name;
+}
+
+int ItemCount(const TFolderState& state) { return static_cast<int>(state.lsDir.size()); }
+
+}  // namespace
+
+QString GetNextFile(TFolderState& state, const QString& file, const TSettings& settings) {
+  const QString folder = ExtractFilePath(file);
+  if (folder.isEmpty()) return {};
+  ScanFolder(state, file, settings);
+
+  if (const int count = ItemCount(state); count > 0) {
+    // 64-bit and normalised, so a cursor left out of range cannot index
+    // outside the list.
+    const qint64 next = (static_cast<qint64>(state.iDirIndex) + 1) % count;
+    state.iDirIndex = static_cast<int>(next < 0 ? next + count : next);
+    return ItemPath(state, folder);
+  }
+
+  bool passed = false;
+  for (const TDirEntry& entry : ReadFolder(folder)) {
+    if (passed && IsSupportedName(entry.Name)) return folder + entry.Name;
+    if (folder + entry.Name == file) passed = true;
+  }
+  return {};
+}
+
+QString GetPrevFile(TFolderState& state, const QString& file, const TSettings& settings) {
+  const QString folder = ExtractFilePath(file);
+  if (folder.isEmpty()) return {};
+  ScanFolder(state, file, settings);
+
+  if (const int count = ItemCount(state); count > 0) {
+    const int prev = state.iDirIndex - 1;
+    state.iDirIndex = (prev < 0 || prev >= count) ? count - 1 : prev;
+    return ItemPath(state, folder);
+  }
+
+  QString lastSupported;
+  for (const TDirEntry& entry : ReadFolder(folder)) {
+    if (folder + entry.Name == file) return lastSupported;
+    if (IsSupportedName(entry.Name)) lastSupported = folder + entry.Name;
+  }
+  return {};
+}
+
+QString GetFirstFile(TFolderState& state, const QString& file, const TSettings& settings) {
+  const QString folder = ExtractFilePath(file);
+  if (folder.isEmpty()) return {};
+  ScanFolder(state, file, settings);
+
+  if (!state.lsDir.empty()) {
+    state.iDirIndex = 0;
+    return ItemPath(state, folder);
+  }
+
+  for (const TDirEntry& entry : ReadFolder(folder))
+    if (IsSupportedName(entry.Name)) return folder + entry.Name;
+  return {};
+}
+
+QString GetLastFile(TFolderState& state, const QString& file, const TSettings& settings) {
+  const QString folder = ExtractFilePath(file);
+  if (folder.isEmpty()) return {};
+  ScanFolder(state, file, settings);
+
+  if (const int count = ItemCount(state); count > 0) {
+    state.iDirIndex = count - 1;
+    return ItemPath(state, folder);
+  }
+
+  QString lastSupported;
+  for (const TDirEntry& entry : ReadFolder(folder))
+    if (IsSupportedName(entry.Name)) lastSupported = folder + entry.Name;
+  return lastSupported;
+}
+
+void ForgetDeletedFile(TFolderState& state, const QString& deletedPath) {
+  const QString name = ExtractFileName(deletedPath);
+  TDirList& list = state.lsDir;
+
+  // On a case-sensitive file system "a.jpg" and "A.jpg" are two files, so
+  // the item spelt exactly like the deleted file goes first; failing that,
+  // the last item equal to it apart from ASCII case.
+  auto victim = list.end();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    if (it->Name == name) {
+      victim = std::prev(it.base());
+      break;
+    }
+    if (victim == list.end() && SameTextAscii(it->Name, name)) victim = std::prev(it.base());
+  }
+  if (victim != list.end()) list.erase(victim);
+
+  state.iDirIndex = std::max(state.iDirIndex, 1) - 1;
+}

@@ -1,0 +1,124 @@
+#include "platform/folder_enum.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsHiddenName(const char* name) { return name[0] == '.'; }
+
+quint32 AttributesOf(const struct stat& st, bool hidden, bool isLink) {
+  quint32 attr = 0;
+  if (S_ISDIR(st.st_mode))
+    attr |= faDirectory;
+  else if (!S_ISREG(st.st_mode))
+    attr |= faSysFile;
+  if ((st.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
+  if (hidden) attr |= faHidden;
+  if (isLink) attr |= faSymLink;
+  return attr == 0 ? faNormal : attr;
+}
+
+// A name we can only keep when it survives the trip to text and back:
+// otherwise the path built from it would name some other file, or none.
+bool DecodeName(const char* bytes, QString& name) {
+  const QByteArray raw(bytes);
+  name = QFile::decodeName(raw);
+  return QFile::encodeName(name) == raw;
+}
+
+bool IsLink(int dirFd, const char* name) {
+  struct stat st {};
+  return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+// The name part of path, as bytes (after the last '/').
+QByteArray NamePart(const QByteArray& path) {
+  const qsizetype slash = path.lastIndexOf('/');
+  return slash < 0 ? path : path.mid(slash + 1);
+}
+
+}  // namespace
+
+qint64 UnixTimeToTicks(qint64 seconds, qint64 nanoseconds) {
+  constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+  constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+  qint64 ticks = 0;
+  if (__builtin_mul_overflow(seconds, qint64(10000000), &ticks)) return seconds < 0 ? kMin : kMax;
+  if (__builtin_add_overflow(ticks, nanoseconds / 100, &ticks)) return nanoseconds < 0 ? kMin : kMax;
+  if (__builtin_add_overflow(ticks, UnixEpochTicks, &ticks)) return kMax;
+  return ticks;
+}
+
+bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries) {
+  entries.clear();
+  if (folder.isEmpty()) return false;
+  // O_DIRECTORY refuses anything but a folder, O_NONBLOCK makes sure even a
+  // fifo in its place could not stall the open.
+  const int fd = open(QFile::encodeName(folder).constData(),
+                      O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return false;
+  }
+
+  const int dirFd = dirfd(dir);
+  for (;;) {
+    errno = 0;
+    const dirent* ent = readdir(dir);
+    if (ent == nullptr) break;  // the end, or a read error: keep what we have
+    const char* rawName = ent->d_name;
+    if (IsHiddenName(rawName)) continue;  // also "." and ".."
+
+    struct stat st {};
+    if (fstatat(dirFd, rawName, &st, 0) != 0) continue;  // dangling link, vanished
+    if (!S_ISREG(st.st_mode)) continue;
+
+    TDirEntry entry;
+    if (!DecodeName(rawName, entry.Name)) continue;
+    entry.Size = st.st_size;
+    entry.Attr = AttributesOf(st, false, IsLink(dirFd, rawName));
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);  // closes fd too
+  return true;
+}
+
+bool GetFileAttributeData(const QString& path, TFileAttributeData& data) {
+  data = TFileAttributeData{};
+  if (path.isEmpty()) return false;
+  const QByteArray raw = QFile::encodeName(path);
+
+  struct stat st {};
+  if (stat(raw.constData(), &st) != 0) return false;
+  struct stat lst {};
+  const bool isLink = lstat(raw.constData(), &lst) == 0 && S_ISLNK(lst.st_mode);
+  const QByteArray name = NamePart(raw);
+
+  data.Attributes = AttributesOf(st, !name.isEmpty() && IsHiddenName(name.constData()), isLink);
+  data.LastWriteTime = UnixTimeToTicks(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  data.LastAccessTime = UnixTimeToTicks(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+  data.Size = S_ISREG(st.st_mode) ? static_cast<qint64>(st.st_size) : 0;
+  // The birth time, where the file system keeps one; otherwise the last
+  // write is the earliest moment we know of.
+  struct statx sx {};
+  data.CreationTime = statx(AT_FDCWD, raw.constData(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME)
+                          ? UnixTimeToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
+                          : data.LastWriteTime;
+  return true;
+}
+
+qint64 GetFileSize64(const QString& path) {
+  if (path.isEmpty()) return -1;
+  struct stat st {};
+  if (stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+  return S_ISREG(st.st_mode) ? static_cast<qint64>(st.st_size) : 0;
+}

@@ -1,1 +1,0 @@
-// Anchor for the GUI half of the platform layer (services that need QtGui or QtWidgets).

@@ -1,0 +1,164 @@
+#include "platform/registry.h"
+
+#include <utility>
+
+TRegistry::TRegistry() : TRegistry(TRegistryFile::DefaultPath()) {}
+
+TRegistry::TRegistry(const QString& hivePath) : FFile(hivePath), FHive(FFile.Read()) {}
+
+TRegistry::~TRegistry() { Flush(); }
+
+void TRegistry::SetRootKey(HKEY rootKey) {
+  CloseKey();
+  FRootKey = rootKey;
+}
+
+bool TRegistry::Resolve(const QString& key, TRegPath& path) const {
+  if (FRootKey != HKEY_CURRENT_USER) return false;
+  bool bAbsolute = false;
+  TRegPath names;
+  if (!SplitRegPath(key, names, bAbsolute)) return false;
+  path = (!bAbsolute && FKeyOpen) ? FCurrentPath + names : names;
+  return true;
+}
+
+const TRegKey* TRegistry::FindKey(const QString& key) const {
+  TRegPath path;
+  return Resolve(key, path) ? FHive.FindKey(path) : nullptr;
+}
+
+const TRegKey* TRegistry::CurrentKey() const {
+  // The open key may have been deleted since it was opened.
+  return FKeyOpen ? FHive.FindKey(FCurrentPath) : nullptr;
+}
+
+TRegKey* TRegistry::CurrentKey() { return FKeyOpen ? FHive.FindKey(FCurrentPath) : nullptr; }
+
+bool TRegistry::OpenKey(const QString& key, bool canCreate) {
+  TRegPath path;
+  if (!Resolve(key, path)) return false;
+  if (!FHive.FindKey(path)) {
+    if (!canCreate || !Change({TChange::TKind::CreateKey, path, {}})) return false;
+  }
+  FKeyOpen = true;
+  FCurrentPath = path;
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  FKeyOpen = false;
+  FCurrentPath.clear();
+}
+
+QString TRegistry::CurrentPath() const { return FCurrentPath.join(u'\\'); }
+
+bool TRegistry::KeyExists(const QString& key) const { return FindKey(key) != nullptr; }
+
+bool TRegistry::DeleteKey(const QString& key) {
+  TRegPath path;
+  if (!Resolve(key, path) || path.isEmpty() || !FHive.FindKey(path)) return false;
+  return Change({TChange::TKind::DeleteKey, path, {}});
+}
+
+bool TRegistry::HasSubKeys() const {
+  const TRegKey* key = CurrentKey();
+  return key && key->HasSubKeys();
+}
+
+QStringList TRegistry::GetKeyNames() const {
+  QStringList names;
+  if (const TRegKey* key = CurrentKey())
+    for (const TRegKey* sub : key->SubKeys()) names << sub->Name();
+  return names;
+}
+
+QStringList TRegistry::GetValueNames() const {
+  QStringList names;
+  if (const TRegKey* key = CurrentKey())
+    for (const TRegValue& v : key->Values()) names << v.Name;
+  return names;
+}
+
+bool TRegistry::ValueExists(const QString& name) const {
+  const TRegKey* key = CurrentKey();
+  return key && key->FindValue(name);
+}
+
+TRegDataType TRegistry::GetDataType(const QString& name) const {
+  const TRegKey* key = CurrentKey();
+  const TRegValue* value = key ? key->FindValue(name) : nullptr;
+  return value ? value->Type : TRegDataType::rdUnknown;
+}
+
+std::int32_t TRegistry::ReadInteger(const QString& name) const {
+  const TRegKey* key = CurrentKey();
+  const TRegValue* value = key ? key->FindValue(name) : nullptr;
+  if (!value || value->Type != TRegDataType::rdInteger) return 0;
+  return static_cast<std::int32_t>(value->Dword);
+}
+
+bool TRegistry::ReadBool(const QString& name) const { return ReadInteger(name) != 0; }
+
+QString TRegistry::ReadString(const QString& name) const {
+  const TRegKey* key = CurrentKey();
+  const TRegValue* value = key ? key->FindValue(name) : nullptr;
+  if (!value || value->Type != TRegDataType::rdString) return {};
+  return value->Text;
+}
+
+bool TRegistry::WriteInteger(const QString& name, std::int32_t value) {
+  if (!CurrentKey()) return false;
+  return Change({TChange::TKind::SetValue, FCurrentPath, TRegValue::Integer(name, static_cast<std::uint32_t>(value))});
+}
+
+bool TRegistry::WriteBool(const QString& name, bool value) { return WriteInteger(name, value ? 1 : 0); }
+
+bool TRegistry::WriteString(const QString& name, const QString& value) {
+  if (!CurrentKey()) return false;
+  return Change({TChange::TKind::SetValue, FCurrentPath, TRegValue::String(name, value)});
+}
+
+bool TRegistry::DeleteValue(const QString& name) {
+  if (!ValueExists(name)) return false;
+  TRegValue named;
+  named.Name = name;
+  return Change({TChange::TKind::DeleteValue, FCurrentPath, std::move(named)});
+}
+
+void TRegistry::Apply(TRegKey& root, const TChange& change) {
+  switch (change.Kind) {
+    case TChange::TKind::CreateKey:
+      root.CreateKey(change.Path);
+      break;
+    case TChange::TKind::DeleteKey:
+      root.DeleteKey(change.Path);
+      break;
+    case TChange::TKind::SetValue:
+      // Another process may have removed the key since: this object saw it, so
+      // it comes back with the value.
+      if (TRegKey* key = root.CreateKey(change.Path)) key->SetValue(change.Value);
+      break;
+    case TChange::TKind::DeleteValue:
+      if (TRegKey* key = root.FindKey(change.Path)) key->DeleteValue(change.Value.Name);
+      break;
+  }
+}
+
+bool TRegistry::Change(TChange change) {
+  if (change.Kind == TChange::TKind::CreateKey) {
+    if (!FHive.CreateKey(change.Path)) return false;
+  } else {
+    Apply(FHive, change);
+  }
+  FChanges.push_back(std::move(change));
+  return true;
+}
+
+bool TRegistry::Flush() {
+  if (FChanges.empty()) return true;
+  const bool bWritten = FFile.Update([this](TRegKey& root) {
+    for (const TChange& change : FChanges) Apply(root, change);
+  });
+  FChanges.clear();
+  return bWritten;
+}

@@ -1,0 +1,93 @@
+#include "platform/natural_compare.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+QStringList Sorted(QStringList names) {
+  std::sort(names.begin(), names.end(),
+            [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; });
+  return names;
+}
+
+}  // namespace
+
+TEST(NaturalCompare, DigitRunsCompareByValueAndCaseIsIgnored) {
+  EXPECT_EQ(Sorted({"img10.png", "IMG3.png", "img2.png", "img1.png"}),
+            QStringList({"img1.png", "img2.png", "IMG3.png", "img10.png"}));
+  EXPECT_EQ(NaturalCompare("img9", "img10"), -1);
+  EXPECT_EQ(NaturalCompare("IMG10", "img9"), 1);
+  EXPECT_EQ(NaturalCompare("Photo.JPG", "photo.jpg"), 0);
+  EXPECT_EQ(NaturalCompare("a", "B"), -1);  // not code-unit order, where 'B' < 'a'
+  EXPECT_EQ(NaturalCompare("x2y10", "x2y9"), 1);
+  EXPECT_EQ(NaturalCompare("", ""), 0);
+  EXPECT_EQ(NaturalCompare("", "a"), -1);
+}
+
+TEST(NaturalCompare, LongDigitRunsDoNotOverflow) {
+  const QString big40 = "1234567890123456789012345678901234567890";
+  const QString big40plus1 = "1234567890123456789012345678901234567891";
+  const QString big39 = "999999999999999999999999999999999999999";
+  EXPECT_EQ(NaturalCompare("n" + big40, "n" + big40plus1), -1);
+  EXPECT_EQ(NaturalCompare("n" + big40, "n" + big39), 1);
+  EXPECT_EQ(NaturalCompare("n" + big40 + "b", "n" + big40 + "a"), 1);
+  // 2^64 and 2^64 - 1: wrap-around arithmetic would get these backwards.
+  EXPECT_EQ(NaturalCompare("18446744073709551616", "18446744073709551615"), 1);
+}
+
+TEST(NaturalCompare, LeadingZerosOnlyBreakTies) {
+  EXPECT_EQ(NaturalCompare("img010", "img9"), 1);
+  EXPECT_EQ(NaturalCompare("img001", "img2"), -1);
+  EXPECT_EQ(NaturalCompare("img01", "img1"), -1);
+  EXPECT_EQ(NaturalCompare("img1", "img01"), 1);
+  EXPECT_EQ(NaturalCompare("img0", "img00"), 1);
+  // The zeros only count when nothing else differs.
+  EXPECT_EQ(NaturalCompare("img01b", "img1a"), 1);
+}
+
+TEST(NaturalCompare, PunctuationThenDigitsThenLetters) {
+  EXPECT_EQ(Sorted({"ab", "a1", "a_b", "a b", "a"}), QStringList({"a", "a b", "a_b", "a1", "ab"}));
+  EXPECT_EQ(NaturalCompare("img.png", "img1.png"), -1);
+  EXPECT_EQ(NaturalCompare("a~", "a1"), -1);  // '~' is above the digits in code order
+}
+
+TEST(NaturalCompare, NonLatinLettersFoldCaseAndSurrogatesAreWhole) {
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("ÄPFEL"), QString::fromUtf8("äpfel")), 0);
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("Жук"), QString::fromUtf8("жук")), 0);
+  EXPECT_EQ(NaturalCompare("zebra", QString::fromUtf8("жук")), -1);
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("фото2"), QString::fromUtf8("ФОТО10")), -1);
+  // U+10400 (DESERET CAPITAL LONG I) folds to U+10428 and sorts by that code
+  // point, not by its surrogates, which lie below U+FF41 (fullwidth 'a').
+  const QString deseretUpper = QString::fromUtf8("\xF0\x90\x90\x80");
+  const QString deseretLower = QString::fromUtf8("\xF0\x90\x90\xA8");
+  EXPECT_EQ(NaturalCompare(deseretUpper, deseretLower), 0);
+  EXPECT_EQ(NaturalCompare(deseretUpper, QString::fromUtf8("\xEF\xBC\xA1")), 1);
+  // A lone surrogate is an ordinary character.
+  const QString lone(QChar(0xD800));
+  EXPECT_EQ(NaturalCompare(lone + "1", lone + "2"), -1);
+}
+
+// Sorting relies on a consistent order: antisymmetric, transitive, and 0 only
+// for names equal apart from case.
+TEST(NaturalCompare, IsAStrictWeakOrder) {
+  const QStringList names = {"", "a", "A", "a0", "a00", "a01", "a1", "a1b", "a01b", "a10", "a 1",
+                             "a-1", "a_1", "a.1", "b", "B2", "b02", "b2c", QString::fromUtf8("é"),
+                             QString::fromUtf8("É1"), "99999999999999999999", "100000000000000000000"};
+  for (const QString& a : names) {
+    for (const QString& b : names) {
+      const int ab = NaturalCompare(a, b);
+      ASSERT_TRUE(ab == -1 || ab == 0 || ab == 1);
+      ASSERT_EQ(ab, -NaturalCompare(b, a)) << a.toStdString() << " / " << b.toStdString();
+      ASSERT_EQ(ab == 0, a.toCaseFolded() == b.toCaseFolded()) << a.toStdString() << " / " << b.toStdString();
+      for (const QString& c : names) {
+        if (ab <= 0 && NaturalCompare(b, c) <= 0) {
+          ASSERT_LE(NaturalCompare(a, c), 0) << a.toStdString() << " " << b.toStdString() << " " << c.toStdString();
+        }
+      }
+    }
+  }
+}

@@ -1,0 +1,38 @@
+#include "support/images.h"
+
+#include <QFile>
+
+namespace testimg {
+
+FIBITMAP* Solid24(unsigned width, unsigned height, std::uint32_t rgb) {
+  FIBITMAP* dib = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), 24);
+  RGBQUAD c{};
+  c.rgbRed = static_cast<BYTE>(rgb >> 16);
+  c.rgbGreen = static_cast<BYTE>(rgb >> 8);
+  c.rgbBlue = static_cast<BYTE>(rgb);
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned x = 0; x < width; ++x) FreeImage_SetPixelColor(dib, x, y, &c);
+  return dib;
+}
+
+bool Save(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const QString& path, int flags, bool takeOwnership) {
+  const bool ok = dib && FreeImage_Save(fif, dib, path.toUtf8().constData(), flags);
+  if (takeOwnership && dib) FreeImage_Unload(dib);
+  return ok;
+}
+
+QByteArray WithExifOrientation(const QByteArray& jpeg, std::uint16_t orientation) {
+  // APP1 "Exif": little-endian TIFF header, IFD0 with one SHORT tag 0x0112.
+  QByteArray app1 = QByteArray::fromHex(
+      "FFE10022457869660000" "49492A0008000000" "0100" "120103000100000000000000" "00000000");
+  app1[10 + 8 + 2 + 8] = static_cast<char>(orientation & 0xFF);
+  app1[10 + 8 + 2 + 9] = static_cast<char>(orientation >> 8);
+  return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace testimg

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "viewer/free_bitmap.h"
+
+// Chooses what the painter draws for the working image: the image itself, or
+// a display copy stored in displayCopy (released first). Transparent bitmaps
+// and bitmaps with a file background colour are composited over FreeImage's
+// checkerboard; complex images show their magnitude; other non-standard types
+// are converted to a standard bitmap. Returns the bitmap to draw, or null when
+// a needed conversion was refused.
+FIBITMAP* DisplayBitmap(FIBITMAP* working, TFreeBitmap& displayCopy);

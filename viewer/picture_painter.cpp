@@ -1,0 +1,47 @@
+#include "viewer/picture_painter.h"
+
+#include "viewer/display_bitmap.h"
+#include "viewer/stretch.h"
+
+#include <algorithm>
+
+void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color) {
+  const long long left = std::max(0, x);
+  const long long top = std::max(0, y);
+  const long long right = std::min<long long>(frame.width(), static_cast<long long>(x) + w);
+  const long long bottom = std::min<long long>(frame.height(), static_cast<long long>(y) + h);
+  if (left >= right || top >= bottom) return;
+  for (long long row = top; row < bottom; ++row) {
+    auto* line = reinterpret_cast<QRgb*>(frame.scanLine(static_cast<int>(row)));
+    std::fill(line + left, line + right, color);
+  }
+}
+
+void PaintPicture(QImage& frame, FIBITMAP* working, TViewState& view, TFreeBitmap& displayCopy) {
+  const int CW = frame.width();
+  const int CH = frame.height();
+  displayCopy.Clear();
+  if (CW <= 0 || CH <= 0) return;
+  if (!working) {
+    frame.fill(BackgroundColor);
+    return;
+  }
+
+  TDrawRect r;
+  if (!PlaceImage(CW, CH, FreeImage_GetWidth(working), FreeImage_GetHeight(working), view, r)) {
+    frame.fill(BackgroundColor);
+    return;
+  }
+  const long long right = static_cast<long long>(r.x) + r.width;
+  const long long bottom = static_cast<long long>(r.y) + r.height;
+  FillFrameRect(frame, 0, 0, r.x, CH, BackgroundColor);
+  if (right < CW) FillFrameRect(frame, static_cast<int>(right), 0, CW - static_cast<int>(right), CH, BackgroundColor);
+  FillFrameRect(frame, 0, 0, CW, r.y, BackgroundColor);
+  if (bottom < CH) FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
+
+  if (FIBITMAP* shown = DisplayBitmap(working, displayCopy)) {
+    const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
+                              static_cast<int>(frame.bytesPerLine())};
+    StretchNearest(shown, target, r.x, r.y, r.width, r.height);
+  }
+}

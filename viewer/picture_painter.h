@@ -1,0 +1,18 @@
+#pragma once
+
+#include "viewer/free_bitmap.h"
+#include "viewer/view_geometry.h"
+
+#include <QImage>
+
+inline constexpr QRgb BackgroundColor = 0xFF000000;  // the window's black
+
+// Paints the picture layer of a frame (an RGB32 image the size of the client
+// area): the working image placed by the view rules and the background bands
+// around it. An empty working image leaves only the background. A frame of
+// zero width or height is left alone. displayCopy receives any conversion
+// made for display and keeps it until the next paint.
+void PaintPicture(QImage& frame, FIBITMAP* working, TViewState& view, TFreeBitmap& displayCopy);
+
+// Fills a rectangle of an RGB32 frame, clipped to the frame.
+void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color);

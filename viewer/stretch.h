@@ -1,0 +1,22 @@
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+
+// A 32-bit xRGB frame in memory, rows top-down (the layout of
+// QImage::Format_RGB32).
+struct TFrameBuffer {
+  std::uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  int strideBytes = 0;
+};
+
+// Copies the whole of src into the rectangle (x, y, w, h) of frame with the
+// nearest source pixel for every target pixel: enlarged images show hard
+// blocks, reduced ones drop rows and columns. Only the part of the rectangle
+// inside the frame is written. src must be a standard bitmap (FIT_BITMAP) of
+// 1, 4, 8, 16, 24 or 32 bits per pixel; anything else draws nothing and
+// returns false. Alpha is ignored.
+bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h);
