@@ -38,6 +38,14 @@ bool IsLink(int dirFd, const char* name) {
   return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
 }
 
+// The bytes of path for a system call; false for an empty path or one with
+// a NUL in it, which the call would silently cut short and so name another
+// file.
+bool EncodePath(const QString& path, QByteArray& raw) {
+  raw = QFile::encodeName(path);
+  return !raw.isEmpty() && !raw.contains('\0');
+}
+
 // The name part of path, as bytes (after the last '/').
 QByteArray NamePart(const QByteArray& path) {
   const qsizetype slash = path.lastIndexOf('/');
@@ -58,11 +66,11 @@ qint64 UnixTimeToTicks(qint64 seconds, qint64 nanoseconds) {
 
 bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries) {
   entries.clear();
-  if (folder.isEmpty()) return false;
+  QByteArray raw;
+  if (!EncodePath(folder, raw)) return false;
   // O_DIRECTORY refuses anything but a folder, O_NONBLOCK makes sure even a
   // fifo in its place could not stall the open.
-  const int fd = open(QFile::encodeName(folder).constData(),
-                      O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = open(raw.constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {
@@ -94,8 +102,8 @@ bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries) {
 
 bool GetFileAttributeData(const QString& path, TFileAttributeData& data) {
   data = TFileAttributeData{};
-  if (path.isEmpty()) return false;
-  const QByteArray raw = QFile::encodeName(path);
+  QByteArray raw;
+  if (!EncodePath(path, raw)) return false;
 
   struct stat st {};
   if (stat(raw.constData(), &st) != 0) return false;
@@ -117,8 +125,8 @@ bool GetFileAttributeData(const QString& path, TFileAttributeData& data) {
 }
 
 qint64 GetFileSize64(const QString& path) {
-  if (path.isEmpty()) return -1;
+  QByteArray raw;
   struct stat st {};
-  if (stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+  if (!EncodePath(path, raw) || stat(raw.constData(), &st) != 0) return -1;
   return S_ISREG(st.st_mode) ? static_cast<qint64>(st.st_size) : 0;
 }

@@ -1,12 +1,13 @@
 #include "viewer/display_bitmap.h"
 
-FIBITMAP* DisplayBitmap(FIBITMAP* working, TFreeBitmap& displayCopy) {
+FIBITMAP* DisplayBitmap(const TFreeBitmap& workingImage, TFreeBitmap& displayCopy) {
   displayCopy.Clear();
+  FIBITMAP* working = workingImage.Dib();
   if (!working) return nullptr;
 
   switch (FreeImage_GetImageType(working)) {
     case FIT_BITMAP:
-      if (!FreeImage_IsTransparent(working) && !FreeImage_HasBackgroundColor(working)) return working;
+      if (!workingImage.NeedsComposite()) return working;
       displayCopy.Assign(FreeImage_Composite(working, FALSE, nullptr, nullptr));
       // FreeImage composites only 8- and 32-bit images; a 24-bit image with a
       // background colour has nothing to composite and is drawn as it is.

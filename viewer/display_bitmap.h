@@ -8,4 +8,4 @@
 // checkerboard; complex images show their magnitude; other non-standard types
 // are converted to a standard bitmap. Returns the bitmap to draw, or null when
 // a needed conversion was refused.
-FIBITMAP* DisplayBitmap(FIBITMAP* working, TFreeBitmap& displayCopy);
+FIBITMAP* DisplayBitmap(const TFreeBitmap& working, TFreeBitmap& displayCopy);

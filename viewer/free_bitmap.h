@@ -30,6 +30,16 @@ public:
     Clear();
     FDib = dib;
   }
+  // Whether the bitmap is transparent or carries a file background colour.
+  // FreeImage answers the first by scanning every pixel of a 32-bit image, so
+  // the answer is kept until the bitmap is replaced or Touch() is called.
+  bool NeedsComposite() const {
+    if (FComposite < 0)
+      FComposite = FDib && (FreeImage_IsTransparent(FDib) || FreeImage_HasBackgroundColor(FDib)) ? 1 : 0;
+    return FComposite == 1;
+  }
+  // Tells the bitmap that its pixels were changed in place.
+  void Touch() { FComposite = -1; }
   // The replace rule: an operation's result replaces the held bitmap only
   // when the operation returned one. True when it did.
   bool Replace(FIBITMAP* result) {
@@ -40,13 +50,16 @@ public:
   void Clear() {
     if (FDib) FreeImage_Unload(FDib);
     FDib = nullptr;
+    FComposite = -1;
   }
   FIBITMAP* Release() {
     FIBITMAP* dib = FDib;
     FDib = nullptr;
+    FComposite = -1;
     return dib;
   }
 
 private:
   FIBITMAP* FDib = nullptr;
+  mutable int FComposite = -1;  // NeedsComposite() as last answered; -1 unknown
 };

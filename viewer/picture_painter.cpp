@@ -17,18 +17,13 @@ void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color) {
   }
 }
 
-void PaintPicture(QImage& frame, FIBITMAP* working, TViewState& view, TFreeBitmap& displayCopy) {
+void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy) {
   const int CW = frame.width();
   const int CH = frame.height();
   displayCopy.Clear();
   if (CW <= 0 || CH <= 0) return;
-  if (!working) {
-    frame.fill(BackgroundColor);
-    return;
-  }
-
   TDrawRect r;
-  if (!PlaceImage(CW, CH, FreeImage_GetWidth(working), FreeImage_GetHeight(working), view, r)) {
+  if (!working.IsValid() || !PlaceImage(CW, CH, working.Width(), working.Height(), view, r)) {
     frame.fill(BackgroundColor);
     return;
   }

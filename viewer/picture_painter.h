@@ -12,7 +12,7 @@ inline constexpr QRgb BackgroundColor = 0xFF000000;  // the window's black
 // around it. An empty working image leaves only the background. A frame of
 // zero width or height is left alone. displayCopy receives any conversion
 // made for display and keeps it until the next paint.
-void PaintPicture(QImage& frame, FIBITMAP* working, TViewState& view, TFreeBitmap& displayCopy);
+void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy);
 
 // Fills a rectangle of an RGB32 frame, clipped to the frame.
 void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color);

@@ -156,7 +156,7 @@ void Tfmain::CentreOnScreen() {
 void Tfmain::RenderFrame() {
   if (FFrame.size() != size()) FFrame = QImage(size(), QImage::Format_RGB32);
   if (FFrame.isNull()) return;  // an empty client area draws nothing
-  PaintPicture(FFrame, FBitmap.Dib(), FState.View, FDisplayCopy);
+  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy);
 }
 
 void Tfmain::FormPaint() {

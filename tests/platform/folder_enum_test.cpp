@@ -114,6 +114,8 @@ TEST(EnumerateFolder, FailsCleanlyOnWhatIsNotAReadableFolder) {
   EXPECT_FALSE(EnumerateFolder(file, entries));
   EXPECT_FALSE(EnumerateFolder(file + "/", entries));
   EXPECT_FALSE(EnumerateFolder(QString(), entries));
+  // A NUL would cut the path short at the folder itself.
+  EXPECT_FALSE(EnumerateFolder(dir.Path() + QChar(0) + "x/", entries));
   ExpectReturnsPromptly([&] { EXPECT_FALSE(EnumerateFolder(dir.File("pipe"), entries)); }, dir.File("pipe"));
 
   ASSERT_TRUE(QDir(dir.Path()).mkdir("locked"));
@@ -167,6 +169,7 @@ TEST(GetFileSize64, SizeMissingAndFifo) {
   EXPECT_EQ(GetFileSize64(dir.Write("photo.jpg", QByteArray(1536, 'x'))), 1536);
   EXPECT_EQ(GetFileSize64(dir.File("missing.jpg")), -1);
   EXPECT_EQ(GetFileSize64(QString()), -1);
+  EXPECT_EQ(GetFileSize64(dir.File("photo.jpg") + QChar(0) + "x"), -1);
   EXPECT_EQ(GetFileSize64(dir.Path()), 0);
 
   ASSERT_TRUE(MakeFifo(dir.File("f.png")));

@@ -17,7 +17,7 @@ protected:
     working.Assign(dib);
     QImage frame(cw, ch, QImage::Format_RGB32);
     frame.fill(0xFF123456);  // anything the painter leaves shows up as this
-    PaintPicture(frame, working.Dib(), view, copy);
+    PaintPicture(frame, working, view, copy);
     lastView = view;
     return frame;
   }
@@ -131,7 +131,7 @@ TEST_F(PaintingTest, ZeroSizedFrameDrawsNothing) {
   v.iDrawWidth = 33;
   QImage empty;
   working.Assign(testimg::Solid24(10, 10, 0));
-  PaintPicture(empty, working.Dib(), v, copy);
+  PaintPicture(empty, working, v, copy);
   EXPECT_EQ(v.iDrawWidth, 33);
 }
 

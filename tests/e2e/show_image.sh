@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# End to end: the real viewer under Xvfb opens a known image; the screenshot
+# shows it where the view geometry puts it, and the title is the caption.
+# Usage: show_image.sh BUILD_DIR [SCREENSHOT_OUT]
+set -euo pipefail
+build=$1
+shot_out=${2:-$build/e2e-show-image.png}
+source "$(dirname "$0")/xvfb_session.sh"
+
+# 300 x 200: left half red, right half blue.
+convert -size 150x200 xc:'#ff0000' -size 150x200 xc:'#0000ff' +append "$WORK/known.png"
+
+"$build/velvane" /windowed "$WORK/known.png" &
+PIDS+=($!)
+wid=$(wait_window '^known\.png  \(300 x 200\) - Velvane Photo Viewer$') || fail "no window with the caption"
+sleep 0.5
+title=$(xdotool getwindowname "$wid")
+[ "$title" = "known.png  (300 x 200) - Velvane Photo Viewer" ] || fail "title is '$title'"
+
+eval "$(xdotool getwindowgeometry --shell "$wid")"  # X Y WIDTH HEIGHT
+import -window root "$shot_out"
+
+# The picture is smaller than the window, so with the factory settings it is
+# enlarged to fit; the wider of the two ratios decides the limiting side.
+read -r dx dy dw dh < <(awk -v cw="$WIDTH" -v ch="$HEIGHT" 'BEGIN {
+  ir = 300 / 200; wr = cw / ch
+  if (ir > wr) { w = cw; h = sprintf("%.0f", w / ir) } else { h = ch; w = sprintf("%.0f", h * ir) }
+  printf "%d %d %d %d\n", int((cw - w) / 2), int((ch - h) / 2), w, h }')
+
+sx=$((X + dx)); sy=$((Y + dy))
+[ "$(pixel "$shot_out" $((sx + dw / 4)) $((sy + dh / 2)))" = "255,0,0" ] || fail "left half is not red"
+[ "$(pixel "$shot_out" $((sx + 3 * dw / 4)) $((sy + dh / 2)))" = "0,0,255" ] || fail "right half is not blue"
+[ "$(pixel "$shot_out" $((sx + 1)) $((sy + 1)))" = "255,0,0" ] || fail "top-left corner of the picture is not red"
+[ "$(pixel "$shot_out" $((sx + dw - 2)) $((sy + dh - 2)))" = "0,0,255" ] || fail "bottom-right corner is not blue"
+if [ "$dy" -gt 1 ]; then
+  [ "$(pixel "$shot_out" $((X + WIDTH / 2)) $((Y + dy / 2)))" = "0,0,0" ] || fail "band above the picture is not black"
+fi
+if [ "$dx" -gt 1 ]; then
+  [ "$(pixel "$shot_out" $((X + dx / 2)) $((Y + HEIGHT / 2)))" = "0,0,0" ] || fail "band left of the picture is not black"
+fi
+echo "ok: window ${WIDTH}x${HEIGHT} at $X,$Y, picture ${dw}x${dh} at +$dx+$dy; screenshot $shot_out"

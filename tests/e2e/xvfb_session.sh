@@ -1,0 +1,45 @@
+# Sourced by the end-to-end tests: starts a private Xvfb display and cleans
+# up everything on exit. Sets DISPLAY and WORK (a private temporary folder).
+WORK=$(mktemp -d)
+export XDG_CONFIG_HOME=$WORK/config
+export XDG_RUNTIME_DIR=$WORK/runtime
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+exec 5>"$WORK/displayfd"
+Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+XVFB_PID=$!
+exec 5>&-
+for _ in $(seq 100); do
+  [ -s "$WORK/displayfd" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$(head -n1 "$WORK/displayfd")"
+
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  kill "$XVFB_PID" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Waits up to 10 s for a window whose name matches the regex; prints its id.
+wait_window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# The colour of one screen pixel as "r,g,b".
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
+}
