@@ -1,7 +1,4 @@
-#include "app/command_line.h"
-#include "settings/settings.h"
-#include "viewer/app_state.h"
-#include "viewer/image_loader.h"
+#include "app/startup.h"
 #include "viewer/tfmain.h"
 
 #include <QApplication>
@@ -22,23 +19,15 @@ int main(int argc, char** argv) {
   TFreeImageLibrary freeImage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velvane"));
-  QApplication::setApplicationDisplayName(QString());
 
   TAppState state;
-  state.sAppDir = QCoreApplication::applicationDirPath() + u'/';
-  DefaultSettings(state.Settings);
-
-  const TCommandLine cmd = InterpretCommandLine(QCoreApplication::arguments().mid(1),
-                                                state.Settings.FullScreen, state.sAppDir);
-  if (cmd.bUninstall) return 0;
-  state.bFullScreen = cmd.bFullScreen;
-  state.sCurrentFile = cmd.sFile;
-  state.View.bZoomToFit = state.Settings.ZoomToFit;
-  state.View.bShrinkToFit = state.Settings.ShrinkToFit;
+  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
+    return 0;  // uninstall mode: the associations are restored once that store exists
 
   Tfmain fmain(state);
   state.bFullScreen = !state.bFullScreen;
   fmain.ToggleFullscreen();
+  if (state.Settings.FirstRun) FinishFirstRun(state);
   fmain.show();
   return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "folder/folder_list.h"
 #include "settings/settings.h"
 #include "viewer/view_state.h"
 
@@ -30,6 +31,7 @@ struct TAppState {
   QString sAppDir;        // folder of the executable, with a trailing '/'
   QString sCurrentFile;   // the file on display, as it was handed to the loader
   TSettings Settings;
+  TFolderState Folder;    // the folder list and its cursor
   TViewState View;
   TToneState Tone;
   TPointerState Pointer;

@@ -1,14 +1,20 @@
 #include "viewer/tfmain.h"
 
+#include "platform/key_event.h"
 #include "platform/message_box.h"
+#include "settings/hotkey_binding.h"
 #include "settings/hotkey_table.h"
 #include "viewer/image_loader.h"
 #include "viewer/main_actions.h"
+#include "viewer/overlay_painter.h"
+#include "viewer/panel_button.h"
 #include "viewer/picture_painter.h"
 
 #include <QAction>
 #include <QFontDatabase>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
@@ -29,9 +35,12 @@ QString BaseHint(const char* actionName, const char* caption) {
 
 }  // namespace
 
-Tfmain::Tfmain(TAppState& state, QWidget* parent) : QWidget(parent), FState(state) {
+Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
+    : QWidget(parent), FState(state), FScreenPpi(screenPpi) {
   setWindowTitle(QLatin1String(ApplicationTitle));
   setAcceptDrops(true);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
   // Only the painter fills the client area: no background erase.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -39,15 +48,25 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent) : QWidget(parent), FState(stat
   resize(Scaled(DesignClientWidth), Scaled(DesignClientHeight));
 
   CreateActions();
+  CreatePanel();
+  CreatePopupMenu();
+
+  BindHotkeys(FActions, FState.Settings);
   FIconFontId = QFontDatabase::addApplicationFont(FState.sAppDir + QStringLiteral("fa.ttf"));
 
-  PM = new QMenu(this);
-  PM_ResInfo = new QAction(QStringLiteral("Resolution"), this);
-  PM_ResInfo->setEnabled(false);
+  switch (FState.Settings.SortType) {
+    case SortByName: Action("AcSortByName")->SetChecked(true); break;
+    case SortByDate: Action("AcSortByDate")->SetChecked(true); break;
+    case SortBySize: Action("AcSortBySize")->SetChecked(true); break;
+    default: break;
+  }
 
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::black);
   setPalette(pal);
+
+  connect(&Timer1, &QTimer::timeout, this, &Tfmain::Timer1Timer);
+  Timer1.start(100);
 
   LoadImage(FState.sCurrentFile, true, true);
 }
@@ -56,11 +75,13 @@ Tfmain::~Tfmain() {
   if (FIconFontId >= 0) QFontDatabase::removeApplicationFont(FIconFontId);
 }
 
-int Tfmain::Scaled(int designValue) const {
+double Tfmain::ScreenPpi() const {
+  if (FScreenPpi > 0) return FScreenPpi;
   const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-  const double dpi = s ? s->logicalDotsPerInch() : DesignPixelsPerInch;
-  return static_cast<int>(designValue * dpi / DesignPixelsPerInch);
+  return s ? s->logicalDotsPerInch() : DesignPixelsPerInch;
 }
+
+int Tfmain::Scaled(int designValue) const { return qRound(designValue * ScreenPpi() / DesignPixelsPerInch); }
 
 void Tfmain::CreateActions() {
   for (const TActionDef& def : MainActionDefs()) {
@@ -69,16 +90,31 @@ void Tfmain::CreateActions() {
     action->setObjectName(action->Name());
     FActions.Add(action);
   }
+  Handle("AcNext", &Tfmain::AcNextExecute);
+  Handle("AcPrev", &Tfmain::AcPrevExecute);
+  Handle("AcNext2", &Tfmain::AcNextExecute);
+  Handle("AcPrev2", &Tfmain::AcPrevExecute);
+  Handle("AcFirst", &Tfmain::AcFirstExecute);
+  Handle("AcLast", &Tfmain::AcLastExecute);
+  Handle("AcToggleFullscreen", &Tfmain::AcToggleFullscreenExecute);
+  Handle("AcOriginalSize", &Tfmain::AcOriginalSizeExecute);
+  Handle("AcFitToScreen", &Tfmain::AcFitToScreenExecute);
+  Handle("AcDelete", &Tfmain::AcDeleteExecute);
   Handle("AcZoomIn", &Tfmain::AcZoomInExecute);
   Handle("AcZoomOut", &Tfmain::AcZoomOutExecute);
-  Handle("AcLeft", &Tfmain::AcLeftExecute);
-  Handle("AcRight", &Tfmain::AcRightExecute);
   Handle("AcUp", &Tfmain::AcUpExecute);
   Handle("AcDown", &Tfmain::AcDownExecute);
-  Handle("AcFitToScreen", &Tfmain::AcFitToScreenExecute);
-  Handle("AcOriginalSize", &Tfmain::AcOriginalSizeExecute);
-  Handle("AcToggleFullscreen", &Tfmain::AcToggleFullscreenExecute);
+  Handle("AcLeft", &Tfmain::AcLeftExecute);
+  Handle("AcRight", &Tfmain::AcRightExecute);
+  Handle("AcFileInfo", &Tfmain::AcFileInfoExecute);
   Handle("AcQuit", &Tfmain::AcQuitExecute);
+  Handle("AcSortByName", &Tfmain::AcSortByNameExecute);
+  Handle("AcSortByDate", &Tfmain::AcSortByDateExecute);
+  Handle("AcSortBySize", &Tfmain::AcSortBySizeExecute);
+  Handle("AcToggleDirection", &Tfmain::AcToggleDirectionExecute);
+  Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
+  Handle("AcOptions", &Tfmain::AcOptionsExecute);
+  Handle("acMenu", &Tfmain::acMenuExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
@@ -100,6 +136,29 @@ bool Tfmain::RunAction(TAction* action) {
   return true;
 }
 
+bool Tfmain::DispatchShortCut(TShortCut shortCut) {
+  TAction* action = FActions.FindByShortCut(shortCut);
+  if (!action) return false;
+  RunAction(action);
+  return true;
+}
+
+bool Tfmain::event(QEvent* event) {
+  // Tab and Shift+Tab are hotkeys like any other key, not focus moves.
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+      keyPressEvent(key);
+      return true;
+    }
+  }
+  return QWidget::event(event);
+}
+
+void Tfmain::keyPressEvent(QKeyEvent* event) {
+  if (!DispatchShortCut(ShortCutFromKeyEvent(*event))) QWidget::keyPressEvent(event);
+}
+
 void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   if (resetView) {
     FState.View.fZoom = 1.0f;
@@ -116,7 +175,10 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
 
 void Tfmain::Reload() { LoadImage(FState.sCurrentFile, true, true); }
 
-void Tfmain::Repaint() { FormPaint(); }
+void Tfmain::Repaint() {
+  SetWindowPos();
+  FormPaint();
+}
 
 void Tfmain::FitToScreen() {
   FState.View.bZoomToFit = true;
@@ -139,10 +201,15 @@ void Tfmain::OriginalSize() {
 void Tfmain::ToggleFullscreen() {
   FState.bFullScreen = !FState.bFullScreen;
   if (FState.bFullScreen) {
-    setWindowState(windowState() | Qt::WindowFullScreen);
+    if (isVisible())
+      showFullScreen();
+    else
+      setWindowState(windowState() | Qt::WindowFullScreen);
+  } else if (isVisible()) {
+    showNormal();
   } else {
     setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized | Qt::WindowMinimized));
-    if (!isVisible()) CentreOnScreen();
+    CentreOnScreen();
   }
 }
 
@@ -154,9 +221,29 @@ void Tfmain::CentreOnScreen() {
 }
 
 void Tfmain::RenderFrame() {
-  if (FFrame.size() != size()) FFrame = QImage(size(), QImage::Format_RGB32);
+  if (FFrame.size() != size()) {
+    FFrame = QImage(size(), QImage::Format_RGB32);
+    // Overlay texts are sized in points at the screen's resolution.
+    const int dotsPerMeter = qRound(ScreenPpi() / 0.0254);
+    FFrame.setDotsPerMeterX(dotsPerMeter);
+    FFrame.setDotsPerMeterY(dotsPerMeter);
+  }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
   PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy);
+
+  TOverlayInput in;
+  in.clientWidth = FFrame.width();
+  in.clientHeight = FFrame.height();
+  in.bevelHeight = Bevel1->height();
+  in.bShowFileInfo = FState.bShowFileInfo;
+  in.bAlwaysShowFilename = FState.Settings.AlwaysShowFilename;
+  in.working = FBitmap.Dib();
+  in.sCurrentFile = FState.sCurrentFile;
+  in.sMessage = sMessage;
+  in.TmrMessage = TmrMessage;
+  in.hint = FHint;
+  QPainter painter(&FFrame);
+  PaintOverlays(painter, font(), in);
 }
 
 void Tfmain::FormPaint() {
@@ -173,7 +260,10 @@ void Tfmain::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, FFrame);
 }
 
-void Tfmain::resizeEvent(QResizeEvent*) { FormPaint(); }
+void Tfmain::resizeEvent(QResizeEvent*) {
+  SetControlsPosOnPanel();
+  FormPaint();
+}
 
 void Tfmain::AcZoomInExecute() {
   FState.View.fZoom = FState.View.fZoom + ZoomStep;

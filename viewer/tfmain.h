@@ -5,18 +5,27 @@
 #include "viewer/free_bitmap.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <vector>
+
 class QAction;
+class QActionGroup;
+class QFrame;
 class QMenu;
+class TPanelButton;
 
 // The main window: shows the working image and runs every command as one of
 // its actions.
 class Tfmain : public QWidget {
   Q_OBJECT
 public:
-  // The creation handler: wires the actions and loads state.sCurrentFile.
-  explicit Tfmain(TAppState& state, QWidget* parent = nullptr);
+  // The creation handler: wires actions, hotkeys, panel and menu, then loads
+  // state.sCurrentFile. screenPpi 0 takes the screen's pixels per inch.
+  explicit Tfmain(TAppState& state, QWidget* parent = nullptr, int screenPpi = 0);
   ~Tfmain() override;
 
   // Decodes path into the working image (see LoadImageFile), optionally
@@ -31,28 +40,77 @@ public:
   // Renders the frame and shows it at once.
   void FormPaint();
 
+  void ShowControlsOnPanel();
+  void HideControlsOnPanel();
+  void SetControlsPosOnPanel();
+  void SetWindowPos();
+  bool PanelShowing() const;
+  // The hint of the control under the pointer changed.
+  void DisplayHint();
+
+  // Sets the on-screen message for ms milliseconds (counted in timer ticks).
+  void FlashMessage(const QString& text, int ms);
+  void Timer1Timer();
+
   // Runs an action; an error escaping it is shown in an error box.
   bool RunAction(TAction* action);
   TAction* Action(const char* name) const;
   const TActionList& Actions() const { return FActions; }
+  // Looks up the shortcut of a key press and runs the first action with it.
+  bool DispatchShortCut(TShortCut shortCut);
 
   TAppState& State() { return FState; }
   const TFreeBitmap& Bitmap() const { return FBitmap; }
   const QImage& Frame() const { return FFrame; }
   QMenu* PopupMenu() const { return PM; }
   QAction* ResInfoItem() const { return PM_ResInfo; }
+  QAction* MenuItem(const QString& actionName) const;
+  QPoint LastPopupPoint() const { return FLastPopupPoint; }
+  const std::vector<TPanelButton*>& PanelButtons() const { return FPanelButtons; }
+  TPanelButton* PanelButton(const char* name) const;
+  const QFrame* Bevel() const { return Bevel1; }
+  const QString& CurrentHint() const { return FHint; }
+  const QString& Message() const { return sMessage; }
+  int MessageTicks() const { return TmrMessage; }
+  int Tag() const { return FTag; }
   // Layout values are designed at 120 pixels per inch.
   int Scaled(int designValue) const;
+  double ScreenPpi() const;
+
+  // Tests replace the modal windows this window opens.
+  std::function<void()> ShowOptions;
+  std::function<void()> ShowIntegration;
+  std::function<void()> ShowAbout;
 
 protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void CreateActions();
   void Handle(const char* name, void (Tfmain::*handler)());
+  void CreatePanel();
+  void CreatePopupMenu();
+  QAction* AddMenuItem(QMenu* menu, const char* actionName);
+  void PopupAt(const QPoint& screenPoint);
   void RenderFrame();
   void CentreOnScreen();
+  void SetHint(const QString& hint);
+
+  void NextImage();
+  void PrevImage();
+  void ShowOrClose(const QString& path);
+  void SortBy(int key, const char* message);
 
   void AcZoomInExecute();
   void AcZoomOutExecute();
@@ -64,8 +122,24 @@ private:
   void AcOriginalSizeExecute();
   void AcToggleFullscreenExecute();
   void AcQuitExecute();
+  void AcFileInfoExecute();
+  void AcNextExecute();
+  void AcPrevExecute();
+  void AcFirstExecute();
+  void AcLastExecute();
+  void AcSortByNameExecute();
+  void AcSortByDateExecute();
+  void AcSortBySizeExecute();
+  void AcToggleDirectionExecute();
+  void AcDeleteExecute();
+  void AcCopyFilePathExecute();
+  void AcOptionsExecute();
+  void acMenuExecute();
+  void btnMenuClick();
+  void Help1Click();
 
   TAppState& FState;
+  int FScreenPpi;
   TFreeBitmap FBitmap;       // the working image
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
   QImage FFrame;             // the whole client area as last rendered
@@ -73,5 +147,16 @@ private:
   TActionList FActions;
   QMenu* PM = nullptr;
   QAction* PM_ResInfo = nullptr;
+  QActionGroup* FSortGroup = nullptr;
+  QPoint FLastPopupPoint;
+  QFrame* Bevel1 = nullptr;  // the invisible box that defines the panel
+  std::vector<TPanelButton*> FPanelButtons;
+  TPanelButton* btnMenu = nullptr;
+  QTimer Timer1;
+  QString FHint;              // hint of the control under the pointer
+  QString sMessage;           // the on-screen message
+  int TmrMessage = 0;         // its remaining lifetime in timer ticks
+  int FTag = 0;               // 1 once the window was first activated
+  int FWheelDelta = 0;        // wheel units not yet spent on a notch
   int FIconFontId = -1;
 };

@@ -127,7 +127,7 @@ TEST_F(TfmainViewTest, ActionsComeInTheirFixedOrderWithTheirCaptions) {
   EXPECT_EQ(window->Action("AcFitToScreen")->Caption(), QStringLiteral("Fit to screen"));
   EXPECT_EQ(window->Action("AcOriginalSize")->Caption(), QStringLiteral("Original size"));
   EXPECT_EQ(window->Action("AcSaveAs")->Caption(), QStringLiteral("Save as..."));
-  EXPECT_EQ(window->Action("AcSaveAs")->Hint(), QStringLiteral("Save as"));
+  EXPECT_EQ(window->Action("AcSaveAs")->Hint(), QStringLiteral("Save as  (Hotkey: Ctrl+W)"));
 }
 
 }  // namespace

@@ -1,0 +1,25 @@
+#include "app/startup.h"
+
+#include "app/command_line.h"
+#include "settings/settings_store.h"
+
+bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList& args) {
+  state.sAppDir = appDir;
+  PrepareSettingsAtStartup(state.Settings);
+  state.bFullScreen = state.Settings.FullScreen;
+  state.sCurrentFile.clear();
+
+  const TCommandLine cmd = InterpretCommandLine(args, state.Settings.FullScreen, appDir);
+  if (cmd.bUninstall) return false;
+  state.bFullScreen = cmd.bFullScreen;
+  state.sCurrentFile = cmd.sFile;
+  state.View.bZoomToFit = state.Settings.ZoomToFit;
+  state.View.bShrinkToFit = state.Settings.ShrinkToFit;
+  state.Folder = TFolderState{};
+  return true;
+}
+
+void FinishFirstRun(TAppState& state) {
+  state.Settings.FirstRun = false;
+  SaveSettings(state.Settings);
+}

@@ -1,0 +1,107 @@
+// Commands on the folder and the file as a whole: navigation, sorting,
+// delete, copy path, file info, dropped files, messages.
+#include "folder/navigation.h"
+#include "platform/desktop_services.h"
+#include "platform/message_box.h"
+#include "settings/settings_store.h"
+#include "viewer/tfmain.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+constexpr int MessageMs = 900;
+const char* const HelpUrl = "https://www.example.com/velvane-photo-viewer/help";
+
+}  // namespace
+
+void Tfmain::FlashMessage(const QString& text, int ms) {
+  sMessage = text;
+  TmrMessage = ms / 100;
+  update();
+}
+
+void Tfmain::ShowOrClose(const QString& path) {
+  if (path.isEmpty())
+    close();
+  else
+    LoadImage(path, true, true);
+}
+
+void Tfmain::NextImage() {
+  QString path = GetNextFile(FState.Folder, FState.sCurrentFile, FState.Settings);
+  if (path.isEmpty()) path = GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings);
+  ShowOrClose(path);
+}
+
+void Tfmain::PrevImage() {
+  QString path = GetPrevFile(FState.Folder, FState.sCurrentFile, FState.Settings);
+  if (path.isEmpty()) path = GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings);
+  ShowOrClose(path);
+}
+
+void Tfmain::AcNextExecute() { NextImage(); }
+void Tfmain::AcPrevExecute() { PrevImage(); }
+void Tfmain::AcFirstExecute() { ShowOrClose(GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings)); }
+void Tfmain::AcLastExecute() { ShowOrClose(GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings)); }
+
+void Tfmain::SortBy(int key, const char* message) {
+  FlashMessage(QLatin1String(message), MessageMs);
+  static const char* const actions[] = {"AcSortByName", "AcSortByDate", "AcSortBySize"};
+  Action(actions[key])->SetChecked(true);
+  if (FState.Settings.SortType == key) FState.Settings.SortReversed = !FState.Settings.SortReversed;
+  FState.Settings.SortType = key;
+  SortFolderList(FState.Folder, FState.sCurrentFile, FState.Settings);
+  SaveSettings(FState.Settings);
+}
+
+void Tfmain::AcSortByNameExecute() { SortBy(SortByName, "Sort by name"); }
+void Tfmain::AcSortByDateExecute() { SortBy(SortByDate, "Sort by date"); }
+void Tfmain::AcSortBySizeExecute() { SortBy(SortBySize, "Sort by size"); }
+
+void Tfmain::AcToggleDirectionExecute() {
+  FState.Settings.SortReversed = !FState.Settings.SortReversed;
+  FlashMessage(FState.Settings.SortReversed ? QStringLiteral("Sort direction: Descending")
+                                            : QStringLiteral("Sort direction: Ascending"),
+               MessageMs);
+  SortFolderList(FState.Folder, FState.sCurrentFile, FState.Settings);
+  SaveSettings(FState.Settings);
+}
+
+void Tfmain::AcDeleteExecute() {
+  if (!ConfirmOkCancel(this, QStringLiteral("Are you sure?"), QStringLiteral("Warning"))) return;
+  const QString path = FState.sCurrentFile;
+  NextImage();
+  QFile::remove(path);  // permanent; a refusal is not reported
+  ForgetDeletedFile(FState.Folder, path);
+}
+
+void Tfmain::AcCopyFilePathExecute() { SetClipboardText(FState.sCurrentFile); }
+
+void Tfmain::AcFileInfoExecute() {
+  FState.bShowFileInfo = !FState.bShowFileInfo;
+  FormPaint();
+}
+
+void Tfmain::AcOptionsExecute() {
+  if (ShowOptions) ShowOptions();
+}
+
+void Tfmain::Help1Click() { OpenUrlInBrowser(QLatin1String(HelpUrl)); }
+
+void Tfmain::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void Tfmain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty()) return;
+  // The whole path is taken, however long.
+  const QString path = urls.first().isLocalFile() ? urls.first().toLocalFile() : urls.first().toString();
+  event->acceptProposedAction();
+  LoadImage(path, true, true);
+}
