@@ -14,9 +14,9 @@
 
 namespace {
 
-// Far above any hive the viewer writes; a bigger file is not ours and is not
-// read into memory.
-constexpr qint64 kMaxHiveSize = 64 * 1024 * 1024;
+// Far above any hive the viewer writes (some kilobytes); a bigger file is not
+// ours and is not read into memory.
+constexpr qint64 kMaxHiveSize = 8 * 1024 * 1024;
 
 // Saves take milliseconds; a lock held longer than this belongs to a process
 // that hangs, and waiting on would hang the viewer too.

@@ -8,10 +8,6 @@ constexpr int kMaxKeyNameLength = 255;
 
 QString Folded(const QString& name) { return name.toCaseFolded(); }
 
-bool SameName(const QString& a, const QString& b) {
-  return QString::compare(a, b, Qt::CaseInsensitive) == 0;
-}
-
 }  // namespace
 
 TRegValue TRegValue::Integer(QString name, std::uint32_t value) {
@@ -58,6 +54,7 @@ const TRegKey* TRegKey::FindKey(const TRegPath& path) const {
 }
 
 TRegKey* TRegKey::CreateKey(const TRegPath& path) {
+  if (path.size() > MaxDepth) return nullptr;
   for (const QString& name : path)
     if (!IsValidKeyName(name)) return nullptr;  // before anything is created
   TRegKey* key = this;
@@ -87,28 +84,30 @@ std::vector<const TRegKey*> TRegKey::SubKeys() const {
 }
 
 const TRegValue* TRegKey::FindValue(const QString& name) const {
-  for (const TRegValue& v : FValues)
-    if (SameName(v.Name, name)) return &v;
-  return nullptr;
+  const auto it = FValueIndex.constFind(Folded(name));
+  return it == FValueIndex.cend() ? nullptr : &FValues[*it];
 }
 
 void TRegKey::SetValue(TRegValue value) {
-  for (TRegValue& v : FValues)
-    if (SameName(v.Name, value.Name)) {
-      value.Name = v.Name;
-      v = std::move(value);
-      return;
-    }
+  const QString folded = Folded(value.Name);
+  const auto it = FValueIndex.constFind(folded);
+  if (it != FValueIndex.cend()) {
+    TRegValue& existing = FValues[*it];
+    value.Name = existing.Name;
+    existing = std::move(value);
+    return;
+  }
+  FValueIndex.insert(folded, FValues.size());
   FValues.push_back(std::move(value));
 }
 
 bool TRegKey::DeleteValue(const QString& name) {
-  for (auto it = FValues.begin(); it != FValues.end(); ++it)
-    if (SameName(it->Name, name)) {
-      FValues.erase(it);
-      return true;
-    }
-  return false;
+  const auto it = FValueIndex.constFind(Folded(name));
+  if (it == FValueIndex.cend()) return false;
+  FValues.erase(FValues.begin() + static_cast<std::ptrdiff_t>(*it));
+  FValueIndex.clear();
+  for (std::size_t i = 0; i < FValues.size(); ++i) FValueIndex.insert(Folded(FValues[i].Name), i);
+  return true;
 }
 
 bool SplitRegPath(const QString& key, TRegPath& path, bool& bAbsolute) {

@@ -2,6 +2,7 @@
 
 // The in-memory tree of registry keys and values behind TRegistry.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -42,12 +43,15 @@ public:
   // Whether name may name a key: 1 to 255 characters, valid UTF-16, no
   // backslash and no control characters.
   static bool IsValidKeyName(const QString& name);
+  // Keys nest at most this deep, as on Windows.
+  static constexpr int MaxDepth = 512;
 
   // nullptr when the key at path below this one does not exist.
   TRegKey* FindKey(const TRegPath& path);
   const TRegKey* FindKey(const TRegPath& path) const;
   // The key at path, created with any missing keys above it; nullptr, with
-  // nothing created, when a name in path is not a valid key name.
+  // nothing created, when a name in path is not a valid key name or the key
+  // would lie deeper than MaxDepth below this one.
   TRegKey* CreateKey(const TRegPath& path);
   // Removes the key at path with everything below it; false when it does not
   // exist or path is empty (the root cannot be deleted).
@@ -70,6 +74,7 @@ private:
   QString FName;
   std::map<QString, std::unique_ptr<TRegKey>> FSubKeys;  // by case-folded name
   std::vector<TRegValue> FValues;
+  QHash<QString, std::size_t> FValueIndex;  // case-folded name -> position in FValues
 };
 
 // Splits a key argument of TRegistry into names. A leading backslash marks a

@@ -169,6 +169,7 @@ std::optional<TRegKey> HiveFromText(QByteArrayView bytes) {
       TRegPath path;
       bool bAbsolute = false;
       const QString inner = line.mid(1, line.size() - 2);
+      if (inner.count(u'\\') >= TRegKey::MaxDepth) return std::nullopt;  // not split into millions
       if (!SplitRegPath(inner, path, bAbsolute) || bAbsolute || inner.endsWith(u'\\'))
         return std::nullopt;
       section = root.CreateKey(path);

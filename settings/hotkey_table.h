@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/keys.h"
+
 #include <QString>
 
 #include <array>
@@ -16,9 +18,9 @@ struct thotkey {
 inline constexpr int HotkeyCount = 47;
 
 // Modifier bits of thotkey::modifiers.
-inline constexpr std::uint16_t ssShift = 1;
-inline constexpr std::uint16_t ssAlt = 2;
-inline constexpr std::uint16_t ssCtrl = 4;
+inline constexpr std::uint16_t ssShift = ShiftStateShift;
+inline constexpr std::uint16_t ssAlt = ShiftStateAlt;
+inline constexpr std::uint16_t ssCtrl = ShiftStateCtrl;
 
 // Row indices that other code refers to by meaning.
 inline constexpr int HotkeyRowSaveAs = 17;

@@ -113,7 +113,6 @@ void Tfmain::CreateActions() {
   Handle("AcSortBySize", &Tfmain::AcSortBySizeExecute);
   Handle("AcToggleDirection", &Tfmain::AcToggleDirectionExecute);
   Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
-  Handle("AcOptions", &Tfmain::AcOptionsExecute);
   Handle("acMenu", &Tfmain::acMenuExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())

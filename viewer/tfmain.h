@@ -77,8 +77,7 @@ public:
   int Scaled(int designValue) const;
   double ScreenPpi() const;
 
-  // Tests replace the modal windows this window opens.
-  std::function<void()> ShowOptions;
+  // The modal windows the menu opens; their entries stay disabled until set.
   std::function<void()> ShowIntegration;
   std::function<void()> ShowAbout;
 
@@ -133,7 +132,6 @@ private:
   void AcToggleDirectionExecute();
   void AcDeleteExecute();
   void AcCopyFilePathExecute();
-  void AcOptionsExecute();
   void acMenuExecute();
   void btnMenuClick();
   void Help1Click();

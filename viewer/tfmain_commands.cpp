@@ -87,10 +87,6 @@ void Tfmain::AcFileInfoExecute() {
   FormPaint();
 }
 
-void Tfmain::AcOptionsExecute() {
-  if (ShowOptions) ShowOptions();
-}
-
 void Tfmain::Help1Click() { OpenUrlInBrowser(QLatin1String(HelpUrl)); }
 
 void Tfmain::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,0 +1,176 @@
+// Key events to virtual-key codes: events as QTest sends them on the
+// offscreen platform, and events as X11/Wayland deliver them with the keycode
+// of the physical key.
+#include "platform/key_event.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+
+namespace {
+
+// Keeps the last key event it received.
+class TKeyCatcher : public QWidget {
+public:
+  std::unique_ptr<QKeyEvent> Last;
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override { Last.reset(static_cast<QKeyEvent*>(event->clone())); }
+};
+
+class KeyEventTest : public ::testing::Test {
+protected:
+  // The key press that QTest's click of key with modifiers delivers.
+  TKeyPress Click(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    FWidget.Last.reset();
+    QTest::keyClick(&FWidget, key, modifiers);
+    EXPECT_TRUE(FWidget.Last);
+    return FWidget.Last ? KeyPressFromEvent(*FWidget.Last) : TKeyPress{};
+  }
+  std::uint16_t KeyOf(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return Click(key, modifiers).Key;
+  }
+
+  TKeyCatcher FWidget;
+};
+
+// An event as the xcb or wayland platform delivers it: keycode = evdev + 8.
+TKeyPress Native(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t evdev, std::uint32_t nativeModifiers = 0) {
+  const QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, evdev + 8, 0, nativeModifiers);
+  return KeyPressFromEvent(event, true);
+}
+
+TEST_F(KeyEventTest, KeypadOperatorsDifferFromTheMainRow) {
+  EXPECT_EQ(KeyOf(Qt::Key_Plus, Qt::KeypadModifier), VK_ADD);
+  EXPECT_EQ(KeyOf(Qt::Key_Minus, Qt::KeypadModifier), VK_SUBTRACT);
+  EXPECT_EQ(KeyOf(Qt::Key_Asterisk, Qt::KeypadModifier), VK_MULTIPLY);
+  EXPECT_EQ(KeyOf(Qt::Key_Slash, Qt::KeypadModifier), VK_DIVIDE);
+  EXPECT_EQ(KeyOf(Qt::Key_Period, Qt::KeypadModifier), VK_DECIMAL);
+  EXPECT_EQ(KeyOf(Qt::Key_5, Qt::KeypadModifier), VK_NUMPAD0 + 5);
+  EXPECT_EQ(KeyOf(Qt::Key_Enter, Qt::KeypadModifier), VK_RETURN);
+  EXPECT_EQ(KeyOf(Qt::Key_Home, Qt::KeypadModifier), VK_HOME);  // keypad 7 without Num Lock
+
+  EXPECT_EQ(KeyOf(Qt::Key_Equal), VK_OEM_PLUS);
+  EXPECT_EQ(KeyOf(Qt::Key_Plus, Qt::ShiftModifier), VK_OEM_PLUS);
+  EXPECT_EQ(KeyOf(Qt::Key_Minus), VK_OEM_MINUS);
+  EXPECT_EQ(KeyOf(Qt::Key_Slash), VK_OEM_2);
+  EXPECT_EQ(KeyOf(Qt::Key_Period), VK_OEM_PERIOD);
+  EXPECT_EQ(KeyOf(Qt::Key_Comma), VK_OEM_COMMA);
+  EXPECT_EQ(KeyOf(Qt::Key_Asterisk, Qt::ShiftModifier), '8');
+  EXPECT_EQ(KeyOf(Qt::Key_Backslash), VK_OEM_5);
+  EXPECT_EQ(KeyOf(Qt::Key_QuoteDbl, Qt::ShiftModifier), VK_OEM_7);
+}
+
+TEST_F(KeyEventTest, ShiftWithADigitIsTheDigitWithShift) {
+  const TKeyPress exclam = Click(Qt::Key_Exclam, Qt::ShiftModifier);
+  EXPECT_EQ(exclam.Key, '1');
+  EXPECT_EQ(exclam.Shift, ShiftStateShift);
+  EXPECT_EQ(KeyOf(Qt::Key_1, Qt::ShiftModifier), '1');
+  EXPECT_EQ(KeyOf(Qt::Key_At, Qt::ShiftModifier), '2');
+  EXPECT_EQ(KeyOf(Qt::Key_ParenRight, Qt::ShiftModifier), '0');
+  EXPECT_EQ(KeyOf(Qt::Key_0), '0');
+}
+
+TEST_F(KeyEventTest, LettersWhateverTheCase) {
+  FWidget.Last.reset();
+  QTest::keyClick(&FWidget, 'q');
+  ASSERT_TRUE(FWidget.Last);
+  EXPECT_EQ(KeyPressFromEvent(*FWidget.Last).Key, 'Q');
+  const TKeyPress shifted = Click(Qt::Key_Z, Qt::ShiftModifier);
+  EXPECT_EQ(shifted.Key, 'Z');
+  EXPECT_EQ(shifted.Shift, ShiftStateShift);
+  EXPECT_EQ(KeyOf(Qt::Key_A), 'A');
+}
+
+TEST_F(KeyEventTest, NamedKeys) {
+  const std::pair<Qt::Key, std::uint16_t> keys[] = {
+      {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},      {Qt::Key_Return, 13},   {Qt::Key_Escape, 27},
+      {Qt::Key_Space, 32},    {Qt::Key_PageUp, 33},  {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},
+      {Qt::Key_Home, 36},     {Qt::Key_Left, 37},    {Qt::Key_Up, 38},       {Qt::Key_Right, 39},
+      {Qt::Key_Down, 40},     {Qt::Key_Insert, 45},  {Qt::Key_Delete, 46},   {Qt::Key_F1, 112},
+      {Qt::Key_F6, 117},      {Qt::Key_F12, 123},    {Qt::Key_F24, 135},     {Qt::Key_Menu, 93},
+  };
+  for (const auto& [qtKey, vk] : keys) EXPECT_EQ(KeyOf(qtKey), vk) << vk;
+  const TKeyPress backtab = Click(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(backtab.Key, VK_TAB);
+  EXPECT_EQ(backtab.Shift, ShiftStateShift);
+}
+
+TEST_F(KeyEventTest, ModifierKeysAlonePressNoKey) {
+  EXPECT_EQ(KeyOf(Qt::Key_Shift, Qt::ShiftModifier), 0);
+  EXPECT_EQ(KeyOf(Qt::Key_Control, Qt::ControlModifier), 0);
+  EXPECT_EQ(KeyOf(Qt::Key_Alt, Qt::AltModifier), 0);
+  EXPECT_EQ(KeyOf(Qt::Key_Meta, Qt::MetaModifier), 0);
+  EXPECT_EQ(KeyPressFromEvent(QKeyEvent(QEvent::KeyPress, Qt::Key_AltGr, Qt::NoModifier)).Key, 0);
+  FWidget.Last.reset();
+  QTest::keyClick(&FWidget, Qt::Key_Control, Qt::ControlModifier);
+  ASSERT_TRUE(FWidget.Last);
+  EXPECT_EQ(ShortCutFromKeyEvent(*FWidget.Last), 0);
+}
+
+TEST_F(KeyEventTest, ModifierStateAndShortCut) {
+  const TKeyPress all = Click(Qt::Key_W, Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier);
+  EXPECT_EQ(all.Key, 'W');
+  EXPECT_EQ(all.Shift, ShiftStateShift | ShiftStateAlt | ShiftStateCtrl);
+  EXPECT_FALSE(all.bAltGr);
+
+  FWidget.Last.reset();
+  QTest::keyClick(&FWidget, Qt::Key_W, Qt::ControlModifier);
+  ASSERT_TRUE(FWidget.Last);
+  EXPECT_EQ(ShortCutFromKeyEvent(*FWidget.Last), 0x4057);
+  QTest::keyClick(&FWidget, Qt::Key_Plus, Qt::ShiftModifier | Qt::KeypadModifier);
+  EXPECT_EQ(ShortCutFromKeyEvent(*FWidget.Last), scShift | VK_ADD);
+  QTest::keyClick(&FWidget, Qt::Key_Backspace, Qt::ShiftModifier);
+  EXPECT_EQ(ShortCutFromKeyEvent(*FWidget.Last), scShift | VK_BACK);
+}
+
+TEST_F(KeyEventTest, NoShortCutWhileAltGrIsHeld) {
+  FWidget.Last.reset();
+  QTest::keyClick(&FWidget, Qt::Key_Q, Qt::GroupSwitchModifier);
+  ASSERT_TRUE(FWidget.Last);
+  EXPECT_TRUE(KeyPressFromEvent(*FWidget.Last).bAltGr);
+  EXPECT_EQ(ShortCutFromKeyEvent(*FWidget.Last), 0);
+
+  // On X11 and Wayland AltGr shows as Mod5 in the native modifiers; Num Lock (Mod2) does not count.
+  EXPECT_TRUE(Native(Qt::Key_At, Qt::NoModifier, 16, 0x80).bAltGr);
+  EXPECT_FALSE(Native(Qt::Key_Q, Qt::NoModifier, 16, 0x10).bAltGr);
+  // Native modifiers are not trusted from other platforms.
+  const QKeyEvent foreign(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, 0, 0, 0x80);
+  EXPECT_FALSE(KeyPressFromEvent(foreign, false).bAltGr);
+}
+
+TEST(KeyEventNative, ThePhysicalKeyDecidesDigitsAndNonLatinLetters) {
+  // French AZERTY: the key of "1" prints "&", with Shift "1".
+  EXPECT_EQ(Native(Qt::Key_Ampersand, Qt::NoModifier, 2).Key, '1');
+  EXPECT_EQ(Native(Qt::Key_1, Qt::ShiftModifier, 2).Key, '1');
+  EXPECT_EQ(Native(Qt::Key_Eacute, Qt::NoModifier, 3).Key, '2');
+  // US: Shift+2 prints "@".
+  EXPECT_EQ(Native(Qt::Key_At, Qt::ShiftModifier, 3).Key, '2');
+  // Letters follow the layout: AZERTY's A sits where US has Q.
+  EXPECT_EQ(Native(Qt::Key_A, Qt::NoModifier, 16).Key, 'A');
+  EXPECT_EQ(Native(Qt::Key_M, Qt::NoModifier, 39).Key, 'M');
+  // A Cyrillic letter is the Latin letter of its key.
+  EXPECT_EQ(Native(0x0424, Qt::NoModifier, 30).Key, 'A');
+  EXPECT_EQ(Native(0x0419, Qt::ShiftModifier, 16).Key, 'Q');
+  // Punctuation: the US character when the layout types one, else the key's place.
+  EXPECT_EQ(Native(Qt::Key_Comma, Qt::NoModifier, 50).Key, VK_OEM_COMMA);  // AZERTY ","
+  EXPECT_EQ(Native(Qt::Key_ssharp, Qt::NoModifier, 12).Key, VK_OEM_MINUS);  // German "ß"
+  EXPECT_EQ(Native(Qt::Key_NumberSign, Qt::NoModifier, 43).Key, VK_OEM_5);  // German "#", not 3
+  EXPECT_EQ(Native(Qt::Key_Less, Qt::NoModifier, 86).Key, VK_OEM_102);
+  // Keypad keys keep their codes whatever they type.
+  EXPECT_EQ(Native(Qt::Key_Comma, Qt::KeypadModifier, 83).Key, VK_DECIMAL);
+  EXPECT_EQ(Native(Qt::Key_Slash, Qt::KeypadModifier, 98).Key, VK_DIVIDE);
+  EXPECT_EQ(Native(Qt::Key_Slash, Qt::NoModifier, 53).Key, VK_OEM_2);
+}
+
+TEST_F(KeyEventTest, TheOffscreenPlatformsNativeCodesAreNotTrusted) {
+  // Keycode 10 would be the digit-row "1"; without trust, "&" is US Shift+7.
+  const QKeyEvent event(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ShiftModifier, 10, 0, 0);
+  EXPECT_EQ(KeyPressFromEvent(event).Key, '7');
+  EXPECT_EQ(KeyPressFromEvent(event, true).Key, '1');
+}
+
+}  // namespace

@@ -1,0 +1,464 @@
+// The registry object and its hive file, within one process.
+#include "platform/registry.h"
+#include "platform/registry_hive_text.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(FTemp.IsValid()); }
+
+  QString Hive() const { return FTemp.File(QStringLiteral("velvane/registry-hkcu.txt")); }
+  QByteArray HiveBytes() const {
+    QFile f(Hive());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  QStringList SetAsideFiles() const {
+    return QDir(FTemp.File(QStringLiteral("velvane"))).entryList({QStringLiteral("registry-hkcu.txt.damaged-*")},
+                                                                  QDir::AllEntries | QDir::System | QDir::Hidden);
+  }
+  void WriteHive(const QByteArray& bytes) const { FTemp.Write(QStringLiteral("velvane/registry-hkcu.txt"), bytes); }
+
+  TempFolder FTemp;
+};
+
+TEST_F(RegistryTest, NamesIgnoreCaseAndKeepTheirCase) {
+  {
+    TRegistry reg(Hive());
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("SOFTWARE\\Norquill\\Velvane"), true));
+    EXPECT_TRUE(reg.WriteInteger(QStringLiteral("FullScreen"), 1));
+  }
+  TRegistry reg(Hive());
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("software\\NORQUILL\\velvane"), false));
+  EXPECT_TRUE(reg.ValueExists(QStringLiteral("FULLSCREEN")));
+  EXPECT_EQ(reg.ReadInteger(QStringLiteral("fullscreen")), 1);
+
+  // Writing under another spelling replaces the value and keeps its first spelling.
+  EXPECT_TRUE(reg.WriteInteger(QStringLiteral("fullSCREEN"), 0));
+  EXPECT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE"), false));
+  EXPECT_EQ(reg.GetKeyNames(), QStringList{QStringLiteral("Norquill")});
+  ASSERT_TRUE(reg.Flush());
+
+  TRegistry again(Hive());
+  ASSERT_TRUE(again.OpenKey(QStringLiteral("Software\\Norquill\\Velvane"), false));
+  EXPECT_EQ(again.GetValueNames(), QStringList{QStringLiteral("FullScreen")});
+  EXPECT_EQ(again.ReadInteger(QStringLiteral("FullScreen")), 0);
+  EXPECT_TRUE(again.OpenKey(QStringLiteral("\\"), false));
+  EXPECT_EQ(again.GetKeyNames(), QStringList{QStringLiteral("SOFTWARE")});
+}
+
+TEST_F(RegistryTest, EmptyKeysExistAndPersist) {
+  {
+    TRegistry reg(Hive());
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("A")));
+    EXPECT_FALSE(reg.OpenKey(QStringLiteral("A\\B\\C"), false));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("A\\B\\C"), true));
+    EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\A\\B")));
+  }
+  TRegistry reg(Hive());
+  EXPECT_TRUE(reg.KeyExists(QStringLiteral("A\\B\\C")));
+  EXPECT_TRUE(reg.OpenKey(QStringLiteral("A\\B\\C"), false));
+  EXPECT_TRUE(reg.GetValueNames().isEmpty());
+  EXPECT_FALSE(reg.HasSubKeys());
+}
+
+TEST_F(RegistryTest, IntegersAndTextsRoundTripExactly) {
+  const QString loneSurrogate = QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00);
+  const QStringList texts = {
+      QString(),
+      QStringLiteral("plain"),
+      QStringLiteral("\"quoted\" and \\back\\slashes\\"),
+      QStringLiteral("line 1\nline 2\r\n\tend"),
+      QString::fromUtf8("Привет, 世界, 😀 Ærø"),
+      QString(QChar(0x01)) + QChar(0x7F) + QChar(0x1F),
+      loneSurrogate,
+      QStringLiteral("\\u0041 literally, and a trailing backslash\\"),
+      QStringLiteral("[not a key]\n\"name\"=dword:1\n@=\"x\""),
+  };
+  const std::int32_t numbers[] = {0, 1, -1, INT_MAX, INT_MIN, 0x01050200};
+  // Value names are free text too; the empty name is the default value.
+  const QStringList names = {QString(), QStringLiteral("\\"), QStringLiteral("a\"b"), QStringLiteral("]"),
+                             QStringLiteral("x\ny"), QString::fromUtf8("ключ"), QStringLiteral("@"),
+                             QStringLiteral("    "), QStringLiteral("9")};
+  const QString key = QString::fromUtf8("\\Keys with [brackets] and ünïcode\\ ] spaced ");
+  {
+    TRegistry reg(Hive());
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    for (int i = 0; i < texts.size(); ++i) EXPECT_TRUE(reg.WriteString(QStringLiteral("t%1").arg(i), texts[i]));
+    for (int i = 0; i < int(std::size(numbers)); ++i) EXPECT_TRUE(reg.WriteInteger(QStringLiteral("n%1").arg(i), numbers[i]));
+    for (int i = 0; i < names.size(); ++i) EXPECT_TRUE(reg.WriteInteger(names[i], i));
+  }
+  TRegistry reg(Hive());
+  ASSERT_TRUE(reg.OpenKey(key, false));
+  EXPECT_EQ(reg.CurrentPath(), key.mid(1));
+  for (int i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(reg.GetDataType(QStringLiteral("t%1").arg(i)), TRegDataType::rdString);
+    EXPECT_EQ(reg.ReadString(QStringLiteral("t%1").arg(i)), texts[i]) << i;
+  }
+  for (int i = 0; i < int(std::size(numbers)); ++i) EXPECT_EQ(reg.ReadInteger(QStringLiteral("n%1").arg(i)), numbers[i]);
+  for (int i = 0; i < names.size(); ++i) EXPECT_EQ(reg.ReadInteger(names[i]), i) << i;
+  EXPECT_EQ(reg.GetValueNames().size(), texts.size() + int(std::size(numbers)) + names.size());
+}
+
+TEST_F(RegistryTest, AValueOfAnotherTypeReadsAsAbsent) {
+  TRegistry reg(Hive());
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("K"), true));
+  reg.WriteString(QStringLiteral("Text"), QStringLiteral("1"));
+  reg.WriteInteger(QStringLiteral("Number"), 7);
+  EXPECT_TRUE(reg.ValueExists(QStringLiteral("Text")));
+  EXPECT_EQ(reg.GetDataType(QStringLiteral("Text")), TRegDataType::rdString);
+  EXPECT_EQ(reg.ReadInteger(QStringLiteral("Text")), 0);
+  EXPECT_FALSE(reg.ReadBool(QStringLiteral("Text")));
+  EXPECT_EQ(reg.GetDataType(QStringLiteral("Number")), TRegDataType::rdInteger);
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Number")), QString());
+  EXPECT_EQ(reg.GetDataType(QStringLiteral("Missing")), TRegDataType::rdUnknown);
+  EXPECT_EQ(reg.ReadString(QStringLiteral("Missing")), QString());
+  // A write of the other type replaces the value.
+  reg.WriteInteger(QStringLiteral("Text"), 3);
+  EXPECT_EQ(reg.ReadInteger(QStringLiteral("Text")), 3);
+}
+
+TEST_F(RegistryTest, PathsFromTheRootAndRelativeToTheOpenKey) {
+  TRegistry reg(Hive());
+  EXPECT_EQ(reg.RootKey(), HKEY_CURRENT_USER);
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("SOFTWARE"), true));
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("Classes\\"), true));
+  EXPECT_EQ(reg.CurrentPath(), QStringLiteral("SOFTWARE\\Classes"));
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Other"), true));
+  EXPECT_EQ(reg.CurrentPath(), QStringLiteral("SOFTWARE\\Other"));
+  EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\SOFTWARE\\Classes")));
+  EXPECT_FALSE(reg.KeyExists(QStringLiteral("Classes")));  // not below SOFTWARE\Other
+  EXPECT_TRUE(reg.OpenKey(QString(), false));                // the open key itself
+  EXPECT_EQ(reg.CurrentPath(), QStringLiteral("SOFTWARE\\Other"));
+  reg.CloseKey();
+  EXPECT_TRUE(reg.KeyExists(QStringLiteral("SOFTWARE\\Classes")));  // relative to the root again
+  EXPECT_FALSE(reg.WriteString(QStringLiteral("v"), QStringLiteral("no key is open")));
+
+  // Malformed paths and names fail and create nothing.
+  EXPECT_FALSE(reg.OpenKey(QStringLiteral("New\\\\Key"), true));
+  EXPECT_FALSE(reg.OpenKey(QStringLiteral("New\\Bad\x01Name"), true));
+  EXPECT_FALSE(reg.OpenKey(QStringLiteral("New\\") + QString(256, u'x'), true));
+  EXPECT_FALSE(reg.KeyExists(QStringLiteral("New")));
+
+  // Other roots are not kept.
+  reg.SetRootKey(0x80000002);
+  EXPECT_FALSE(reg.OpenKey(QStringLiteral("SOFTWARE"), true));
+  EXPECT_FALSE(reg.KeyExists(QStringLiteral("SOFTWARE")));
+}
+
+TEST_F(RegistryTest, DeleteKeyRemovesEverythingBelowIt) {
+  {
+    TRegistry reg(Hive());
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("A\\B\\C\\D"), true));
+    reg.WriteString(QString(), QStringLiteral("deep"));
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\A\\B"), true));
+    reg.WriteInteger(QStringLiteral("x"), 1);
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\A\\Sibling"), true));
+  }
+  TRegistry reg(Hive());
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("A\\B"), false));
+  EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\")));  // never the root
+  EXPECT_FALSE(reg.DeleteKey(QStringLiteral("\\A\\Missing")));
+  EXPECT_TRUE(reg.DeleteKey(QStringLiteral("\\a\\b")));
+  // The open key is gone: writing to it fails.
+  EXPECT_FALSE(reg.WriteInteger(QStringLiteral("y"), 2));
+  EXPECT_FALSE(reg.ValueExists(QStringLiteral("x")));
+  EXPECT_FALSE(reg.KeyExists(QStringLiteral("\\A\\B\\C\\D")));
+  ASSERT_TRUE(reg.Flush());
+
+  TRegistry after(Hive());
+  EXPECT_FALSE(after.KeyExists(QStringLiteral("A\\B")));
+  EXPECT_TRUE(after.KeyExists(QStringLiteral("A\\Sibling")));
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("A"), false));
+  EXPECT_EQ(after.GetKeyNames(), QStringList{QStringLiteral("Sibling")});
+}
+
+TEST_F(RegistryTest, TheDefaultValueAndDeleteValue) {
+  {
+    TRegistry reg(Hive());
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Classes\\.JPG"), true));
+    reg.WriteString(QString(), QStringLiteral("VelvanePhotoViewerJPEG"));
+    reg.WriteString(QStringLiteral("vvbackup"), QString());
+  }
+  EXPECT_TRUE(HiveBytes().contains("\n@=\"VelvanePhotoViewerJPEG\"\n"));
+  TRegistry reg(Hive());
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Classes\\.jpg"), false));
+  EXPECT_EQ(reg.ReadString(QString()), QStringLiteral("VelvanePhotoViewerJPEG"));
+  EXPECT_TRUE(reg.ValueExists(QStringLiteral("vvbackup")));
+  EXPECT_EQ(reg.ReadString(QStringLiteral("vvbackup")), QString());
+  EXPECT_TRUE(reg.DeleteValue(QStringLiteral("VVBACKUP")));
+  EXPECT_FALSE(reg.DeleteValue(QStringLiteral("vvbackup")));
+  EXPECT_TRUE(reg.DeleteValue(QString()));
+  ASSERT_TRUE(reg.Flush());
+  TRegistry after(Hive());
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("\\SOFTWARE\\Classes\\.jpg"), false));
+  EXPECT_TRUE(after.GetValueNames().isEmpty());
+}
+
+TEST_F(RegistryTest, EachObjectSeesTheDiskAsItWasAndWritesOnceWhenFreed) {
+  auto reg = std::make_unique<TRegistry>(Hive());
+  ASSERT_TRUE(reg->OpenKey(QStringLiteral("K"), true));
+  for (int i = 0; i < 60; ++i) reg->WriteInteger(QStringLiteral("v%1").arg(i), i);
+  EXPECT_FALSE(QFileInfo::exists(Hive()));  // nothing written yet
+  TRegistry before(Hive());
+  reg.reset();
+  ASSERT_TRUE(QFileInfo::exists(Hive()));
+
+  EXPECT_FALSE(before.KeyExists(QStringLiteral("K")));  // created before the write
+  TRegistry after(Hive());
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("K"), false));
+  EXPECT_EQ(after.GetValueNames().size(), 60);
+}
+
+TEST_F(RegistryTest, OnlyAnObjectsOwnChangesAreApplied) {
+  {
+    TRegistry seed(Hive());
+    seed.OpenKey(QStringLiteral("Shared"), true);
+    seed.WriteInteger(QStringLiteral("keep"), 1);
+    seed.WriteInteger(QStringLiteral("drop"), 2);
+    seed.WriteInteger(QStringLiteral("both"), 0);
+    seed.OpenKey(QStringLiteral("\\Doomed\\Child"), true);
+  }
+  TRegistry first(Hive());
+  TRegistry second(Hive());
+  first.OpenKey(QStringLiteral("\\First"), true);
+  first.WriteString(QStringLiteral("who"), QStringLiteral("first"));
+  first.OpenKey(QStringLiteral("\\Shared"), false);
+  first.WriteInteger(QStringLiteral("both"), 1);
+  ASSERT_TRUE(first.Flush());
+
+  // second still sees the hive as it was, and its flush keeps first's keys.
+  EXPECT_FALSE(second.KeyExists(QStringLiteral("\\First")));
+  second.OpenKey(QStringLiteral("\\Second"), true);
+  second.WriteString(QStringLiteral("who"), QStringLiteral("second"));
+  second.OpenKey(QStringLiteral("\\Shared"), false);
+  second.DeleteValue(QStringLiteral("drop"));
+  second.WriteInteger(QStringLiteral("both"), 2);
+  second.DeleteKey(QStringLiteral("\\Doomed"));
+  ASSERT_TRUE(second.Flush());
+
+  TRegistry after(Hive());
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("\\First"), false));
+  EXPECT_EQ(after.ReadString(QStringLiteral("who")), QStringLiteral("first"));
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("\\Second"), false));
+  EXPECT_EQ(after.ReadString(QStringLiteral("who")), QStringLiteral("second"));
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("\\Shared"), false));
+  EXPECT_EQ(after.ReadInteger(QStringLiteral("keep")), 1);
+  EXPECT_FALSE(after.ValueExists(QStringLiteral("drop")));
+  EXPECT_EQ(after.ReadInteger(QStringLiteral("both")), 2);  // the later write wins
+  EXPECT_FALSE(after.KeyExists(QStringLiteral("\\Doomed")));
+}
+
+TEST_F(RegistryTest, AKeyRemovedByAnotherWriterComesBackWithTheValuesWrittenToIt) {
+  {
+    TRegistry seed(Hive());
+    seed.OpenKey(QStringLiteral("K"), true);
+  }
+  TRegistry writer(Hive());
+  ASSERT_TRUE(writer.OpenKey(QStringLiteral("K"), false));
+  {
+    TRegistry remover(Hive());
+    remover.DeleteKey(QStringLiteral("K"));
+  }
+  writer.WriteInteger(QStringLiteral("v"), 5);
+  ASSERT_TRUE(writer.Flush());
+  TRegistry after(Hive());
+  ASSERT_TRUE(after.OpenKey(QStringLiteral("K"), false));
+  EXPECT_EQ(after.ReadInteger(QStringLiteral("v")), 5);
+}
+
+TEST_F(RegistryTest, ADamagedHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWrite) {
+  const QByteArray damaged[] = {
+      QByteArray(),                                                          // empty file
+      QByteArray("\x00\x01\x02 binary", 10),                                 // not text
+      "Some other file\n[K]\n",                                              // wrong signature
+      "Velvane registry hive 1\n\"v\"=dword:1\n",                            // value outside a key
+      "Velvane registry hive 1\n[K]\n\"v\"=dword:123456789\n",               // nine hex digits
+      "Velvane registry hive 1\n[K]\n\"v\"=dword:xyz\n",                     // not hex
+      "Velvane registry hive 1\n[K]\n\"v\"=\"unterminated\n",                // cut short
+      "Velvane registry hive 1\n[K]\n\"v\"=\"bad \\q escape\"\n",            // unknown escape
+      "Velvane registry hive 1\n[K]\n\"v\"=\"\\u12\"\n",                     // short \u
+      "Velvane registry hive 1\n[K]\n\"v\"=\"a\"trailing\n",                 // junk after the text
+      "Velvane registry hive 1\n[K]\n\"v\"=dword:1\n\"V\"=dword:2\n",        // a value twice
+      "Velvane registry hive 1\n[K\\\\L]\n",                                 // empty key name
+      "Velvane registry hive 1\n[K\n",                                       // unclosed header
+      "Velvane registry hive 1\n[K]\nstray line\n",                          // unknown line
+      "Velvane registry hive 1\n[K]\n\"v\"=\"\xff\xfe\"\n",                  // invalid UTF-8
+      "Velvane registry hive 1\n[\\K]\n",                                    // absolute header
+  };
+  for (const QByteArray& bytes : damaged) {
+    SCOPED_TRACE(bytes.toStdString());
+    QDir(FTemp.File(QStringLiteral("velvane"))).removeRecursively();
+    WriteHive(bytes);
+    {
+      TRegistry reg(Hive());
+      EXPECT_FALSE(reg.KeyExists(QStringLiteral("K")));
+      EXPECT_TRUE(reg.OpenKey(QStringLiteral("New"), true));
+      EXPECT_TRUE(reg.WriteInteger(QStringLiteral("v"), 1));
+      EXPECT_TRUE(reg.Flush());
+    }
+    const QStringList aside = SetAsideFiles();
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(FTemp.File(QStringLiteral("velvane/") + aside.first()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), bytes);
+    TRegistry after(Hive());
+    EXPECT_TRUE(after.KeyExists(QStringLiteral("New")));
+    EXPECT_FALSE(after.KeyExists(QStringLiteral("K")));
+  }
+}
+
+TEST_F(RegistryTest, SetAsideNeverReplacesAnEarlierDamagedHive) {
+  for (int i = 0; i < 3; ++i) {
+    WriteHive("damaged " + QByteArray::number(i));
+    TRegistry reg(Hive());
+    reg.OpenKey(QStringLiteral("K"), true);
+  }
+  const QStringList aside = SetAsideFiles();
+  ASSERT_EQ(aside.size(), 3);
+  QSet<QByteArray> contents;
+  for (const QString& name : aside) {
+    QFile f(FTemp.File(QStringLiteral("velvane/") + name));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    contents.insert(f.readAll());
+  }
+  EXPECT_EQ(contents, (QSet<QByteArray>{"damaged 0", "damaged 1", "damaged 2"}));
+}
+
+TEST_F(RegistryTest, AHiveThatIsNoRegularFileIsNeitherReadNorLost) {
+  // A fifo would block a reader; a folder cannot be read at all.
+  ASSERT_TRUE(QDir().mkpath(FTemp.File(QStringLiteral("velvane"))));
+  ASSERT_EQ(mkfifo(Hive().toLocal8Bit().constData(), 0600), 0);
+  {
+    TRegistry reg(Hive());
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("K")));
+    reg.OpenKey(QStringLiteral("K"), true);
+  }
+  EXPECT_EQ(SetAsideFiles().size(), 1);
+  EXPECT_TRUE(QFileInfo(Hive()).isFile());
+
+  ASSERT_TRUE(QFile::remove(Hive()));
+  ASSERT_TRUE(QDir().mkpath(Hive() + QStringLiteral("/inside")));
+  {
+    TRegistry reg(Hive());
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("K")));
+    reg.OpenKey(QStringLiteral("K"), true);
+  }
+  EXPECT_EQ(SetAsideFiles().size(), 2);
+  TRegistry after(Hive());
+  EXPECT_TRUE(after.KeyExists(QStringLiteral("K")));
+}
+
+TEST_F(RegistryTest, AnUnreadableHiveIsKeptAside) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  {
+    TRegistry reg(Hive());
+    reg.OpenKey(QStringLiteral("Old"), true);
+  }
+  ASSERT_EQ(chmod(Hive().toLocal8Bit().constData(), 0), 0);
+  {
+    TRegistry reg(Hive());
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Old")));
+    reg.OpenKey(QStringLiteral("New"), true);
+  }
+  EXPECT_EQ(SetAsideFiles().size(), 1);
+  TRegistry after(Hive());
+  EXPECT_TRUE(after.KeyExists(QStringLiteral("New")));
+}
+
+TEST_F(RegistryTest, ReplacingTheHiveKeepsItsPermissionsAndLeavesNoTemporaryFiles) {
+  {
+    TRegistry reg(Hive());
+    reg.OpenKey(QStringLiteral("K"), true);
+  }
+  ASSERT_TRUE(QFile::setPermissions(Hive(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+  {
+    TRegistry reg(Hive());
+    reg.OpenKey(QStringLiteral("L"), true);
+  }
+  EXPECT_EQ(QFileInfo(Hive()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+  const QStringList files = QDir(FTemp.File(QStringLiteral("velvane"))).entryList(QDir::Files | QDir::Hidden);
+  EXPECT_EQ(files, QStringList{QStringLiteral("registry-hkcu.txt")});
+}
+
+TEST_F(RegistryTest, TheUsersHiveIsInTheConfigFolder) {
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", FTemp.Path().toLocal8Bit());
+  EXPECT_EQ(QFileInfo(TRegistryFile::DefaultPath()).absoluteFilePath(),
+            QFileInfo(FTemp.File(QStringLiteral("velvane/registry-hkcu.txt"))).absoluteFilePath());
+  {
+    TRegistry reg;
+    reg.OpenKey(QStringLiteral("K"), true);
+  }
+  EXPECT_TRUE(QFileInfo(Hive()).isFile());
+  qunsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(TRegistryFile::DefaultPath(), QDir::homePath() + QStringLiteral("/.config/velvane/registry-hkcu.txt"));
+  qputenv("XDG_CONFIG_HOME", saved);
+}
+
+TEST(RegistryHiveText, ReadsWhatItWritesAndHandEditedFiles) {
+  TRegKey root;
+  root.CreateKey({QStringLiteral("A"), QStringLiteral("B")})->SetValue(TRegValue::Integer(QStringLiteral("n"), 42));
+  root.CreateKey({QStringLiteral("Empty")});
+  root.SetValue(TRegValue::String(QString(), QStringLiteral("root default")));
+  const QByteArray text = HiveToText(root);
+  std::optional<TRegKey> back = HiveFromText(text);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(HiveToText(*back), text);
+  EXPECT_TRUE(text.contains("\n[A\\B]\n\"n\"=dword:0000002a\n"));
+  EXPECT_TRUE(text.contains("\n[Empty]\n"));
+
+  // Windows line ends, comments, blank lines, repeated sections and short dwords.
+  const QByteArray edited =
+      "Velvane registry hive 1\r\n; a comment\r\n\r\n[X\\Y]\r\n\"a\"=dword:A\r\n  \r\n[x]\r\n\"b\"=\"t\"\r\n[X\\Y]\r\n@=dword:ffffffff\r\n";
+  std::optional<TRegKey> parsed = HiveFromText(edited);
+  ASSERT_TRUE(parsed);
+  const TRegKey* y = parsed->FindKey({QStringLiteral("x"), QStringLiteral("y")});
+  ASSERT_TRUE(y);
+  EXPECT_EQ(y->FindValue(QStringLiteral("A"))->Dword, 10u);
+  EXPECT_EQ(y->FindValue(QString())->Dword, 0xFFFFFFFFu);
+  EXPECT_EQ(parsed->FindKey({QStringLiteral("X")})->FindValue(QStringLiteral("b"))->Text, QStringLiteral("t"));
+}
+
+TEST(RegistryHiveText, DamagedVariantsOfAHiveNeverCrashAndParseAllOrNothing) {
+  TRegKey root;
+  TRegKey* key = root.CreateKey({QStringLiteral("SOFTWARE"), QStringLiteral("Classes"), QStringLiteral(".jpg")});
+  key->SetValue(TRegValue::String(QString(), QString::fromUtf8("Velvane \"ünï\"\n\\")));
+  key->SetValue(TRegValue::Integer(QStringLiteral("n"), 0x01050200));
+  const QByteArray text = HiveToText(root);
+  QRandomGenerator random(20240601);
+  for (int i = 0; i < 3000; ++i) {
+    QByteArray damaged = text;
+    for (int edits = random.bounded(1, 4); edits > 0 && !damaged.isEmpty(); --edits) {
+      const int at = random.bounded(int(damaged.size()));
+      switch (random.bounded(3)) {
+        case 0: damaged[at] = char(random.bounded(256)); break;
+        case 1: damaged.remove(at, random.bounded(1, 8)); break;
+        default: damaged.truncate(at); break;
+      }
+    }
+    // Whatever parses writes out again as a hive that parses to the same text.
+    if (std::optional<TRegKey> parsed = HiveFromText(damaged)) {
+      const QByteArray again = HiveToText(*parsed);
+      std::optional<TRegKey> reparsed = HiveFromText(again);
+      ASSERT_TRUE(reparsed) << damaged.toStdString();
+      EXPECT_EQ(HiveToText(*reparsed), again);
+    }
+  }
+}
+
+}  // namespace

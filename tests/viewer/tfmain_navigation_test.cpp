@@ -1,0 +1,250 @@
+// Walking the folder, sorting, deleting, copying the path and dropping files,
+// all through the real main window.
+#include "tfmain_fixture.h"
+
+#include "platform/desktop_services.h"
+#include "settings/settings_store.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QMenu>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+class NavigationTest : public TfmainFixture {
+protected:
+  void SetUp() override {
+    a = Image("a.png");
+    b = Image("b.png");
+    c = Image("c.png");
+  }
+  void Drop(const QStringList& paths) {
+    auto* mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    mime->setUrls(urls);
+    // Qt hands a drop to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &drop);
+    delete mime;
+  }
+  QString a, b, c;
+};
+
+TEST_F(NavigationTest, NextAndPreviousWrapRoundBothWays) {
+  Open(c);
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "a.png");
+  Run("AcPrev");
+  EXPECT_EQ(Shown(), "c.png");
+  Run("AcNext2");
+  EXPECT_EQ(Shown(), "a.png");
+  Run("AcPrev2");
+  EXPECT_EQ(Shown(), "c.png");
+  Run("AcFirst");
+  EXPECT_EQ(Shown(), "a.png");
+  Run("AcLast");
+  EXPECT_EQ(Shown(), "c.png");
+  EXPECT_EQ(state.Folder.iScanCount, 1);
+}
+
+TEST_F(NavigationTest, ASingleImageReloadsItselfWithTheViewReset) {
+  TempFolder alone;
+  const QString only = alone.File("only.png");
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(4, 3, 0x102030), FIF_PNG, only));
+  Open(only);
+  Run("AcZoomIn");
+  Run("AcNext");
+  EXPECT_EQ(state.sCurrentFile, only);
+  EXPECT_EQ(state.View.fZoom, 1.0f);
+  Run("AcPrev");
+  EXPECT_EQ(state.sCurrentFile, only);
+}
+
+TEST_F(NavigationTest, ChoosingTheActiveSortKeyAgainReversesItAndEveryChoiceIsSaved) {
+  Open(a);
+  Run("AcSortByDate");
+  EXPECT_EQ(window->Message(), "Sort by date");
+  EXPECT_EQ(window->MessageTicks(), 9);
+  EXPECT_FALSE(state.Settings.SortReversed);
+  EXPECT_TRUE(window->Action("AcSortByDate")->Checked());
+  EXPECT_FALSE(window->Action("AcSortByName")->Checked());
+
+  Run("AcSortByDate");  // the active key again: reversed
+  EXPECT_TRUE(state.Settings.SortReversed);
+  Run("AcSortByName");  // another key keeps the direction
+  EXPECT_EQ(state.Settings.SortType, SortByName);
+  EXPECT_TRUE(state.Settings.SortReversed);
+  EXPECT_EQ(window->Message(), "Sort by name");
+
+  TSettings stored;
+  ASSERT_TRUE(LoadSettings(stored));
+  EXPECT_EQ(stored.SortType, SortByName);
+  EXPECT_TRUE(stored.SortReversed);
+
+  // Descending by name: from a the next step wraps to c.
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "c.png");
+}
+
+TEST_F(NavigationTest, ToggleDirectionTwiceRestoresTheOrder) {
+  Open(a);
+  Run("AcToggleDirection");
+  EXPECT_EQ(window->Message(), "Sort direction: Descending");
+  Run("AcToggleDirection");
+  EXPECT_EQ(window->Message(), "Sort direction: Ascending");
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "b.png");
+}
+
+TEST_F(NavigationTest, DeletingTheLastItemShowsTheFirstAndNextGoesOnToTheSecond) {
+  Open(a);
+  Run("AcLast");
+  QString asked;
+  MessageBoxHooks().confirm = [&](const QString& text, const QString& caption) {
+    asked = caption + ": " + text;
+    return true;
+  };
+  Run("AcDelete");
+  EXPECT_EQ(asked, "Warning: Are you sure?");
+  EXPECT_FALSE(QFile::exists(c));
+  EXPECT_EQ(Shown(), "a.png");
+  EXPECT_EQ(state.Folder.lsDir.size(), 2u);
+  EXPECT_EQ(state.Folder.iDirIndex, 0);
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "b.png");
+}
+
+TEST_F(NavigationTest, DeletingAMiddleItemShowsTheOneAfterIt) {
+  Open(a);
+  Run("AcNext");
+  MessageBoxHooks().confirm = [](const QString&, const QString&) { return true; };
+  Run("AcDelete");
+  EXPECT_FALSE(QFile::exists(b));
+  EXPECT_EQ(Shown(), "c.png");
+  Run("AcPrev");
+  EXPECT_EQ(Shown(), "a.png");
+}
+
+TEST_F(NavigationTest, ARefusedDeleteChangesNothing) {
+  Open(a);
+  Run("AcNext");
+  MessageBoxHooks().confirm = [](const QString&, const QString&) { return false; };
+  Run("AcDelete");
+  EXPECT_TRUE(QFile::exists(b));
+  EXPECT_EQ(Shown(), "b.png");
+  EXPECT_EQ(state.Folder.lsDir.size(), 3u);
+}
+
+TEST_F(NavigationTest, DeletingTheOnlyImageKeepsItOnScreenUntilTheNextStepClosesTheViewer) {
+  TempFolder alone;
+  const QString only = alone.File("only.png");
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(4, 3, 0x405060), FIF_PNG, only));
+  Open(only);
+  MessageBoxHooks().confirm = [](const QString&, const QString&) { return true; };
+  Run("AcDelete");
+  EXPECT_FALSE(QFile::exists(only));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->Bitmap().IsValid());
+  EXPECT_EQ(state.sCurrentFile, only);
+  Run("AcNext");
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(NavigationTest, CopyFilePathPutsTheFullPathOnTheClipboard) {
+  Open(b);
+  Run("AcCopyFilePath");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), b);
+}
+
+TEST_F(NavigationTest, DroppingThreeFilesOpensTheFirstAndNextWalksItsFolder) {
+  TempFolder other;
+  const QString x = other.File("x.png");
+  const QString y = other.File("y.png");
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(4, 3, 1), FIF_PNG, x));
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(4, 3, 2), FIF_PNG, y));
+  Open(a);
+  Run("AcNext");  // lists the first folder
+  Drop({x, y, c});
+  EXPECT_EQ(state.sCurrentFile, x);
+  Run("AcNext");  // another folder: rescanned, and the step starts from x
+  EXPECT_EQ(state.sCurrentFile, y);
+}
+
+TEST_F(NavigationTest, DroppingAFileOfTheListedFolderDoesNotMoveTheCursor) {
+  Open(a);
+  Run("AcNext");  // b on display, cursor at 1
+  Drop({a});
+  EXPECT_EQ(Shown(), "a.png");
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "c.png");  // the file after b, not after a
+}
+
+TEST_F(NavigationTest, ALongDroppedPathIsTakenWhole) {
+  QString name = QString(200, u'n') + ".png";
+  QString deep = dir.Path() + QString(120, u'd') + "/";
+  QDir().mkpath(deep);
+  const QString path = deep + name;
+  ASSERT_GT(path.size(), 300);
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(7, 5, 3), FIF_PNG, path));
+  Open(a);
+  Drop({path});
+  EXPECT_EQ(state.sCurrentFile, path);
+  EXPECT_EQ(window->Bitmap().Width(), 7u);
+}
+
+TEST_F(NavigationTest, ADroppedTextFileKeepsThePictureAndTakesTheCaption) {
+  const QString text = dir.Write("notes.txt", "words");
+  Open(a);
+  Drop({text});
+  EXPECT_EQ(window->windowTitle(), "notes.txt  (4 x 3) - Velvane Photo Viewer");
+  EXPECT_TRUE(window->Bitmap().IsValid());
+}
+
+TEST_F(NavigationTest, HelpOpensTheMakersSiteInTheBrowser) {
+  QString opened;
+  OpenUrlHook() = [&](const QString& url) { opened = url; };
+  Open(a);
+  QAction* help = window->PopupMenu()->findChild<QAction*>("Help1");
+  ASSERT_NE(help, nullptr);
+  help->trigger();
+  OpenUrlHook() = nullptr;
+  EXPECT_TRUE(opened.startsWith("https://www.example.com/")) << opened.toStdString();
+}
+
+TEST_F(NavigationTest, AMessageDisappearsOnTheNinthTickWithARepaint) {
+  Open(a);
+  window->FlashMessage("Hello", 900);
+  window->FormPaint();
+  const QImage withMessage = window->Frame();
+  for (int tick = 1; tick <= 8; ++tick) {
+    window->Timer1Timer();
+    EXPECT_EQ(window->Message(), "Hello") << "tick " << tick;
+  }
+  window->Timer1Timer();
+  EXPECT_TRUE(window->Message().isEmpty());
+  EXPECT_NE(window->Frame(), withMessage);  // repainted without it
+
+  window->FlashMessage("Too short", 99);  // a count of 0 is never shown
+  EXPECT_EQ(window->MessageTicks(), 0);
+}
+
+TEST_F(NavigationTest, FileInfoTwiceReturnsThePlainPicture) {
+  Open(a);
+  window->FormPaint();
+  const QImage plain = window->Frame();
+  Run("AcFileInfo");
+  EXPECT_TRUE(state.bShowFileInfo);
+  EXPECT_NE(window->Frame(), plain);
+  Run("AcFileInfo");
+  EXPECT_EQ(window->Frame(), plain);
+}
+
+}  // namespace
