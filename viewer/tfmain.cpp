@@ -177,6 +177,9 @@ void Tfmain::Reload() { LoadImage(FState.sCurrentFile, true, true); }
 void Tfmain::Repaint() {
   SetWindowPos();
   FormPaint();
+  // Qt draws the buttons over the fresh picture by itself; showing them again
+  // keeps the menu button, hidden in the layout, joining the panel here.
+  if (PanelShowing()) ShowControlsOnPanel();
 }
 
 void Tfmain::FitToScreen() {

@@ -1,6 +1,7 @@
 // The popup menu: every entry bound to an action shows its caption and
 // shortcut, follows its enabled and checked state, and runs it.
 #include "platform/keys.h"
+#include "settings/hotkey_binding.h"
 #include "viewer/tfmain.h"
 
 #include <QAction>
@@ -9,9 +10,14 @@
 
 namespace {
 
+// The caption and, after a tab, the shortcut as the hotkey list names it (so
+// the keypad "/" reads "Num /").
 QString MenuText(const TAction& action) {
   QString text = action.Caption();
-  const QString keys = ShortCutToText(action.ShortCut());
+  std::uint16_t key = 0;
+  TShiftState shift = 0;
+  ShortCutToKey(action.ShortCut(), key, shift);
+  const QString keys = action.ShortCut() ? HotkeyToText(shift, key) : QString();
   if (!keys.isEmpty()) text += u'\t' + keys;
   return text;
 }
