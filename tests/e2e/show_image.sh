@@ -17,7 +17,7 @@ sleep 0.5
 title=$(xdotool getwindowname "$wid")
 [ "$title" = "known.png  (300 x 200) - Velvane Photo Viewer" ] || fail "title is '$title'"
 
-eval "$(xdotool getwindowgeometry --shell "$wid")"  # X Y WIDTH HEIGHT
+client_geometry "$wid"
 import -window root "$shot_out"
 
 # The picture is smaller than the window, so with the factory settings it is

@@ -18,6 +18,17 @@ done
 export DISPLAY=":$(head -n1 "$WORK/displayfd")"
 
 PIDS=()
+# A window manager, for what needs one (full screen, focus).
+start_window_manager() {
+  openbox --sm-disable >"$WORK/wm.log" 2>&1 &
+  PIDS+=($!)
+  for _ in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 cleanup() {
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   kill "$XVFB_PID" 2>/dev/null || true
@@ -37,6 +48,16 @@ wait_window() {
     sleep 0.1
   done
   return 1
+}
+
+# Sets X, Y, WIDTH, HEIGHT to the client area of a window, on the screen.
+client_geometry() {
+  local info
+  info=$(xwininfo -id "$1")
+  X=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$info")
+  Y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$info")
+  WIDTH=$(awk '/^ *Width:/ {print $NF}' <<<"$info")
+  HEIGHT=$(awk '/^ *Height:/ {print $NF}' <<<"$info")
 }
 
 # The colour of one screen pixel as "r,g,b".
