@@ -124,6 +124,12 @@ bool GetFileAttributeData(const QString& path, TFileAttributeData& data) {
   return true;
 }
 
+bool IsRegularFile(const QString& path) {
+  QByteArray raw;
+  struct stat st {};
+  return EncodePath(path, raw) && stat(raw.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 qint64 GetFileSize64(const QString& path) {
   QByteArray raw;
   struct stat st {};

@@ -47,6 +47,10 @@ bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries);
 // False, with data all zero, when the path cannot be examined.
 bool GetFileAttributeData(const QString& path, TFileAttributeData& data);
 
+// True when path names a regular file, following links. Never opens it, so a
+// fifo or a device cannot block the caller.
+bool IsRegularFile(const QString& path);
+
 // The size in bytes of the file at path (0 for anything that is not a regular
 // file), or -1 when there is none. Never opens it, so a fifo cannot block.
 qint64 GetFileSize64(const QString& path);

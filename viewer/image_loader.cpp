@@ -1,6 +1,6 @@
 #include "viewer/image_loader.h"
 
-#include "platform/file_kind.h"
+#include "platform/folder_enum.h"
 
 #include <QByteArray>
 
