@@ -116,6 +116,7 @@ TTestTiff MakeTiff(bool bigEndian, const std::vector<TTiffBuilder::TEntry>& extr
   return tiff;
 }
 
+// The pages of a TIFF file; it points into the file's bytes.
 struct TReadTiff {
   TTiffBlock Block;
   std::vector<TTiffDirectory> Pages;
@@ -194,12 +195,24 @@ TEST(TiffFileDamage, RefusesStripsOutsideTheFileAndPointersItCannotMove) {
   EXPECT_THROW(exif.SaveToBytes(sony), EUnsupportedTiffStructure);
 }
 
+TEST(TiffFileDamage, AGeneralTagTypedAsADirectoryIsNoPointerInTheFirstDirectory) {
+  TTestTiff tiff = MakeTiff(false);
+  const TTiffBuilder b;
+  const size_t orientationAt = 8 + 2 + 12 * 7;
+  b.Put16(tiff.File, orientationAt + 2, 13);
+  b.Put32(tiff.File, orientationAt + 8, 8 + 6 + 12 * 13);  // page 2
+  TExifData exif;
+  ASSERT_TRUE(exif.LoadFromBytes(Rewritten(tiff.File, toTopLeft)));
+  EXPECT_EQ(exif.General().Orientation(), toTopLeft);
+}
+
 TEST(TiffFileDamage, ALoopInTheDirectoryChainEndsIt) {
   TTestTiff tiff = MakeTiff(false);
   const TTiffBuilder b;
   const size_t page2At = 8 + 6 + 12 * 13;
   b.Put32(tiff.File, page2At + 2 + 12 * 5, 8);  // page 2 links back to IFD0
-  const TReadTiff read = ReadPages(Rewritten(tiff.File, toTopLeft));
+  const TBytes out = Rewritten(tiff.File, toTopLeft);
+  const TReadTiff read = ReadPages(out);
   EXPECT_EQ(read.Pages.size(), 2u);
   EXPECT_EQ(read.Strip(1, 0), tiff.Strips[2]);
 }

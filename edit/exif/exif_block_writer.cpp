@@ -1,0 +1,145 @@
+#include "edit/exif/exif_block.h"
+
+#include "edit/exif/exif_errors.h"
+#include "edit/exif/thumbnail_jpeg.h"
+#include "edit/exif/tiff_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr int64_t MaxMakerNoteShift = 0x10000;
+
+}  // namespace
+
+bool RemovePaddingTag(TExifSection& section) {
+  const TExifTag* tag = section.Find(ExifTagID::Padding);
+  if (!tag || tag->DataType != tdUndefined || tag->ElementCount <= 1 || tag->Data.size() < 2 ||
+      tag->Data[0] != 0x1C || tag->Data[1] != 0xEA)
+    return false;
+  return section.Remove(ExifTagID::Padding);
+}
+
+uint32_t KeptMakerNoteOffset(TExifSection& details) {
+  const TExifTag* note = details.Find(ExifTagID::MakerNote);
+  if (!note || note->OriginalDataOffset < 8 || TagValueSize(*note) <= 4) return 0;
+  uint32_t offset = note->OriginalDataOffset;
+  TExifTag* schema = details.Find(ExifTagID::OffsetSchema);
+  if (schema && schema->DataType == tdSLong && schema->ElementCount == 1 && schema->Data.size() == 4) {
+    int32_t shift;
+    std::memcpy(&shift, schema->Data.data(), 4);
+    const int64_t original = int64_t(offset) - shift;
+    // Offsets below 8 would overwrite the header; a record of a move by more
+    // than a JPEG segment can hold is not believable and would only inflate
+    // the block with empty bytes.
+    if (original >= 8 && original <= int64_t(offset) + MaxMakerNoteShift) {
+      offset = uint32_t(original);
+      std::memset(schema->Data.data(), 0, 4);
+    }
+  }
+  return offset;
+}
+
+namespace {
+
+// A pointer tag is present exactly when its directory holds tags.
+void SetPointer(TExifSection& owner, uint16_t id, const TExifSection& target) {
+  if (target.IsEmpty())
+    owner.Remove(id);
+  else
+    owner.SetTag(TExifTag::MakeLong(id, 0));
+}
+
+void SetPointerValue(TExifSection& owner, uint16_t id, uint64_t offset) {
+  if (TExifTag* tag = owner.Find(id)) *tag = TExifTag::MakeLong(id, uint32_t(offset));
+}
+
+struct TPlacedDirectory {
+  const TExifSection* Section = nullptr;
+  uint64_t Offset = 0, DirSize = 0, DataSize = 0;
+};
+
+}  // namespace
+
+std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, uint64_t maxSize) {
+  TExifSection& general = block[esGeneral];
+  TExifSection& details = block[esDetails];
+  TExifSection& interop = block[esInterop];
+  TExifSection& gps = block[esGPS];
+  TExifSection& ifd1 = block[esThumbnail];
+
+  if (removePaddingTags)
+    for (TExifSection& section : block.Sections) RemovePaddingTag(section);
+
+  const uint32_t makerNoteOffset = KeptMakerNoteOffset(details);
+  TFixedValueOffsets detailsFixed;
+  if (makerNoteOffset) detailsFixed[ExifTagID::MakerNote] = makerNoteOffset;
+
+  // Inner directories first: the Exif directory may exist only for its
+  // interoperability pointer.
+  SetPointer(details, ExifTagID::InteropPointer, interop);
+  SetPointer(general, ExifTagID::GPSPointer, gps);
+  SetPointer(general, ExifTagID::ExifPointer, details);
+
+  std::vector<uint8_t> thumbnail;
+  if (!block.Thumbnail.empty()) thumbnail = PrepareThumbnail(block.Thumbnail);
+  if (!thumbnail.empty()) {
+    ifd1.SetTag(TExifTag::MakeShort(ExifTagID::Compression, 6));
+    ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailSize, uint32_t(thumbnail.size())));
+    ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailOffset, 0));
+  }
+
+  if (general.IsEmpty() && thumbnail.empty()) return {};
+
+  TTiffLayout layout(8);
+  if (makerNoteOffset) layout.Reserve(makerNoteOffset, TagValueSize(*details.Find(ExifTagID::MakerNote)));
+  auto place = [&](const TExifSection& section, const TFixedValueOffsets& fixed, uint64_t extra) {
+    TPlacedDirectory placed;
+    placed.Section = &section;
+    placed.DirSize = DirectorySize(section.Count());
+    placed.DataSize = DataAreaSize(section.Tags(), fixed);
+    placed.Offset = layout.Place(placed.DirSize + placed.DataSize + extra);
+    return placed;
+  };
+  const TPlacedDirectory ifd0Placed = place(general, {}, 0);
+  TPlacedDirectory detailsPlaced, interopPlaced, gpsPlaced, ifd1Placed;
+  if (!details.IsEmpty()) detailsPlaced = place(details, detailsFixed, 0);
+  if (!interop.IsEmpty()) interopPlaced = place(interop, {}, 0);
+  if (!gps.IsEmpty()) gpsPlaced = place(gps, {}, 0);
+  if (!thumbnail.empty()) ifd1Placed = place(ifd1, {}, thumbnail.size());
+  if (layout.End() > std::min<uint64_t>(maxSize, std::numeric_limits<uint32_t>::max()))
+    throw EExifDataTooLarge(maxSize < std::numeric_limits<uint32_t>::max() ? "EXIF data too large for a JPEG segment"
+                                                                          : "EXIF data too large");
+
+  SetPointerValue(general, ExifTagID::ExifPointer, detailsPlaced.Offset);
+  SetPointerValue(general, ExifTagID::GPSPointer, gpsPlaced.Offset);
+  SetPointerValue(details, ExifTagID::InteropPointer, interopPlaced.Offset);
+  const uint64_t thumbnailOffset = ifd1Placed.Offset + ifd1Placed.DirSize + ifd1Placed.DataSize;
+  if (!thumbnail.empty()) SetPointerValue(ifd1, ExifTagID::ThumbnailOffset, thumbnailOffset);
+
+  std::vector<uint8_t> out(size_t(layout.End()), 0);
+  const TByteOrder order = block.Order;
+  out[0] = out[1] = order == boLittleEndian ? 'I' : 'M';
+  PutWord(out.data() + 2, 42, order);
+  PutLong(out.data() + 4, uint32_t(ifd0Placed.Offset), order);
+
+  auto encode = [&](const TPlacedDirectory& placed, uint64_t next, const TFixedValueOffsets& fixed) {
+    if (!placed.Section) return;
+    EncodeDirectory(placed.Section->Tags(), order, uint32_t(placed.Offset), uint32_t(next),
+                    out.data() + placed.Offset, fixed);
+  };
+  encode(ifd0Placed, ifd1Placed.Offset, {});
+  encode(detailsPlaced, 0, detailsFixed);
+  encode(interopPlaced, 0, {});
+  encode(gpsPlaced, 0, {});
+  encode(ifd1Placed, 0, {});
+  if (!thumbnail.empty()) std::memcpy(out.data() + thumbnailOffset, thumbnail.data(), thumbnail.size());
+  if (makerNoteOffset) {
+    const TExifTag& note = *details.Find(ExifTagID::MakerNote);
+    EncodeValue(note.DataType, note.Data.data(), std::min<size_t>(note.Data.size(), TagValueSize(note)),
+                order, out.data() + makerNoteOffset);
+  }
+  return out;
+}
