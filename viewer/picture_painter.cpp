@@ -1,6 +1,7 @@
 #include "viewer/picture_painter.h"
 
 #include "viewer/display_bitmap.h"
+#include "viewer/stream_store.h"
 #include "viewer/stretch.h"
 
 #include <algorithm>
@@ -11,10 +12,12 @@ void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color) {
   const long long right = std::min<long long>(frame.width(), static_cast<long long>(x) + w);
   const long long bottom = std::min<long long>(frame.height(), static_cast<long long>(y) + h);
   if (left >= right || top >= bottom) return;
+  uchar* bits = frame.bits();
   for (long long row = top; row < bottom; ++row) {
-    auto* line = reinterpret_cast<QRgb*>(frame.scanLine(static_cast<int>(row)));
-    std::fill(line + left, line + right, color);
+    auto* line = reinterpret_cast<QRgb*>(bits + row * frame.bytesPerLine());
+    stream_store::Fill(line + left, static_cast<size_t>(right - left), color);
   }
+  stream_store::Fence();
 }
 
 void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy) {

@@ -1,5 +1,7 @@
 #include "viewer/stretch.h"
 
+#include "viewer/stream_store.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -40,8 +42,8 @@ std::array<Pixel, 256> PaletteTable(FIBITMAP* src) {
 // Writes one target row from one source row.
 template <typename Fetch>
 void FillRow(Pixel* out, const std::vector<int>& columns, Fetch fetch) {
-  const size_t n = columns.size();
-  for (size_t i = 0; i < n; ++i) out[i] = fetch(columns[i]);
+  const int* column = columns.data();
+  stream_store::WriteRow(out, columns.size(), [column, &fetch](size_t i) { return fetch(column[i]); });
 }
 
 }  // namespace
@@ -67,14 +69,13 @@ bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int 
   const bool is565 = bpp == 16 && redMask == FI16_565_RED_MASK;
 
   auto* base = reinterpret_cast<unsigned char*>(frame.pixels);
-  const size_t rowBytes = sizeof(Pixel) * columns.size();
   int previousSource = -1;
   Pixel* previousOut = nullptr;
   for (int ty = y0; ty < y1; ++ty) {
     Pixel* out = reinterpret_cast<Pixel*>(base + static_cast<size_t>(ty) * frame.strideBytes) + x0;
     const int sy = rows[ty - y0];
     if (sy == previousSource) {  // enlarging: the row repeats
-      std::memcpy(out, previousOut, rowBytes);
+      stream_store::Copy(out, previousOut, columns.size());
       continue;
     }
     // FreeImage stores rows bottom-up.
@@ -84,7 +85,7 @@ bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int 
         FillRow(out, columns, [line](int sx) {
           Pixel p;
           std::memcpy(&p, line + 4 * sx, 4);
-          return Opaque(p & 0x00FFFFFFu);
+          return Opaque(p);  // alpha is ignored
         });
         break;
       case 24:
@@ -127,5 +128,6 @@ bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int 
     previousSource = sy;
     previousOut = out;
   }
+  stream_store::Fence();
   return true;
 }
