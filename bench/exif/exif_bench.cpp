@@ -4,6 +4,7 @@
 // The rewrite also flushes the new file to disk before renaming it, so cp
 // followed by sync of the copy is measured too.
 #include "edit/exif/exif_data.h"
+#include "exif_test_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,39 +16,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 namespace {
-
-using TBytes = std::vector<uint8_t>;
-
-TBytes EncodeJpeg(int width, int height) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr error;
-  cinfo.err = jpeg_std_error(&error);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = JDIMENSION(width);
-  cinfo.image_height = JDIMENSION(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  TBytes row(size_t(width) * 3);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    for (size_t i = 0; i < row.size(); ++i) row[i] = uint8_t(i * 7 + cinfo.next_scanline * 3);
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  TBytes out(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return out;
-}
 
 TExifTag Ascii(uint16_t id, const std::string& text) {
   return TExifTag::MakeBytes(id, tdAscii, reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1);
