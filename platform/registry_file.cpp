@@ -21,6 +21,9 @@ constexpr qint64 kMaxHiveSize = 8 * 1024 * 1024;
 // Saves take milliseconds; a lock held longer than this belongs to a process
 // that hangs, and waiting on would hang the viewer too.
 constexpr int kLockTimeoutMs = 10000;
+// A writer killed while creating its lock file leaves one that names no
+// process; it counts as abandoned once this old, well inside the timeout.
+constexpr int kStaleLockMs = 4000;
 
 constexpr int kMaxSetAsideTries = 1000;
 
@@ -70,6 +73,7 @@ bool TRegistryFile::SetAside() const {
 bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply) const {
   if (!QDir().mkpath(QFileInfo(FPath).absolutePath())) return false;
   QLockFile lock(LockPath());
+  lock.setStaleLockTime(kStaleLockMs);
   if (!lock.tryLock(kLockTimeoutMs)) return false;
 
   TRegKey root;

@@ -126,3 +126,19 @@ TEST_F(RegistryProcessTest, KillsAtRandomMomentsNeverLeaveABrokenHive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RegistryProcessTest, ALockFileLeftHalfWrittenByAKilledWriterIsTakenOver) {
+  // A writer killed while creating its lock leaves a file that names no process.
+  QDir().mkpath(QFileInfo(Hive()).absolutePath());
+  QFile lock(Hive() + QStringLiteral(".lock"));
+  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+  lock.close();
+  TRegistry reg(Hive());
+  reg.OpenKey(QStringLiteral("After"), true);
+  reg.WriteInteger(QStringLiteral("n"), 1);
+  EXPECT_TRUE(reg.Flush());
+}
+
+}  // namespace
