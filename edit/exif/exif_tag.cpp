@@ -43,25 +43,25 @@ uint32_t TExifTag::ElementAsUInt(uint32_t index) const {
   }
 }
 
-TExifTag TExifTag::MakeShort(uint16_t id, uint16_t value) {
+namespace {
+
+// A tag of one element of a numeric type, its value in the machine's order.
+template <typename T>
+TExifTag MakeSingle(uint16_t id, TTiffDataType type, T value) {
   TExifTag tag;
   tag.ID = id;
-  tag.DataType = tdShort;
+  tag.DataType = type;
   tag.ElementCount = 1;
-  tag.Data.resize(2);
-  std::memcpy(tag.Data.data(), &value, 2);
+  tag.Data.resize(sizeof(T));
+  std::memcpy(tag.Data.data(), &value, sizeof(T));
   return tag;
 }
 
-TExifTag TExifTag::MakeLong(uint16_t id, uint32_t value) {
-  TExifTag tag;
-  tag.ID = id;
-  tag.DataType = tdLong;
-  tag.ElementCount = 1;
-  tag.Data.resize(4);
-  std::memcpy(tag.Data.data(), &value, 4);
-  return tag;
-}
+}  // namespace
+
+TExifTag TExifTag::MakeShort(uint16_t id, uint16_t value) { return MakeSingle(id, tdShort, value); }
+
+TExifTag TExifTag::MakeLong(uint16_t id, uint32_t value) { return MakeSingle(id, tdLong, value); }
 
 TExifTag TExifTag::MakeBytes(uint16_t id, TTiffDataType type, const uint8_t* bytes, size_t size) {
   TExifTag tag;

@@ -4,6 +4,7 @@
 #include "viewer/metadata_lines.h"
 
 #include "support/images.h"
+#include "overlay_fixture.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -109,18 +110,13 @@ TEST(OverlayLayoutTest, SizeRowTruncatesAndHoldsLargeAndMissingSizes) {
   EXPECT_EQ(sizeText(5LL << 30), " Size: 5242880 KB (5368709120 bytes) ");
 }
 
-class OverlayInputTest : public ::testing::Test {
+// An odd width, so that centring shows its truncation.
+class OverlayInputTest : public TOverlayFixture {
 protected:
   void SetUp() override {
+    TOverlayFixture::SetUp();
     in.clientWidth = 801;
-    in.clientHeight = 600;
-    in.bevelHeight = 49;
   }
-  void TearDown() override {
-    if (in.working) FreeImage_Unload(in.working);
-  }
-  TOverlayInput in;
-  TempFolder folder;
 };
 
 TEST_F(OverlayInputTest, FileFactsOfARealFile) {

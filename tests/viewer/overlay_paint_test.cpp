@@ -1,6 +1,7 @@
 // The overlays as they appear in a rendered frame.
 #include "viewer/overlay_painter.h"
 
+#include "overlay_fixture.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -90,19 +91,7 @@ TEST(OverlayPaintTest, WriteTextDrawsAtTheGivenPointSize) {
   EXPECT_GT(largeBox, 3 * smallBox);
 }
 
-class OverlayFrameTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    in.clientWidth = 800;
-    in.clientHeight = 600;
-    in.bevelHeight = 49;
-  }
-  void TearDown() override {
-    if (in.working) FreeImage_Unload(in.working);
-  }
-  TOverlayInput in;
-  TempFolder folder;
-};
+using OverlayFrameTest = TOverlayFixture;
 
 TEST_F(OverlayFrameTest, NothingToShowLeavesThePictureAlone) {
   in.working = FreeImage_Load(FIF_JPEG, SAMPLE_IMAGE, 0);

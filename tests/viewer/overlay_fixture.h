@@ -1,0 +1,24 @@
+#pragma once
+
+#include "viewer/overlay_layout.h"
+
+#include "support/temp_folder.h"
+
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+// An overlay input for an 800 x 600 client area with the unscaled panel box;
+// the working image a test sets is freed afterwards.
+class TOverlayFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    in.clientWidth = 800;
+    in.clientHeight = 600;
+    in.bevelHeight = 49;
+  }
+  void TearDown() override {
+    if (in.working) FreeImage_Unload(in.working);
+  }
+  TOverlayInput in;
+  TempFolder folder;
+};
