@@ -1,5 +1,6 @@
 #include "platform/registry_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/registry_hive_text.h"
 
 #include <QDateTime>
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <utility>
@@ -83,13 +83,9 @@ bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply) const {
   }
   apply(root);
 
-  QSaveFile file(FPath);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+  TAtomicFile file(QFile::encodeName(FPath).toStdString());
+  file.SetBeforeReplace(OnBeforeReplace);
   const QByteArray text = HiveToText(root);
-  if (file.write(text) != text.size() || !file.flush()) {
-    file.cancelWriting();
-    return false;
-  }
-  if (OnBeforeReplace) OnBeforeReplace();
-  return file.commit();
+  return file.Open() && file.Write(std::span(reinterpret_cast<const uint8_t*>(text.constData()), size_t(text.size()))) &&
+         file.Commit();
 }

@@ -20,9 +20,7 @@ private:
 
   std::unique_ptr<uint8_t[]> FData;
   size_t FSize = 0;
-  std::string FFileName;  // as given, for messages
-  std::string FTarget;    // the file itself, symbolic links resolved
-  uint32_t FMode = 0, FOwner = 0, FGroup = 0;
+  std::string FFileName;  // as given
 };
 
 // Reads a regular file whole. forWriting also requires that the file can be
@@ -30,9 +28,6 @@ private:
 // ("Cannot open file "NAME". REASON").
 TFileContent ReadFileContent(const std::string& fileName, bool forWriting);
 
-// Replaces the file atomically: the content goes to a new temporary file with
-// an unpredictable name in the same folder, which gets the original's
-// permissions, is flushed to disk and renamed over the original. On any
-// failure the temporary file is removed, the original is untouched and
-// EFWriteError is raised.
+// Replaces the file atomically (platform/atomic_file.h): on any failure the
+// original is untouched and EFWriteError is raised.
 void ReplaceFileContent(const TFileContent& original, const TOutputPieces& content);

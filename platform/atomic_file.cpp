@@ -1,0 +1,223 @@
+#include "platform/atomic_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a path leads to. A missing target (a new file) keeps its name in
+// the real folder; a dangling link is replaced as the link itself.
+std::string ResolvedPath(const std::string& path) {
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+  }
+  return path;
+}
+
+// The mode a new file gets from open(2): 0666 less the process's umask,
+// read without changing it where /proc tells it.
+mode_t NewFileMode() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return mode_t(0666 & ~mask);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mode_t(0666 & ~mask);
+}
+
+struct TListeners {
+  int nextId = 1;
+  std::map<int, std::function<void(const std::string&)>> items;
+};
+
+TListeners& Listeners() {
+  static TListeners listeners;
+  return listeners;
+}
+
+void NotifyReplaced(const std::string& path) {
+  // A copy, so a listener may remove itself.
+  const auto items = Listeners().items;
+  for (const auto& [id, listener] : items) listener(path);
+}
+
+}  // namespace
+
+TAtomicFile::TAtomicFile(std::string target) : FTarget(std::move(target)) {}
+
+TAtomicFile::~TAtomicFile() { Discard(); }
+
+bool TAtomicFile::Open() {
+  if (FFd >= 0) return true;
+  FError = 0;
+  FResolved = ResolvedPath(FTarget);
+  struct stat info;
+  FTargetExists = ::stat(FResolved.c_str(), &info) == 0;
+  if (FTargetExists) {
+    // Only a regular file is replaced: renaming over a folder or a device
+    // would destroy something that is not ours to write.
+    if (!S_ISREG(info.st_mode)) {
+      FError = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+      return false;
+    }
+    FMode = uint32_t(info.st_mode & 07777);
+    FOwner = uint32_t(info.st_uid);
+    FGroup = uint32_t(info.st_gid);
+  } else if (errno != ENOENT) {
+    FError = errno;
+    return false;
+  } else {
+    FMode = uint32_t(NewFileMode());
+  }
+
+  const std::string folder = FolderOf(FResolved);
+  std::string temporary = folder + (folder == "/" ? "" : "/") + ".velvane-XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    FError = errno;
+    return false;
+  }
+  FFd = fd;
+  FTemporary = std::move(temporary);
+  return true;
+}
+
+bool TAtomicFile::Write(std::span<const uint8_t> bytes) {
+  return Write(std::vector<std::span<const uint8_t>>{bytes});
+}
+
+bool TAtomicFile::Write(const std::vector<std::span<const uint8_t>>& pieces) {
+  if (FError) return false;
+  if (FFd < 0) {
+    FError = EBADF;
+    return false;
+  }
+  std::vector<iovec> vectors;
+  size_t next = 0;
+  while (next < pieces.size()) {
+    vectors.clear();
+    for (size_t i = next; i < pieces.size() && vectors.size() < IOV_MAX; ++i)
+      if (!pieces[i].empty()) vectors.push_back({const_cast<uint8_t*>(pieces[i].data()), pieces[i].size()});
+    next = std::min(pieces.size(), next + IOV_MAX);
+    iovec* current = vectors.data();
+    size_t left = vectors.size();
+    while (left > 0) {
+      const ssize_t written = ::writev(FFd, current, int(left));
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        FError = errno;
+        return false;
+      }
+      // Skip what was written, which may end inside a vector.
+      size_t done = size_t(written);
+      while (left > 0 && done >= current->iov_len) {
+        done -= current->iov_len;
+        ++current;
+        --left;
+      }
+      if (left > 0) {
+        current->iov_base = static_cast<uint8_t*>(current->iov_base) + done;
+        current->iov_len -= done;
+      }
+    }
+  }
+  return true;
+}
+
+void TAtomicFile::Fail(int error) {
+  if (!FError) FError = error ? error : EIO;
+}
+
+bool TAtomicFile::Commit() {
+  if (FFd < 0) {
+    if (!FError) FError = EBADF;
+    return false;
+  }
+  if (!FError) {
+    if (::fchmod(FFd, mode_t(FMode)) != 0) FError = errno;
+  }
+  if (!FError && FTargetExists) {
+    // Keeping the owner needs privileges; the group often works. Failing is
+    // not an error: the replaced file then belongs to whoever wrote it.
+    if (::fchown(FFd, uid_t(FOwner), gid_t(FGroup)) != 0) (void)!::fchown(FFd, uid_t(-1), gid_t(FGroup));
+  }
+  if (!FError && ::fsync(FFd) != 0) FError = errno;
+  const int fd = FFd;
+  FFd = -1;
+  // close() may report a delayed write error (NFS, quotas).
+  if (::close(fd) != 0 && !FError) FError = errno;
+  if (!FError && BeforeAtomicReplaceHook()) BeforeAtomicReplaceHook()(FTemporary);
+  if (!FError && FBeforeReplace) FBeforeReplace();
+  if (!FError && ::rename(FTemporary.c_str(), FResolved.c_str()) != 0) FError = errno;
+  if (FError) {
+    ::unlink(FTemporary.c_str());
+    FTemporary.clear();
+    return false;
+  }
+  FTemporary.clear();
+  // Make the rename itself durable.
+  const int dir = ::open(FolderOf(FResolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  NotifyReplaced(FResolved);
+  return true;
+}
+
+void TAtomicFile::Discard() {
+  if (FFd >= 0) {
+    ::close(FFd);
+    FFd = -1;
+  }
+  if (!FTemporary.empty()) {
+    ::unlink(FTemporary.c_str());
+    FTemporary.clear();
+  }
+}
+
+std::string TAtomicFile::ErrorText() const { return FError ? std::strerror(FError) : std::string(); }
+
+bool ReplaceFileAtomically(const std::string& target, std::span<const uint8_t> bytes, int* error) {
+  TAtomicFile file(target);
+  const bool ok = file.Open() && file.Write(bytes) && file.Commit();
+  if (error) *error = ok ? 0 : file.Error();
+  return ok;
+}
+
+int AddFileReplacedListener(std::function<void(const std::string& path)> listener) {
+  const int id = Listeners().nextId++;
+  Listeners().items.emplace(id, std::move(listener));
+  return id;
+}
+
+void RemoveFileReplacedListener(int id) { Listeners().items.erase(id); }
+
+std::function<void(const std::string& temporaryPath)>& BeforeAtomicReplaceHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+// Creating or replacing a file so that a crash, a kill or a full disk at any
+// moment leaves either the old file or the complete new one, never a mix.
+// Every writer of the viewer goes through this class: saving pictures, the
+// metadata rewrite, the settings hive and the desktop's association files.
+//
+// The new content goes to a temporary file with an unpredictable name in the
+// target's folder (so the final rename stays on one file system). Commit
+// gives it the permissions of the file it replaces (the default ones of a
+// new file otherwise), flushes it to disk, renames it over the target and
+// flushes the folder. A target reached through a symbolic link is replaced
+// where the link leads; the link stays. Plain C++ and POSIX, no Qt, so the
+// metadata rewrite can use it too.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+class TAtomicFile {
+public:
+  explicit TAtomicFile(std::string target);
+  // Removes the temporary file unless it was committed.
+  ~TAtomicFile();
+  TAtomicFile(const TAtomicFile&) = delete;
+  TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+  // Creates the temporary file. False, with Error() set, when it cannot be
+  // created (missing or read-only folder ...) or the target is not a
+  // regular file.
+  bool Open();
+  bool IsOpen() const { return FFd >= 0; }
+  // The temporary file's descriptor, for writers that need one (-1 before
+  // Open and after Commit or Discard).
+  int Descriptor() const { return FFd; }
+  const std::string& TemporaryPath() const { return FTemporary; }
+  // The file that Commit replaces: the target with links resolved.
+  const std::string& TargetPath() const { return FResolved; }
+
+  // Appends bytes; false on failure (ENOSPC ...), which Commit then reports.
+  bool Write(std::span<const uint8_t> bytes);
+  bool Write(const std::vector<std::span<const uint8_t>>& pieces);
+  // Keeps a failure met by a writer that used Descriptor() directly, so that
+  // Commit refuses to replace the target.
+  void Fail(int error);
+
+  // Runs just before this file's rename, after BeforeAtomicReplaceHook.
+  void SetBeforeReplace(std::function<void()> hook) { FBeforeReplace = std::move(hook); }
+
+  // Replaces the target with what was written. False, with Error() set, the
+  // target untouched and the temporary file gone, on any failure.
+  bool Commit();
+  // Drops the temporary file; the target stays as it is.
+  void Discard();
+
+  // The system error number of the first failure, 0 when there was none.
+  int Error() const { return FError; }
+  std::string ErrorText() const;
+
+private:
+  std::string FTarget;
+  std::string FResolved;
+  std::string FTemporary;
+  int FFd = -1;
+  int FError = 0;
+  bool FTargetExists = false;
+  std::function<void()> FBeforeReplace;
+  uint32_t FMode = 0, FOwner = 0, FGroup = 0;
+};
+
+// Convenience: replaces target with bytes in one call. False, with errno-style
+// *error set when error is given, on failure; the target is then untouched.
+bool ReplaceFileAtomically(const std::string& target, std::span<const uint8_t> bytes, int* error = nullptr);
+
+// Called on the writer's thread after every committed replacement, with the
+// resolved path of the replaced file: caches of decoded files drop what they
+// keep of it. Returns an id for RemoveFileReplacedListener.
+int AddFileReplacedListener(std::function<void(const std::string& path)> listener);
+void RemoveFileReplacedListener(int id);
+
+// Runs after the temporary file is complete and flushed, just before it
+// replaces the target; lets tests interrupt a write at its worst moment.
+std::function<void(const std::string& temporaryPath)>& BeforeAtomicReplaceHook();
