@@ -111,6 +111,7 @@ void Tfmain::CreateActions() {
   Handle("AcToggleDirection", &Tfmain::AcToggleDirectionExecute);
   Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
   Handle("acMenu", &Tfmain::acMenuExecute);
+  Handle("AcOptions", &Tfmain::AcOptionsExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
@@ -299,3 +300,7 @@ void Tfmain::AcFitToScreenExecute() { FitToScreen(); }
 void Tfmain::AcOriginalSizeExecute() { OriginalSize(); }
 void Tfmain::AcToggleFullscreenExecute() { ToggleFullscreen(); }
 void Tfmain::AcQuitExecute() { close(); }
+
+void Tfmain::AcOptionsExecute() {
+  if (ShowOptions) ShowOptions();
+}
