@@ -1,4 +1,6 @@
 #include "app/startup.h"
+#include "settings/tfoptions.h"
+#include "viewer/options_target.h"
 #include "viewer/tfmain.h"
 
 #include <QApplication>
@@ -27,6 +29,9 @@ int main(int argc, char** argv) {
   Tfmain fmain(state);
   state.bFullScreen = !state.bFullScreen;
   fmain.ToggleFullscreen();
+  TfmainOptionsTarget optionsTarget(fmain);
+  TfOptions fOptions(state.Settings, optionsTarget, &fmain);
+  fmain.ShowOptions = [&fOptions] { fOptions.ShowModal(); };
   if (state.Settings.FirstRun) FinishFirstRun(state);
   fmain.show();
   return QApplication::exec();

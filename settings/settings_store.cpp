@@ -54,11 +54,11 @@ bool LoadSettings(TSettings& s) {
   return true;
 }
 
-void SaveSettings(const TSettings& s) {
-  // All 60 values reach the disk in one write when reg is freed.
+bool SaveSettings(const TSettings& s) {
+  // All 60 values reach the disk in one write, on the Flush below.
   TRegistry reg;
   reg.SetRootKey(HKEY_CURRENT_USER);
-  if (!reg.OpenKey(SettingsKey, true)) return;
+  if (!reg.OpenKey(SettingsKey, true)) return false;
 
   reg.WriteBool(QStringLiteral("FullScreen"), s.FullScreen);
   reg.WriteBool(QStringLiteral("ShrinkToFit"), s.ShrinkToFit);
@@ -75,6 +75,7 @@ void SaveSettings(const TSettings& s) {
   reg.WriteBool(QStringLiteral("AutoSaveAfterResize"), s.AutoSaveAfterResize);
   reg.WriteBool(QStringLiteral("AlwaysShowFilename"), s.AlwaysShowFilename);
   reg.WriteBool(QStringLiteral("ExifRotation"), s.ExifRotation);
+  return reg.Flush();
 }
 
 bool UpgradeSettings(TSettings& s) {

@@ -26,8 +26,9 @@ std::int32_t ReadIntegerDefault(const TRegistry& reg, const QString& name, std::
 // stay as they were.
 bool LoadSettings(TSettings& settings);
 
-// Writes all 60 values, creating the key when missing; fails silently.
-void SaveSettings(const TSettings& settings);
+// Writes all 60 values, creating the key when missing. True when they reached
+// the disk; callers that do not look at the result fail silently.
+bool SaveSettings(const TSettings& settings);
 
 // Settings older than 1.5.2.0 get "Save as" on Ctrl+W and that version, in
 // memory only. True when the upgrade ran.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/application_title.h"
 #include "viewer/free_bitmap.h"
 
 #include <QString>
@@ -26,5 +27,3 @@ QString FileNamePart(const QString& path);
 QString WindowCaption(const QString& path, unsigned width, unsigned height);
 // The "Original: WxH" line of the resize menu.
 QString ResInfoCaption(unsigned width, unsigned height);
-
-inline const char* const ApplicationTitle = "Velvane Photo Viewer";

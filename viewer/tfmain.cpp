@@ -2,6 +2,7 @@
 
 #include "platform/key_event.h"
 #include "platform/message_box.h"
+#include "platform/screen_scale.h"
 #include "settings/hotkey_binding.h"
 #include "settings/hotkey_table.h"
 #include "viewer/image_loader.h"
@@ -75,13 +76,9 @@ Tfmain::~Tfmain() {
   if (FIconFontId >= 0) QFontDatabase::removeApplicationFont(FIconFontId);
 }
 
-double Tfmain::ScreenPpi() const {
-  if (FScreenPpi > 0) return FScreenPpi;
-  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-  return s ? s->logicalDotsPerInch() : DesignPixelsPerInch;
-}
+double Tfmain::ScreenPpi() const { return ScreenPixelsPerInch(this, FScreenPpi, DesignPixelsPerInch); }
 
-int Tfmain::Scaled(int designValue) const { return qRound(designValue * ScreenPpi() / DesignPixelsPerInch); }
+int Tfmain::Scaled(int designValue) const { return ScaledToPpi(designValue, ScreenPpi(), DesignPixelsPerInch); }
 
 void Tfmain::CreateActions() {
   for (const TActionDef& def : MainActionDefs()) {
@@ -114,6 +111,7 @@ void Tfmain::CreateActions() {
   Handle("AcToggleDirection", &Tfmain::AcToggleDirectionExecute);
   Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
   Handle("acMenu", &Tfmain::acMenuExecute);
+  Handle("AcOptions", &Tfmain::AcOptionsExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
@@ -302,3 +300,7 @@ void Tfmain::AcFitToScreenExecute() { FitToScreen(); }
 void Tfmain::AcOriginalSizeExecute() { OriginalSize(); }
 void Tfmain::AcToggleFullscreenExecute() { ToggleFullscreen(); }
 void Tfmain::AcQuitExecute() { close(); }
+
+void Tfmain::AcOptionsExecute() {
+  if (ShowOptions) ShowOptions();
+}

@@ -80,6 +80,8 @@ public:
   // The modal windows the menu opens; their entries stay disabled until set.
   std::function<void()> ShowIntegration;
   std::function<void()> ShowAbout;
+  // The options dialog, run by AcOptions.
+  std::function<void()> ShowOptions;
 
 protected:
   bool event(QEvent* event) override;
@@ -133,6 +135,7 @@ private:
   void AcDeleteExecute();
   void AcCopyFilePathExecute();
   void acMenuExecute();
+  void AcOptionsExecute();
   void btnMenuClick();
   void Help1Click();
 

@@ -1,0 +1,13 @@
+#pragma once
+
+// Window layouts are designed at a fixed resolution and scaled to the
+// screen's when the window is created.
+
+class QWidget;
+
+// fixedPpi when above 0, else the logical pixels per inch of widget's screen
+// (the primary screen's when it has none yet; designPpi without a screen).
+double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi);
+
+// A layout value designed at designPpi, in pixels at ppi, rounded.
+int ScaledToPpi(int designValue, double ppi, double designPpi);
