@@ -1,4 +1,8 @@
+#include "about/tfabout.h"
+#include "app/command_line.h"
 #include "app/startup.h"
+#include "shell/integration.h"
+#include "shell/tfintegration.h"
 #include "viewer/tfmain.h"
 
 #include <QApplication>
@@ -13,21 +17,42 @@ struct TFreeImageLibrary {
   ~TFreeImageLibrary() { FreeImage_DeInitialise(); }
 };
 
+// The uninstall mode shows no window, so it needs no display either.
+int RunUninstallMode(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("velvane"));
+  TAppState state;
+  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
+    Uninstall();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (IsUninstallArgument(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString())) return RunUninstallMode(argc, argv);
+
   TFreeImageLibrary freeImage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velvane"));
 
   TAppState state;
-  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
-    return 0;  // uninstall mode: the associations are restored once that store exists
+  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1))) {
+    Uninstall();
+    return 0;
+  }
 
   Tfmain fmain(state);
+  TfIntegration fIntegration(state.Settings, &fmain);
+  TfAbout fAbout(&fmain);
+  fmain.ShowIntegration = [&] { fIntegration.ShowModalFor(&fmain); };
+  fmain.ShowAbout = [&] { fAbout.exec(); };
   state.bFullScreen = !state.bFullScreen;
   fmain.ToggleFullscreen();
-  if (state.Settings.FirstRun) FinishFirstRun(state);
+  if (state.Settings.FirstRun) {
+    fIntegration.ShowModalFor(&fmain);
+    FinishFirstRun(state);
+  }
   fmain.show();
   return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "viewer/tfmain.h"
 
+#include "platform/design_scale.h"
 #include "platform/key_event.h"
 #include "platform/message_box.h"
 #include "settings/hotkey_binding.h"
@@ -25,7 +26,6 @@ namespace {
 
 constexpr int DesignClientWidth = 786;
 constexpr int DesignClientHeight = 520;
-constexpr double DesignPixelsPerInch = 120.0;
 
 QString BaseHint(const char* actionName, const char* caption) {
   for (const THotkeyBinding& b : HotkeyBindings())
@@ -75,13 +75,9 @@ Tfmain::~Tfmain() {
   if (FIconFontId >= 0) QFontDatabase::removeApplicationFont(FIconFontId);
 }
 
-double Tfmain::ScreenPpi() const {
-  if (FScreenPpi > 0) return FScreenPpi;
-  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-  return s ? s->logicalDotsPerInch() : DesignPixelsPerInch;
-}
+double Tfmain::ScreenPpi() const { return FScreenPpi > 0 ? FScreenPpi : ScreenPixelsPerInch(this); }
 
-int Tfmain::Scaled(int designValue) const { return qRound(designValue * ScreenPpi() / DesignPixelsPerInch); }
+int Tfmain::Scaled(int designValue) const { return ScaleDesignValue(designValue, ScreenPpi()); }
 
 void Tfmain::CreateActions() {
   for (const TActionDef& def : MainActionDefs()) {
