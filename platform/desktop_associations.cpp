@@ -172,13 +172,14 @@ QList<TDesktopOverride> DesktopOverrides(const QStringList& types) {
   return overrides;
 }
 
-TDesktopSyncResult SyncDesktopAssociations(const TDesktopAssociations& wanted) {
+TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& want) {
   TDesktopSyncResult result;
   const QString lockFolder = ConfigHome() + QStringLiteral("/velvane");
   if (!QDir().mkpath(lockFolder)) return result;
   QLockFile lock(lockFolder + QStringLiteral("/mimeapps.lock"));
   lock.setStaleLockTime(kStaleLockMs);
   if (!lock.tryLock(kLockTimeoutMs)) return result;
+  const TDesktopAssociations wanted = want();
 
   // The entry exists before any default names it and goes after the last one.
   bool bEntry = wanted.sExecutable.isEmpty() || SyncDesktopEntry(wanted);

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 inline const QString MimeAppsBackupKey = QStringLiteral("\\SOFTWARE\\Norquill\\Velvane\\MimeApps");
 
 // What the registry says the desktop should show.
@@ -45,10 +47,12 @@ QStringList CurrentDesktops();
 // current desktop names a default other than the viewer.
 QList<TDesktopOverride> DesktopOverrides(const QStringList& types);
 
-// Writes or removes the desktop entry and reconciles mimeapps.list with
-// wanted, under a lock shared by the viewer's processes; the list is replaced
-// atomically. A list that is not a regular readable file is left alone.
-TDesktopSyncResult SyncDesktopAssociations(const TDesktopAssociations& wanted);
+// Writes or removes the desktop entry and reconciles mimeapps.list with what
+// wanted returns, under a lock shared by the viewer's processes. wanted runs
+// under the lock, so the last of two viewers that sync at once sees the
+// registry with both their changes. The list is replaced atomically; one that
+// is not a regular readable file is left alone.
+TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& wanted);
 
 // Lets the desktop's caches catch up (update-desktop-database on the user's
 // applications folder) when the tools are there; a missing or failing tool

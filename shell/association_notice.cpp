@@ -29,7 +29,7 @@ TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package) {
 
 TDesktopSyncResult NotifyAssociationsChanged() {
   const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
-  const TDesktopSyncResult result = SyncDesktopAssociations(DesktopStateFromRegistry(package));
+  const TDesktopSyncResult result = SyncDesktopAssociations([&package] { return DesktopStateFromRegistry(package); });
   RefreshDesktopCaches();
   return result;
 }
