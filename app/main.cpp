@@ -1,9 +1,7 @@
-#include "about/tfabout.h"
+#include "app/app_windows.h"
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "shell/integration.h"
-#include "shell/tfintegration.h"
-#include "viewer/tfmain.h"
 
 #include <QApplication>
 
@@ -42,17 +40,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  Tfmain fmain(state);
-  TfIntegration fIntegration(state.Settings, &fmain);
-  TfAbout fAbout(&fmain);
-  fmain.ShowIntegration = [&] { fIntegration.ShowModalFor(&fmain); };
-  fmain.ShowAbout = [&] { fAbout.exec(); };
+  TAppWindows windows(state);
+  Tfmain& fmain = windows.fmain;
   state.bFullScreen = !state.bFullScreen;
   fmain.ToggleFullscreen();
-  if (state.Settings.FirstRun) {
-    fIntegration.ShowModalFor(&fmain);
-    FinishFirstRun(state);
-  }
+  windows.RunFirstRun();
   fmain.show();
   return QApplication::exec();
 }
