@@ -31,7 +31,7 @@ const char* const CreditsHtml =
 
 }  // namespace
 
-TfAbout::TfAbout(QWidget* parent, int screenPpi) : QDialog(parent, Qt::Dialog), FScreenPpi(screenPpi) {
+TfAbout::TfAbout(QWidget* parent, int screenPpi) : QDialog(parent, FixedDialogFlags), FScreenPpi(screenPpi) {
   setObjectName(QStringLiteral("fAbout"));
   setWindowTitle(QStringLiteral("About"));
   setModal(true);

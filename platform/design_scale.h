@@ -13,3 +13,9 @@ double ScreenPixelsPerInch(const QWidget* widget);
 
 // A design value in pixels at ppi pixels per inch.
 int ScaleDesignValue(int designValue, double ppi);
+
+#include <Qt>
+
+// A fixed dialog border: a title and a close button, no minimise or maximise.
+inline constexpr Qt::WindowFlags FixedDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;

@@ -36,25 +36,22 @@ void ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
 QString IntegrationNoticeText(const QString& desktopName, const QString& listPath,
                               const QList<TDesktopOverride>& overrides) {
   const QString where = desktopName.isEmpty() ? QStringLiteral("this desktop") : desktopName;
-  QString text = QStringLiteral("OK makes this viewer the default application of the checked formats on %1 "
-                                "(in %2) and gives the unchecked ones back to the applications they had. "
-                                "Cancel changes nothing.")
-                     .arg(where, HomeRelative(listPath));
-  QStringList files;
-  for (const TDesktopOverride& o : overrides)
-    if (!files.contains(o.sFile)) files << o.sFile;
-  for (const QString& file : files) {
-    QStringList types;
-    for (const TDesktopOverride& o : overrides)
-      if (o.sFile == file) types << o.sType;
-    // A long list would not fit the note: a few types and the count of the rest.
-    constexpr int kNamed = 3;
-    QString named = QStringList(types.mid(0, kNamed)).join(QStringLiteral(", "));
-    if (types.size() > kNamed) named += QStringLiteral(" and %1 more types").arg(types.size() - kNamed);
-    text += QStringLiteral(" %1 keeps its own default for %2, which wins over this choice.")
-                .arg(HomeRelative(file), named);
+  if (overrides.isEmpty()) {
+    return QStringLiteral("OK: the checked formats open with this viewer on %1, the unchecked ones go back to "
+                          "their previous applications (%2). Cancel changes nothing.")
+        .arg(where, HomeRelative(listPath));
   }
-  return text;
+  // The note has room for one list and a few of its types.
+  constexpr int kNamed = 2;
+  const QString file = overrides.first().sFile;
+  QStringList types;
+  for (const TDesktopOverride& o : overrides)
+    if (o.sFile == file) types << o.sType;
+  QString named = QStringList(types.mid(0, kNamed)).join(QStringLiteral(", "));
+  if (types.size() > kNamed) named += QStringLiteral(" and %1 more types").arg(types.size() - kNamed);
+  return QStringLiteral("OK: the checked formats open with this viewer on %1, except where %2 keeps its own "
+                        "default (%3). Cancel changes nothing.")
+      .arg(where, HomeRelative(file), named);
 }
 
 QString CurrentIntegrationNoticeText() {

@@ -18,9 +18,9 @@ void Uninstall();
 // restored, then the notice goes out once.
 void ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices);
 
-// The dialog's note on what OK does on this desktop, naming the desktop (from
-// desktops, "" when unknown), the list it writes, and any desktop-specific
-// list that keeps its own default for some of the types.
+// The dialog's note on what OK does on this desktop, naming the desktop (""
+// when unknown) and the list it writes, or the desktop-specific list that
+// keeps its own default for some of the types.
 QString IntegrationNoticeText(const QString& desktopName, const QString& listPath,
                               const QList<TDesktopOverride>& overrides);
 // The same for the running desktop and the current lists.

@@ -28,7 +28,7 @@ enum TColumn { ColFormat, ColDescription, ColExtensions };
 }  // namespace
 
 TfIntegration::TfIntegration(const TSettings& settings, QWidget* parent, int screenPpi)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), FSettings(settings), FScreenPpi(screenPpi) {
+    : QDialog(parent, FixedDialogFlags), FSettings(settings), FScreenPpi(screenPpi) {
   setObjectName(QStringLiteral("fIntegration"));
   setWindowTitle(QStringLiteral("File Associations"));
   setModal(true);
@@ -146,7 +146,6 @@ void TfIntegration::FormShow() {
     LV->setItem(row, ColExtensions, ext);
   }
   lblNotice->setText(CurrentIntegrationNoticeText());
-  lblNotice->setToolTip(lblNotice->text());
   // On the first run every row ends up checked, through the box's click.
   if (FSettings.FirstRun) chSelectAll->setChecked(true);
 }

@@ -201,7 +201,7 @@ TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {
   // The dialog's note names the list and the type.
   const QString note = CurrentIntegrationNoticeText();
   EXPECT_TRUE(note.contains("ubuntu")) << note.toStdString();
-  EXPECT_TRUE(note.contains("gnome-mimeapps.list keeps its own default for image/png")) << note.toStdString();
+  EXPECT_TRUE(note.contains("gnome-mimeapps.list keeps its own default (image/png)")) << note.toStdString();
 }
 
 TEST_F(DesktopSync, AListThatIsNotARegularFileIsLeftAlone) {

@@ -78,7 +78,7 @@ TEST_F(IntegrationDialog, TheFirstRunChecksEveryRowAndCancelOrEscChangeNothing) 
     EXPECT_EQ(CheckedRows(), 36);
     EXPECT_TRUE(dialog->SelectAll()->isChecked());
     // The note says what OK would do here, and that Cancel does nothing.
-    EXPECT_TRUE(dialog->Notice()->text().contains("OK makes this viewer the default application"));
+    EXPECT_TRUE(dialog->Notice()->text().contains("OK: the checked formats open with this viewer on this desktop"));
     EXPECT_TRUE(dialog->Notice()->text().contains("Cancel changes nothing"));
     if (key)
       QTest::keyClick(dialog->List(), Qt::Key(key));
