@@ -204,6 +204,13 @@ TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {
   EXPECT_TRUE(note.contains("gnome-mimeapps.list keeps its own default (image/png)")) << note.toStdString();
 }
 
+TEST(DesktopTypes, EveryExtensionOfTheFormatsHasAType) {
+  const TMimePackage package = TMimePackage::Load(QStringLiteral(VELVANE_BUILD_DIR "/res/mime/org.norquill.Velvane.xml"));
+  for (const ftype& format : SupportedFormats)
+    for (const QString& ext : QString(format.Ext).split(u' '))
+      EXPECT_FALSE(MimeTypesForExtension(ext, package).isEmpty()) << ext.toStdString();
+}
+
 TEST_F(DesktopSync, AListThatIsNotARegularFileIsLeftAlone) {
   ASSERT_TRUE(QDir().mkpath(ListPath()));
   AssociateFormat("PNG");
