@@ -188,7 +188,8 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
   QByteArray before;
   const TReadResult read = ReadSmallFile(path, before);
   bool bList = false;
-  if (read != TReadResult::Unusable) {
+  // Defaults never name an entry that could not be written.
+  if (bEntry && read != TReadResult::Unusable) {
     TMimeAppsList list(before);
     QStringList drop;
     TRegistry reg;
