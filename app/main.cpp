@@ -1,7 +1,9 @@
+#include "app/app_windows.h"
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "settings/tfoptions.h"
+#include "shell/integration.h"
 #include "viewer/options_target.h"
-#include "viewer/tfmain.h"
 
 #include <QApplication>
 
@@ -15,24 +17,40 @@ struct TFreeImageLibrary {
   ~TFreeImageLibrary() { FreeImage_DeInitialise(); }
 };
 
+// The uninstall mode shows no window, so it needs no display either.
+int RunUninstallMode(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("velvane"));
+  TAppState state;
+  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
+    Uninstall();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (IsUninstallArgument(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString())) return RunUninstallMode(argc, argv);
+
   TFreeImageLibrary freeImage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velvane"));
 
   TAppState state;
-  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
-    return 0;  // uninstall mode: the associations are restored once that store exists
+  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1))) {
+    Uninstall();
+    return 0;
+  }
 
-  Tfmain fmain(state);
+  TAppWindows windows(state);
+  Tfmain& fmain = windows.fmain;
   state.bFullScreen = !state.bFullScreen;
   fmain.ToggleFullscreen();
   TfmainOptionsTarget optionsTarget(fmain);
   TfOptions fOptions(state.Settings, optionsTarget, &fmain);
   fmain.ShowOptions = [&fOptions] { fOptions.ShowModal(); };
-  if (state.Settings.FirstRun) FinishFirstRun(state);
+  fOptions.ShowIntegration = [&windows, &fOptions] { windows.fIntegration.ShowModalFor(&fOptions); };
+  windows.RunFirstRun();
   fmain.show();
   return QApplication::exec();
 }

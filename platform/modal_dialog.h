@@ -3,6 +3,8 @@
 // Modal showing of dialogs, with a seam so that tests drive a dialog without
 // a modal loop.
 
+#include <Qt>
+
 #include <functional>
 
 class QDialog;
@@ -15,3 +17,7 @@ TModalDialogHook& ModalDialogHook();
 // Shows dialog modally and returns its result (QDialog::Accepted or
 // Rejected). A dialog that the hook leaves open is closed as rejected.
 int ShowModal(QDialog& dialog);
+
+// A fixed dialog border: a title and a close button, no minimise or maximise.
+inline constexpr Qt::WindowFlags FixedDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;

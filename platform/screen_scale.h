@@ -5,6 +5,10 @@
 
 class QWidget;
 
+// The main window and the associations and about dialogs are designed at 120
+// pixels per inch; the options dialog at 96.
+inline constexpr double FormDesignPixelsPerInch = 120.0;
+
 // fixedPpi when above 0, else the logical pixels per inch of widget's screen
 // (the primary screen's when it has none yet; designPpi without a screen).
 double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi);

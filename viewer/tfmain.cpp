@@ -26,7 +26,6 @@ namespace {
 
 constexpr int DesignClientWidth = 786;
 constexpr int DesignClientHeight = 520;
-constexpr double DesignPixelsPerInch = 120.0;
 
 QString BaseHint(const char* actionName, const char* caption) {
   for (const THotkeyBinding& b : HotkeyBindings())
@@ -76,9 +75,9 @@ Tfmain::~Tfmain() {
   if (FIconFontId >= 0) QFontDatabase::removeApplicationFont(FIconFontId);
 }
 
-double Tfmain::ScreenPpi() const { return ScreenPixelsPerInch(this, FScreenPpi, DesignPixelsPerInch); }
+double Tfmain::ScreenPpi() const { return ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch); }
 
-int Tfmain::Scaled(int designValue) const { return ScaledToPpi(designValue, ScreenPpi(), DesignPixelsPerInch); }
+int Tfmain::Scaled(int designValue) const { return ScaledToPpi(designValue, ScreenPpi(), FormDesignPixelsPerInch); }
 
 void Tfmain::CreateActions() {
   for (const TActionDef& def : MainActionDefs()) {

@@ -32,15 +32,27 @@ TEST(CommandLine, WindowedIsCaseInsensitiveAndTakesTheSecondArgument) {
   c = Interpret({"/windowed"});
   EXPECT_FALSE(c.bFullScreen);
   EXPECT_EQ(c.sFile, kSample);
-  // Containment, not equality.
-  EXPECT_EQ(Interpret({"--/Windowed=yes", "x.gif"}).sFile, QStringLiteral("x.gif"));
+  // The whole argument is the switch: a path that holds the word is a path.
+  c = Interpret({"/photos/windowed/x.gif", "y.gif"}, true);
+  EXPECT_TRUE(c.bFullScreen);
+  EXPECT_EQ(c.sFile, QStringLiteral("/photos/windowed/x.gif"));
 }
 
-TEST(CommandLine, UninstallIsFoundInsideLongerTextsAndBeforeWindowed) {
+TEST(CommandLine, UninstallIsTheWholeFirstArgumentInAnyCase) {
   EXPECT_TRUE(Interpret({"/uninstall"}).bUninstall);
-  EXPECT_TRUE(Interpret({"x/UnInstall/y"}).bUninstall);
-  EXPECT_TRUE(Interpret({"/windowed/uninstall"}).bUninstall);
-  EXPECT_FALSE(Interpret({"/uninstal"}).bUninstall);
+  EXPECT_TRUE(Interpret({"/UnInstall", "x.png"}).bUninstall);
+  EXPECT_TRUE(InterpretCommandLine({"/UNINSTALL"}, false, kApp).bUninstall);
+  // Photos in folders whose names hold the word are shown, not an uninstall.
+  for (const QString& path : {QStringLiteral("/home/me/uninstall-notes/a.jpg"), QStringLiteral("x/UnInstall/y"),
+                              QStringLiteral("/windowed/uninstall"), QStringLiteral("/uninstall "),
+                              QStringLiteral("/uninstal")}) {
+    const TCommandLine c = Interpret({path});
+    EXPECT_FALSE(c.bUninstall) << path.toStdString();
+    EXPECT_EQ(c.sFile, path);
+  }
+  // Only the first argument counts, "/uninstall" before "/windowed".
+  EXPECT_FALSE(Interpret({"/windowed", "/uninstall"}).bUninstall);
+  EXPECT_EQ(Interpret({"/windowed", "/uninstall"}).sFile, QStringLiteral("/uninstall"));
 }
 
 TEST(CommandLine, AnEmptyPathBecomesTheSample) {

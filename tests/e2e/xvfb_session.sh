@@ -2,8 +2,15 @@
 # up everything on exit. Sets DISPLAY and WORK (a private temporary folder).
 WORK=$(mktemp -d)
 export XDG_CONFIG_HOME=$WORK/config
+export XDG_DATA_HOME=$WORK/data
 export XDG_RUNTIME_DIR=$WORK/runtime
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+# The associations dialog of a first run would come before the main window;
+# a test that wants it calls first_run_again.
+mkdir -p "$XDG_CONFIG_HOME/velvane"
+printf 'Velvane registry hive 1\n[SOFTWARE\\Norquill\\Velvane]\n"FirstRun"=dword:00000000\n' \
+  >"$XDG_CONFIG_HOME/velvane/registry-hkcu.txt"
+first_run_again() { rm -f "$XDG_CONFIG_HOME/velvane/registry-hkcu.txt"; }
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 

@@ -1,0 +1,19 @@
+#include "app/app_windows.h"
+
+#include "app/startup.h"
+#include "platform/modal_dialog.h"
+
+TAppWindows::TAppWindows(TAppState& state, int screenPpi)
+    : State(state),
+      fmain(state, nullptr, screenPpi),
+      fIntegration(state.Settings, &fmain, screenPpi),
+      fAbout(&fmain, screenPpi) {
+  fmain.ShowIntegration = [this] { fIntegration.ShowModalFor(&fmain); };
+  fmain.ShowAbout = [this] { ShowModal(fAbout); };
+}
+
+void TAppWindows::RunFirstRun() {
+  if (!State.Settings.FirstRun) return;
+  fIntegration.ShowModalFor(&fmain);
+  FinishFirstRun(State);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "about/tfabout.h"
+#include "shell/tfintegration.h"
+#include "viewer/tfmain.h"
+
+// The viewer's windows, created once in their start-up order (the main
+// window, which loads the first image, then the associations and about
+// dialogs) and wired to the main window's menu.
+struct TAppWindows {
+  // screenPpi 0 takes the screen's pixels per inch.
+  explicit TAppWindows(TAppState& state, int screenPpi = 0);
+
+  // The first-run step: the associations dialog, modal, before the main
+  // window shows; FirstRun is stored as done whatever the answer.
+  void RunFirstRun();
+
+  TAppState& State;
+  Tfmain fmain;
+  TfIntegration fIntegration;
+  TfAbout fAbout;
+};

@@ -1,0 +1,234 @@
+#include "platform/desktop_associations.h"
+
+#include "platform/atomic_file.h"
+#include "platform/desktop_entry.h"
+#include "platform/mimeapps_list.h"
+#include "platform/registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <span>
+
+namespace {
+
+const QByteArray kDefaults = "Default Applications";
+
+// Flags kept beside the backed-up lines; no MIME type begins with ':'.
+const QString kCreatedFile = QStringLiteral(":created-file");
+const QString kCreatedGroup = QStringLiteral(":created-group");
+const QString kAddedLineEnd = QStringLiteral(":added-line-end");
+
+// A mimeapps.list is a few kilobytes; a far larger file is not read.
+constexpr qint64 kMaxListSize = 4 * 1024 * 1024;
+constexpr int kLockTimeoutMs = 10000;
+constexpr int kStaleLockMs = 4000;
+constexpr int kToolTimeoutMs = 10000;
+
+QString ConfigHome() {
+  QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
+  return config;
+}
+
+enum class TReadResult { Missing, Ok, Unusable };
+
+TReadResult ReadSmallFile(const QString& path, QByteArray& bytes) {
+  const QFileInfo info(path);
+  if (!info.exists()) return info.isSymLink() ? TReadResult::Unusable : TReadResult::Missing;
+  // Not opened unless it is a regular file: reading a fifo would block.
+  if (!info.isFile() || info.size() > kMaxListSize) return TReadResult::Unusable;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return TReadResult::Unusable;
+  bytes = file.read(kMaxListSize + 1);
+  if (file.error() != QFileDevice::NoError || bytes.size() > kMaxListSize) return TReadResult::Unusable;
+  return TReadResult::Ok;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+  return ReplaceFileAtomically(QFile::encodeName(path).toStdString(),
+                               std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+}
+
+// Writes the entry while a program is wanted, removes it when none is. An
+// entry at our ID that the viewer did not write is the user's and stays.
+bool SyncDesktopEntry(const TDesktopAssociations& wanted) {
+  const QString path = UserDesktopEntryPath();
+  QByteArray current;
+  const TReadResult read = ReadSmallFile(path, current);
+  if (read == TReadResult::Unusable) return false;
+  const bool bOurs = read == TReadResult::Ok && IsViewerWrittenEntry(current);
+  if (read == TReadResult::Ok && !bOurs) return true;
+  if (wanted.sExecutable.isEmpty()) return !bOurs || QFile::remove(path);
+  const QByteArray text = DesktopEntryText(wanted.sExecutable, wanted.SupportedTypes);
+  return current == text || WriteFile(path, text);
+}
+
+QList<QByteArray> Without(const QList<QByteArray>& ids, const QByteArray& id) {
+  QList<QByteArray> rest;
+  for (const QByteArray& x : ids)
+    if (x != id) rest << x;
+  return rest;
+}
+
+// Brings list to what wanted says, using and updating the backups in reg.
+// Backups that must be written before the file changes go into reg at once;
+// those that may go only after it are returned in drop.
+void Reconcile(TMimeAppsList& list, bool bFileExisted, const TDesktopAssociations& wanted, TRegistry& reg,
+               QStringList& drop) {
+  const QByteArray id = DesktopFileId.toUtf8();
+  QStringList types = wanted.SupportedTypes;
+  // A type given up since (another MIME database, for one) still has its backup.
+  for (const QString& name : reg.GetValueNames())
+    if (!name.startsWith(u':') && !types.contains(name)) types << name;
+
+  bool bHoldAny = false;
+  for (const QString& type : types) {
+    const QByteArray key = type.toUtf8();
+    const QList<QByteArray> entries = list.Entries(kDefaults, key);
+    const bool bOursFirst = !entries.isEmpty() && entries.first() == id;
+    if (wanted.HeldTypes.contains(type)) {
+      bHoldAny = true;
+      if (bOursFirst) continue;
+      if (!reg.ValueExists(type)) {
+        const QByteArray lines = list.KeyLines(kDefaults, key).join('\n');
+        // A backup that could not give the same bytes back is no backup.
+        if (QString::fromUtf8(lines).toUtf8() != lines) continue;
+        reg.WriteString(type, QString::fromUtf8(lines));
+      }
+      const bool bHadGroup = list.HasGroup(kDefaults);
+      list.ReplaceKey(kDefaults, key, {TMimeAppsList::ListLine(key, QList<QByteArray>{id} + Without(entries, id))});
+      if (!bHadGroup) {
+        reg.WriteBool(kCreatedGroup, true);
+        if (list.AddedLineEnd()) reg.WriteBool(kAddedLineEnd, true);
+      }
+      continue;
+    }
+    const bool bBackup = reg.ValueExists(type);
+    if (bOursFirst && bBackup) {
+      const QByteArray lines = reg.ReadString(type).toUtf8();
+      if (lines.isEmpty())
+        list.RemoveKey(kDefaults, key);
+      else
+        list.ReplaceKey(kDefaults, key, lines.split('\n'));
+    } else if (entries.contains(id)) {
+      // Changed by someone else since: only the viewer's ID goes.
+      const QList<QByteArray> rest = Without(entries, id);
+      if (rest.isEmpty())
+        list.RemoveKey(kDefaults, key);
+      else
+        list.ReplaceKey(kDefaults, key, {TMimeAppsList::ListLine(key, rest)});
+    }
+    if (bBackup) drop << type;
+  }
+
+  // Take back the group and the file the viewer added, once they hold nothing.
+  if (reg.ReadBool(kCreatedGroup) && list.HasGroup(kDefaults) && list.IsGroupEmpty(kDefaults)) {
+    const bool bLast = list.IsLastGroup(kDefaults);
+    list.RemoveGroup(kDefaults);
+    if (bLast && reg.ReadBool(kAddedLineEnd)) list.DropFinalLineEnd();
+    drop << kCreatedGroup << kAddedLineEnd;
+  } else if (!bHoldAny) {
+    drop << kCreatedGroup << kAddedLineEnd;
+  }
+  if (!bFileExisted && !list.IsEmpty()) reg.WriteBool(kCreatedFile, true);
+  if (!bHoldAny) drop << kCreatedFile;
+}
+
+}  // namespace
+
+QString MimeAppsListPath() { return ConfigHome() + QStringLiteral("/mimeapps.list"); }
+
+QStringList CurrentDesktops() {
+  QStringList desktops;
+  for (const QString& name : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts)) {
+    const QString lower = name.trimmed().toLower();
+    // A name is one file-name part; anything else names no list.
+    if (!lower.isEmpty() && !lower.contains(u'/') && lower != QLatin1String(".") && lower != QLatin1String("..") &&
+        !desktops.contains(lower))
+      desktops << lower;
+  }
+  return desktops;
+}
+
+QList<TDesktopOverride> DesktopOverrides(const QStringList& types) {
+  QList<TDesktopOverride> overrides;
+  const QByteArray id = DesktopFileId.toUtf8();
+  for (const QString& desktop : CurrentDesktops()) {
+    const QString path = ConfigHome() + u'/' + desktop + QStringLiteral("-mimeapps.list");
+    QByteArray bytes;
+    if (ReadSmallFile(path, bytes) != TReadResult::Ok) continue;
+    const TMimeAppsList list(bytes);
+    for (const QString& type : types) {
+      const QList<QByteArray> entries = list.Entries(kDefaults, type.toUtf8());
+      if (!entries.isEmpty() && entries.first() != id) overrides.append({path, type});
+    }
+  }
+  return overrides;
+}
+
+TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& want) {
+  TDesktopSyncResult result;
+  const QString lockFolder = ConfigHome() + QStringLiteral("/velvane");
+  if (!QDir().mkpath(lockFolder)) return result;
+  QLockFile lock(lockFolder + QStringLiteral("/mimeapps.lock"));
+  lock.setStaleLockTime(kStaleLockMs);
+  if (!lock.tryLock(kLockTimeoutMs)) return result;
+  const TDesktopAssociations wanted = want();
+
+  // The entry exists before any default names it and goes after the last one.
+  bool bEntry = wanted.sExecutable.isEmpty() || SyncDesktopEntry(wanted);
+
+  const QString path = MimeAppsListPath();
+  QByteArray before;
+  const TReadResult read = ReadSmallFile(path, before);
+  bool bList = false;
+  // Defaults never name an entry that could not be written.
+  if (bEntry && read != TReadResult::Unusable) {
+    TMimeAppsList list(before);
+    QStringList drop;
+    TRegistry reg;
+    if (reg.OpenKey(MimeAppsBackupKey, true)) {
+      Reconcile(list, read == TReadResult::Ok, wanted, reg, drop);
+      // The backups reach the disk before the file changes.
+      if (reg.Flush()) {
+        const QByteArray after = list.Bytes();
+        bool bWritten = true;
+        if (read == TReadResult::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
+          bWritten = QFile::remove(path);
+        else if (after != before)
+          bWritten = WriteFile(path, after);
+        if (bWritten) {
+          for (const QString& name : drop) reg.DeleteValue(name);
+          bList = reg.Flush();
+        }
+      }
+    }
+  }
+
+  if (wanted.sExecutable.isEmpty()) bEntry = SyncDesktopEntry(wanted);
+  result.bDone = bEntry && bList;
+  result.Overrides = DesktopOverrides(wanted.HeldTypes);
+  return result;
+}
+
+void RefreshDesktopCaches() {
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+  const QString folder = UserApplicationsFolder();
+  if (tool.isEmpty() || !QFileInfo(folder).isDir()) return;
+  QProcess process;
+  // The viewer writes no log: what the tool says goes nowhere.
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.start(tool, {QStringLiteral("-q"), folder});
+  if (!process.waitForStarted(kToolTimeoutMs)) return;
+  if (!process.waitForFinished(kToolTimeoutMs)) {
+    process.kill();
+    process.waitForFinished(1000);
+  }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+// Carries the viewer's file associations to the desktop (freedesktop.org
+// "Association between MIME types and applications"): the viewer's desktop
+// entry in the user's applications folder and its place as the default
+// application in $XDG_CONFIG_HOME/mimeapps.list.
+//
+// Before the viewer first changes the default of a type, the type's previous
+// line (or the fact that there was none) is kept in the registry under
+// MimeAppsBackupKey; when the viewer gives the type up, that line comes back.
+// Every other byte of mimeapps.list stays as it was.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+inline const QString MimeAppsBackupKey = QStringLiteral("\\SOFTWARE\\Norquill\\Velvane\\MimeApps");
+
+// What the registry says the desktop should show.
+struct TDesktopAssociations {
+  QString sExecutable;         // the program of the open command; empty when no format is associated
+  QStringList SupportedTypes;  // every type of every supported extension, declared by the entry
+  QStringList HeldTypes;       // the types whose extensions the registry gives to the viewer
+};
+
+// A desktop-specific list that names another default for a type, which wins
+// over mimeapps.list on that desktop.
+struct TDesktopOverride {
+  QString sFile;
+  QString sType;
+};
+
+struct TDesktopSyncResult {
+  bool bDone = false;  // the entry and mimeapps.list now say what the registry says
+  QList<TDesktopOverride> Overrides;  // among the held types
+};
+
+// $XDG_CONFIG_HOME/mimeapps.list (~/.config when unset).
+QString MimeAppsListPath();
+
+// The desktops named by XDG_CURRENT_DESKTOP, lower case, in order.
+QStringList CurrentDesktops();
+
+// The held types for which $XDG_CONFIG_HOME/<desktop>-mimeapps.list of a
+// current desktop names a default other than the viewer.
+QList<TDesktopOverride> DesktopOverrides(const QStringList& types);
+
+// Writes or removes the desktop entry and reconciles mimeapps.list with what
+// wanted returns, under a lock shared by the viewer's processes. wanted runs
+// under the lock, so the last of two viewers that sync at once sees the
+// registry with both their changes. The list is replaced atomically; one that
+// is not a regular readable file is left alone.
+TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& wanted);
+
+// Lets the desktop's caches catch up (update-desktop-database on the user's
+// applications folder) when the tools are there; a missing or failing tool
+// changes nothing.
+void RefreshDesktopCaches();

@@ -1,0 +1,25 @@
+#pragma once
+
+// The notice that file associations changed: what the shell's notice does on
+// Windows, carrying the registry's classes to the desktop (desktop entry and
+// default applications, platform/desktop_associations.h).
+
+#include "platform/desktop_associations.h"
+#include "platform/mime_types.h"
+
+#include <functional>
+
+// What the registry now says, in desktop terms: the MIME types of every
+// extension of the 36 formats (declared by the entry), those whose extensions
+// are all associated (held), and the program of the open command.
+TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package);
+
+// Reconciles the desktop with the registry and refreshes the desktop's caches.
+// The package is the one beside the running executable.
+TDesktopSyncResult NotifyAssociationsChanged();
+
+// When set, runs instead of NotifyAssociationsChanged's work (tests count the
+// notices through it).
+std::function<void()>& AssociationNoticeHook();
+// The notice as callers send it: the hook when set, the real one otherwise.
+void SendAssociationNotice();

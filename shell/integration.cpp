@@ -1,0 +1,62 @@
+#include "shell/integration.h"
+
+#include "folder/formats.h"
+#include "shell/association_notice.h"
+#include "shell/association_store.h"
+
+#include <QDir>
+
+namespace {
+
+// A path as the user knows it: the home folder as "~".
+QString HomeRelative(const QString& path) {
+  const QString home = QDir::homePath();
+  if (!home.isEmpty() && home != QLatin1String("/") && path.startsWith(home + u'/'))
+    return u'~' + path.mid(home.size());
+  return path;
+}
+
+}  // namespace
+
+void Uninstall() {
+  for (const ftype& format : SupportedFormats) RestoreFormat(QString(format.name));
+  SendAssociationNotice();
+}
+
+void ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
+  for (const auto& [name, bChecked] : choices) {
+    if (bChecked)
+      AssociateFormat(name);
+    else
+      RestoreFormat(name);
+  }
+  SendAssociationNotice();
+}
+
+QString IntegrationNoticeText(const QString& desktopName, const QString& listPath,
+                              const QList<TDesktopOverride>& overrides) {
+  const QString where = desktopName.isEmpty() ? QStringLiteral("this desktop") : desktopName;
+  if (overrides.isEmpty()) {
+    return QStringLiteral("OK: the checked formats open with this viewer on %1, the unchecked ones go back to "
+                          "their previous applications (%2). Cancel changes nothing.")
+        .arg(where, HomeRelative(listPath));
+  }
+  // The note has room for one list and a few of its types.
+  constexpr int kNamed = 2;
+  const QString file = overrides.first().sFile;
+  QStringList types;
+  for (const TDesktopOverride& o : overrides)
+    if (o.sFile == file) types << o.sType;
+  QString named = QStringList(types.mid(0, kNamed)).join(QStringLiteral(", "));
+  if (types.size() > kNamed) named += QStringLiteral(" and %1 more types").arg(types.size() - kNamed);
+  return QStringLiteral("OK: the checked formats open with this viewer on %1, except where %2 keeps its own "
+                        "default (%3). Cancel changes nothing.")
+      .arg(where, HomeRelative(file), named);
+}
+
+QString CurrentIntegrationNoticeText() {
+  const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
+  const TDesktopAssociations state = DesktopStateFromRegistry(package);
+  const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts).value(0);
+  return IntegrationNoticeText(desktop, MimeAppsListPath(), DesktopOverrides(state.SupportedTypes));
+}

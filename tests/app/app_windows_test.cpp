@@ -1,0 +1,137 @@
+// The windows of a start-up: the menu opens the associations and about
+// dialogs; the first run shows the associations dialog before the main window.
+#include "app/app_windows.h"
+
+#include "app/startup.h"
+#include "platform/desktop_services.h"
+#include "shell/association_notice.h"
+#include "shell/association_store.h"
+#include "settings/settings_store.h"
+#include "support/temp_folder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class AppWindows : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(home.IsValid());
+    previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.File("config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.File("data").toLocal8Bit());
+    AssociationNoticeHook() = [this] { ++notices; };
+    ApplicationExeNameHook() = [] { return QStringLiteral(VELVANE_BUILD_DIR "/velvane"); };
+    ASSERT_TRUE(PrepareAppState(state, QStringLiteral(VELVANE_BUILD_DIR "/"), {"/windowed", SAMPLE_IMAGE}));
+    windows = std::make_unique<TAppWindows>(state, 120);
+  }
+  void TearDown() override {
+    windows.reset();
+    AssociationNoticeHook() = nullptr;
+    ApplicationExeNameHook() = nullptr;
+    OpenUrlHook() = nullptr;
+    qputenv("XDG_CONFIG_HOME", previous);
+    qunsetenv("XDG_DATA_HOME");
+  }
+
+  // Triggers a popup-menu entry the way a click does, after its menu opened.
+  void ChooseMenuEntry(const char* name) {
+    QAction* entry = windows->fmain.PopupMenu()->findChild<QAction*>(QLatin1String(name));
+    ASSERT_NE(entry, nullptr) << name;
+    for (QMenu* menu : windows->fmain.PopupMenu()->findChildren<QMenu*>()) emit menu->aboutToShow();
+    emit windows->fmain.PopupMenu()->aboutToShow();
+    ASSERT_TRUE(entry->isEnabled()) << name;
+    entry->trigger();
+  }
+
+  // Runs check inside the next modal loop, then closes that dialog with button.
+  void WhenModal(std::function<void(QWidget*)> check) {
+    QTimer::singleShot(0, [check] { check(QApplication::activeModalWidget()); });
+  }
+
+  TempFolder home;
+  QByteArray previous;
+  TAppState state;
+  std::unique_ptr<TAppWindows> windows;
+  int notices = 0;
+};
+
+TEST_F(AppWindows, ShellIntegrationOpensTheAssociationsDialogOverTheMainWindow) {
+  windows->fmain.show();
+  bool bShown = false;
+  WhenModal([&](QWidget* modal) {
+    bShown = modal == &windows->fIntegration;
+    EXPECT_EQ(windows->fIntegration.List()->rowCount(), 36);
+    windows->fIntegration.SetRowChecked(12, true);  // JPEG
+    windows->fIntegration.OkButton()->click();
+  });
+  ChooseMenuEntry("PMIntegration");
+  EXPECT_TRUE(bShown);
+  EXPECT_EQ(notices, 1);
+  EXPECT_TRUE(IsFormatAssociated("JPEG"));
+  EXPECT_EQ(windows->fIntegration.parentWidget(), &windows->fmain);
+}
+
+TEST_F(AppWindows, AboutShowsTitleVersionCreditsAndOpensTheWebSite) {
+  TfAbout& about = windows->fAbout;
+  EXPECT_EQ(about.TitleLabel()->text(), "Velvane Photo Viewer");
+  EXPECT_EQ(about.VersionLabel()->text(), "Version 1.5.2");
+  ASSERT_EQ(about.Tabs()->count(), 2);
+  EXPECT_EQ(about.Tabs()->tabText(1), "Credits");
+  const QString credits = about.Credits()->toPlainText();
+  for (const char* name : {"FreeImage", "libjpeg-turbo", "pugixml", "Qt", "Little CMS", "Font Awesome",
+                           "SIL Open Font License 1.1", "DejaVu"})
+    EXPECT_TRUE(credits.contains(QLatin1String(name))) << name;
+
+  QString opened;
+  OpenUrlHook() = [&](const QString& url) { opened = url; };
+  bool bShown = false;
+  WhenModal([&](QWidget* modal) {
+    bShown = modal == &about;
+    emit about.LinkLabel()->linkActivated(QStringLiteral("anything"));
+    about.OkButton()->click();
+  });
+  ChooseMenuEntry("PMAbout");
+  EXPECT_TRUE(bShown);
+  EXPECT_EQ(opened, "https://www.example.com/velvane-photo-viewer/");
+  EXPECT_EQ(about.result(), QDialog::Accepted);
+  EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(AppWindows, TheFirstRunAsksBeforeTheMainWindowAndIsStoredAsDoneOnEsc) {
+  ASSERT_TRUE(state.Settings.FirstRun);  // a fresh hive
+  bool bAllChecked = false, bMainHidden = false;
+  WhenModal([&](QWidget* modal) {
+    ASSERT_EQ(modal, &windows->fIntegration);
+    bMainHidden = !windows->fmain.isVisible();
+    bAllChecked = windows->fIntegration.SelectAll()->isChecked();
+    for (int row = 0; row < 36; ++row) bAllChecked = bAllChecked && windows->fIntegration.IsRowChecked(row);
+    QTest::keyClick(modal, Qt::Key_Escape);
+  });
+  windows->RunFirstRun();
+  EXPECT_TRUE(bAllChecked);
+  EXPECT_TRUE(bMainHidden);
+  EXPECT_EQ(notices, 0);
+  EXPECT_FALSE(IsFormatAssociated("JPEG"));
+  TSettings stored;
+  ASSERT_TRUE(LoadSettings(stored));
+  EXPECT_FALSE(stored.FirstRun);
+  // Not again.
+  windows->RunFirstRun();
+  EXPECT_FALSE(windows->fIntegration.isVisible());
+}
+
+}  // namespace

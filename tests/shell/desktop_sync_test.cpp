@@ -1,0 +1,246 @@
+// The notice carries the registry to the desktop: checked with the desktop's
+// own readers (xdg-mime, gio) on private XDG folders.
+#include "shell_fixture.h"
+
+#include "platform/desktop_entry.h"
+#include "platform/mimeapps_list.h"
+#include "shell/integration.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace {
+
+const QByteArray kOther =
+    "[Desktop Entry]\nType=Application\nName=Other Viewer\nExec=/bin/true %f\n"
+    "MimeType=image/jpeg;image/png;image/gif;\n";
+
+class DesktopSync : public ShellFixture {
+protected:
+  void SetUp() override {
+    ShellFixture::SetUp();
+    // The "system" folder of the readers: another viewer and the machine's MIME database.
+    home.Write("sys/applications/other-viewer.desktop", kOther);
+    home.Write("sys/applications/third-viewer.desktop", QByteArray(kOther).replace("Other", "Third"));
+    QFile::link(QStringLiteral("/usr/share/mime"), home.File("sys/mime"));
+    exe = FakeViewer(QStringLiteral("Velvane Apps/$x\\y'z `q/velvane"));
+    UseExecutable(exe);
+  }
+
+  QString ListPath() const { return home.File("config/mimeapps.list"); }
+  QByteArray List() const {
+    QFile f(ListPath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+  }
+  void SetList(const QByteArray& bytes) { home.Write("config/mimeapps.list", bytes); }
+
+  // Runs a desktop tool with nothing of the machine's own settings in reach.
+  QString Run(const QString& tool, const QStringList& args, const QByteArray& desktop = {}) const {
+    const QString path = QStandardPaths::findExecutable(tool);
+    if (path.isEmpty()) return QStringLiteral("<no %1>").arg(tool);
+    QProcessEnvironment env;
+    env.insert("PATH", "/usr/bin:/bin");
+    env.insert("HOME", home.File("home"));
+    env.insert("XDG_CONFIG_HOME", home.File("config"));
+    env.insert("XDG_CONFIG_DIRS", home.File("sysconfig"));
+    env.insert("XDG_DATA_HOME", home.File("data"));
+    env.insert("XDG_DATA_DIRS", home.File("sys"));
+    if (!desktop.isEmpty()) env.insert("XDG_CURRENT_DESKTOP", desktop);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(path, args);
+    if (!p.waitForFinished(30000)) return QStringLiteral("<timeout>");
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+  }
+  QString XdgDefault(const char* type) const { return Run("xdg-mime", {"query", "default", type}); }
+  // The default that gio names for type.
+  QString GioDefault(const char* type) const {
+    const QString out = Run("gio", {"mime", type});
+    const QString first = out.section(u'\n', 0, 0);
+    return first.contains(u':') ? first.section(u':', -1).trimmed() : out;
+  }
+
+  void Ok(std::initializer_list<const char*> checked) {
+    std::vector<std::pair<QString, bool>> choices;
+    for (const ftype& f : SupportedFormats)
+      choices.emplace_back(QString(f.name), std::find_if(checked.begin(), checked.end(), [&](const char* n) {
+                                              return f.name == QLatin1String(n);
+                                            }) != checked.end());
+    ApplyAssociations(choices);
+  }
+
+  QString exe;
+};
+
+TEST_F(DesktopSync, TheReadersNameTheViewerAfterOkAndThePreviousApplicationAfterUninstall) {
+  const QByteArray original = "[Default Applications]\nimage/jpeg=other-viewer.desktop;\n";
+  SetList(original);
+  ASSERT_EQ(XdgDefault("image/jpeg"), "other-viewer.desktop");
+  ASSERT_EQ(GioDefault("image/jpeg"), "other-viewer.desktop");
+
+  Ok({"JPEG", "PNG"});
+  EXPECT_EQ(XdgDefault("image/jpeg"), DesktopFileId);
+  EXPECT_EQ(GioDefault("image/jpeg"), DesktopFileId);
+  EXPECT_EQ(GioDefault("image/png"), DesktopFileId);
+  // The previous list stays behind the viewer.
+  EXPECT_EQ(TMimeAppsList(List()).Entries("Default Applications", "image/jpeg"),
+            (QList<QByteArray>{DesktopFileId.toUtf8(), "other-viewer.desktop"}));
+  EXPECT_TRUE(QFileInfo::exists(UserDesktopEntryPath()));
+  const QString validate = QStandardPaths::findExecutable("desktop-file-validate");
+  if (!validate.isEmpty()) {
+    QProcess p;
+    p.start(validate, {UserDesktopEntryPath()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+  }
+
+  Uninstall();
+  EXPECT_EQ(XdgDefault("image/jpeg"), "other-viewer.desktop");
+  EXPECT_EQ(GioDefault("image/jpeg"), "other-viewer.desktop");
+  EXPECT_EQ(List(), original);
+  EXPECT_FALSE(QFileInfo::exists(UserDesktopEntryPath()));
+  EXPECT_TRUE(TRegistry().ReadString("x").isEmpty());
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey(MimeAppsBackupKey, false));
+  EXPECT_TRUE(reg.GetValueNames().isEmpty());
+}
+
+TEST_F(DesktopSync, TheEntryRunsTheOpenCommandsProgramAndDeclaresEveryType) {
+  Ok({"KOALA"});  // .koa is known only to the viewer's own MIME package
+  QFile f(UserDesktopEntryPath());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray entry = f.readAll();
+  EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " %f\n")) << entry.toStdString();
+  EXPECT_EQ(DesktopExecArgument("/a b/100% $x\\y`z\"q"), "\"/a b/100%% \\\\$x\\\\\\\\y\\\\`z\\\\\"q\"");
+  for (const char* type : {"image/jpeg;", "image/png;", "image/x-koala;", "image/tiff;", "image/x-portable-floatmap;"})
+    EXPECT_TRUE(entry.contains(type)) << type;
+  EXPECT_EQ(GioDefault("image/x-koala"), DesktopFileId);
+  // gio found the program behind the escapes, or it would not list the entry.
+  EXPECT_TRUE(Run("gio", {"mime", "image/png"}).contains(DesktopFileId));
+}
+
+TEST_F(DesktopSync, CommentsForeignGroupsAndOtherLinesStayByteForByte) {
+  const QByteArray original =
+      "# my associations\r\n"
+      "[Added Associations]\n"
+      "image/jpeg=third-viewer.desktop;\n"
+      "\n"
+      "[Default Applications]\n"
+      "  # keep me\n"
+      "text/plain=gedit.desktop;\n"
+      "image/png = other-viewer.desktop;third-viewer.desktop\n"
+      "image/gif=other-viewer.desktop;\n"
+      "\n"
+      "[Removed Associations]\n"
+      "image/webp=other-viewer.desktop;";  // no line end at the end
+  SetList(original);
+  Ok({"JPEG", "PNG"});
+  const QByteArray expected =
+      "# my associations\r\n"
+      "[Added Associations]\n"
+      "image/jpeg=third-viewer.desktop;\n"
+      "\n"
+      "[Default Applications]\n"
+      "  # keep me\n"
+      "text/plain=gedit.desktop;\n"
+      "image/png=org.norquill.Velvane.desktop;other-viewer.desktop;third-viewer.desktop;\n"
+      "image/gif=other-viewer.desktop;\n"
+      "image/jpeg=org.norquill.Velvane.desktop;\n"
+      "\n"
+      "[Removed Associations]\n"
+      "image/webp=other-viewer.desktop;";
+  EXPECT_EQ(List().toStdString(), expected.toStdString());
+  // A second OK changes nothing more.
+  Ok({"JPEG", "PNG"});
+  EXPECT_EQ(List(), expected);
+  Ok({});
+  EXPECT_EQ(List().toStdString(), original.toStdString());
+}
+
+TEST_F(DesktopSync, AListTheViewerCreatedGoesAgainAndALaterChoiceOfTheUserStays) {
+  Ok({"JPEG"});
+  EXPECT_EQ(List(), "[Default Applications]\nimage/jpeg=org.norquill.Velvane.desktop;\n");
+  Uninstall();
+  EXPECT_FALSE(QFileInfo::exists(ListPath()));
+
+  // Group added to a file without a final line end, and taken away again.
+  SetList("[Added Associations]\nimage/png=other-viewer.desktop;");
+  Ok({"PNG"});
+  EXPECT_EQ(List(), "[Added Associations]\nimage/png=other-viewer.desktop;\n"
+                    "[Default Applications]\nimage/png=org.norquill.Velvane.desktop;\n");
+  Ok({});
+  EXPECT_EQ(List(), "[Added Associations]\nimage/png=other-viewer.desktop;");
+
+  // The user picks another default after the viewer took the type: restoring
+  // takes only the viewer's ID out and keeps the user's choice.
+  SetList("[Default Applications]\nimage/gif=other-viewer.desktop;\n");
+  Ok({"GIF"});
+  SetList("[Default Applications]\nimage/gif=third-viewer.desktop;org.norquill.Velvane.desktop;\n");
+  Ok({});
+  EXPECT_EQ(List(), "[Default Applications]\nimage/gif=third-viewer.desktop;\n");
+  EXPECT_EQ(GioDefault("image/gif"), "third-viewer.desktop");
+}
+
+TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {
+  qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+  home.Write("config/gnome-mimeapps.list", "[Default Applications]\nimage/png=other-viewer.desktop;\n");
+  AssociateFormat("PNG");
+  AssociateFormat("GIF");
+  const TDesktopSyncResult result = NotifyAssociationsChanged();
+  EXPECT_TRUE(result.bDone);
+  ASSERT_EQ(result.Overrides.size(), 1);
+  EXPECT_EQ(result.Overrides[0].sType, "image/png");
+  EXPECT_EQ(result.Overrides[0].sFile, home.File("config/gnome-mimeapps.list"));
+  // The readers agree that the desktop's own list wins there, and only there.
+  EXPECT_EQ(GioDefault("image/png"), DesktopFileId);
+  EXPECT_EQ(Run("gio", {"mime", "image/png"}, "GNOME").section(u'\n', 0, 0).section(u':', -1).trimmed(),
+            "other-viewer.desktop");
+  // The dialog's note names the list and the type.
+  const QString note = CurrentIntegrationNoticeText();
+  EXPECT_TRUE(note.contains("ubuntu")) << note.toStdString();
+  EXPECT_TRUE(note.contains("gnome-mimeapps.list keeps its own default (image/png)")) << note.toStdString();
+}
+
+TEST(DesktopTypes, EveryExtensionOfTheFormatsHasAType) {
+  const TMimePackage package = TMimePackage::Load(QStringLiteral(VELVANE_BUILD_DIR "/res/mime/org.norquill.Velvane.xml"));
+  for (const ftype& format : SupportedFormats)
+    for (const QString& ext : QString(format.Ext).split(u' '))
+      EXPECT_FALSE(MimeTypesForExtension(ext, package).isEmpty()) << ext.toStdString();
+}
+
+TEST_F(DesktopSync, AListThatIsNotARegularFileIsLeftAlone) {
+  ASSERT_TRUE(QDir().mkpath(ListPath()));
+  AssociateFormat("PNG");
+  EXPECT_FALSE(NotifyAssociationsChanged().bDone);
+  EXPECT_TRUE(QFileInfo(ListPath()).isDir());
+  EXPECT_TRUE(QFileInfo::exists(UserDesktopEntryPath()));  // the entry does not depend on it
+}
+
+TEST_F(DesktopSync, TwoViewersSavingAtOnceLoseNothing) {
+  const QByteArray original = "# mine\n[Default Applications]\nimage/jpeg=other-viewer.desktop;\n";
+  SetList(original);
+  const QString writer = QCoreApplication::applicationDirPath() + "/assoc_writer";
+  const std::vector<QStringList> rounds = {{"JPEG", "GIF"}, {"PNG", "BMP"}, {"TIFF"}, {"WEBP", "ICO"}};
+  std::vector<std::unique_ptr<QProcess>> processes;
+  for (const QStringList& formats : rounds) {
+    auto p = std::make_unique<QProcess>();
+    p->start(writer, QStringList{exe} + formats);
+    processes.push_back(std::move(p));
+  }
+  for (auto& p : processes) {
+    ASSERT_TRUE(p->waitForFinished(60000));
+    EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+  }
+  const TMimeAppsList list(List());
+  for (const char* type : {"image/jpeg", "image/gif", "image/png", "image/bmp", "image/tiff", "image/webp",
+                           "image/vnd.microsoft.icon"})
+    EXPECT_EQ(list.Entries("Default Applications", type).value(0), DesktopFileId.toUtf8()) << type;
+  // Every backup was kept: the uninstall gives the original back.
+  Uninstall();
+  EXPECT_EQ(List(), original);
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The associations dialog through its real widgets.
+#include "shell_fixture.h"
+
+#include "shell/integration.h"
+#include "shell/tfintegration.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+class IntegrationDialog : public ShellFixture {
+protected:
+  void SetUp() override {
+    ShellFixture::SetUp();
+    AssociationNoticeHook() = [this] { ++notices; };
+    DefaultSettings(settings);
+    settings.FirstRun = false;
+    dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
+  }
+
+  int Row(const char* name) const {
+    for (int row = 0; row < SupportedFormatCount; ++row)
+      if (SupportedFormats[row].name == QLatin1String(name)) return row;
+    return -1;
+  }
+  int CheckedRows() const {
+    int n = 0;
+    for (int row = 0; row < SupportedFormatCount; ++row) n += dialog->IsRowChecked(row);
+    return n;
+  }
+  // Shows the dialog and returns what a later showing would see of the hive.
+  void Show() {
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+  }
+  QByteArray Hive() const {
+    QFile f(TRegistryFile::DefaultPath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  TSettings settings;
+  std::unique_ptr<TfIntegration> dialog;
+  int notices = 0;
+};
+
+TEST_F(IntegrationDialog, ListsTheFormatsInTableOrderWithTheirTexts) {
+  Show();
+  QTableWidget* lv = dialog->List();
+  ASSERT_EQ(lv->rowCount(), 36);
+  EXPECT_EQ(dialog->windowTitle(), "File Associations");
+  EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), "File extensions");
+  EXPECT_EQ(lv->item(12, 0)->text(), "JPEG");
+  EXPECT_EQ(lv->item(12, 1)->text(), "Independent JPEG Group");
+  EXPECT_EQ(lv->item(12, 2)->text(), "jpg jif jpeg jpe");
+  EXPECT_EQ(lv->item(35, 0)->text(), "XBM");
+  EXPECT_EQ(CheckedRows(), 0);
+  // Designed at 120 pixels per inch; at 240 everything doubles.
+  EXPECT_EQ(dialog->size(), QSize(551, 481));
+  TfIntegration large(settings, nullptr, 240);
+  EXPECT_EQ(large.size(), QSize(1102, 962));
+  EXPECT_EQ(large.OkButton()->geometry(), QRect(572, 878, 248, 62));
+}
+
+TEST_F(IntegrationDialog, TheFirstRunChecksEveryRowAndCancelOrEscChangeNothing) {
+  Write("\\SOFTWARE\\Classes\\.JPG", "", "jpegfile");
+  const QByteArray before = Hive();
+  settings.FirstRun = true;
+  for (int key : {0, int(Qt::Key_Escape)}) {
+    dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
+    Show();
+    EXPECT_EQ(CheckedRows(), 36);
+    EXPECT_TRUE(dialog->SelectAll()->isChecked());
+    // The note says what OK would do here, and that Cancel does nothing.
+    EXPECT_TRUE(dialog->Notice()->text().contains("OK: the checked formats open with this viewer on this desktop"));
+    EXPECT_TRUE(dialog->Notice()->text().contains("Cancel changes nothing"));
+    if (key)
+      QTest::keyClick(dialog->List(), Qt::Key(key));
+    else
+      dialog->CancelButton()->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  }
+  EXPECT_EQ(Hive(), before);
+  EXPECT_EQ(notices, 0);
+  EXPECT_FALSE(QFileInfo::exists(home.File("config/mimeapps.list")));
+}
+
+TEST_F(IntegrationDialog, AFirstRunOkAssociatesEveryFormatAndNotifiesOnce) {
+  settings.FirstRun = true;
+  Show();
+  dialog->OkButton()->click();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(notices, 1);
+  for (const ftype& format : SupportedFormats) {
+    // PBM, PGM and PPM go to the binary variant, which comes later.
+    EXPECT_TRUE(IsFormatAssociated(QString(format.name))) << format.name.data();
+  }
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.PPM"), "VelvanePhotoViewerPPMRAW");
+}
+
+TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheViewerOff) {
+  AssociateFormat("JPEG");
+  AssociateFormat("PNG");
+  Write("\\SOFTWARE\\Classes\\.JPE", "", "jpegfile");  // another program took one extension
+  Show();
+  EXPECT_FALSE(dialog->IsRowChecked(Row("JPEG")));
+  EXPECT_TRUE(dialog->IsRowChecked(Row("PNG")));
+  dialog->OkButton()->click();
+  EXPECT_EQ(notices, 1);
+  EXPECT_FALSE(KeyExists("\\SOFTWARE\\Classes\\.JPG"));
+  EXPECT_FALSE(KeyExists("\\SOFTWARE\\Classes\\VelvanePhotoViewerJPEG"));
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.JPE"), "jpegfile");
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+}
+
+TEST_F(IntegrationDialog, OkWithEveryRowUncheckedEqualsUninstall) {
+  const auto setUp = [this] {
+    Write("\\SOFTWARE\\Classes\\.TIF", "", "tiffile");
+    Write("\\SOFTWARE\\Classes\\.GIF", "", "giffile");
+    for (const char* name : {"TIFF", "GIF", "PBM", "JPEG"}) AssociateFormat(name);
+  };
+  setUp();
+  Show();
+  dialog->SelectAll()->setChecked(true);
+  dialog->SelectAll()->setChecked(false);
+  dialog->OkButton()->click();
+  const QByteArray afterOk = Hive();
+  EXPECT_EQ(notices, 1);
+
+  QFile::remove(TRegistryFile::DefaultPath());
+  setUp();
+  Uninstall();
+  EXPECT_EQ(notices, 2);
+  EXPECT_EQ(Hive(), afterOk);
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.TIF"), "tiffile");
+}
+
+TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenShowings) {
+  Show();
+  dialog->SetRowChecked(3, true);
+  dialog->SelectAll()->click();
+  EXPECT_EQ(CheckedRows(), 36);
+  dialog->SetRowChecked(5, false);
+  dialog->SelectAll()->click();
+  EXPECT_EQ(CheckedRows(), 0);
+  dialog->SelectAll()->click();
+  EXPECT_EQ(CheckedRows(), 36);
+  dialog->SetRowChecked(Row("GIF"), false);
+  dialog->OkButton()->click();
+
+  // The next showing rebuilds the rows from the registry; the box stays
+  // checked although GIF is not.
+  Show();
+  EXPECT_TRUE(dialog->SelectAll()->isChecked());
+  EXPECT_FALSE(dialog->IsRowChecked(Row("GIF")));
+  EXPECT_EQ(CheckedRows(), 35);
+  // A row's box toggles with the space key, as in a list view.
+  dialog->List()->setFocus();
+  dialog->List()->setCurrentCell(Row("GIF"), 0);
+  QTest::keyClick(dialog->List(), Qt::Key_Space);
+  EXPECT_TRUE(dialog->IsRowChecked(Row("GIF")));
+  QTest::keyClick(dialog->List(), Qt::Key_Escape);
+  EXPECT_FALSE(IsFormatAssociated("GIF"));
+  EXPECT_EQ(notices, 1);
+}
+
+TEST_F(IntegrationDialog, TheSharedPortableExtensionsFollowTheBinaryRow) {
+  Show();
+  dialog->SetRowChecked(Row("PBM"), true);
+  dialog->SetRowChecked(Row("PGMRAW"), true);
+  dialog->OkButton()->click();
+  Show();
+  EXPECT_FALSE(dialog->IsRowChecked(Row("PBM")));
+  EXPECT_FALSE(dialog->IsRowChecked(Row("PBMRAW")));
+  EXPECT_TRUE(dialog->IsRowChecked(Row("PGM")));
+  EXPECT_TRUE(dialog->IsRowChecked(Row("PGMRAW")));
+  dialog->CancelButton()->click();
+}
+
+TEST_F(IntegrationDialog, ShowsModallyOverAnyWindow) {
+  QWidget owner;
+  owner.show();
+  QTimer::singleShot(0, dialog.get(), [this, &owner] {
+    EXPECT_TRUE(dialog->isModal());
+    EXPECT_EQ(dialog->parentWidget(), &owner);
+    EXPECT_EQ(QApplication::activeModalWidget(), dialog.get());
+    dialog->CancelButton()->click();
+  });
+  EXPECT_EQ(dialog->ShowModalFor(&owner), QDialog::Rejected);
+  EXPECT_EQ(notices, 0);
+  // Only lent to the window: the dialog outlives it.
+  EXPECT_EQ(dialog->parentWidget(), nullptr);
+}
+
+}  // namespace
