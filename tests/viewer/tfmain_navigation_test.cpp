@@ -208,6 +208,13 @@ TEST_F(NavigationTest, ADroppedTextFileKeepsThePictureAndTakesTheCaption) {
   EXPECT_TRUE(window->Bitmap().IsValid());
 }
 
+TEST_F(NavigationTest, APercentSignInTheFileNameReachesTheCaptionUnchanged) {
+  const QString encoded = Image("sky%2C1.png");
+  Open(a);
+  Drop({encoded});
+  EXPECT_EQ(window->windowTitle(), "sky%2C1.png  (4 x 3) - Velvane Photo Viewer");
+}
+
 TEST_F(NavigationTest, HelpOpensTheMakersSiteInTheBrowser) {
   QString opened;
   OpenUrlHook() = [&](const QString& url) { opened = url; };
