@@ -35,6 +35,16 @@ protected:
     QCoreApplication::sendEvent(window.get(), &drop);
     delete mime;
   }
+  // Drags urls over the window and drops them; true when the window took the drag.
+  bool DropUrls(const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &drop);
+    return enter.isAccepted();
+  }
   QString a, b, c;
 };
 
@@ -213,6 +223,33 @@ TEST_F(NavigationTest, APercentSignInTheFileNameReachesTheCaptionUnchanged) {
   Open(a);
   Drop({encoded});
   EXPECT_EQ(window->windowTitle(), "sky%2C1.png  (4 x 3) - Velvane Photo Viewer");
+}
+
+TEST_F(NavigationTest, OnlyLocalFilesCountAsDroppedFiles) {
+  Open(b);
+  const QString caption = window->windowTitle();
+  const QList<QUrl> notFiles[] = {
+      {QUrl("https://www.example.com/photo.png")},
+      {QUrl("ftp://example.com/a.png"), QUrl("data:image/png;base64,AAAA")},
+      {QUrl("file://otherhost" + a)},  // a file of another machine
+      {QUrl("file:a.png")},             // relative: no folder to read it from
+      {},
+  };
+  for (const QList<QUrl>& urls : notFiles) {
+    SCOPED_TRACE(urls.isEmpty() ? std::string("no urls") : urls.first().toString().toStdString());
+    EXPECT_FALSE(DropUrls(urls));  // the cursor tells the user at once
+    EXPECT_EQ(state.sCurrentFile, b);
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_TRUE(window->Bitmap().IsValid());
+  }
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "c.png");  // the walk goes on from the picture on display
+
+  // Among other things dropped, the first local file is the dropped file.
+  EXPECT_TRUE(DropUrls({QUrl("https://www.example.com/x.png"), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)}));
+  EXPECT_EQ(state.sCurrentFile, a);
+  EXPECT_TRUE(DropUrls({QUrl("file://localhost" + b)}));
+  EXPECT_EQ(state.sCurrentFile, b);
 }
 
 TEST_F(NavigationTest, HelpOpensTheMakersSiteInTheBrowser) {
