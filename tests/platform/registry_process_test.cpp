@@ -45,9 +45,9 @@ protected:
   void ExpectWholeHive(int bigCount) const {
     QFile file(Hive());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    std::optional<TRegKey> hive = HiveFromText(file.readAll());
-    ASSERT_TRUE(hive) << "the hive file is damaged";
-    const TRegKey* big = hive->FindKey({QStringLiteral("Big")});
+    std::optional<TParsedHive> hive = HiveFromText(file.readAll());
+    ASSERT_TRUE(hive && hive->BadLines.empty()) << "the hive file is damaged";
+    const TRegKey* big = hive->Root.FindKey({QStringLiteral("Big")});
     if (!big) return;
     ASSERT_EQ(int(big->Values().size()), bigCount);
     for (const TRegValue& v : big->Values()) ASSERT_EQ(v.Dword, big->Values().front().Dword);
