@@ -4,6 +4,7 @@
 #include "platform/registry_hive_text.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,9 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -21,12 +24,14 @@ namespace {
 // ours and is not read into memory.
 constexpr qint64 kMaxHiveSize = 8 * 1024 * 1024;
 
-// Saves take milliseconds; a lock held longer than this belongs to a process
-// that hangs, and waiting on would hang the viewer too.
-constexpr int kLockTimeoutMs = 10000;
 // A writer killed while creating its lock file leaves one that names no
-// process; it counts as abandoned once this old, well inside the timeout.
-constexpr int kStaleLockMs = 4000;
+// process; it counts as abandoned once this old (the owner writes its record
+// at once after creating the file).
+constexpr qint64 kAbandonedEmptyLockMs = 4000;
+
+// Waits on the lock are cut into slices so that abandoned lock files are
+// looked for while waiting.
+constexpr std::chrono::milliseconds kLockSlice{100};
 
 constexpr int kMaxSetAsideTries = 1000;
 
@@ -60,6 +65,43 @@ void WarnOfSkippedLines(const QString& path, const QByteArray& bytes, const std:
                lines.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"), QFileInfo(path).fileName());
   std::fputs(text.toLocal8Bit().constData(), stderr);
   std::fflush(stderr);
+}
+
+// Removes a lock file that names no owner (empty, or cut short) and is old:
+// its writer was killed while creating it. Under the ".rmlock" guard that
+// QLockFile itself takes to remove stale locks, so that two removers never
+// remove a lock that a third process has just made.
+bool RemoveAbandonedEmptyLock(const QString& lockPath) {
+  const auto isAbandoned = [&lockPath] {
+    const QFileInfo info(lockPath);
+    if (!info.isFile()) return false;
+    qint64 pid = 0;
+    QString host, program;
+    if (QLockFile(lockPath).getLockInfo(&pid, &host, &program)) return false;
+    return std::abs(info.lastModified().msecsTo(QDateTime::currentDateTime())) > kAbandonedEmptyLockMs;
+  };
+  if (!isAbandoned()) return false;
+  QLockFile guard(lockPath + QStringLiteral(".rmlock"));
+  guard.setStaleLockTime(0);
+  if (!guard.tryLock(0)) return false;
+  return isAbandoned() && QFile::remove(lockPath);
+}
+
+// Takes the lock that all viewer processes share, waiting at most wait. A
+// lock is taken over only when it is abandoned: its owner process is gone
+// (QLockFile reads the PID, host and program that the file records) or the
+// file names no owner and is old. A live owner's lock is never broken,
+// however long its save takes.
+bool AcquireHiveLock(QLockFile& lock, const QString& lockPath, std::chrono::milliseconds wait) {
+  lock.setStaleLockTime(0);  // never by age alone
+  const QDeadlineTimer deadline(wait);
+  for (;;) {
+    const auto left = std::chrono::milliseconds(std::max<qint64>(0, deadline.remainingTime()));
+    if (lock.tryLock(std::min(left, kLockSlice))) return true;
+    if (lock.error() != QLockFile::LockFailedError) return false;
+    if (RemoveAbandonedEmptyLock(lockPath)) continue;
+    if (deadline.hasExpired()) return false;
+  }
 }
 
 }  // namespace
@@ -107,11 +149,15 @@ bool TRegistryFile::SetAside(bool bCopy) const {
   return false;
 }
 
-bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply) const {
+bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply, std::chrono::milliseconds lockWait,
+                           bool* lockBusy) const {
+  if (lockBusy) *lockBusy = false;
   if (!QDir().mkpath(QFileInfo(FPath).absolutePath())) return false;
   QLockFile lock(LockPath());
-  lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(kLockTimeoutMs)) return false;
+  if (!AcquireHiveLock(lock, LockPath(), lockWait)) {
+    if (lockBusy) *lockBusy = lock.error() == QLockFile::LockFailedError;
+    return false;
+  }
 
   TRegKey root;
   switch (Load(root)) {

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 class TRegistryFile {
@@ -30,9 +31,16 @@ public:
   // old one). So that nothing is lost, a file that is not a hive or cannot
   // be read is first renamed aside to "<name>.damaged-<date>-<time>", and a
   // hive with lines that cannot be read is first copied there. False when
-  // nothing was written: the lock could not be had, the damaged file could
-  // not be set aside, or the new file could not be written.
-  bool Update(const std::function<void(TRegKey&)>& apply) const;
+  // nothing was written: the lock could not be had within lockWait (then
+  // *lockBusy is set, when given), the damaged file could not be set aside,
+  // or the new file could not be written. The lock of a live process is
+  // never broken: it is waited for.
+  bool Update(const std::function<void(TRegKey&)>& apply, std::chrono::milliseconds lockWait = LongLockWait,
+              bool* lockBusy = nullptr) const;
+
+  // Saves take milliseconds; a lock held longer than this belongs to a
+  // process that hangs.
+  static constexpr std::chrono::milliseconds LongLockWait{10000};
 
   // Runs after the new hive is written to its temporary file and before that
   // file replaces the hive; lets tests interrupt a save at its worst moment.

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QMenu>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -102,6 +104,35 @@ TEST_F(NavigationTest, ChoosingTheActiveSortKeyAgainReversesItAndEveryChoiceIsSa
   // Descending by name: from a the next step wraps to c.
   Run("AcNext");
   EXPECT_EQ(Shown(), "c.png");
+}
+
+TEST_F(NavigationTest, ASortWhileAnotherViewerSavesKeepsTheWindowResponsiveAndTheChoice) {
+  Open(a);
+  SaveSettings(state.Settings);  // by name, on disk
+  const QString hive = TRegistryFile::DefaultPath();
+  const auto storedSortType = [&hive]() -> std::int64_t {
+    const TRegKey disk = TRegistryFile(hive).Read();
+    const TRegKey* key = disk.FindKey({"SOFTWARE", "Norquill", "Velvane"});
+    const TRegValue* value = key ? key->FindValue("SortType") : nullptr;
+    return value ? std::int64_t(value->Dword) : -1;
+  };
+  ASSERT_EQ(storedSortType(), SortByName);
+
+  QLockFile otherViewer(hive + ".lock");  // another viewer in the middle of a save
+  ASSERT_TRUE(otherViewer.tryLock(0));
+  QElapsedTimer timer;
+  timer.start();
+  Run("AcSortBySize");
+  EXPECT_LT(timer.elapsed(), 4000);
+  EXPECT_EQ(Shown(), "a.png");
+  EXPECT_EQ(window->Message(), "Sort by size");
+  EXPECT_EQ(storedSortType(), SortByName);  // not written yet, but kept
+
+  otherViewer.unlock();
+  TSettings loaded;
+  ASSERT_TRUE(LoadSettings(loaded));  // the next use of the registry writes it
+  EXPECT_EQ(loaded.SortType, SortBySize);
+  EXPECT_EQ(storedSortType(), SortBySize);
 }
 
 TEST_F(NavigationTest, ToggleDirectionTwiceRestoresTheOrder) {
