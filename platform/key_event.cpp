@@ -131,7 +131,15 @@ bool IsModifierKey(int qtKey) {
   return false;
 }
 
+// Qt codes below this are characters; from it on, named keys (Home, Delete ...).
+constexpr int kFirstNamedQtKey = Qt::Key_Escape;
+
+// A keypad key that types a character. With Num Lock off the keypad keys are
+// named keys (Ins, Del, Home, End, arrows, PgUp, PgDn, Clear for the 5), as
+// on Windows, and are left to the named-key table: the physical key only
+// decides which character key it is.
 std::uint16_t KeypadKey(int qtKey, std::uint32_t evdev) {
+  if (qtKey >= kFirstNamedQtKey) return 0;
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<std::uint16_t>(VK_NUMPAD0 + qtKey - Qt::Key_0);
   if (const std::uint16_t vk = Find(kKeypadPhysical, static_cast<int>(evdev))) return vk;
   return Find(kKeypadKeys, qtKey);

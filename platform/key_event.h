@@ -21,7 +21,10 @@ struct TKeyPress {
 // Letters follow the layout as on Windows (the key that prints A is A); the
 // digit row follows the physical key whatever the layout prints; other
 // punctuation follows the US character the layout produces, else the
-// physical key. Keypad keys (Qt::KeypadModifier) keep their own codes.
+// physical key. Keypad keys (Qt::KeypadModifier) that type a character keep
+// their own codes (keypad digits, operators, the decimal key, whatever the
+// layout types on it); with Num Lock off the keypad's navigation keys are
+// Ins, Del, Home, End, the arrows, PgUp, PgDn and Clear, as on Windows.
 std::uint16_t VirtualKeyFromQtKey(int qtKey, Qt::KeyboardModifiers modifiers, std::uint32_t xkbKeycode);
 
 // The key press of a key event. The event's native scan code and modifiers

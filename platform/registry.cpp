@@ -1,10 +1,47 @@
 #include "platform/registry.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMutex>
+#include <QThread>
+
+#include <map>
 #include <utility>
+
+// The changes of this process that could not be written yet, by hive file.
+struct TRegistry::TPending {
+  QMutex Mutex;
+  std::map<QString, std::vector<TChange>> ByHive;
+  bool bExitFlushRegistered = false;
+};
+
+TRegistry::TPending& TRegistry::Pending() {
+  static TPending pending;
+  return pending;
+}
+
+namespace {
+
+QString HiveKey(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+
+}  // namespace
+
+std::chrono::milliseconds TRegistry::LockWait() {
+  // The window must not freeze while another viewer saves.
+  const QCoreApplication* app = QCoreApplication::instance();
+  const bool bUserInterface = app && app->inherits("QGuiApplication") && QThread::currentThread() == app->thread();
+  return bUserInterface ? UserInterfaceLockWait : TRegistryFile::LongLockWait;
+}
 
 TRegistry::TRegistry() : TRegistry(TRegistryFile::DefaultPath()) {}
 
-TRegistry::TRegistry(const QString& hivePath) : FFile(hivePath), FHive(FFile.Read()) {}
+TRegistry::TRegistry(const QString& hivePath) : FFile(hivePath), FHive(FFile.Read()) {
+  TPending& pending = Pending();
+  const QMutexLocker locker(&pending.Mutex);
+  const auto found = pending.ByHive.find(HiveKey(hivePath));
+  if (found != pending.ByHive.end())
+    for (const TChange& change : found->second) Apply(FHive, change);
+}
 
 TRegistry::~TRegistry() { Flush(); }
 
@@ -154,11 +191,57 @@ bool TRegistry::Change(TChange change) {
   return true;
 }
 
+void TRegistry::QueueChange(std::vector<TChange>& queue, TChange change) {
+  // A later write of the same value (same spelling of key and name) makes an
+  // earlier one pointless: the later one creates the key as well. This keeps
+  // the queue small when saves keep failing.
+  if (change.Kind == TChange::TKind::SetValue) {
+    std::erase_if(queue, [&change](const TChange& earlier) {
+      return earlier.Kind == TChange::TKind::SetValue && earlier.Path == change.Path &&
+             earlier.Value.Name == change.Value.Name;
+    });
+  }
+  queue.push_back(std::move(change));
+}
+
 bool TRegistry::Flush() {
-  if (FChanges.empty()) return true;
-  const bool bWritten = FFile.Update([this](TRegKey& root) {
-    for (const TChange& change : FChanges) Apply(root, change);
-  });
+  TPending& pending = Pending();
+  const QMutexLocker locker(&pending.Mutex);
+  const QString key = HiveKey(FFile.Path());
+  auto found = pending.ByHive.find(key);
+  if (FChanges.empty() && found == pending.ByHive.end()) return true;
+
+  // Without changes of its own an object only takes the chance of a free lock.
+  const std::chrono::milliseconds wait = FChanges.empty() ? std::chrono::milliseconds(0) : LockWait();
+  std::vector<TChange>& queue = pending.ByHive[key];
+  for (TChange& change : FChanges) QueueChange(queue, std::move(change));
   FChanges.clear();
+  bool bLockBusy = false;
+  const bool bWritten = FFile.Update(
+      [&queue](TRegKey& root) {
+        for (const TChange& change : queue) Apply(root, change);
+      },
+      wait, &bLockBusy);
+  // Another viewer is saving: this process keeps its changes for a later
+  // chance. Any other failure (a folder that cannot be written ...) drops them.
+  if (bWritten || !bLockBusy) {
+    pending.ByHive.erase(key);
+  } else if (!pending.bExitFlushRegistered) {
+    pending.bExitFlushRegistered = true;
+    qAddPostRoutine(&TRegistry::FlushPendingAtExit);
+  }
   return bWritten;
+}
+
+void TRegistry::FlushPendingAtExit() {
+  TPending& pending = Pending();
+  const QMutexLocker locker(&pending.Mutex);
+  for (auto& [hive, queue] : pending.ByHive) {
+    TRegistryFile(hive).Update(
+        [&queue](TRegKey& root) {
+          for (const TChange& change : queue) Apply(root, change);
+        },
+        TRegistryFile::LongLockWait);
+  }
+  pending.ByHive.clear();
 }

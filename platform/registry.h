@@ -9,6 +9,16 @@
 // on disk at that moment, under a lock shared by all viewer processes, so two
 // viewers that change different keys or values keep each other's changes.
 //
+// On the user-interface thread a flush waits about a second for another
+// viewer's lock, elsewhere up to TRegistryFile::LongLockWait. Changes that
+// could not be written because the lock stayed busy are not dropped: the
+// process keeps them, every later registry object of the same hive sees them,
+// and the next flush of any of them writes them first (an object without
+// changes of its own only tries when the lock is free at once). What is still
+// kept when the program ends is written then, waiting up to
+// TRegistryFile::LongLockWait. Changes that fail otherwise (a folder that
+// cannot be written ...) are dropped.
+//
 // Key and value names compare without regard to case and keep their case.
 // The empty value name is the key's "(default)" value. A key path that begins
 // with "\" is taken from the root; any other is relative to the open key (or
@@ -27,6 +37,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -72,16 +83,26 @@ public:
   bool WriteString(const QString& name, const QString& value);
   bool DeleteValue(const QString& name);
 
-  // Writes the changes made since the last flush; true when there were none
-  // or they reached the disk. Changes that could not be written are dropped.
+  // Writes the changes made since the last flush, after those of this
+  // process that earlier flushes could not write; true when there were none
+  // or they all reached the disk. While another process holds the lock they
+  // are kept for the next flush (see above).
   bool Flush();
 
 private:
+  // How long a flush with changes waits for the lock on the calling thread.
+  static std::chrono::milliseconds LockWait();
+  static constexpr std::chrono::milliseconds UserInterfaceLockWait{1000};
+
   struct TChange {
     enum class TKind { CreateKey, DeleteKey, SetValue, DeleteValue } Kind;
     TRegPath Path;
     TRegValue Value;  // SetValue: the value; DeleteValue: its name
   };
+  struct TPending;
+  static TPending& Pending();
+  static void QueueChange(std::vector<TChange>& queue, TChange change);
+  static void FlushPendingAtExit();
 
   // The key path meant by a key argument, or false when it is malformed.
   bool Resolve(const QString& key, TRegPath& path) const;

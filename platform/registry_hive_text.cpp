@@ -148,36 +148,51 @@ QByteArray HiveToText(const TRegKey& root) {
   return out.toUtf8();
 }
 
-std::optional<TRegKey> HiveFromText(QByteArrayView bytes) {
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder.decode(bytes);
-  if (decoder.hasError()) return std::nullopt;
+namespace {
 
-  TRegKey root;
+// The key a key line names, created; nullptr when the line cannot be read.
+TRegKey* ReadKeyLine(const QString& line, TRegKey& root) {
+  if (!line.endsWith(u']') || line.size() < 2) return nullptr;
+  const QString inner = line.mid(1, line.size() - 2);
+  if (inner.count(u'\\') >= TRegKey::MaxDepth) return nullptr;  // not split into millions
+  TRegPath path;
+  bool bAbsolute = false;
+  if (!SplitRegPath(inner, path, bAbsolute) || bAbsolute || inner.endsWith(u'\\')) return nullptr;
+  return root.CreateKey(path);
+}
+
+}  // namespace
+
+std::optional<TParsedHive> HiveFromText(QByteArrayView bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);
+  TParsedHive hive;
   TRegKey* section = nullptr;
-  bool bSigned = false;
-  for (QString line : text.split(u'\n')) {
-    if (line.endsWith(u'\r')) line.chop(1);
-    if (!bSigned) {
-      if (line != kSignature) return std::nullopt;
-      bSigned = true;
+  int lineNumber = 0;
+  for (QByteArrayView rest = bytes; lineNumber == 0 || !rest.isNull();) {
+    const qsizetype end = rest.indexOf('\n');
+    QByteArrayView raw = end < 0 ? rest : rest.first(end);
+    rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+    ++lineNumber;
+    if (raw.endsWith('\r')) raw.chop(1);
+
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString line = decoder.decode(raw);
+    if (lineNumber == 1) {
+      if (decoder.hasError() || line != kSignature) return std::nullopt;
       continue;
     }
-    if (line.trimmed().isEmpty() || line.startsWith(u';')) continue;
-    if (line.startsWith(u'[')) {
-      if (!line.endsWith(u']') || line.size() < 2) return std::nullopt;
-      TRegPath path;
-      bool bAbsolute = false;
-      const QString inner = line.mid(1, line.size() - 2);
-      if (inner.count(u'\\') >= TRegKey::MaxDepth) return std::nullopt;  // not split into millions
-      if (!SplitRegPath(inner, path, bAbsolute) || bAbsolute || inner.endsWith(u'\\'))
-        return std::nullopt;
-      section = root.CreateKey(path);
-      if (!section) return std::nullopt;
-      continue;
+    bool bGood = !decoder.hasError();
+    if (bGood && (line.trimmed().isEmpty() || line.startsWith(u';'))) continue;
+    if (bGood && line.startsWith(u'[')) {
+      // The values under a key line that cannot be read have no key to go to.
+      section = ReadKeyLine(line, hive.Root);
+      bGood = section != nullptr;
+    } else if (bGood) {
+      bGood = section && ReadValueLine(line, *section);
+    } else if (raw.startsWith('[')) {
+      section = nullptr;
     }
-    if (!section || !ReadValueLine(line, *section)) return std::nullopt;
+    if (!bGood) hive.BadLines.push_back(lineNumber);
   }
-  if (!bSigned) return std::nullopt;
-  return root;
+  return hive;
 }

@@ -17,8 +17,12 @@
 // any other character; other characters stand for themselves. Blank lines and
 // lines that begin with ";" are ignored.
 //
-// Anything else makes the whole file unreadable: a hive is read completely or
-// not at all, so a damaged file is never half-applied.
+// The file is read line by line, so that one line spoilt by hand costs only
+// that line: a line that is none of the above (bad UTF-8 included), a value
+// before any key line or named twice in one key, and the value lines under a
+// key line that cannot be read are skipped, and everything else is kept. A
+// text whose first line is not the signature (a UTF-8 byte-order mark before
+// it is allowed) is not a hive at all.
 
 #include "platform/registry_hive.h"
 
@@ -26,8 +30,14 @@
 #include <QByteArrayView>
 
 #include <optional>
+#include <vector>
 
 QByteArray HiveToText(const TRegKey& root);
 
-// The hive in text, or nothing when the text is not a well-formed hive.
-std::optional<TRegKey> HiveFromText(QByteArrayView text);
+struct TParsedHive {
+  TRegKey Root;
+  std::vector<int> BadLines;  // the skipped lines, numbered from 1 (the signature), in order
+};
+
+// What the text holds, or nothing when it is not a hive at all.
+std::optional<TParsedHive> HiveFromText(QByteArrayView text);

@@ -31,13 +31,12 @@ bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation) 
 QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
 QString WindowCaption(const QString& path, unsigned width, unsigned height) {
+  // One call fills every placeholder at once: a name holding "%2" or the like
+  // is text, never a placeholder for the arguments after it.
   return QStringLiteral("%1  (%2 x %3) - %4")
-      .arg(FileNamePart(path))
-      .arg(width)
-      .arg(height)
-      .arg(QLatin1String(ApplicationTitle));
+      .arg(FileNamePart(path), QString::number(width), QString::number(height), QLatin1String(ApplicationTitle));
 }
 
 QString ResInfoCaption(unsigned width, unsigned height) {
-  return QStringLiteral("Original: %1x%2").arg(width).arg(height);
+  return QStringLiteral("Original: %1x%2").arg(QString::number(width), QString::number(height));
 }

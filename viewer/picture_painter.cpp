@@ -37,9 +37,14 @@ void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, T
   FillFrameRect(frame, 0, 0, CW, r.y, BackgroundColor);
   if (bottom < CH) FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
 
+  bool bDrawn = false;
   if (FIBITMAP* shown = DisplayBitmap(working, displayCopy)) {
     const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
                               static_cast<int>(frame.bytesPerLine())};
-    StretchNearest(shown, target, r.x, r.y, r.width, r.height);
+    bDrawn = StretchNearest(shown, target, r.x, r.y, r.width, r.height);
   }
+  // The frame is reused from paint to paint (and new frames hold whatever was
+  // in memory): an image that cannot be shown must not leave the previous
+  // picture's pixels in its place.
+  if (!bDrawn) FillFrameRect(frame, r.x, r.y, r.width, r.height, BackgroundColor);
 }

@@ -9,7 +9,9 @@ inline constexpr QRgb BackgroundColor = 0xFF000000;  // the window's black
 
 // Paints the picture layer of a frame (an RGB32 image the size of the client
 // area): the working image placed by the view rules and the background bands
-// around it. An empty working image leaves only the background. A frame of
+// around it. An empty working image leaves only the background, and so does
+// an image that cannot be converted for display (its rectangle is filled with
+// the background, so nothing of an earlier paint stays in it). A frame of
 // zero width or height is left alone. displayCopy receives any conversion
 // made for display and keeps it until the next paint.
 void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy);

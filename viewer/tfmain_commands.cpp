@@ -4,6 +4,7 @@
 #include "platform/desktop_services.h"
 #include "platform/message_box.h"
 #include "settings/settings_store.h"
+#include "viewer/dropped_files.h"
 #include "viewer/tfmain.h"
 
 #include <QDragEnterEvent>
@@ -89,15 +90,16 @@ void Tfmain::AcFileInfoExecute() {
 
 void Tfmain::Help1Click() { OpenUrlInBrowser(QLatin1String(HelpUrl)); }
 
+// Only files of this machine are taken; refusing anything else at the entry
+// shows the user at once that it cannot be dropped here.
 void Tfmain::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (!FirstDroppedFile(event->mimeData()->urls()).isEmpty()) event->acceptProposedAction();
 }
 
 void Tfmain::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty()) return;
   // The whole path is taken, however long.
-  const QString path = urls.first().isLocalFile() ? urls.first().toLocalFile() : urls.first().toString();
+  const QString path = FirstDroppedFile(event->mimeData()->urls());
+  if (path.isEmpty()) return;
   event->acceptProposedAction();
   LoadImage(path, true, true);
 }

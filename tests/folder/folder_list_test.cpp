@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
 #include <sys/stat.h>
 
@@ -67,6 +68,28 @@ TEST(ScanFolder, SortsByNameDateAndSizeInBothDirections) {
   EXPECT_EQ(CompareFolderEntries(state.lsDir, 0, 1, SortedBy(SortBySize)), -1);
   EXPECT_EQ(CompareFolderEntries(state.lsDir, 0, 1, SortedBy(SortBySize, true)), 1);
   EXPECT_EQ(CompareFolderEntries(state.lsDir, 2, 2, SortedBy(SortByDate)), 0);
+}
+
+TEST(SortFolderList, NamesFollowTheLettersOfTheLocaleAndKeepTiesInFolderOrder) {
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  TFolderState state;
+  for (const char* name : {"Zebra.png", "b.PNG", "été 2.png", "eclair10.png", "B.png",
+                           "éclair.png", "eclair9.png", "a.png"})
+    state.lsDir.push_back(TDirItem{QString::fromUtf8(name), {}});
+  const QStringList ascending = {"a.png", "b.PNG", "B.png", QString::fromUtf8("éclair.png"), "eclair9.png",
+                                 "eclair10.png", QString::fromUtf8("été 2.png"), "Zebra.png"};
+  SortFolderList(state, "/x/eclair9.png", SortedBy(SortByName));
+  EXPECT_EQ(ListedNames(state), ascending);
+  EXPECT_EQ(state.iDirIndex, 4);
+
+  // Reversed, the names equal apart from case still keep their folder order.
+  SortFolderList(state, "/x/eclair9.png", SortedBy(SortByName, true));
+  const QStringList descending = {"Zebra.png", QString::fromUtf8("été 2.png"), "eclair10.png",
+                                  "eclair9.png", QString::fromUtf8("éclair.png"), "b.PNG", "B.png", "a.png"};
+  EXPECT_EQ(ListedNames(state), descending);
+  EXPECT_EQ(state.iDirIndex, 3);
+  for (std::size_t i = 0; i + 1 < state.lsDir.size(); ++i)
+    EXPECT_LE(CompareFolderEntries(state.lsDir, int(i), int(i + 1), SortedBy(SortByName, true)), 0) << i;
 }
 
 TEST(ScanFolder, CursorIsZeroUnlessTheNameMatchesExactly) {

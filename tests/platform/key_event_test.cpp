@@ -166,6 +166,61 @@ TEST(KeyEventNative, ThePhysicalKeyDecidesDigitsAndNonLatinLetters) {
   EXPECT_EQ(Native(Qt::Key_Slash, Qt::NoModifier, 53).Key, VK_OEM_2);
 }
 
+// Each key of the keypad: its evdev code, what Qt reports with Num Lock on
+// and off, and the virtual key Windows gives in each state.
+struct TKeypadKey {
+  std::uint32_t evdev;
+  int qtKeyNumLockOn;
+  std::uint16_t vkNumLockOn;
+  int qtKeyNumLockOff;
+  std::uint16_t vkNumLockOff;
+};
+constexpr TKeypadKey kKeypad[] = {
+    {82, Qt::Key_0, VK_NUMPAD0, Qt::Key_Insert, VK_INSERT},
+    {79, Qt::Key_1, VK_NUMPAD0 + 1, Qt::Key_End, VK_END},
+    {80, Qt::Key_2, VK_NUMPAD0 + 2, Qt::Key_Down, VK_DOWN},
+    {81, Qt::Key_3, VK_NUMPAD0 + 3, Qt::Key_PageDown, VK_NEXT},
+    {75, Qt::Key_4, VK_NUMPAD0 + 4, Qt::Key_Left, VK_LEFT},
+    {76, Qt::Key_5, VK_NUMPAD0 + 5, Qt::Key_Clear, VK_CLEAR},  // xkb's KP_Begin
+    {77, Qt::Key_6, VK_NUMPAD0 + 6, Qt::Key_Right, VK_RIGHT},
+    {71, Qt::Key_7, VK_NUMPAD0 + 7, Qt::Key_Home, VK_HOME},
+    {72, Qt::Key_8, VK_NUMPAD0 + 8, Qt::Key_Up, VK_UP},
+    {73, Qt::Key_9, VK_NUMPAD0 + 9, Qt::Key_PageUp, VK_PRIOR},
+    {83, Qt::Key_Period, VK_DECIMAL, Qt::Key_Delete, VK_DELETE},
+    {83, Qt::Key_Comma, VK_DECIMAL, Qt::Key_Delete, VK_DELETE},  // layouts whose decimal key types ","
+    // Num Lock does not change these.
+    {98, Qt::Key_Slash, VK_DIVIDE, Qt::Key_Slash, VK_DIVIDE},
+    {55, Qt::Key_Asterisk, VK_MULTIPLY, Qt::Key_Asterisk, VK_MULTIPLY},
+    {74, Qt::Key_Minus, VK_SUBTRACT, Qt::Key_Minus, VK_SUBTRACT},
+    {78, Qt::Key_Plus, VK_ADD, Qt::Key_Plus, VK_ADD},
+    {96, Qt::Key_Enter, VK_RETURN, Qt::Key_Enter, VK_RETURN},
+};
+constexpr std::uint32_t kXkbNumLock = 0x10;  // Mod2
+
+TEST(KeyEventNative, EveryKeypadKeyInBothNumLockStates) {
+  for (const TKeypadKey& k : kKeypad) {
+    SCOPED_TRACE(k.evdev);
+    EXPECT_EQ(Native(k.qtKeyNumLockOn, Qt::KeypadModifier, k.evdev, kXkbNumLock).Key, k.vkNumLockOn);
+    EXPECT_EQ(Native(k.qtKeyNumLockOff, Qt::KeypadModifier, k.evdev).Key, k.vkNumLockOff);
+  }
+  // Keypad Delete with Num Lock off is the Delete hotkey, with Ctrl too.
+  const QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::KeypadModifier, 83 + 8, 0, 0);
+  EXPECT_EQ(KeyPressFromEvent(del, true).Key, VK_DELETE);
+  const QKeyEvent ctrlDel(QEvent::KeyPress, Qt::Key_Delete, Qt::KeypadModifier | Qt::ControlModifier, 83 + 8, 0, 0);
+  const TKeyPress press = KeyPressFromEvent(ctrlDel, true);
+  EXPECT_EQ(ShortCut(press.Key, press.Shift), scCtrl | VK_DELETE);
+}
+
+TEST_F(KeyEventTest, EveryKeypadKeyInBothNumLockStatesOffscreen) {
+  for (const TKeypadKey& k : kKeypad) {
+    SCOPED_TRACE(k.evdev);
+    // Without the physical key a keypad "," is the separator key.
+    if (k.qtKeyNumLockOn == Qt::Key_Comma) continue;
+    EXPECT_EQ(KeyOf(Qt::Key(k.qtKeyNumLockOn), Qt::KeypadModifier), k.vkNumLockOn);
+    EXPECT_EQ(KeyOf(Qt::Key(k.qtKeyNumLockOff), Qt::KeypadModifier), k.vkNumLockOff);
+  }
+}
+
 TEST_F(KeyEventTest, TheOffscreenPlatformsNativeCodesAreNotTrusted) {
   // Keycode 10 would be the digit-row "1"; without trust, "&" is US Shift+7.
   const QKeyEvent event(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ShiftModifier, 10, 0, 0);

@@ -2,11 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
 #include <QStringList>
 
 #include <algorithm>
 
 namespace {
+
+// The letters' order comes from the user's locale; these tests fix it to
+// English (the root order of Unicode) unless they name another.
+class TEnglishLocale : public ::testing::Environment {
+public:
+  void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+};
+const auto* const kEnglishLocale = ::testing::AddGlobalTestEnvironment(new TEnglishLocale);
 
 QStringList Sorted(QStringList names) {
   std::sort(names.begin(), names.end(),
@@ -52,7 +61,7 @@ TEST(NaturalCompare, LeadingZerosOnlyBreakTies) {
 TEST(NaturalCompare, PunctuationThenDigitsThenLetters) {
   EXPECT_EQ(Sorted({"ab", "a1", "a_b", "a b", "a"}), QStringList({"a", "a b", "a_b", "a1", "ab"}));
   EXPECT_EQ(NaturalCompare("img.png", "img1.png"), -1);
-  EXPECT_EQ(NaturalCompare("a~", "a1"), -1);  // '~' is above the digits in code order
+  EXPECT_EQ(NaturalCompare("a~", "a1"), -1);  // a symbol, before the digits whatever its code point
 }
 
 TEST(NaturalCompare, NonLatinLettersFoldCaseAndSurrogatesAreWhole) {
@@ -90,4 +99,47 @@ TEST(NaturalCompare, IsAStrictWeakOrder) {
       }
     }
   }
+}
+
+TEST(NaturalCompare, AccentedLettersSortWithTheirBaseLetters) {
+  EXPECT_EQ(Sorted({"Zebra", QString::fromUtf8("été"), "eclair2", "apple", QString::fromUtf8("éclair"), "Fig",
+                    QString::fromUtf8("Éclair10"), "eclair10"}),
+            QStringList({"apple", QString::fromUtf8("éclair"), "eclair2", "eclair10", QString::fromUtf8("Éclair10"),
+                         QString::fromUtf8("été"), "Fig", "Zebra"}));
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("Über"), "uber"), 1);  // the accent decides only a tie
+  // Each part is compared whole, accents included, before the number after it.
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("Über2"), "uber10"), 1);
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("Über2"), QString::fromUtf8("über10")), -1);
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("ñandú"), "nz"), -1);
+}
+
+TEST(NaturalCompare, TheLettersFollowTheLocale) {
+  // Swedish puts ö after z; German and English keep it with the o's.
+  const TNaturalCollator swedish(QLocale(QLocale::Swedish, QLocale::Sweden));
+  const TNaturalCollator german(QLocale(QLocale::German, QLocale::Germany));
+  EXPECT_EQ(swedish.Compare(QString::fromUtf8("öl2"), "zebra"), 1);
+  EXPECT_EQ(german.Compare(QString::fromUtf8("öl2"), "zebra"), -1);
+  EXPECT_EQ(swedish.Compare(QString::fromUtf8("Öl2"), QString::fromUtf8("öl10")), -1);  // digits by value still
+
+  // NaturalCompare follows the locale in effect.
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("öl"), "zebra"), -1);
+  QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("öl"), "zebra"), 1);
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  EXPECT_EQ(NaturalCompare(QString::fromUtf8("öl"), "zebra"), -1);
+
+  // A user without a language (the C or POSIX locale) gets the root order.
+  const TNaturalCollator c(QLocale::c());
+  EXPECT_EQ(c.Compare(QString::fromUtf8("été"), "Zebra"), -1);
+  EXPECT_EQ(c.Compare("img9", "IMG10"), -1);
+}
+
+TEST(NaturalCompare, SortKeysOrderAsTheComparisonDoes) {
+  const TNaturalCollator collator;
+  const QStringList names = {"", "a", "A1", "a01", "a 1", "a_1", "img9", "IMG10", "img010", QString::fromUtf8("éa"),
+                             "ea", QString::fromUtf8("Éb2"), "z", QString::fromUtf8("жук"), "x1y2z3", "X1Y2Z03"};
+  for (const QString& a : names)
+    for (const QString& b : names)
+      EXPECT_EQ(CompareSortKeys(collator.SortKey(a), collator.SortKey(b)), collator.Compare(a, b))
+          << a.toStdString() << " / " << b.toStdString();
 }

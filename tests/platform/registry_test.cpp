@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -280,26 +281,14 @@ TEST_F(RegistryTest, AKeyRemovedByAnotherWriterComesBackWithTheValuesWrittenToIt
   EXPECT_EQ(after.ReadInteger(QStringLiteral("v")), 5);
 }
 
-TEST_F(RegistryTest, ADamagedHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWrite) {
-  const QByteArray damaged[] = {
-      QByteArray(),                                                          // empty file
-      QByteArray("\x00\x01\x02 binary", 10),                                 // not text
-      "Some other file\n[K]\n",                                              // wrong signature
-      "Velvane registry hive 1\n\"v\"=dword:1\n",                            // value outside a key
-      "Velvane registry hive 1\n[K]\n\"v\"=dword:123456789\n",               // nine hex digits
-      "Velvane registry hive 1\n[K]\n\"v\"=dword:xyz\n",                     // not hex
-      "Velvane registry hive 1\n[K]\n\"v\"=\"unterminated\n",                // cut short
-      "Velvane registry hive 1\n[K]\n\"v\"=\"bad \\q escape\"\n",            // unknown escape
-      "Velvane registry hive 1\n[K]\n\"v\"=\"\\u12\"\n",                     // short \u
-      "Velvane registry hive 1\n[K]\n\"v\"=\"a\"trailing\n",                 // junk after the text
-      "Velvane registry hive 1\n[K]\n\"v\"=dword:1\n\"V\"=dword:2\n",        // a value twice
-      "Velvane registry hive 1\n[K\\\\L]\n",                                 // empty key name
-      "Velvane registry hive 1\n[K\n",                                       // unclosed header
-      "Velvane registry hive 1\n[K]\nstray line\n",                          // unknown line
-      "Velvane registry hive 1\n[K]\n\"v\"=\"\xff\xfe\"\n",                  // invalid UTF-8
-      "Velvane registry hive 1\n[\\K]\n",                                    // absolute header
+TEST_F(RegistryTest, AFileThatIsNoHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWrite) {
+  const QByteArray notHives[] = {
+      QByteArray(),                            // empty file
+      QByteArray("\x00\x01\x02 binary", 10),  // not text
+      "Some other file\n[K]\n",               // wrong signature
+      "\n" "Velvane registry hive 1\n[K]\n",  // the signature is not the first line
   };
-  for (const QByteArray& bytes : damaged) {
+  for (const QByteArray& bytes : notHives) {
     SCOPED_TRACE(bytes.toStdString());
     QDir(FTemp.File(QStringLiteral("velvane"))).removeRecursively();
     WriteHive(bytes);
@@ -319,6 +308,89 @@ TEST_F(RegistryTest, ADamagedHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWrite) 
     EXPECT_TRUE(after.KeyExists(QStringLiteral("New")));
     EXPECT_FALSE(after.KeyExists(QStringLiteral("K")));
   }
+}
+
+// A hand-edited hive with one line that does not parse: that line is skipped,
+// everything else is read, a warning names the file and the line, and the
+// file as it was is kept aside before it is next written.
+TEST_F(RegistryTest, ABadLineIsSkippedAndEverythingElseKept) {
+  struct Case {
+    QByteArray line;
+    int badLines;  // the bad line, and the values under it when it is a key line
+  };
+  const Case cases[] = {
+      {"\"v\"=dword:123456789", 1},        // nine hex digits
+      {"\"v\"=dword:xyz", 1},              // not hex
+      {"\"v\"=\"unterminated", 1},         // cut short
+      {"\"v\"=\"bad \\q escape\"", 1},    // unknown escape
+      {"\"v\"=\"\\u12\"", 1},             // short \u
+      {"\"v\"=\"a\"trailing", 1},          // junk after the text
+      {"\"Before\"=dword:7", 1},           // a value twice: the first one stays
+      {"stray line", 1},                   // unknown line
+      {"\"v\"=\"\xff\xfe\"", 1},          // invalid UTF-8
+      {"[K\\\\L]", 2},                     // empty key name
+      {"[M", 2},                           // unclosed key line
+      {"[\\M]", 2},                        // absolute key line
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line.toStdString());
+    QDir(FTemp.File(QStringLiteral("velvane"))).removeRecursively();
+    const QByteArray bytes = "Velvane registry hive 1\n[K]\n\"before\"=dword:1\n" + c.line +
+                             "\n\"after\"=dword:2\n[L]\n\"x\"=\"y\"\n";
+    WriteHive(bytes);
+
+    testing::internal::CaptureStderr();
+    {
+      TRegistry reader(Hive());
+      ASSERT_TRUE(reader.OpenKey(QStringLiteral("K"), false));
+      EXPECT_EQ(reader.ReadInteger(QStringLiteral("before")), 1);
+      EXPECT_EQ(reader.ValueExists(QStringLiteral("after")), c.badLines == 1);
+      EXPECT_FALSE(reader.ValueExists(QStringLiteral("v")));
+      ASSERT_TRUE(reader.OpenKey(QStringLiteral("\\L"), false));
+      EXPECT_EQ(reader.ReadString(QStringLiteral("x")), QStringLiteral("y"));
+    }
+    EXPECT_EQ(HiveBytes(), bytes) << "reading changes nothing";
+    EXPECT_TRUE(SetAsideFiles().isEmpty());
+    {
+      TRegistry writer(Hive());
+      ASSERT_TRUE(writer.OpenKey(QStringLiteral("New"), true));
+      EXPECT_TRUE(writer.WriteInteger(QStringLiteral("v"), 3));
+      EXPECT_TRUE(writer.Flush());
+    }
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    // One warning, though the file was read three times.
+    const std::string expected = Hive().toStdString() + (c.badLines == 1 ? ": line 4 " : ": lines 4 and 5 ");
+    EXPECT_NE(warnings.find(expected), std::string::npos) << warnings;
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
+
+    const QStringList aside = SetAsideFiles();
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(FTemp.File(QStringLiteral("velvane/") + aside.first()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), bytes);
+    EXPECT_FALSE(HiveBytes().contains(c.line));
+
+    TRegistry after(Hive());
+    ASSERT_TRUE(after.OpenKey(QStringLiteral("\\K"), false));
+    EXPECT_EQ(after.ReadInteger(QStringLiteral("before")), 1);
+    EXPECT_EQ(after.ValueExists(QStringLiteral("after")), c.badLines == 1);
+    ASSERT_TRUE(after.OpenKey(QStringLiteral("\\L"), false));
+    EXPECT_EQ(after.ReadString(QStringLiteral("x")), QStringLiteral("y"));
+    ASSERT_TRUE(after.OpenKey(QStringLiteral("\\New"), false));
+    EXPECT_EQ(after.ReadInteger(QStringLiteral("v")), 3);
+  }
+}
+
+TEST_F(RegistryTest, AValueBeforeAnyKeyLineIsABadLineToo) {
+  WriteHive("Velvane registry hive 1\n\"v\"=dword:1\n[K]\n\"w\"=dword:2\n");
+  testing::internal::CaptureStderr();
+  TRegistry reg(Hive());
+  const std::string warnings = testing::internal::GetCapturedStderr();
+  EXPECT_NE(warnings.find(": line 2 "), std::string::npos) << warnings;
+  ASSERT_TRUE(reg.OpenKey(QStringLiteral("K"), false));
+  EXPECT_EQ(reg.ReadInteger(QStringLiteral("w")), 2);
+  EXPECT_TRUE(reg.OpenKey(QStringLiteral("\\"), false));
+  EXPECT_TRUE(reg.GetValueNames().isEmpty());
 }
 
 TEST_F(RegistryTest, SetAsideNeverReplacesAnEarlierDamagedHive) {
@@ -416,25 +488,45 @@ TEST(RegistryHiveText, ReadsWhatItWritesAndHandEditedFiles) {
   root.CreateKey({QStringLiteral("Empty")});
   root.SetValue(TRegValue::String(QString(), QStringLiteral("root default")));
   const QByteArray text = HiveToText(root);
-  std::optional<TRegKey> back = HiveFromText(text);
+  std::optional<TParsedHive> back = HiveFromText(text);
   ASSERT_TRUE(back);
-  EXPECT_EQ(HiveToText(*back), text);
+  EXPECT_TRUE(back->BadLines.empty());
+  EXPECT_EQ(HiveToText(back->Root), text);
   EXPECT_TRUE(text.contains("\n[A\\B]\n\"n\"=dword:0000002a\n"));
   EXPECT_TRUE(text.contains("\n[Empty]\n"));
 
   // Windows line ends, comments, blank lines, repeated sections and short dwords.
   const QByteArray edited =
       "Velvane registry hive 1\r\n; a comment\r\n\r\n[X\\Y]\r\n\"a\"=dword:A\r\n  \r\n[x]\r\n\"b\"=\"t\"\r\n[X\\Y]\r\n@=dword:ffffffff\r\n";
-  std::optional<TRegKey> parsed = HiveFromText(edited);
+  std::optional<TParsedHive> parsed = HiveFromText(edited);
   ASSERT_TRUE(parsed);
-  const TRegKey* y = parsed->FindKey({QStringLiteral("x"), QStringLiteral("y")});
+  EXPECT_TRUE(parsed->BadLines.empty());
+  const TRegKey* y = parsed->Root.FindKey({QStringLiteral("x"), QStringLiteral("y")});
   ASSERT_TRUE(y);
   EXPECT_EQ(y->FindValue(QStringLiteral("A"))->Dword, 10u);
   EXPECT_EQ(y->FindValue(QString())->Dword, 0xFFFFFFFFu);
-  EXPECT_EQ(parsed->FindKey({QStringLiteral("X")})->FindValue(QStringLiteral("b"))->Text, QStringLiteral("t"));
+  EXPECT_EQ(parsed->Root.FindKey({QStringLiteral("X")})->FindValue(QStringLiteral("b"))->Text, QStringLiteral("t"));
+
+  // A byte-order mark, as some editors write, does not hide the signature.
+  std::optional<TParsedHive> marked = HiveFromText("\xEF\xBB\xBFVelvane registry hive 1\n[K]\n");
+  ASSERT_TRUE(marked);
+  EXPECT_TRUE(marked->BadLines.empty());
+  EXPECT_TRUE(marked->Root.FindKey({QStringLiteral("K")}));
 }
 
-TEST(RegistryHiveText, DamagedVariantsOfAHiveNeverCrashAndParseAllOrNothing) {
+TEST(RegistryHiveText, BadLinesAreNumberedFromTheSignatureLine) {
+  std::optional<TParsedHive> parsed = HiveFromText(
+      "Velvane registry hive 1\r\n[A]\r\n\"ok\"=dword:1\r\nbad\r\n; comment\r\n[B\\\\C]\r\n\"under bad\"=dword:2\r\n"
+      "\r\n[D]\r\n\"ok\"=dword:3\r\n\"ok\"=dword:4\r\n");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->BadLines, (std::vector<int>{4, 6, 7, 11}));
+  EXPECT_EQ(parsed->Root.FindKey({QStringLiteral("A")})->FindValue(QStringLiteral("ok"))->Dword, 1u);
+  EXPECT_EQ(parsed->Root.FindKey({QStringLiteral("D")})->FindValue(QStringLiteral("ok"))->Dword, 3u);
+  EXPECT_FALSE(parsed->Root.FindKey({QStringLiteral("B")}));
+  EXPECT_FALSE(HiveFromText("Velvane registry hive 2\n[A]\n"));
+}
+
+TEST(RegistryHiveText, DamagedVariantsOfAHiveNeverCrashAndKeepWhatParses) {
   TRegKey root;
   TRegKey* key = root.CreateKey({QStringLiteral("SOFTWARE"), QStringLiteral("Classes"), QStringLiteral(".jpg")});
   key->SetValue(TRegValue::String(QString(), QString::fromUtf8("Velvane \"ünï\"\n\\")));
@@ -451,12 +543,16 @@ TEST(RegistryHiveText, DamagedVariantsOfAHiveNeverCrashAndParseAllOrNothing) {
         default: damaged.truncate(at); break;
       }
     }
-    // Whatever parses writes out again as a hive that parses to the same text.
-    if (std::optional<TRegKey> parsed = HiveFromText(damaged)) {
-      const QByteArray again = HiveToText(*parsed);
-      std::optional<TRegKey> reparsed = HiveFromText(again);
+    // Whatever parses writes out again as a hive that parses to the same
+    // text, with no line to skip; the skipped lines are lines of the text.
+    if (std::optional<TParsedHive> parsed = HiveFromText(damaged)) {
+      const int lineCount = int(damaged.count('\n')) + 1;
+      for (int line : parsed->BadLines) ASSERT_TRUE(line >= 2 && line <= lineCount) << line;
+      const QByteArray again = HiveToText(parsed->Root);
+      std::optional<TParsedHive> reparsed = HiveFromText(again);
       ASSERT_TRUE(reparsed) << damaged.toStdString();
-      EXPECT_EQ(HiveToText(*reparsed), again);
+      EXPECT_TRUE(reparsed->BadLines.empty());
+      EXPECT_EQ(HiveToText(reparsed->Root), again);
     }
   }
 }

@@ -10,9 +10,18 @@
 //   registry_writer churn <hive> <count>
 //       saves key \Big with <count> values again and again, each round with
 //       the round number in every value, until killed.
+//   registry_writer hold <hive> <name> <ms>
+//       a slow save: takes the lock, prints "ready", keeps the lock <ms>
+//       milliseconds, then writes value \Holders\<name>.
+//   registry_writer ui-save <hive> <name>
+//       a save from the user-interface thread of a GUI program: writes value
+//       \Window\<name>, prints "written" or "pending" and the milliseconds
+//       the save took, then ends normally.
 #include "platform/registry.h"
 #include "platform/registry_file.h"
 
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QString>
 
 #include <chrono>
@@ -44,6 +53,33 @@ int main(int argc, char** argv) {
       TRegistry reg(hive);
       if (!reg.OpenKey(key, true) || !reg.WriteInteger(QStringLiteral("v%1").arg(i), i) || !reg.Flush()) return 1;
     }
+    return 0;
+  }
+
+  if (std::strcmp(mode, "hold") == 0 && argc == 5) {
+    const QString name = QString::fromLocal8Bit(argv[3]);
+    const int ms = std::atoi(argv[4]);
+    const bool bWritten = TRegistryFile(hive).Update([&](TRegKey& root) {
+      std::puts("ready");
+      std::fflush(stdout);
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      root.CreateKey({QStringLiteral("Holders")})->SetValue(TRegValue::Integer(name, 1));
+    });
+    return bWritten ? 0 : 1;
+  }
+  if (std::strcmp(mode, "ui-save") == 0) {
+    QGuiApplication app(argc, argv);
+    QElapsedTimer timer;
+    timer.start();
+    bool bWritten = false;
+    {
+      TRegistry reg(hive);
+      if (!reg.OpenKey(QStringLiteral("\\Window"), true) || !reg.WriteInteger(QString::fromLocal8Bit(argv[3]), 1))
+        return 1;
+      bWritten = reg.Flush();
+    }
+    std::printf("%s %lld\n", bWritten ? "written" : "pending", static_cast<long long>(timer.elapsed()));
+    std::fflush(stdout);
     return 0;
   }
 

@@ -103,4 +103,13 @@ TEST(ImageCaptions, UseTheFileNamePartAndTwoSpaces) {
   EXPECT_EQ(ResInfoCaption(4000, 3000), QStringLiteral("Original: 4000x3000"));
 }
 
+TEST(ImageCaptions, PercentSignsInTheNameStayAsTheyAre) {
+  // URL-encoded names carry %2C and the like; none of it is a placeholder.
+  EXPECT_EQ(WindowCaption(QStringLiteral("/web/sky%2C1.jpg"), 1800, 1200),
+            QStringLiteral("sky%2C1.jpg  (1800 x 1200) - Velvane Photo Viewer"));
+  EXPECT_EQ(WindowCaption(QStringLiteral("/web/%1%2%3%4%9%%.png"), 5, 6),
+            QStringLiteral("%1%2%3%4%9%%.png  (5 x 6) - Velvane Photo Viewer"));
+  EXPECT_EQ(WindowCaption(QStringLiteral("/web/%4"), 0, 0), QStringLiteral("%4  (0 x 0) - Velvane Photo Viewer"));
+}
+
 }  // namespace

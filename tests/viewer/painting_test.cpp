@@ -120,6 +120,40 @@ TEST_F(PaintingTest, TwentyFourBitImageWithBackgroundColourIsStillDrawn) {
   EXPECT_EQ(f.pixel(5, 5), Rgb(0x00FF00));
 }
 
+// Every pixel of the rectangle (x, y, w, h) of frame has colour c.
+::testing::AssertionResult AllPixels(const QImage& frame, int x, int y, int w, int h, QRgb c) {
+  for (int row = y; row < y + h; ++row)
+    for (int col = x; col < x + w; ++col)
+      if (frame.pixel(col, row) != c)
+        return ::testing::AssertionFailure() << "pixel " << col << "," << row << " is "
+                                             << QString::number(frame.pixel(col, row), 16).toStdString();
+  return ::testing::AssertionSuccess();
+}
+
+TEST_F(PaintingTest, AnImageThatCannotBeShownLeavesOnlyTheBackground) {
+  // FreeImage converts no 96-bit float image to a standard one for display.
+  FIBITMAP* probe = FreeImage_AllocateT(FIT_RGBF, 4, 4, 96);
+  FIBITMAP* refused = FreeImage_ConvertToStandardType(probe, TRUE);
+  FreeImage_Unload(probe);
+  ASSERT_EQ(refused, nullptr) << "FreeImage now shows float RGB; pick another refused type";
+
+  // A frame that showed another picture before.
+  TViewState view = Original();
+  QImage frame(40, 30, QImage::Format_RGB32);
+  working.Assign(testimg::Solid24(40, 30, 0xFF0000));
+  PaintPicture(frame, working, view, copy);
+  ASSERT_TRUE(AllPixels(frame, 0, 0, 40, 30, Rgb(0xFF0000)));
+  working.Assign(FreeImage_AllocateT(FIT_RGBF, 20, 10, 96));
+  PaintPicture(frame, working, view, copy);
+  EXPECT_TRUE(AllPixels(frame, 0, 0, 40, 30, BackgroundColor));
+  EXPECT_EQ(view.iDrawWidth, 20);  // placed as usual, only nothing drawn in its place
+  EXPECT_FALSE(copy.IsValid());
+
+  // A newly allocated frame holds whatever was in memory: here a pattern.
+  const QImage fresh = Paint(FreeImage_AllocateT(FIT_RGBAF, 30, 30, 128), 50, 40, Original());
+  EXPECT_TRUE(AllPixels(fresh, 0, 0, 50, 40, BackgroundColor));
+}
+
 TEST_F(PaintingTest, EmptyImageFillsTheBackground) {
   const QImage f = Paint(nullptr, 20, 10, Original());
   EXPECT_EQ(f.pixel(0, 0), BackgroundColor);

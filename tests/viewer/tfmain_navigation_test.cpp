@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QMenu>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -34,6 +36,16 @@ protected:
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window.get(), &drop);
     delete mime;
+  }
+  // Drags urls over the window and drops them; true when the window took the drag.
+  bool DropUrls(const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &drop);
+    return enter.isAccepted();
   }
   QString a, b, c;
 };
@@ -92,6 +104,35 @@ TEST_F(NavigationTest, ChoosingTheActiveSortKeyAgainReversesItAndEveryChoiceIsSa
   // Descending by name: from a the next step wraps to c.
   Run("AcNext");
   EXPECT_EQ(Shown(), "c.png");
+}
+
+TEST_F(NavigationTest, ASortWhileAnotherViewerSavesKeepsTheWindowResponsiveAndTheChoice) {
+  Open(a);
+  SaveSettings(state.Settings);  // by name, on disk
+  const QString hive = TRegistryFile::DefaultPath();
+  const auto storedSortType = [&hive]() -> std::int64_t {
+    const TRegKey disk = TRegistryFile(hive).Read();
+    const TRegKey* key = disk.FindKey({"SOFTWARE", "Norquill", "Velvane"});
+    const TRegValue* value = key ? key->FindValue("SortType") : nullptr;
+    return value ? std::int64_t(value->Dword) : -1;
+  };
+  ASSERT_EQ(storedSortType(), SortByName);
+
+  QLockFile otherViewer(hive + ".lock");  // another viewer in the middle of a save
+  ASSERT_TRUE(otherViewer.tryLock(0));
+  QElapsedTimer timer;
+  timer.start();
+  Run("AcSortBySize");
+  EXPECT_LT(timer.elapsed(), 4000);
+  EXPECT_EQ(Shown(), "a.png");
+  EXPECT_EQ(window->Message(), "Sort by size");
+  EXPECT_EQ(storedSortType(), SortByName);  // not written yet, but kept
+
+  otherViewer.unlock();
+  TSettings loaded;
+  ASSERT_TRUE(LoadSettings(loaded));  // the next use of the registry writes it
+  EXPECT_EQ(loaded.SortType, SortBySize);
+  EXPECT_EQ(storedSortType(), SortBySize);
 }
 
 TEST_F(NavigationTest, ToggleDirectionTwiceRestoresTheOrder) {
@@ -206,6 +247,40 @@ TEST_F(NavigationTest, ADroppedTextFileKeepsThePictureAndTakesTheCaption) {
   Drop({text});
   EXPECT_EQ(window->windowTitle(), "notes.txt  (4 x 3) - Velvane Photo Viewer");
   EXPECT_TRUE(window->Bitmap().IsValid());
+}
+
+TEST_F(NavigationTest, APercentSignInTheFileNameReachesTheCaptionUnchanged) {
+  const QString encoded = Image("sky%2C1.png");
+  Open(a);
+  Drop({encoded});
+  EXPECT_EQ(window->windowTitle(), "sky%2C1.png  (4 x 3) - Velvane Photo Viewer");
+}
+
+TEST_F(NavigationTest, OnlyLocalFilesCountAsDroppedFiles) {
+  Open(b);
+  const QString caption = window->windowTitle();
+  const QList<QUrl> notFiles[] = {
+      {QUrl("https://www.example.com/photo.png")},
+      {QUrl("ftp://example.com/a.png"), QUrl("data:image/png;base64,AAAA")},
+      {QUrl("file://otherhost" + a)},  // a file of another machine
+      {QUrl("file:a.png")},             // relative: no folder to read it from
+      {},
+  };
+  for (const QList<QUrl>& urls : notFiles) {
+    SCOPED_TRACE(urls.isEmpty() ? std::string("no urls") : urls.first().toString().toStdString());
+    EXPECT_FALSE(DropUrls(urls));  // the cursor tells the user at once
+    EXPECT_EQ(state.sCurrentFile, b);
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_TRUE(window->Bitmap().IsValid());
+  }
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "c.png");  // the walk goes on from the picture on display
+
+  // Among other things dropped, the first local file is the dropped file.
+  EXPECT_TRUE(DropUrls({QUrl("https://www.example.com/x.png"), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)}));
+  EXPECT_EQ(state.sCurrentFile, a);
+  EXPECT_TRUE(DropUrls({QUrl("file://localhost" + b)}));
+  EXPECT_EQ(state.sCurrentFile, b);
 }
 
 TEST_F(NavigationTest, HelpOpensTheMakersSiteInTheBrowser) {

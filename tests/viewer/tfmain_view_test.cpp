@@ -38,6 +38,17 @@ TEST_F(TfmainViewTest, OpensWithCaptionResInfoAndAFittedPicture) {
   EXPECT_EQ(window->Frame().pixel(500, 100), 0xFF000000);
 }
 
+TEST_F(TfmainViewTest, AFloatImageAfterAPhotoLeavesNoneOfThePhotoOnScreen) {
+  const QString hdr = dir.File("float.tif");
+  ASSERT_TRUE(testimg::Save(FreeImage_AllocateT(FIT_RGBF, 300, 200, 96), FIF_TIFF, hdr));
+  window->LoadImage(hdr, true, true);
+  ASSERT_EQ(window->Bitmap().BPP(), 96u);
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("float.tif  (300 x 200) - Velvane Photo Viewer"));
+  const QImage& frame = window->Frame();
+  for (int y = 0; y < frame.height(); y += 7)
+    for (int x = 0; x < frame.width(); x += 7) ASSERT_EQ(frame.pixel(x, y), 0xFF000000) << x << "," << y;
+}
+
 TEST_F(TfmainViewTest, ZoomStepsAndTheZoomOutGuard) {
   Run("AcZoomIn");
   Run("AcZoomIn");
