@@ -33,8 +33,8 @@ TExifBlock ReadExifBlock(std::span<const uint8_t> data);
 // its source offset, pointer tags set to the directories that hold tags, IFD1
 // with the thumbnail (reduced when too large), IFD0 at 8 and the other
 // directories after it, each followed by its values. Returns an empty vector
-// when there is nothing to write (no tag outside the pointer tags and no
-// thumbnail). A block larger than maxSize raises EExifDataTooLarge before it
+// when the block is empty (no section holds a tag and there is no
+// thumbnail); otherwise IFD0 is written, even without tags. A block larger than maxSize raises EExifDataTooLarge before it
 // is assembled.
 std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags,
                                     uint64_t maxSize = 0xFFFFFFFF);

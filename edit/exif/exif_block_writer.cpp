@@ -70,6 +70,9 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
   TExifSection& gps = block[esGPS];
   TExifSection& ifd1 = block[esThumbnail];
 
+  // IFD0 is written whenever the data holds anything, even when nothing of
+  // it ends up in a directory (IFD1 tags without their thumbnail).
+  if (block.IsEmpty()) return {};
   if (removePaddingTags)
     for (TExifSection& section : block.Sections) RemovePaddingTag(section);
 
@@ -90,8 +93,6 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
     ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailSize, uint32_t(thumbnail.size())));
     ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailOffset, 0));
   }
-
-  if (general.IsEmpty() && thumbnail.empty()) return {};
 
   TTiffLayout layout(8);
   if (makerNoteOffset) layout.Reserve(makerNoteOffset, TagValueSize(*details.Find(ExifTagID::MakerNote)));
