@@ -138,9 +138,9 @@ private:
   std::vector<size_t> FOrder;  // nodes in placement order
   uint64_t FEnd = 0;
   // The EXIF data's maker note when it is kept in place: its source offset
-  // and size, and where it is kept.
+  // and size, where it is kept and how many bytes it takes there.
   uint32_t FMakerNoteSource = 0, FMakerNoteOffset = 0;
-  uint64_t FMakerNoteSize = 0;
+  uint64_t FMakerNoteSize = 0, FMakerNoteKeptSize = 0;
 };
 
 void TTiffRebuilder::KeepMakerNote(TNode& node, const TExifTag& note) {
@@ -317,9 +317,8 @@ TOutputPieces TTiffRebuilder::Emit(const TExifTag* makerNote, uint32_t makerNote
         if (block.Size) items.push_back({block.Offset, FFile.subspan(block.Source, block.Size), 0});
   }
   if (makerNoteOffset) {
-    std::vector<uint8_t> bytes(size_t(TagValueSize(*makerNote)), 0);
-    EncodeValue(makerNote->DataType, makerNote->Data.data(), std::min(bytes.size(), makerNote->Data.size()),
-                order, bytes.data());
+    std::vector<uint8_t> bytes(size_t(KeptMakerNoteSize(*makerNote)));
+    EncodeKeptMakerNote(*makerNote, order, bytes.data());
     owned.push_back(std::move(bytes));
     items.push_back({makerNoteOffset, {}, owned.size() - 1});
   }
@@ -358,6 +357,7 @@ TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* 
     const TExifTag& note = *details.Find(ExifTagID::MakerNote);
     FMakerNoteSource = note.OriginalDataOffset;
     FMakerNoteSize = TagValueSize(note);
+    FMakerNoteKeptSize = KeptMakerNoteSize(note);
   }
 
   // The chain of top-level directories; a loop ends it.
@@ -401,7 +401,7 @@ TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* 
   }
 
   const TExifTag* makerNote = FMakerNoteOffset ? FNodes[exifNode].Tags.Find(ExifTagID::MakerNote) : nullptr;
-  Layout(FMakerNoteOffset, FMakerNoteSize);
+  Layout(FMakerNoteOffset, FMakerNoteKeptSize);
   return Emit(makerNote, FMakerNoteOffset);
 }
 

@@ -3,6 +3,7 @@
 // back, no new validation warnings, every other tag unchanged, image data
 // untouched).
 #include "exif_test_support.h"
+#include "maker_note_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -29,9 +30,9 @@ std::string RunExiftool(const std::string& arguments, const std::string& path) {
 // Every tag with its group, except file-system facts, the orientation and
 // the positions of the thumbnail and the strips, which a rewrite may move
 // (the bytes they point at are compared on their own).
-std::vector<std::string> OtherTags(const std::string& path) {
+std::vector<std::string> OtherTags(const std::string& path, const std::string& options = "") {
   std::vector<std::string> tags;
-  for (const std::string& line : Lines(RunExiftool("-a -G1 -s -n", path))) {
+  for (const std::string& line : Lines(RunExiftool("-a -G1 -s -n " + options, path))) {
     if (line.starts_with("[ExifTool]") || line.starts_with("[System]") || line.starts_with("[File]")) continue;
     if (line.find("Orientation") != std::string::npos || line.find("ThumbnailOffset") != std::string::npos ||
         line.find("StripOffsets") != std::string::npos)
@@ -163,6 +164,26 @@ TEST_F(Exiftool, PhotoshopFileKeepsItsResourcesAndImageData) {
     const TBytes out = ReadFile(path);
     const TBytes image = PsdImageData();
     EXPECT_TRUE(std::equal(image.rbegin(), image.rend(), out.rbegin()));
+  }
+}
+
+TEST_F(Exiftool, MakerNotesOfEveryMakerReadBackTagForTag) {
+  // Unknown tags included: an unknown maker's note is read as one.
+  for (const TMakerNoteSample& sample : MakerNoteSamples()) {
+    SCOPED_TRACE(sample.Maker);
+    const std::string path = Write(sample.Maker + ".jpg", MakerNoteJpeg(sample));
+    std::vector<std::string> tags = OtherTags(path, "-u");
+    std::sort(tags.begin(), tags.end());
+    const std::set<std::string> warnings = Warnings(path);
+    ASSERT_EQ(Lines(RunExiftool("-a -u -s -MakerNotes:all", path)).size(), sample.Entries.size());
+    int code = 0;
+    EXPECT_EQ(RunCommand(ShellQuote(Tool) + " --top-left " + ShellQuote(path) + " 2>&1", &code), "");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Orientations(path), std::vector<std::string>{"[IFD0]          Orientation                     : 1"});
+    std::vector<std::string> after = OtherTags(path, "-u");
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, tags);
+    for (const std::string& warning : Warnings(path)) EXPECT_TRUE(warnings.contains(warning)) << "new: " << warning;
   }
 }
 
