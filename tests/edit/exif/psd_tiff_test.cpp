@@ -260,6 +260,14 @@ TEST(TiffFileDamage, RefusesOffsetTagsTheRebuildCannotMove) {
     ASSERT_TRUE(exif.LoadFromBytes(file));
     EXPECT_THROW(exif.SaveToBytes(file), EUnsupportedTiffStructure) << tables;
   }
+  // A directory pointer in the Exif directory, which is written from its
+  // tags, would keep its old offset.
+  const TBytes plain = MakeTiff(false).File;
+  ASSERT_TRUE(exif.LoadFromBytes(plain));
+  TExifTag pointer = TExifTag::MakeLong(0x9999, 8);
+  pointer.DataType = tdSubDirectory;
+  exif[esDetails].SetTag(pointer);
+  EXPECT_THROW(exif.SaveToBytes(plain), EUnsupportedTiffStructure);
   // The same tag holding values rather than offsets is harmless.
   const TBytes bytes = MakeTiff(false, {{0x0207, 7, 6, Text("tables")}}).File;
   ASSERT_TRUE(exif.LoadFromBytes(bytes));
