@@ -33,18 +33,28 @@ TExifBlock ReadExifBlock(std::span<const uint8_t> data);
 // its source offset, pointer tags set to the directories that hold tags, IFD1
 // with the thumbnail (reduced when too large), IFD0 at 8 and the other
 // directories after it, each followed by its values. Returns an empty vector
-// when there is nothing to write (no tag outside the pointer tags and no
-// thumbnail). A block larger than maxSize raises EExifDataTooLarge before it
+// when the block is empty (no section holds a tag and there is no
+// thumbnail); otherwise IFD0 is written, even without tags. A block larger than maxSize raises EExifDataTooLarge before it
 // is assembled.
 std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags,
                                     uint64_t maxSize = 0xFFFFFFFF);
 
-// Where the maker note (0x927C of the Exif section) is kept: its offset in
-// the source, or the offset it had before an editor moved it when
-// OffsetSchema (0xEA1D, one SLONG) records a believable move (to an offset
-// of at least 8, at most 64 KiB further on), which then becomes 0. 0 when the maker note is not kept in place (4 bytes or less, or not read
+// How far an editor moved the maker note (0x927C of the Exif section) from
+// where the camera wrote it, as OffsetSchema (0xEA1D, one SLONG) records it,
+// when the move is believable (back to an offset of at least 8, at most
+// 64 KiB further on); else 0.
+int64_t MakerNoteShift(const TExifSection& details);
+
+// Where the maker note is kept: its offset in the source, or the offset it
+// had before a believable recorded move, after which OffsetSchema becomes 0.
+// 0 when the maker note is not kept in place (4 bytes or less, or not read
 // from a block).
 uint32_t KeptMakerNoteOffset(TExifSection& details);
+
+// The bytes a kept maker note takes: its value and the bytes after it that
+// belong to it; and writes them in the block's byte order.
+uint64_t KeptMakerNoteSize(const TExifTag& note);
+void EncodeKeptMakerNote(const TExifTag& note, TByteOrder order, uint8_t* target);
 
 // Removes the padding tag (0xEA1C, UNDEFINED, more than one element, value
 // starting 1C EA) from the section; returns whether there was one.

@@ -1,6 +1,10 @@
 #include "edit/exif/exif_block.h"
 
+#include "edit/exif/maker_note.h"
 #include "edit/exif/tiff_reader.h"
+#include "edit/exif/tiff_writer.h"
+
+#include <algorithm>
 
 bool TExifBlock::IsEmpty() const {
   if (!Thumbnail.empty()) return false;
@@ -29,6 +33,28 @@ std::vector<uint8_t> ThumbnailOf(const TTiffBlock& block, const TExifSection& if
   return std::vector<uint8_t>(start, start + length);
 }
 
+// IFD0's Make, up to its first zero byte.
+std::string_view MakeOf(const TExifSection& ifd0) {
+  const TExifTag* make = ifd0.Find(0x010F);
+  if (!make || make->DataType != tdAscii) return {};
+  const auto* text = reinterpret_cast<const char*>(make->Data.data());
+  return std::string_view(text, std::find(text, text + make->Data.size(), '\0') - text);
+}
+
+// Takes along the bytes past the maker note's declared length that belong
+// to it.
+void KeepMakerNoteTrailer(const TTiffBlock& block, const TExifSection& ifd0, TExifSection& details) {
+  TExifTag* note = details.Find(ExifTagID::MakerNote);
+  if (!note || note->OriginalDataOffset < 8) return;
+  const uint64_t size = TagValueSize(*note);
+  if (size <= 4) return;
+  const TMakerNoteExtent extent =
+      MakerNoteExtent(block, note->OriginalDataOffset, size, MakeOf(ifd0), MakerNoteShift(details));
+  const auto start = block.Bytes.begin() + std::ptrdiff_t(note->OriginalDataOffset);
+  note->TrailingBytes.assign(start + std::ptrdiff_t(size), start + std::ptrdiff_t(extent.Kept));
+  note->TrailingBytesNeeded = size_t(extent.Referenced - size);
+}
+
 }  // namespace
 
 TExifBlock ReadExifBlock(std::span<const uint8_t> data) {
@@ -46,5 +72,6 @@ TExifBlock ReadExifBlock(std::span<const uint8_t> data) {
   ReadInto(block, PointerValue(result[esGeneral].Find(ExifTagID::ExifPointer)), budget, result[esDetails]);
   ReadInto(block, PointerValue(result[esGeneral].Find(ExifTagID::GPSPointer)), budget, result[esGPS]);
   ReadInto(block, PointerValue(result[esDetails].Find(ExifTagID::InteropPointer)), budget, result[esInterop]);
+  KeepMakerNoteTrailer(block, result[esGeneral], result[esDetails]);
   return result;
 }

@@ -22,24 +22,35 @@ bool RemovePaddingTag(TExifSection& section) {
   return section.Remove(ExifTagID::Padding);
 }
 
+int64_t MakerNoteShift(const TExifSection& details) {
+  const TExifTag* note = details.Find(ExifTagID::MakerNote);
+  const TExifTag* schema = details.Find(ExifTagID::OffsetSchema);
+  if (!note || !schema || schema->DataType != tdSLong || schema->ElementCount != 1 || schema->Data.size() != 4)
+    return 0;
+  int32_t shift;
+  std::memcpy(&shift, schema->Data.data(), 4);
+  const int64_t offset = note->OriginalDataOffset, original = offset - shift;
+  // Offsets below 8 would overwrite the header; a record of a move by more
+  // than a JPEG segment can hold is not believable and would only inflate
+  // the block with empty bytes.
+  return original >= 8 && original <= offset + MaxMakerNoteShift ? shift : 0;
+}
+
 uint32_t KeptMakerNoteOffset(TExifSection& details) {
   const TExifTag* note = details.Find(ExifTagID::MakerNote);
   if (!note || note->OriginalDataOffset < 8 || TagValueSize(*note) <= 4) return 0;
-  uint32_t offset = note->OriginalDataOffset;
-  TExifTag* schema = details.Find(ExifTagID::OffsetSchema);
-  if (schema && schema->DataType == tdSLong && schema->ElementCount == 1 && schema->Data.size() == 4) {
-    int32_t shift;
-    std::memcpy(&shift, schema->Data.data(), 4);
-    const int64_t original = int64_t(offset) - shift;
-    // Offsets below 8 would overwrite the header; a record of a move by more
-    // than a JPEG segment can hold is not believable and would only inflate
-    // the block with empty bytes.
-    if (original >= 8 && original <= int64_t(offset) + MaxMakerNoteShift) {
-      offset = uint32_t(original);
-      std::memset(schema->Data.data(), 0, 4);
-    }
-  }
-  return offset;
+  const int64_t shift = MakerNoteShift(details);
+  if (shift) std::memset(details.Find(ExifTagID::OffsetSchema)->Data.data(), 0, 4);
+  return uint32_t(int64_t(note->OriginalDataOffset) - shift);
+}
+
+uint64_t KeptMakerNoteSize(const TExifTag& note) { return TagValueSize(note) + note.TrailingBytes.size(); }
+
+void EncodeKeptMakerNote(const TExifTag& note, TByteOrder order, uint8_t* target) {
+  const uint64_t size = TagValueSize(note);
+  std::memset(target, 0, size_t(size));
+  EncodeValue(note.DataType, note.Data.data(), std::min<size_t>(note.Data.size(), size), order, target);
+  std::copy(note.TrailingBytes.begin(), note.TrailingBytes.end(), target + size);
 }
 
 namespace {
@@ -70,6 +81,9 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
   TExifSection& gps = block[esGPS];
   TExifSection& ifd1 = block[esThumbnail];
 
+  // IFD0 is written whenever the data holds anything, even when nothing of
+  // it ends up in a directory (IFD1 tags without their thumbnail).
+  if (block.IsEmpty()) return {};
   if (removePaddingTags)
     for (TExifSection& section : block.Sections) RemovePaddingTag(section);
 
@@ -91,10 +105,9 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
     ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailOffset, 0));
   }
 
-  if (general.IsEmpty() && thumbnail.empty()) return {};
-
+  TExifTag* makerNote = makerNoteOffset ? details.Find(ExifTagID::MakerNote) : nullptr;
   TTiffLayout layout(8);
-  if (makerNoteOffset) layout.Reserve(makerNoteOffset, TagValueSize(*details.Find(ExifTagID::MakerNote)));
+  TPlacedDirectory ifd0Placed, detailsPlaced, interopPlaced, gpsPlaced, ifd1Placed;
   auto place = [&](const TExifSection& section, const TFixedValueOffsets& fixed, uint64_t extra) {
     TPlacedDirectory placed;
     placed.Section = &section;
@@ -103,13 +116,25 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
     placed.Offset = layout.Place(placed.DirSize + placed.DataSize + extra);
     return placed;
   };
-  const TPlacedDirectory ifd0Placed = place(general, {}, 0);
-  TPlacedDirectory detailsPlaced, interopPlaced, gpsPlaced, ifd1Placed;
-  if (!details.IsEmpty()) detailsPlaced = place(details, detailsFixed, 0);
-  if (!interop.IsEmpty()) interopPlaced = place(interop, {}, 0);
-  if (!gps.IsEmpty()) gpsPlaced = place(gps, {}, 0);
-  if (!thumbnail.empty()) ifd1Placed = place(ifd1, {}, thumbnail.size());
-  if (layout.End() > std::min<uint64_t>(maxSize, std::numeric_limits<uint32_t>::max()))
+  auto plan = [&] {
+    layout = TTiffLayout(8);
+    if (makerNote) layout.Reserve(makerNoteOffset, KeptMakerNoteSize(*makerNote));
+    ifd0Placed = place(general, {}, 0);
+    detailsPlaced = interopPlaced = gpsPlaced = ifd1Placed = TPlacedDirectory();
+    if (!details.IsEmpty()) detailsPlaced = place(details, detailsFixed, 0);
+    if (!interop.IsEmpty()) interopPlaced = place(interop, {}, 0);
+    if (!gps.IsEmpty()) gpsPlaced = place(gps, {}, 0);
+    if (!thumbnail.empty()) ifd1Placed = place(ifd1, {}, thumbnail.size());
+  };
+  const uint64_t limit = std::min<uint64_t>(maxSize, std::numeric_limits<uint32_t>::max());
+  plan();
+  // The margin kept after a maker note is only a guess: it goes before the
+  // data is refused as too large.
+  if (layout.End() > limit && makerNote && makerNote->TrailingBytes.size() > makerNote->TrailingBytesNeeded) {
+    makerNote->TrailingBytes.resize(makerNote->TrailingBytesNeeded);
+    plan();
+  }
+  if (layout.End() > limit)
     throw EExifDataTooLarge(maxSize < std::numeric_limits<uint32_t>::max() ? "EXIF data too large for a JPEG segment"
                                                                           : "EXIF data too large");
 
@@ -136,10 +161,6 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
   encode(gpsPlaced, 0, {});
   encode(ifd1Placed, 0, {});
   if (!thumbnail.empty()) std::memcpy(out.data() + thumbnailOffset, thumbnail.data(), thumbnail.size());
-  if (makerNoteOffset) {
-    const TExifTag& note = *details.Find(ExifTagID::MakerNote);
-    EncodeValue(note.DataType, note.Data.data(), std::min<size_t>(note.Data.size(), TagValueSize(note)),
-                order, out.data() + makerNoteOffset);
-  }
+  if (makerNote) EncodeKeptMakerNote(*makerNote, order, out.data() + makerNoteOffset);
   return out;
 }

@@ -31,6 +31,13 @@ public:
   EStreamReadError() : EExifError("Stream read error") {}
 };
 
+// An XMP packet whose elements nest deeper than any real packet does; the
+// XML model would need more stack than there is to change it.
+class EXMPPacketTooDeep : public EExifError {
+public:
+  EXMPPacketTooDeep() : EExifError("XMP packet is nested too deeply") {}
+};
+
 // New metadata that cannot be stored in the file (a JPEG segment holds at
 // most 65533 data bytes, a TIFF file at most 4 GiB).
 class EExifDataTooLarge : public EExifError {

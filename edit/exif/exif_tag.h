@@ -39,6 +39,14 @@ struct TExifTag {
   // (relative to the TIFF header), else 0.
   uint32_t OriginalDataOffset = 0;
   bool WellFormed = true;
+  // Source bytes right after the value that belong to it, in the source's
+  // byte order: values a maker note's directory keeps past its declared
+  // length. Written back right after the value wherever the value is kept
+  // in place; a tag made anew has none.
+  std::vector<uint8_t> TrailingBytes;
+  // How many of them the value's own structure points at; the rest are a
+  // margin kept in case, which goes when the data would not fit otherwise.
+  size_t TrailingBytesNeeded = 0;
 
   size_t DataSize() const { return Data.size(); }
   // Integer types (BYTE, SHORT, LONG, their signed forms, IFD).

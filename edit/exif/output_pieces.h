@@ -12,6 +12,14 @@
 // the image data of a large file.
 class TOutputPieces {
 public:
+  // A copy would point into the original's buffers; a move keeps the
+  // buffers where they are.
+  TOutputPieces() = default;
+  TOutputPieces(const TOutputPieces&) = delete;
+  TOutputPieces& operator=(const TOutputPieces&) = delete;
+  TOutputPieces(TOutputPieces&&) = default;
+  TOutputPieces& operator=(TOutputPieces&&) = default;
+
   void Append(std::span<const uint8_t> source) {
     if (!source.empty()) FPieces.push_back(source);
   }

@@ -4,27 +4,36 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
-#include <cstdlib>
+#include <new>
 
 #include <jpeglib.h>
 
 namespace {
 
 // libjpeg reports fatal errors by calling error_exit, which must not return:
-// it jumps back to the caller. No C++ object is created between setjmp and the
-// libjpeg calls that may jump.
+// it jumps back to the setjmp of the function running libjpeg. Everything
+// libjpeg or our callbacks change before such a jump lives in a state object
+// of the caller (below), never in that function's own frame, and no C++
+// object with a destructor is alive in the frames the jump leaves.
 struct TJpegErrorManager {
   jpeg_error_mgr Public;
   jmp_buf Jump;
 };
 
-void ErrorExit(j_common_ptr cinfo) {
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
   longjmp(reinterpret_cast<TJpegErrorManager*>(cinfo->err)->Jump, 1);
 }
 
 void SilentMessage(j_common_ptr) {}
+
+void InstallErrorManager(j_common_ptr cinfo, TJpegErrorManager& error) {
+  cinfo->err = jpeg_std_error(&error.Public);
+  error.Public.error_exit = ErrorExit;
+  error.Public.output_message = SilentMessage;
+}
 
 // A hostile progressive image can hold thousands of tiny scans, each decoded
 // in full; stop after a number no real encoder produces.
@@ -52,21 +61,23 @@ unsigned ScaleNumerator(unsigned width, unsigned height, unsigned targetWidth, u
   return 8;
 }
 
-bool Decode(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels& out) {
-  jpeg_decompress_struct cinfo;
-  TJpegErrorManager error;
-  jpeg_progress_mgr progress;
-  cinfo.err = jpeg_std_error(&error.Public);
-  error.Public.error_exit = ErrorExit;
-  error.Public.output_message = SilentMessage;
-  if (setjmp(error.Jump)) {
+struct TDecompression {
+  jpeg_decompress_struct Info{};
+  TJpegErrorManager Error{};
+  jpeg_progress_mgr Progress{};
+};
+
+bool Decompress(TDecompression& state, std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels& out) {
+  jpeg_decompress_struct& cinfo = state.Info;
+  InstallErrorManager(reinterpret_cast<j_common_ptr>(&cinfo), state.Error);
+  if (setjmp(state.Error.Jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
   jpeg_create_decompress(&cinfo);
   cinfo.mem->max_memory_to_use = MaxDecoderMemory;
-  progress.progress_monitor = LimitScans;
-  cinfo.progress = &progress;
+  state.Progress.progress_monitor = LimitScans;
+  cinfo.progress = &state.Progress;
   jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK ||
       uint64_t(cinfo.image_width) * cinfo.image_height > MaxSourcePixels) {
@@ -89,14 +100,26 @@ bool Decode(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels&
   out.Height = cinfo.output_height;
   out.Components = unsigned(cinfo.output_components);
   out.Space = cinfo.out_color_space;
-  out.Data.resize(size_t(out.Width) * out.Height * out.Components);
-  while (cinfo.output_scanline < cinfo.output_height) {
+  // Sized before the scanlines; a failed allocation must not unwind through
+  // libjpeg, so it is reported after the decoder is gone.
+  bool allocated = true;
+  try {
+    out.Data.resize(size_t(out.Width) * out.Height * out.Components);
+  } catch (const std::bad_alloc&) {
+    allocated = false;
+  }
+  while (allocated && cinfo.output_scanline < cinfo.output_height) {
     JSAMPROW row = out.Data.data() + size_t(cinfo.output_scanline) * out.Width * out.Components;
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
-  jpeg_finish_decompress(&cinfo);
+  if (allocated) jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
-  return true;
+  return allocated;
+}
+
+bool Decode(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels& out) {
+  TDecompression state;
+  return Decompress(state, jpeg, maxWidth, maxHeight, out);
 }
 
 // Area average of the source pixels each target pixel covers.
@@ -127,21 +150,80 @@ TPixels Shrink(const TPixels& source, unsigned width, unsigned height) {
   return target;
 }
 
-std::vector<uint8_t> Encode(const TPixels& pixels, int quality) {
-  jpeg_compress_struct cinfo;
-  TJpegErrorManager error;
-  unsigned char* buffer = nullptr;
-  unsigned long bufferSize = 0;
-  cinfo.err = jpeg_std_error(&error.Public);
-  error.Public.error_exit = ErrorExit;
-  error.Public.output_message = SilentMessage;
-  if (setjmp(error.Jump)) {
+// A libjpeg destination writing into a vector of the caller's. It grows the
+// vector as libjpeg fills it and ends the encoding with a libjpeg error once
+// the output would pass the limit (or memory runs out).
+struct TVectorDestination {
+  jpeg_destination_mgr Public{};
+  std::vector<uint8_t>* Output = nullptr;
+  size_t Limit = 0;
+};
+
+constexpr size_t FirstOutputBuffer = 4096;
+
+TVectorDestination& DestinationOf(j_compress_ptr cinfo) {
+  return *reinterpret_cast<TVectorDestination*>(cinfo->dest);
+}
+
+// Grows the output to at least its current size plus one byte; false when
+// it cannot. libjpeg asks for room as soon as the buffer is full, before it
+// knows whether more bytes follow, so the buffer may reach one byte past the
+// limit; only a byte written there is too many.
+bool GrowOutput(TVectorDestination& dest) {
+  std::vector<uint8_t>& output = *dest.Output;
+  const size_t used = output.size();
+  const size_t capacity = dest.Limit == SIZE_MAX ? SIZE_MAX : dest.Limit + 1;
+  if (used >= capacity) return false;
+  const size_t wanted = used == 0 ? FirstOutputBuffer : used * 2;
+  try {
+    output.resize(std::min(std::max(wanted, used + 1), capacity));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  dest.Public.next_output_byte = output.data() + used;
+  dest.Public.free_in_buffer = output.size() - used;
+  return true;
+}
+
+void InitDestination(j_compress_ptr cinfo) {
+  TVectorDestination& dest = DestinationOf(cinfo);
+  dest.Output->clear();
+  if (!GrowOutput(dest)) ErrorExit(reinterpret_cast<j_common_ptr>(cinfo));
+}
+
+// Called with the whole buffer full.
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  if (!GrowOutput(DestinationOf(cinfo))) ErrorExit(reinterpret_cast<j_common_ptr>(cinfo));
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  TVectorDestination& dest = DestinationOf(cinfo);
+  const size_t written = dest.Output->size() - dest.Public.free_in_buffer;
+  if (written > dest.Limit) ErrorExit(reinterpret_cast<j_common_ptr>(cinfo));
+  dest.Output->resize(written);
+}
+
+struct TCompression {
+  jpeg_compress_struct Info{};
+  TJpegErrorManager Error{};
+  TVectorDestination Destination;
+  std::vector<uint8_t> Output;
+};
+
+bool Compress(TCompression& state, const TPixels& pixels, int quality) {
+  jpeg_compress_struct& cinfo = state.Info;
+  InstallErrorManager(reinterpret_cast<j_common_ptr>(&cinfo), state.Error);
+  if (setjmp(state.Error.Jump)) {
     jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return {};
+    return false;
   }
   jpeg_create_compress(&cinfo);
-  jpeg_mem_dest(&cinfo, &buffer, &bufferSize);
+  state.Destination.Output = &state.Output;
+  state.Destination.Public.init_destination = InitDestination;
+  state.Destination.Public.empty_output_buffer = EmptyOutputBuffer;
+  state.Destination.Public.term_destination = TermDestination;
+  cinfo.dest = &state.Destination.Public;
   cinfo.image_width = pixels.Width;
   cinfo.image_height = pixels.Height;
   cinfo.input_components = int(pixels.Components);
@@ -155,17 +237,20 @@ std::vector<uint8_t> Encode(const TPixels& pixels, int quality) {
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
-  std::vector<uint8_t> result(buffer, buffer + bufferSize);
   jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return result;
+  return true;
 }
 
-}  // namespace
+std::vector<uint8_t> Encode(const TPixels& pixels, int quality, size_t maxSize) {
+  TCompression state;
+  state.Destination.Limit = maxSize;
+  if (!Compress(state, pixels, quality)) return {};
+  return std::move(state.Output);
+}
 
-std::vector<uint8_t> ReencodeJpeg(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, int quality) {
-  TPixels pixels;
-  if (!Decode(jpeg, maxWidth, maxHeight, pixels) || pixels.Width == 0 || pixels.Height == 0) return {};
+// The image decoded and reduced to fit the box (only when larger).
+bool DecodeToFit(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels& pixels) {
+  if (!Decode(jpeg, maxWidth, maxHeight, pixels) || pixels.Width == 0 || pixels.Height == 0) return false;
   const double fit = std::min(1.0, std::min(double(maxWidth) / pixels.Width,
                                             double(maxHeight) / pixels.Height));
   if (fit < 1.0) {
@@ -173,18 +258,29 @@ std::vector<uint8_t> ReencodeJpeg(std::span<const uint8_t> jpeg, int maxWidth, i
     const unsigned height = std::max(1u, unsigned(std::lround(pixels.Height * fit)));
     pixels = Shrink(pixels, width, height);
   }
-  return Encode(pixels, quality);
+  return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> ReencodeJpeg(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, int quality,
+                                  size_t maxSize) {
+  TPixels pixels;
+  if (!DecodeToFit(jpeg, maxWidth, maxHeight, pixels)) return {};
+  return Encode(pixels, quality, maxSize);
 }
 
 std::vector<uint8_t> PrepareThumbnail(std::span<const uint8_t> jpeg) {
   const std::span<const uint8_t> image = jpeg.first(JpegImageEnd(jpeg));
   if (image.size() <= MaxThumbnailSize) return {image.begin(), image.end()};
+  TPixels pixels;
+  if (!DecodeToFit(image, ThumbnailBoxWidth, ThumbnailBoxHeight, pixels)) return {};
   // A 160 x 120 image fits easily at quality 90; lower qualities are a
-  // safety net for pathological content.
+  // safety net for pathological content. The encoder gives up as soon as
+  // the output passes the limit.
   for (int quality : {ThumbnailQuality, 75, 50}) {
-    std::vector<uint8_t> smaller = ReencodeJpeg(image, ThumbnailBoxWidth, ThumbnailBoxHeight, quality);
-    if (smaller.empty()) return {};
-    if (smaller.size() <= MaxThumbnailSize) return smaller;
+    std::vector<uint8_t> smaller = Encode(pixels, quality, MaxThumbnailSize);
+    if (!smaller.empty()) return smaller;
   }
   return {};
 }

@@ -19,5 +19,7 @@ std::vector<uint8_t> PrepareThumbnail(std::span<const uint8_t> jpeg);
 
 // Decodes a JPEG image, reduces it to fit maxWidth x maxHeight keeping its
 // aspect ratio (only when larger; area average), and encodes it with the
-// given quality. Empty when libjpeg cannot decode or encode it.
-std::vector<uint8_t> ReencodeJpeg(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, int quality);
+// given quality. Empty when libjpeg cannot decode or encode it, or when the
+// result would be longer than maxSize bytes.
+std::vector<uint8_t> ReencodeJpeg(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, int quality,
+                                  size_t maxSize = SIZE_MAX);

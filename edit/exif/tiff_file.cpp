@@ -61,9 +61,24 @@ bool IsSubDirectoryPointer(const TExifTag& tag) {
 // Pointers into the file this rebuild does not know how to follow; moving
 // the data around them would leave them pointing at the wrong bytes.
 bool IsUnmovablePointer(const TExifTag& tag) {
-  if (tag.ID == 0x7200) return true;  // Sony SR2Private
-  if (tag.ID == 0xC634) return tag.DataType != tdByte && tag.DataType != tdUndefined;  // DNGPrivateData as a pointer
-  return false;
+  switch (tag.ID) {
+    case 0x7200:  // Sony SR2Private
+      return true;
+    case 0xC634:  // DNGPrivateData as a pointer
+      return tag.DataType != tdByte && tag.DataType != tdUndefined;
+    case 0x0207: case 0x0208: case 0x0209:  // old-style JPEG Q, DC and AC table offsets
+      return tag.IsInteger();
+    default:
+      return false;
+  }
+}
+
+void RefuseUnmovable() { throw EUnsupportedTiffStructure("TIFF file holds data this program cannot move"); }
+
+// A CR2 file keeps the offset of its raw directory in its header, after the
+// 8 bytes of a plain TIFF header, where the rebuild puts IFD0.
+bool HasExtendedHeader(const TTiffBlock& block) {
+  return block.FirstDirectory != 8 && block.Bytes.size() >= 10 && block.Bytes[8] == 'C' && block.Bytes[9] == 'R';
 }
 
 struct TDataBlock {
@@ -102,6 +117,10 @@ public:
   TOutputPieces Run(TExifBlock& exif, const std::vector<uint8_t>* newXmp, bool removePaddingTags);
 
 private:
+  // A maker note read with a directory of the file stays where the EXIF
+  // data's maker note stays when it is that same note; any other would move
+  // away from the data its inner offsets count from.
+  void KeepMakerNote(TNode& node, const TExifTag& note);
   bool IsDirectoryOffset(uint64_t offset) const { return offset >= 8 && offset + 2 <= FFile.size(); }
   size_t ReadNode(uint32_t offset, int depth, bool first, uint32_t* next = nullptr);
   void ReadBlocks(TNode& node);
@@ -118,7 +137,18 @@ private:
   std::vector<size_t> FChain;
   std::vector<size_t> FOrder;  // nodes in placement order
   uint64_t FEnd = 0;
+  // The EXIF data's maker note when it is kept in place: its source offset
+  // and size, where it is kept and how many bytes it takes there.
+  uint32_t FMakerNoteSource = 0, FMakerNoteOffset = 0;
+  uint64_t FMakerNoteSize = 0, FMakerNoteKeptSize = 0;
 };
+
+void TTiffRebuilder::KeepMakerNote(TNode& node, const TExifTag& note) {
+  if (note.OriginalDataOffset == 0) return;  // stored in the entry
+  if (!FMakerNoteOffset || note.OriginalDataOffset != FMakerNoteSource || TagValueSize(note) != FMakerNoteSize)
+    RefuseUnmovable();
+  node.Fixed[ExifTagID::MakerNote] = FMakerNoteOffset;
+}
 
 size_t TTiffRebuilder::ReadNode(uint32_t offset, int depth, bool first, uint32_t* next) {
   if (depth > MaxDepth || !FVisited.insert(offset).second) throw EInvalidTiffData();
@@ -130,8 +160,8 @@ size_t TTiffRebuilder::ReadNode(uint32_t offset, int depth, bool first, uint32_t
 
   std::vector<TExifTag> tags = FNodes[index].Tags.Tags();
   for (const TExifTag& tag : tags) {
-    if (IsUnmovablePointer(tag))
-      throw EUnsupportedTiffStructure("TIFF file holds data this program cannot move");
+    if (IsUnmovablePointer(tag)) RefuseUnmovable();
+    if (tag.ID == ExifTagID::MakerNote) KeepMakerNote(FNodes[index], tag);
     if (!IsSubDirectoryPointer(tag)) continue;
     // The general tags of the first directory, the Exif and GPS pointers
     // among them, come from the EXIF data instead.
@@ -193,7 +223,7 @@ size_t TTiffRebuilder::AddExifNodes(TExifBlock& exif, size_t& gpsNode) {
   if (!details.IsEmpty()) {
     exifNode = FNodes.size();
     TNode& node = FNodes.emplace_back();
-    if (const uint32_t offset = KeptMakerNoteOffset(details)) node.Fixed[ExifTagID::MakerNote] = offset;
+    if (FMakerNoteOffset) node.Fixed[ExifTagID::MakerNote] = FMakerNoteOffset;
     node.Tags = details;
     if (interopNode != None) node.Children.push_back({ExifTagID::InteropPointer, {interopNode}});
   }
@@ -287,9 +317,8 @@ TOutputPieces TTiffRebuilder::Emit(const TExifTag* makerNote, uint32_t makerNote
         if (block.Size) items.push_back({block.Offset, FFile.subspan(block.Source, block.Size), 0});
   }
   if (makerNoteOffset) {
-    std::vector<uint8_t> bytes(size_t(TagValueSize(*makerNote)), 0);
-    EncodeValue(makerNote->DataType, makerNote->Data.data(), std::min(bytes.size(), makerNote->Data.size()),
-                order, bytes.data());
+    std::vector<uint8_t> bytes(size_t(KeptMakerNoteSize(*makerNote)));
+    EncodeKeptMakerNote(*makerNote, order, bytes.data());
     owned.push_back(std::move(bytes));
     items.push_back({makerNoteOffset, {}, owned.size() - 1});
   }
@@ -314,8 +343,22 @@ TOutputPieces TTiffRebuilder::Emit(const TExifTag* makerNote, uint32_t makerNote
 TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* newXmp,
                                   bool removePaddingTags) {
   if (!IsDirectoryOffset(FBlock.FirstDirectory)) throw EInvalidTiffData();
+  if (HasExtendedHeader(FBlock)) RefuseUnmovable();
   if (removePaddingTags)
     for (TExifSection& section : exif.Sections) RemovePaddingTag(section);
+  // The EXIF data's directories are written from their tags: a directory
+  // pointer among them other than those set here would keep a stale offset.
+  for (TExifSectionKind kind : {esDetails, esInterop, esGPS})
+    for (const TExifTag& tag : exif[kind].Tags())
+      if ((tag.DataType == tdSubDirectory && tag.ID != ExifTagID::InteropPointer) || IsUnmovablePointer(tag))
+        RefuseUnmovable();
+  TExifSection& details = exif[esDetails];
+  if ((FMakerNoteOffset = KeptMakerNoteOffset(details))) {
+    const TExifTag& note = *details.Find(ExifTagID::MakerNote);
+    FMakerNoteSource = note.OriginalDataOffset;
+    FMakerNoteSize = TagValueSize(note);
+    FMakerNoteKeptSize = KeptMakerNoteSize(note);
+  }
 
   // The chain of top-level directories; a loop ends it.
   for (uint32_t offset = FBlock.FirstDirectory; IsDirectoryOffset(offset) && !FVisited.contains(offset);) {
@@ -357,12 +400,9 @@ TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* 
     attach(ExifTagID::GPSPointer, gpsNode);
   }
 
-  const TExifTag* makerNote = exif[esDetails].Find(ExifTagID::MakerNote);
-  const uint32_t makerNoteOffset = exifNode != None && FNodes[exifNode].Fixed.contains(ExifTagID::MakerNote)
-                                       ? FNodes[exifNode].Fixed[ExifTagID::MakerNote]
-                                       : 0;
-  Layout(makerNoteOffset, makerNoteOffset ? TagValueSize(*makerNote) : 0);
-  return Emit(makerNote, makerNoteOffset);
+  const TExifTag* makerNote = FMakerNoteOffset ? FNodes[exifNode].Tags.Find(ExifTagID::MakerNote) : nullptr;
+  Layout(FMakerNoteOffset, FMakerNoteKeptSize);
+  return Emit(makerNote, FMakerNoteOffset);
 }
 
 }  // namespace

@@ -1,7 +1,14 @@
 #include "edit/exif/tiff_writer.h"
 
+#include "edit/exif/exif_errors.h"
+
 #include <algorithm>
 #include <cstring>
+
+uint64_t DirectorySize(size_t tagCount) {
+  if (tagCount > MaxDirectoryEntries) throw EExifDataTooLarge("Too many tags in one directory");
+  return 6 + 12 * uint64_t(tagCount);
+}
 
 uint64_t TagValueSize(const TExifTag& tag) {
   return uint64_t(tag.ElementCount) * DataTypeSize(tag.DataType);

@@ -10,8 +10,13 @@
 // Bytes of a tag's value as written: element count times the type's size.
 uint64_t TagValueSize(const TExifTag& tag);
 
-// A directory: entry count, 12 bytes per entry, next-directory offset.
-inline uint64_t DirectorySize(size_t tagCount) { return 6 + 12 * uint64_t(tagCount); }
+// The most entries a directory's 16-bit count can announce.
+constexpr size_t MaxDirectoryEntries = 0xFFFF;
+
+// A directory: entry count, 12 bytes per entry, next-directory offset. Every
+// directory written is sized here first, so a directory of more entries than
+// its count can hold raises EExifDataTooLarge before anything is written.
+uint64_t DirectorySize(size_t tagCount);
 
 inline uint64_t AlignWord(uint64_t value) { return (value + 1) & ~uint64_t(1); }
 

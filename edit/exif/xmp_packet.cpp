@@ -1,6 +1,10 @@
 #include "edit/exif/xmp_packet.h"
 
+#include "edit/exif/exif_errors.h"
+
 #include <pugixml.hpp>
+
+#include <algorithm>
 
 #include <cstring>
 #include <functional>
@@ -69,6 +73,98 @@ TOccurrences FindProperty(pugi::xml_document& document, std::string_view ns, std
 
 bool IsXmlSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// The packet's characters as code units of the width and byte order its
+// start shows (a byte-order mark, or the zero bytes around a first '<' of
+// UTF-16 or UTF-32), else bytes. Markup characters are ASCII in each.
+class TCodeUnits {
+public:
+  explicit TCodeUnits(std::span<const uint8_t> bytes) : FBytes(bytes) {
+    auto starts = [&](std::initializer_list<uint8_t> prefix) {
+      return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+    };
+    if (starts({0x00, 0x00, 0xFE, 0xFF}) || starts({0x00, 0x00, 0x00, 0x3C})) Set(4, true);
+    else if (starts({0xFF, 0xFE, 0x00, 0x00}) || starts({0x3C, 0x00, 0x00, 0x00})) Set(4, false);
+    else if (starts({0xFE, 0xFF}) || starts({0x00, 0x3C})) Set(2, true);
+    else if (starts({0xFF, 0xFE}) || starts({0x3C, 0x00})) Set(2, false);
+  }
+  size_t Size() const { return FBytes.size() / FWidth; }
+  // The unit at index, or 0 past the end.
+  uint32_t operator[](size_t index) const {
+    if (index >= Size()) return 0;
+    const uint8_t* unit = FBytes.data() + index * FWidth;
+    uint32_t value = 0;
+    for (size_t i = 0; i < FWidth; ++i) value |= uint32_t(unit[FBigEndian ? FWidth - 1 - i : i]) << (8 * i);
+    return value;
+  }
+  bool At(size_t index, std::string_view text) const {
+    for (size_t i = 0; i < text.size(); ++i)
+      if ((*this)[index + i] != uint8_t(text[i])) return false;
+    return true;
+  }
+  // The index just after the next occurrence of text from index on; Size()
+  // when there is none.
+  size_t After(size_t index, std::string_view text) const {
+    for (size_t end = Size(); index < end; ++index)
+      if (At(index, text)) return index + text.size();
+    return Size();
+  }
+
+private:
+  void Set(size_t width, bool bigEndian) {
+    FWidth = width;
+    FBigEndian = bigEndian;
+  }
+  std::span<const uint8_t> FBytes;
+  size_t FWidth = 1;
+  bool FBigEndian = false;
+};
+
+// Whether elements nest deeper than limit, from a scan of the markup: start
+// tags that are not empty elements open a level, end tags close one;
+// comments, CDATA sections, processing instructions, declarations and
+// quoted attribute values are skipped. The count never falls below the
+// nesting the XML parser would build, so a packet passing it is safe to
+// parse and change.
+bool NestsDeeperThan(std::span<const uint8_t> bytes, size_t limit) {
+  const TCodeUnits text(bytes);
+  const size_t size = text.Size();
+  size_t depth = 0;
+  for (size_t i = 0; i < size;) {
+    if (text[i] != '<') {
+      ++i;
+    } else if (text[i + 1] == '/') {
+      if (depth) --depth;
+      i = text.After(i, ">");
+    } else if (text[i + 1] == '?') {
+      i = text.After(i, "?>");
+    } else if (text.At(i, "<!--")) {
+      i = text.After(i + 4, "-->");
+    } else if (text.At(i, "<![CDATA[")) {
+      i = text.After(i, "]]>");
+    } else if (text[i + 1] == '!') {
+      i = text.After(i, ">");
+    } else {
+      uint32_t quote = 0, previous = 0;
+      size_t j = i + 1;
+      for (; j < size; ++j) {
+        const uint32_t c = text[j];
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          break;
+        }
+        previous = quote ? 0 : c;
+      }
+      // previous is the last unquoted character before '>'.
+      if (j < size && previous != '/' && ++depth > limit) return true;
+      i = j + 1;
+    }
+  }
+  return false;
+}
+
 constexpr unsigned ParseOptions = pugi::parse_full | pugi::parse_ws_pcdata;
 
 struct TVectorWriter : pugi::xml_writer {
@@ -105,7 +201,7 @@ TXMPPacket::~TXMPPacket() = default;
 void TXMPPacket::Clear() {
   FRaw.clear();
   FDocument.reset();
-  FParsed = FParseFailed = FChanged = false;
+  FParsed = FParseFailed = FTooDeep = FChanged = false;
 }
 
 void TXMPPacket::Assign(std::span<const uint8_t> bytes) {
@@ -114,11 +210,16 @@ void TXMPPacket::Assign(std::span<const uint8_t> bytes) {
 }
 
 bool TXMPPacket::Parse() {
+  if (FTooDeep) throw EXMPPacketTooDeep();
   if (FParsed) return !FParseFailed;
   FParsed = true;
   if (FRaw.empty()) {
     FParseFailed = true;
     return false;
+  }
+  if (NestsDeeperThan(FRaw, MaxXMPDepth)) {
+    FTooDeep = true;
+    throw EXMPPacketTooDeep();
   }
   FDocument = std::make_unique<pugi::xml_document>();
   const pugi::xml_parse_result result =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -23,9 +24,15 @@ enum TXMPWritePolicy {
   xwRemove,          // remove the matching property on any change
 };
 
+// The deepest element nesting a packet may have to be parsed. Real packets
+// stay within a few dozen levels; pugixml frees nested nodes recursively.
+constexpr size_t MaxXMPDepth = 128;
+
 // An XMP packet kept as the source bytes until a property is looked at; it is
 // parsed then, and serialised again only when a property changed. A packet
-// that is not well-formed XML is never changed.
+// that is not well-formed XML is never changed; looking into one nested
+// deeper than MaxXMPDepth raises EXMPPacketTooDeep (a scan of the bytes
+// finds it before the XML parser sees them).
 class TXMPPacket {
 public:
   TXMPPacket();
@@ -56,5 +63,5 @@ private:
 
   std::vector<uint8_t> FRaw;
   std::unique_ptr<pugi::xml_document> FDocument;
-  bool FParsed = false, FParseFailed = false, FChanged = false;
+  bool FParsed = false, FParseFailed = false, FTooDeep = false, FChanged = false;
 };

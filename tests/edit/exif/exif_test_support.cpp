@@ -156,6 +156,18 @@ TBytes GreyTiff(bool bigEndian) {
   return file;
 }
 
+std::string NestedXmp(size_t extra, const std::string& inner) {
+  std::string packet =
+      "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+      "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+      "xmlns:tiff='http://ns.adobe.com/tiff/1.0/'><tiff:Orientation>";
+  packet.reserve(packet.size() + 7 * extra + inner.size() + 100);
+  for (size_t i = 0; i < extra; ++i) packet += "<a>";
+  packet += inner + "6";
+  for (size_t i = 0; i < extra; ++i) packet += "</a>";
+  return packet + "</tiff:Orientation></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
+}
+
 void TTiffBuilder::Put16(TBytes& out, size_t at, uint16_t v) const {
   out[at] = uint8_t(FBig ? v >> 8 : v);
   out[at + 1] = uint8_t(FBig ? v : v >> 8);

@@ -83,6 +83,11 @@ private:
   bool FBig;
 };
 
+// An XMP packet whose tiff:Orientation element holds its value inside extra
+// nested elements (after inner); with the wrapper and the description the
+// elements nest extra + 4 deep.
+std::string NestedXmp(size_t extra, const std::string& inner = "");
+
 // A one-page grey TIFF of 8 x 8 pixels in two strips, with nothing else.
 TBytes GreyTiff(bool bigEndian);
 

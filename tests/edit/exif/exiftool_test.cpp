@@ -3,10 +3,12 @@
 // back, no new validation warnings, every other tag unchanged, image data
 // untouched).
 #include "exif_test_support.h"
+#include "maker_note_samples.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -29,16 +31,30 @@ std::string RunExiftool(const std::string& arguments, const std::string& path) {
 // Every tag with its group, except file-system facts, the orientation and
 // the positions of the thumbnail and the strips, which a rewrite may move
 // (the bytes they point at are compared on their own).
+bool IsCompared(const std::string& line) {
+  if (line.starts_with("[ExifTool]") || line.starts_with("[System]") || line.starts_with("[File]")) return false;
+  return line.find("Orientation") == std::string::npos && line.find("ThumbnailOffset") == std::string::npos &&
+         line.find("StripOffsets") == std::string::npos;
+}
+
 std::vector<std::string> OtherTags(const std::string& path) {
   std::vector<std::string> tags;
-  for (const std::string& line : Lines(RunExiftool("-a -G1 -s -n", path))) {
-    if (line.starts_with("[ExifTool]") || line.starts_with("[System]") || line.starts_with("[File]")) continue;
-    if (line.find("Orientation") != std::string::npos || line.find("ThumbnailOffset") != std::string::npos ||
-        line.find("StripOffsets") != std::string::npos)
-      continue;
-    tags.push_back(line);
-  }
+  for (const std::string& line : Lines(RunExiftool("-a -G1 -s -n", path)))
+    if (IsCompared(line)) tags.push_back(line);
   return tags;
+}
+
+// The output of exiftool run on several files, by file.
+std::map<std::string, std::vector<std::string>> ByFile(const std::string& output) {
+  std::map<std::string, std::vector<std::string>> files;
+  std::string current;
+  for (const std::string& line : Lines(output)) {
+    if (line.starts_with("======== "))
+      current = line.substr(9);
+    else if (line.find(" files read") == std::string::npos && line.find(" file read") == std::string::npos)
+      files[current].push_back(line);
+  }
+  return files;
 }
 
 std::vector<std::string> Orientations(const std::string& path) { return Lines(RunExiftool("-a -G1 -s -n -Orientation", path)); }
@@ -163,6 +179,49 @@ TEST_F(Exiftool, PhotoshopFileKeepsItsResourcesAndImageData) {
     const TBytes out = ReadFile(path);
     const TBytes image = PsdImageData();
     EXPECT_TRUE(std::equal(image.rbegin(), image.rend(), out.rbegin()));
+  }
+}
+
+TEST_F(Exiftool, MakerNotesOfEveryMakerReadBackTagForTag) {
+  // All files in each run of a tool; unknown tags included, as an unknown
+  // maker's note is read as such.
+  const std::vector<TMakerNoteSample> samples = MakerNoteSamples();
+  std::string paths;
+  for (const TMakerNoteSample& sample : samples) paths += " " + ShellQuote(Write(sample.Maker + ".jpg", MakerNoteJpeg(sample)));
+  auto tags = [&] { return ByFile(RunCommand("exiftool -a -u -G1 -s -n" + paths + " 2>&1")); };
+  auto warnings = [&] {
+    std::map<std::string, std::set<std::string>> files;
+    for (const auto& [path, lines] : ByFile(RunCommand("exiftool -validate -warning -error -a -G1 -s" + paths + " 2>&1")))
+      for (const std::string& line : lines)
+        if (line.find("Validate") == std::string::npos) files[path].insert(line);
+    return files;
+  };
+  const auto makerNotes = ByFile(RunCommand("exiftool -a -u -s -MakerNotes:all" + paths + " 2>&1"));
+  const auto before = tags();
+  auto beforeWarnings = warnings();
+  int code = 0;
+  EXPECT_EQ(RunCommand(ShellQuote(Tool) + " --top-left" + paths + " 2>&1", &code), "");
+  EXPECT_EQ(code, 0);
+  const auto after = tags();
+  auto afterWarnings = warnings();
+
+  for (const TMakerNoteSample& sample : samples) {
+    SCOPED_TRACE(sample.Maker);
+    const std::string path = Path(sample.Maker + ".jpg");
+    ASSERT_EQ(makerNotes.contains(path) ? makerNotes.at(path).size() : 0, sample.Entries.size());
+    std::vector<std::string> was, is, orientations;
+    for (const std::string& line : before.at(path))
+      if (IsCompared(line)) was.push_back(line);
+    for (const std::string& line : after.at(path)) {
+      if (IsCompared(line)) is.push_back(line);
+      if (line.find("Orientation") != std::string::npos) orientations.push_back(line);
+    }
+    std::sort(was.begin(), was.end());
+    std::sort(is.begin(), is.end());
+    EXPECT_EQ(is, was);
+    EXPECT_EQ(orientations, std::vector<std::string>{"[IFD0]          Orientation                     : 1"});
+    for (const std::string& warning : afterWarnings[path])
+      EXPECT_TRUE(beforeWarnings[path].contains(warning)) << "new: " << warning;
   }
 }
 

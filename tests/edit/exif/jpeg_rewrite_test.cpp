@@ -82,6 +82,21 @@ TEST(JpegRewrite, FlipRemovesAnExifSegmentThatHeldOnlyTheOrientation) {
   EXPECT_EQ(Rewritten(withExif, toUndefined), source);
 }
 
+TEST(JpegRewrite, IfdOneTagsWithoutAThumbnailStillGetAnEmptyIfd0) {
+  // IFD1 is not written without its thumbnail, but the data is not empty:
+  // the segment stays, holding an empty IFD0.
+  const TTiffBuilder b;
+  const TBytes block = b.Build({{{{0x0112, 3, 1, b.Short({6})}}},
+                                {{{0x0103, 3, 1, b.Short({6})}, {0x011A, 5, 1, Concat({b.Long({72}), b.Long({1})})}}}},
+                               2);
+  const TBytes plain = EncodeJpeg(16, 16, 85, false);
+  const TBytes emptyIfd0 = {'I', 'I', 0x2A, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const TBytes expected = InsertAfterSoi(plain, ExifSegment(emptyIfd0));
+  EXPECT_EQ(Rewritten(InsertAfterSoi(plain, ExifSegment(block)), toUndefined), expected);
+  // Written again, no section holds a tag any more: the segment goes.
+  EXPECT_EQ(Rewritten(expected, toUndefined), plain);
+}
+
 TEST(JpegRewrite, DropsThePaddingTagAndSetsPixelDimensionsToTheFrame) {
   const TTiffBuilder b;
   TBytes padding(100, 0);

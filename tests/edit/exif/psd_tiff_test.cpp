@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <type_traits>
 
 namespace {
 
@@ -61,6 +62,59 @@ TEST(PsdFile, AddsAnExifResourceWhenThereIsNoneAndRemovesOneLeftEmpty) {
   const TTiffBuilder b;
   const TBytes onlyOrientation = b.Build({{{{0x0112, 3, 1, b.Short({6})}}}});
   EXPECT_EQ(Rewritten(Psd(Concat({Resource(1058, onlyOrientation), resolution})), toUndefined), Psd(resolution));
+}
+
+TEST(PsdFile, RefusesADirectoryThatWouldOutgrowItsCount) {
+  // IFD0 holds every tag ID but the orientation: adding it would make 65536
+  // entries, which a 16-bit count cannot hold.
+  const TTiffBuilder b;
+  std::vector<TTiffBuilder::TEntry> entries;
+  for (uint32_t id = 0; id <= 0xFFFF; ++id) {
+    if (id == 0x0112) continue;
+    if (id == 0x8769 || id == 0x8825)
+      entries.push_back({uint16_t(id), 4, 1, b.Long({0})});
+    else
+      entries.push_back({uint16_t(id), 1, 1, {1}});
+  }
+  const size_t exifEntry = 0x8769 - 1, gpsEntry = 0x8825 - 1;
+  const TBytes block = b.Build({{entries}, {{{0x8827, 3, 1, b.Short({100})}}}, {{{0x0001, 2, 2, b.Ascii("N")}}}}, 1,
+                               {{0, exifEntry, 1}, {0, gpsEntry, 2}});
+  TTestFolder folder;
+  const std::string path = folder.Write("full.psd", Psd(Resource(1058, block)));
+  const TBytes before = ReadFile(path);
+  TExifData exif;
+  ASSERT_TRUE(exif.LoadFromGraphic(path));
+  ASSERT_EQ(exif.General().Count(), 65535u);
+  exif.General().SetOrientation(toTopLeft);
+  try {
+    exif.SaveToGraphic(path);
+    ADD_FAILURE() << "a directory of 65536 tags was written";
+  } catch (const EExifDataTooLarge& error) {
+    EXPECT_STREQ(error.what(), "Too many tags in one directory");
+  }
+  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_THROW(exif.SaveToTiffBlock(), EExifDataTooLarge);
+  // One tag fewer fits.
+  exif.General().Remove(0x0100);
+  TExifData read;
+  read.LoadFromTiffBlock(exif.SaveToTiffBlock());
+  EXPECT_EQ(read.General().Count(), 65535u);
+  EXPECT_EQ(read.General().Orientation(), toTopLeft);
+}
+
+TEST(OutputPieces, CannotBeCopiedAndSurviveAMove) {
+  // The pieces point into buffers the object owns: a copy would point into
+  // the original's.
+  EXPECT_FALSE(std::is_copy_constructible_v<TOutputPieces>);
+  EXPECT_FALSE(std::is_copy_assignable_v<TOutputPieces>);
+  const TBytes source = Text("unchanged ");
+  TOutputPieces pieces;
+  pieces.Append(std::span<const uint8_t>(source));
+  pieces.Append(Text("new bytes"));
+  TOutputPieces moved(std::move(pieces));
+  TOutputPieces assigned;
+  assigned = std::move(moved);
+  EXPECT_EQ(assigned.Join(), Text("unchanged new bytes"));
 }
 
 TEST(PsdFile, DamagedResourcesAreAStreamReadErrorAndOtherVersionsUnsupported) {
@@ -193,6 +247,88 @@ TEST(TiffFileDamage, RefusesStripsOutsideTheFileAndPointersItCannotMove) {
   const TBytes sony = MakeTiff(false, {{0x7200, 4, 1, b.Long({40})}}).File;
   ASSERT_TRUE(exif.LoadFromBytes(sony));
   EXPECT_THROW(exif.SaveToBytes(sony), EUnsupportedTiffStructure);
+}
+
+TEST(TiffFileDamage, RefusesOffsetTagsTheRebuildCannotMove) {
+  // Old-style JPEG tables are offsets into the file; so are the CR2 raw
+  // directory pointer in the header and a maker note of another directory,
+  // whose inner offsets count from the file's start.
+  const TTiffBuilder b;
+  TExifData exif;
+  for (uint16_t tables : {0x0207, 0x0208, 0x0209}) {
+    const TBytes file = MakeTiff(false, {{tables, 4, 3, b.Long({40, 60, 80})}}).File;
+    ASSERT_TRUE(exif.LoadFromBytes(file));
+    EXPECT_THROW(exif.SaveToBytes(file), EUnsupportedTiffStructure) << tables;
+  }
+  // A directory pointer in the Exif directory, which is written from its
+  // tags, would keep its old offset.
+  const TBytes plain = MakeTiff(false).File;
+  ASSERT_TRUE(exif.LoadFromBytes(plain));
+  TExifTag pointer = TExifTag::MakeLong(0x9999, 8);
+  pointer.DataType = tdSubDirectory;
+  exif[esDetails].SetTag(pointer);
+  EXPECT_THROW(exif.SaveToBytes(plain), EUnsupportedTiffStructure);
+  // The same tag holding values rather than offsets is harmless.
+  const TBytes bytes = MakeTiff(false, {{0x0207, 7, 6, Text("tables")}}).File;
+  ASSERT_TRUE(exif.LoadFromBytes(bytes));
+  EXPECT_NO_THROW(exif.SaveToBytes(bytes));
+
+  // A CR2 file: IFD0 moves to the end to make room for the raw marker.
+  TBytes cr2 = MakeTiff(false).File;
+  const size_t ifd0Size = 2 + 12 * 13 + 4;
+  b.Put32(cr2, 4, uint32_t(cr2.size()));
+  cr2.insert(cr2.end(), cr2.begin() + 8, cr2.begin() + 8 + ifd0Size);
+  const TBytes marker = {'C', 'R', 2, 0, 0, 0, 0, 0};
+  std::copy(marker.begin(), marker.end(), cr2.begin() + 8);
+  ASSERT_TRUE(exif.LoadFromBytes(cr2));
+  EXPECT_EQ(exif.General().Orientation(), toRightTop);
+  EXPECT_THROW(exif.SaveToBytes(cr2), EUnsupportedTiffStructure);
+}
+
+TEST(TiffFileDamage, AMakerNoteOutsideTheMainExifDirectoryIsRefusedUnlessItIsTheSameOne) {
+  // Page 2 gets an Exif directory of its own: first one with another maker
+  // note, then the main Exif directory itself, as multi-page scanners write.
+  const TTiffBuilder b;
+  TTestTiff tiff = MakeTiff(false);
+  const size_t page2At = 8 + 6 + 12 * 13, exifAt = page2At + 6 + 12 * 5;
+  auto withPage2Exif = [&](uint32_t exifOffset) {
+    TBytes file = tiff.File;
+    // Page 2's last entry (StripByteCounts) becomes the Exif pointer; its
+    // strip is then a single byte count short of valid, so drop the strip
+    // pair by turning the offsets tag into an unknown tag.
+    b.Put16(file, page2At + 2 + 12 * 3, 0x9000);
+    b.Put16(file, page2At + 2 + 12 * 3 + 2, 7);
+    b.Put16(file, page2At + 2 + 12 * 4, 0x8769);
+    b.Put16(file, page2At + 2 + 12 * 4 + 2, 4);
+    b.Put32(file, page2At + 2 + 12 * 4 + 4, 1);
+    b.Put32(file, page2At + 2 + 12 * 4 + 8, exifOffset);
+    return file;
+  };
+  TExifData exif;
+  const TBytes shared = withPage2Exif(uint32_t(exifAt));
+  ASSERT_TRUE(exif.LoadFromBytes(shared));
+  exif.General().SetOrientation(toTopLeft);
+  const TBytes out = exif.SaveToBytes(shared);
+  const TReadTiff read = ReadPages(out);
+  ASSERT_EQ(read.Pages.size(), 2u);
+  TTiffValueBudget budget(out.size());
+  const uint32_t mainNote = PointerValue(read.Page(0).Find(0x8769));
+  const uint32_t pageNote = PointerValue(read.Page(1).Find(0x8769));
+  TExifSection mainExif, pageExif;
+  mainExif.Assign(ReadTiffDirectory(read.Block, mainNote, budget).Tags);
+  pageExif.Assign(ReadTiffDirectory(read.Block, pageNote, budget).Tags);
+  ASSERT_NE(pageExif.Find(0x927C), nullptr);
+  EXPECT_EQ(pageExif.Find(0x927C)->OriginalDataOffset, mainExif.Find(0x927C)->OriginalDataOffset);
+  EXPECT_EQ(pageExif.Find(0x927C)->Data, TBytes(40, 0x4E));
+
+  // A copy of the Exif directory elsewhere, with a maker note of its own.
+  TBytes other = withPage2Exif(uint32_t(tiff.File.size()));
+  const size_t copyAt = other.size();
+  other.insert(other.end(), tiff.File.begin() + std::ptrdiff_t(exifAt), tiff.File.begin() + std::ptrdiff_t(exifAt + 30));
+  b.Put32(other, copyAt + 2 + 12 + 8, uint32_t(other.size()));
+  other.insert(other.end(), 40, 0x4F);
+  ASSERT_TRUE(exif.LoadFromBytes(other));
+  EXPECT_THROW(exif.SaveToBytes(other), EUnsupportedTiffStructure);
 }
 
 TEST(TiffFileDamage, AGeneralTagTypedAsADirectoryIsNoPointerInTheFirstDirectory) {

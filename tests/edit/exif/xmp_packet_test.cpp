@@ -93,4 +93,48 @@ TEST(XmpPacket, LeavesAPacketThatIsNotXmlAsItIs) {
   EXPECT_EQ(xmp.Bytes(), Text(Packet("<rdf:Description tiff:Orientation='6'")));
 }
 
+bool Refused(const std::string& packet) {
+  TXMPPacket xmp;
+  xmp.Assign(Text(packet));
+  try {
+    xmp.UpdateProperty(XmpNamespace::Tiff, "Orientation", "1");
+  } catch (const EXMPPacketTooDeep& error) {
+    EXPECT_STREQ(error.what(), "XMP packet is nested too deeply");
+    EXPECT_THROW(xmp.HasProperty(XmpNamespace::Tiff, "Orientation"), EXMPPacketTooDeep);
+    EXPECT_EQ(xmp.Bytes(), Text(packet));
+    return true;
+  }
+  EXPECT_TRUE(xmp.Changed());
+  return false;
+}
+
+TEST(XmpPacket, RefusesPacketsNestedDeeperThanTheLimit) {
+  const size_t extra = MaxXMPDepth - 4;
+  EXPECT_FALSE(Refused(NestedXmp(extra)));
+  EXPECT_TRUE(Refused(NestedXmp(extra + 1)));
+  EXPECT_TRUE(Refused(NestedXmp(100000)));
+  // Markup that opens no element does not count: empty elements, comments,
+  // CDATA, processing instructions, and "/>" or ">" inside attribute values
+  // (the f elements reach the limit itself).
+  std::string flat;
+  for (int i = 0; i < 300; ++i) flat += "<b/><!-- <c> --><![CDATA[<d>]]><?pi <e>?><f g='>' h=\"/>\"></f>";
+  EXPECT_FALSE(Refused(NestedXmp(extra - 1, flat)));
+  // An attribute value ending in "/" does not make its element empty.
+  EXPECT_TRUE(Refused(NestedXmp(extra, "<b c='/'>7</b>")));
+}
+
+TEST(XmpPacket, CountsTheDepthOfUtf16PacketsToo) {
+  for (bool bigEndian : {false, true}) {
+    for (size_t extra : {MaxXMPDepth - 4, MaxXMPDepth - 3}) {
+      const std::string utf8 = NestedXmp(extra);
+      std::string utf16 = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+      for (char c : utf8) {
+        utf16 += bigEndian ? '\0' : c;
+        utf16 += bigEndian ? c : '\0';
+      }
+      EXPECT_EQ(Refused(utf16), extra > MaxXMPDepth - 4) << bigEndian << " " << extra;
+    }
+  }
+}
+
 }  // namespace

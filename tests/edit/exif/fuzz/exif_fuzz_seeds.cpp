@@ -1,8 +1,11 @@
 // Writes the seed corpus of exif_fuzzer into the folder given: the kinds of
 // file the tests use (JPEGs with Exif, XMP and thumbnails in both byte
-// orders, damaged ones, a Photoshop file, TIFF files, bare TIFF blocks).
+// orders, damaged ones, a Photoshop file, TIFF files, bare TIFF blocks,
+// maker notes of several makers, and a TIFF file with a deeply nested XMP
+// packet).
 #include "edit/exif/exif_data.h"
 #include "exif_test_support.h"
+#include "maker_note_samples.h"
 
 #include <cstdio>
 #include <string>
@@ -75,5 +78,12 @@ int main(int argc, char** argv) {
   TExifData exif;
   exif.General().SetOrientation(toTopLeft);
   Save(folder, "orientation-only.tif", exif.SaveToTiffBlock());
+  for (const TMakerNoteSample& sample : MakerNoteSamples()) Save(folder, "maker-note-" + sample.Maker + ".jpg", MakerNoteJpeg(sample));
+  // XMP nested deep enough to overflow the stack of a recursive XML model
+  // (some 200,000 levels on an 8 MB stack): 1.75 MB.
+  const TTiffBuilder b;
+  const TBytes deep = Text(NestedXmp(250000));
+  Save(folder, "deep-xmp.tif", b.Build({{{{0x0100, 3, 1, b.Short({1})}, {0x0101, 3, 1, b.Short({1})},
+                                          {0x0112, 3, 1, b.Short({6})}, {0x02BC, 1, uint32_t(deep.size()), deep}}}}));
   return 0;
 }

@@ -18,9 +18,11 @@ void RewriteFile(std::span<const uint8_t> file, TTiffOrientation orientation) {
     // The viewer stops here; the writer is still worth driving over the
     // damaged structure with empty data.
   }
-  exif.General().SetOrientation(orientation);
   std::vector<uint8_t> out;
   try {
+    // Setting the orientation looks into the XMP packet, which may be
+    // refused.
+    exif.General().SetOrientation(orientation);
     out = exif.SaveToBytes(file);
   } catch (const EExifError&) {
     return;
