@@ -229,7 +229,7 @@ void Tfmain::RenderFrame() {
     FFrame.setDotsPerMeterY(dotsPerMeter);
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
-  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy);
+  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
 
   TOverlayInput in;
   in.clientWidth = FFrame.width();

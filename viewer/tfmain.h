@@ -3,6 +3,7 @@
 #include "platform/action.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
+#include "viewer/screen_colour.h"
 
 #include <QImage>
 #include <QPoint>
@@ -144,6 +145,7 @@ private:
   TFreeBitmap FBitmap;       // the working image
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
   QImage FFrame;             // the whole client area as last rendered
+  TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   TActionList FActions;
   QMenu* PM = nullptr;
