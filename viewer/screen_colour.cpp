@@ -80,8 +80,10 @@ void* TScreenColour::TransformFor(FIBITMAP* source) {
   if (!picture) return nullptr;
   if (cmsGetColorSpace(picture) == cmsSigRgbData && UsableClass(cmsGetDeviceClass(picture))) {
     if (cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context)) {
+      // No cmsFLAGS_COPY_ALPHA: the frame is converted in place, so the
+      // opaque alpha byte that lcms skips stays as the painter wrote it.
       cmsHTRANSFORM transform = cmsCreateTransformTHR(context, picture, FramePixelFormat, srgb, FramePixelFormat,
-                                                      INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA);
+                                                      INTENT_PERCEPTUAL, 0);
       if (transform && IsIdentity(transform)) {
         cmsDeleteTransform(transform);
         transform = nullptr;
