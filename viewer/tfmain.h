@@ -3,6 +3,7 @@
 #include "platform/action.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
+#include "viewer/screen_colour.h"
 
 #include <QImage>
 #include <QPoint>
@@ -76,6 +77,12 @@ public:
   // Layout values are designed at 120 pixels per inch.
   int Scaled(int designValue) const;
   double ScreenPpi() const;
+  // The client area in device pixels: the frame's size. The view geometry
+  // (fit, drawn size, offsets, dragging) works in these; the layout, the
+  // panel and the overlay texts stay in logical units.
+  QSize DeviceClientSize() const;
+  // A client position in device pixels.
+  QPoint DevicePoint(const QPointF& logical) const;
 
   // The modal windows the menu opens; their entries stay disabled until set.
   std::function<void()> ShowIntegration;
@@ -143,7 +150,8 @@ private:
   int FScreenPpi;
   TFreeBitmap FBitmap;       // the working image
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
-  QImage FFrame;             // the whole client area as last rendered
+  QImage FFrame;             // the whole client area as last rendered, in device pixels
+  TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   TActionList FActions;
   QMenu* PM = nullptr;
