@@ -1,0 +1,85 @@
+// The save dialog behind Save as and the favicon: the filter rows as Qt shows
+// them, what it preselects, what it reads back, and the question before an
+// existing file is replaced.
+#include "platform/save_picture_dialog.h"
+
+#include "support/temp_folder.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SavePictureDialog, ShowsTheFilterRowsWithTheirPatterns) {
+  EXPECT_EQ(NameFilters(QStringLiteral("JPEG - Independent JPEG Group (*.jpg;*.jif)|*.jpg;*.jif|PNG - x (*.png)|*.png")),
+            (QStringList{QStringLiteral("JPEG - Independent JPEG Group (*.jpg *.jif)"), QStringLiteral("PNG - x (*.png)")}));
+  EXPECT_EQ(NameFilters(QStringLiteral("Favicon file | *.ico")), QStringList{QStringLiteral("Favicon file (*.ico)")});
+}
+
+TEST(SavePictureDialog, OpensAsSetUpAndReadsBackTheChoice) {
+  TempFolder dir;
+  TSavePictureDialog dialog;
+  dialog.Filter = QStringLiteral("BMP - b (*.bmp)|*.bmp|JPEG - j (*.jpg;*.jpe)|*.jpg;*.jpe|PNG - p (*.png)|*.png");
+  dialog.FilterIndex = 2;
+  dialog.FileName = QStringLiteral("photo.jpg");
+  dialog.DefaultExt = QStringLiteral("jpg");
+  dialog.InitialDir = dir.Path();
+
+  int shown = 0;
+  SaveDialogHook() = [&](QFileDialog& qt) {
+    ++shown;
+    EXPECT_TRUE(qt.testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_FALSE(qt.testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(qt.acceptMode(), QFileDialog::AcceptSave);
+    // The row chosen last time is preselected the next time.
+    EXPECT_EQ(qt.selectedNameFilter(), shown == 1 ? QStringLiteral("JPEG - j (*.jpg *.jpe)") : QStringLiteral("PNG - p (*.png)"));
+    EXPECT_EQ(qt.defaultSuffix(), QStringLiteral("jpg"));
+    EXPECT_EQ(qt.directory().absolutePath() + u'/', dir.Path());
+    // The user picks the PNG row but types a name without extension.
+    qt.selectNameFilter(QStringLiteral("PNG - p (*.png)"));
+    qt.selectFile(QStringLiteral("copy"));
+    return shown == 1 ? int(QDialog::Accepted) : int(QDialog::Rejected);
+  };
+  ASSERT_TRUE(dialog.Execute(nullptr));
+  EXPECT_EQ(dialog.FileName, dir.File(QStringLiteral("copy.jpg")));
+  EXPECT_EQ(dialog.FilterIndex, 3);
+
+  dialog.FileName = QStringLiteral("other.jpg");
+  EXPECT_FALSE(dialog.Execute(nullptr));
+  EXPECT_EQ(dialog.FileName, QStringLiteral("other.jpg"));
+  EXPECT_EQ(dialog.FilterIndex, 3);
+  SaveDialogHook() = nullptr;
+}
+
+TEST(SavePictureDialog, AsksBeforeReplacingAnExistingFile) {
+  TempFolder dir;
+  dir.Write(QStringLiteral("taken.jpg"), QByteArray("a photo"));
+  TSavePictureDialog dialog;
+  dialog.Filter = QStringLiteral("JPEG (*.jpg)|*.jpg");
+  dialog.InitialDir = dir.Path();
+  dialog.FileName = QStringLiteral("taken.jpg");
+
+  for (bool replace : {false, true}) {
+    QFileDialog qt;
+    dialog.Configure(qt);
+    QString question;
+    // Answers the question box as soon as it runs its own loop.
+    QTimer::singleShot(0, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          question = box->text();
+          box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
+    });
+    qt.open();
+    QMetaObject::invokeMethod(&qt, "accept");  // the Save button
+    EXPECT_TRUE(question.contains(QStringLiteral("taken.jpg"))) << question.toStdString();
+    EXPECT_EQ(qt.result(), replace ? int(QDialog::Accepted) : int(QDialog::Rejected)) << replace;
+  }
+}
+
+}  // namespace
