@@ -1,5 +1,7 @@
 #include "platform/save_picture_dialog.h"
 
+#include "platform/modal_dialog.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -22,11 +24,6 @@ QStringList NameFilters(const QString& filter) {
   return rows;
 }
 
-std::function<int(QFileDialog& dialog)>& SaveDialogHook() {
-  static std::function<int(QFileDialog&)> hook;
-  return hook;
-}
-
 void TSavePictureDialog::Configure(QFileDialog& dialog, const QString& fallbackDir) const {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -45,7 +42,7 @@ void TSavePictureDialog::Configure(QFileDialog& dialog, const QString& fallbackD
 bool TSavePictureDialog::Execute(QWidget* parent, const QString& fallbackDir) {
   QFileDialog dialog(parent, QStringLiteral("Save as"));
   Configure(dialog, fallbackDir);
-  const int result = SaveDialogHook() ? SaveDialogHook()(dialog) : dialog.exec();
+  const int result = ShowModal(dialog);
   const QStringList chosen = dialog.selectedFiles();
   if (result != QDialog::Accepted || chosen.isEmpty() || chosen.first().isEmpty()) return false;
   FileName = chosen.first();

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 class QFileDialog;
 class QWidget;
 
@@ -20,9 +18,10 @@ public:
   QString DefaultExt;   // added to a name typed without extension
   QString InitialDir;   // the folder it opens in; empty lets the dialog choose
 
-  // Shows the dialog modally. True when the user confirmed a name: FileName
-  // then holds its full path and FilterIndex the row chosen. fallbackDir is
-  // where it opens when InitialDir is empty and it has not been used yet.
+  // Shows the dialog modally (through ShowModal, so tests answer it with
+  // ModalDialogHook). True when the user confirmed a name: FileName then
+  // holds its full path and FilterIndex the row chosen. fallbackDir is where
+  // it opens when InitialDir is empty and it has not been used yet.
   bool Execute(QWidget* parent, const QString& fallbackDir = QString());
 
   // Sets up a dialog from the properties (what Execute shows).
@@ -34,8 +33,3 @@ private:
 
 // The rows of a "text|patterns" filter as Qt names them: "text (*.a *.b)".
 QStringList NameFilters(const QString& filter);
-
-// Lets tests answer the dialog: receives it configured but not shown and
-// returns the dialog's result code (QDialog::Accepted after choosing a name
-// with selectFile()).
-std::function<int(QFileDialog& dialog)>& SaveDialogHook();

@@ -3,6 +3,8 @@
 // existing file is replaced.
 #include "platform/save_picture_dialog.h"
 
+#include "platform/modal_dialog.h"
+
 #include "support/temp_folder.h"
 
 #include <QApplication>
@@ -30,7 +32,8 @@ TEST(SavePictureDialog, OpensAsSetUpAndReadsBackTheChoice) {
   dialog.InitialDir = dir.Path();
 
   int shown = 0;
-  SaveDialogHook() = [&](QFileDialog& qt) {
+  ModalDialogHook() = [&](QDialog& d) {
+    auto& qt = static_cast<QFileDialog&>(d);
     ++shown;
     EXPECT_TRUE(qt.testOption(QFileDialog::DontUseNativeDialog));
     EXPECT_FALSE(qt.testOption(QFileDialog::DontConfirmOverwrite));
@@ -39,10 +42,11 @@ TEST(SavePictureDialog, OpensAsSetUpAndReadsBackTheChoice) {
     EXPECT_EQ(qt.selectedNameFilter(), shown == 1 ? QStringLiteral("JPEG - j (*.jpg *.jpe)") : QStringLiteral("PNG - p (*.png)"));
     EXPECT_EQ(qt.defaultSuffix(), QStringLiteral("jpg"));
     EXPECT_EQ(qt.directory().absolutePath() + u'/', dir.Path());
-    // The user picks the PNG row but types a name without extension.
+    // The user picks the PNG row, types a name without extension and
+    // presses Save; the second time the dialog is closed.
     qt.selectNameFilter(QStringLiteral("PNG - p (*.png)"));
     qt.selectFile(QStringLiteral("copy"));
-    return shown == 1 ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    if (shown == 1) QMetaObject::invokeMethod(&qt, "accept");
   };
   ASSERT_TRUE(dialog.Execute(nullptr));
   EXPECT_EQ(dialog.FileName, dir.File(QStringLiteral("copy.jpg")));
@@ -52,7 +56,7 @@ TEST(SavePictureDialog, OpensAsSetUpAndReadsBackTheChoice) {
   EXPECT_FALSE(dialog.Execute(nullptr));
   EXPECT_EQ(dialog.FileName, QStringLiteral("other.jpg"));
   EXPECT_EQ(dialog.FilterIndex, 3);
-  SaveDialogHook() = nullptr;
+  ModalDialogHook() = nullptr;
 }
 
 TEST(SavePictureDialog, AsksBeforeReplacingAnExistingFile) {
@@ -64,22 +68,22 @@ TEST(SavePictureDialog, AsksBeforeReplacingAnExistingFile) {
   dialog.FileName = QStringLiteral("taken.jpg");
 
   for (bool replace : {false, true}) {
-    QFileDialog qt;
-    dialog.Configure(qt);
     QString question;
-    // Answers the question box as soon as it runs its own loop.
-    QTimer::singleShot(0, [&] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-          question = box->text();
-          box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
-        }
-    });
-    qt.open();
-    QMetaObject::invokeMethod(&qt, "accept");  // the Save button
+    ModalDialogHook() = [&](QDialog& d) {
+      // Answers the question box as soon as it runs its own loop.
+      QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+            question = box->text();
+            box->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+          }
+      });
+      QMetaObject::invokeMethod(&d, "accept");  // the Save button
+    };
+    EXPECT_EQ(dialog.Execute(nullptr), replace);
     EXPECT_TRUE(question.contains(QStringLiteral("taken.jpg"))) << question.toStdString();
-    EXPECT_EQ(qt.result(), replace ? int(QDialog::Accepted) : int(QDialog::Rejected)) << replace;
   }
+  ModalDialogHook() = nullptr;
 }
 
 }  // namespace

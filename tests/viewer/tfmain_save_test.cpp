@@ -5,7 +5,7 @@
 
 #include "edit/exif/exif_data.h"
 #include "edit_test_support.h"
-#include "platform/save_picture_dialog.h"
+#include "platform/modal_dialog.h"
 #include "platform/wallpaper.h"
 #include "support/scratch_mount.h"
 
@@ -18,7 +18,7 @@ namespace {
 class SaveTest : public TfmainFixture {
 protected:
   void TearDown() override {
-    SaveDialogHook() = nullptr;
+    ModalDialogHook() = nullptr;
     WallpaperProcessHook() = nullptr;
     TfmainFixture::TearDown();
   }
@@ -31,14 +31,16 @@ protected:
               exif.SaveToBytes(EncodeWithFreeImage(Pattern(64, 48).get(), FIF_JPEG, JPEG_QUALITYSUPERB)));
     return path;
   }
-  // The next save dialog picks this name (relative to the folder it opened
-  // in) after the check has looked at it.
+  // The next save dialog takes this name (relative to the folder it opened
+  // in) and its Save button after the check has looked at it; an empty name
+  // closes it.
   void AnswerDialog(const QString& name, std::function<void(QFileDialog&)> check = {}) {
-    SaveDialogHook() = [name, check](QFileDialog& dialog) {
+    ModalDialogHook() = [name, check](QDialog& d) {
+      auto& dialog = static_cast<QFileDialog&>(d);
       if (check) check(dialog);
-      if (name.isEmpty()) return int(QDialog::Rejected);
+      if (name.isEmpty()) return;
       dialog.selectFile(name);
-      return int(QDialog::Accepted);
+      QMetaObject::invokeMethod(&dialog, "accept");
     };
   }
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
