@@ -5,6 +5,7 @@
 #include "edit/save_picture.h"
 #include "folder/file_path.h"
 #include "platform/wallpaper.h"
+#include "viewer/image_loader.h"
 #include "viewer/tfmain.h"
 
 #include <QFile>
@@ -17,6 +18,11 @@ constexpr int FailureMs = 2500;
 constexpr int FaviconSize = 32;
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// FreeImage turns only JPEG pictures upright by their EXIF orientation.
+bool TurnedUprightOnLoading(const TAppState& state) {
+  return state.Settings.ExifRotation && IdentifyReadableFormat(state.sCurrentFile) == FIF_JPEG;
+}
 
 bool SameFile(const QString& a, const QString& b) {
   const QString canonical = QFileInfo(a).canonicalFilePath();
@@ -33,7 +39,7 @@ void Tfmain::FlashSaveFailure(const TSaveResult& result) {
 
 void Tfmain::acSaveExecute() {
   // A picture turned upright on loading is written with orientation 1.
-  const TSaveResult result = SavePicture(FBitmap.Dib(), NativePath(FState.sCurrentFile), FState.Settings.ExifRotation);
+  const TSaveResult result = SavePicture(FBitmap.Dib(), NativePath(FState.sCurrentFile), TurnedUprightOnLoading(FState));
   if (!result.Ok()) {
     FlashSaveFailure(result);
     return;
@@ -51,7 +57,7 @@ void Tfmain::AcSaveAsExecute() {
   if (!SavePictureDialog1.Execute(this, QFileInfo(FState.sCurrentFile).absolutePath())) return;
 
   const QString target = SavePictureDialog1.FileName;
-  const TSaveResult result = SavePicture(FBitmap.Dib(), NativePath(target), FState.Settings.ExifRotation);
+  const TSaveResult result = SavePicture(FBitmap.Dib(), NativePath(target), TurnedUprightOnLoading(FState));
   if (!result.Ok()) {
     FlashSaveFailure(result);
     return;
@@ -79,7 +85,7 @@ void Tfmain::AcSaveAsFavIconExecute() {
       failure = QStringLiteral("Nothing was written: the picture could not be scaled to 32 x 32");
     } else {
       const TSaveResult result =
-          SavePicture(FBitmap.Dib(), NativePath(SavePictureDialog1.FileName), FState.Settings.ExifRotation);
+          SavePicture(FBitmap.Dib(), NativePath(SavePictureDialog1.FileName), TurnedUprightOnLoading(FState));
       if (!result.Ok()) failure = QStringLiteral("Nothing was written: ") + QString::fromStdString(SaveFailureText(result));
     }
   }
