@@ -188,11 +188,31 @@ TEST_F(RotateTest, ACommandThatCannotCompleteChangesNothing) {
   Reopen(locked, true);
   const TDib before(FreeImage_Clone(Shown()));
   for (const char* command : {"AcRotateRight", "AcFlipHorizontal"}) {
+    window->FlashMessage(QString(), 0);
     Run(command);
     EXPECT_EQ(window->Message(), QStringLiteral("Nothing was written: the folder is read-only")) << command;
     EXPECT_EQ(MeanDifference(Shown(), before.get()), 0.0) << command;
   }
   EXPECT_EQ(ReadFile(locked), lockedBytes);
+
+  // A full disk, with 8 KB left: too little for the turned file either way.
+  TScratchMount full(QStringLiteral("256k"));
+  ASSERT_TRUE(full.Mounted());
+  const std::string big = full.File(QStringLiteral("big.jpg")).toStdString();
+  WriteFile(big, ReadFile(Jpeg(QStringLiteral("big.jpg"), 1, 512, 384)));
+  const TBytes bigBytes = ReadFile(big);
+  const size_t pages = (bigBytes.size() + 4095) / 4096;
+  WriteFile(full.File(QStringLiteral("filler")).toStdString(), TBytes((64 - pages - 2) * 4096, 1));
+  Reopen(big, true);
+  for (bool edited : {false, true}) {
+    window->FlashMessage(QString(), 0);
+    window->bWorkingImageEdited = edited;
+    Run("AcRotateLeft");
+    EXPECT_EQ(window->Message(), QStringLiteral("Nothing was written: the disk is full")) << edited;
+  }
+  EXPECT_EQ(ReadFile(big), bigBytes);
+  EXPECT_EQ(full.Entries(), (QStringList{QStringLiteral("big.jpg"), QStringLiteral("filler")}));
+  EXPECT_EQ(window->Bitmap().Width(), 512u);
 }
 
 }  // namespace
