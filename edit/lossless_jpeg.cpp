@@ -55,6 +55,6 @@ bool TLosslessJpeg::Transform(std::span<const uint8_t> jpeg, TPictureTransform t
 bool ReadJpegSize(std::span<const uint8_t> jpeg, int& width, int& height) {
   THandle handle(tjInitDecompress());
   int subsampling = 0, colourspace = 0;
-  return handle && tjDecompressHeader3(handle.get(), jpeg.data(), jpeg.size(), &width, &height, &subsampling,
-                                       &colourspace) == 0;
+  return handle &&
+         tjDecompressHeader3(handle.get(), jpeg.data(), jpeg.size(), &width, &height, &subsampling, &colourspace) == 0;
 }

@@ -17,7 +17,8 @@ namespace {
 void RequireExistingFile(const std::string& path) {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) throw EFOpenError(path, std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) throw EFOpenError(path, S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
+  if (!S_ISREG(info.st_mode))
+    throw EFOpenError(path, S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
 }
 
 // The lossless path: the one transform that takes the stored blocks to the
@@ -35,15 +36,15 @@ std::optional<TOrientedResult> WriteLosslessly(const TOrientedWrite& request, st
       return std::nullopt;  // what the decoder made of it is unknown
     }
   }
-  const TPictureTransform transform =
-      Compose(ExifRotationTransform(orientation), CommandTransform(request.command));
+  const TPictureTransform transform = Compose(ExifRotationTransform(orientation), CommandTransform(request.command));
 
   // The working image must be the stored picture laid out that way; anything
   // else (a decoder that read another orientation) is re-encoded as shown.
   int width = 0, height = 0;
   if (!ReadJpegSize(file, width, height)) return std::nullopt;
   if (SwapsSides(transform)) std::swap(width, height);
-  if (unsigned(width) != FreeImage_GetWidth(request.picture) || unsigned(height) != FreeImage_GetHeight(request.picture))
+  if (unsigned(width) != FreeImage_GetWidth(request.picture) ||
+      unsigned(height) != FreeImage_GetHeight(request.picture))
     return std::nullopt;
 
   TLosslessJpeg jpeg;

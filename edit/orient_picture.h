@@ -39,11 +39,11 @@ FIBITMAP* TransformPicture(FIBITMAP* dib, TOrientCommand command);
 TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientCommand command);
 
 struct TOrientedWrite {
-  std::string path;          // the file on display
+  std::string path;             // the file on display
   FIBITMAP* picture = nullptr;  // the working image after TransformPicture
   TOrientCommand command = ocRotateRight;
-  bool exifRotation = false;    // the file was decoded with JPEG_EXIFROTATE
-  bool pictureEdited = false;   // the working image differs from the file by edits
+  bool exifRotation = false;   // the file was decoded with JPEG_EXIFROTATE
+  bool pictureEdited = false;  // the working image differs from the file by edits
 };
 
 struct TOrientedResult {

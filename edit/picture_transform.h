@@ -12,7 +12,7 @@ enum TPictureTransform {
   ptTransverse = 4,      // mirror across the top-right to bottom-left diagonal
   ptRotate90 = 5,        // a quarter turn clockwise
   ptRotate180 = 6,
-  ptRotate270 = 7,       // a quarter turn counter-clockwise
+  ptRotate270 = 7,  // a quarter turn counter-clockwise
 };
 
 // first, then second.

@@ -124,8 +124,9 @@ TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path) {
     return result;
   }
   const bool writes = FreeImage_FIFSupportsWriting(result.Format);
-  const bool holds = result.Type == FIT_BITMAP ? writes && FreeImage_FIFSupportsExportBPP(result.Format, int(result.Bpp))
-                                               : FreeImage_FIFSupportsExportType(result.Format, result.Type);
+  const bool holds = result.Type == FIT_BITMAP
+                         ? writes && FreeImage_FIFSupportsExportBPP(result.Format, int(result.Bpp))
+                         : FreeImage_FIFSupportsExportType(result.Format, result.Type);
   if (!holds) result.Failure = writes ? TSaveFailure::CannotHoldPicture : TSaveFailure::FormatNotWritable;
   return result;
 }

@@ -22,17 +22,17 @@ enum class TSaveFailure {
   CannotHoldPicture,  // the format cannot hold this depth or pixel type
   EncoderFailed,      // FreeImage's encoder gave up
   OutOfMemory,
-  NotAFile,           // the name belongs to a folder or a device
-  WriteProtected,     // the existing file may not be written
+  NotAFile,        // the name belongs to a folder or a device
+  WriteProtected,  // the existing file may not be written
   FolderMissing,
   FolderReadOnly,
   DiskFull,
-  WriteFailed,        // any other system error, in Error
+  WriteFailed,  // any other system error, in Error
 };
 
 struct TSaveResult {
   TSaveFailure Failure = TSaveFailure::None;
-  int Error = 0;                     // the system error number behind a write failure
+  int Error = 0;  // the system error number behind a write failure
   FREE_IMAGE_FORMAT Format = FIF_UNKNOWN;
   FREE_IMAGE_TYPE Type = FIT_UNKNOWN;  // of the picture, for CannotHoldPicture
   unsigned Bpp = 0;

@@ -30,7 +30,8 @@ void TSavePictureDialog::Configure(QFileDialog& dialog, const QString& fallbackD
   dialog.setFileMode(QFileDialog::AnyFile);
   const QStringList rows = NameFilters(Filter);
   dialog.setNameFilters(rows);
-  if (!rows.isEmpty()) dialog.selectNameFilter(rows.value(FilterIndex >= 1 && FilterIndex <= rows.size() ? FilterIndex - 1 : 0));
+  if (!rows.isEmpty())
+    dialog.selectNameFilter(rows.value(FilterIndex >= 1 && FilterIndex <= rows.size() ? FilterIndex - 1 : 0));
   dialog.setDefaultSuffix(DefaultExt);
   QString folder = InitialDir;
   if (folder.isEmpty()) folder = FLastDir;

@@ -26,7 +26,8 @@ QString FailureOf(const QString& name, const TProcessRun& run) {
   if (!run.started) return name + QStringLiteral(" could not be started");
   if (!run.finished) return name + QStringLiteral(" did not finish in time");
   const QString said = QString::fromLocal8Bit(run.errors).trimmed().section(u'\n', 0, 0).trimmed();
-  return said.isEmpty() ? name + QStringLiteral(" failed (exit code %1)").arg(run.exitCode) : name + QStringLiteral(": ") + said;
+  return said.isEmpty() ? name + QStringLiteral(" failed (exit code %1)").arg(run.exitCode)
+                        : name + QStringLiteral(": ") + said;
 }
 
 // A GVariant string literal, as gsettings parses its value argument.
@@ -117,9 +118,10 @@ private:
     }
     const QString dbusSend = Find(QStringLiteral("dbus-send"));
     if (dbusSend.isEmpty()) return Refused(QStringLiteral("neither qdbus nor dbus-send is installed"));
-    return RunOnce(dbusSend, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                              QStringLiteral("--dest=org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
-                              QStringLiteral("org.kde.PlasmaShell.evaluateScript"), QStringLiteral("string:") + script});
+    return RunOnce(dbusSend,
+                   {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                    QStringLiteral("--dest=org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
+                    QStringLiteral("org.kde.PlasmaShell.evaluateScript"), QStringLiteral("string:") + script});
   }
 
   TWallpaperResult Xfce() {
@@ -135,7 +137,8 @@ private:
         properties << line.trimmed();
     if (properties.isEmpty()) return Refused(QStringLiteral("Xfce has no backdrop to set"));
     for (const QString& property : properties) {
-      result = RunOnce(xfconf, {QStringLiteral("-c"), channel, QStringLiteral("-p"), property, QStringLiteral("-s"), FPath});
+      result =
+          RunOnce(xfconf, {QStringLiteral("-c"), channel, QStringLiteral("-p"), property, QStringLiteral("-s"), FPath});
       if (!result.ok) return result;
     }
     return result;
@@ -193,7 +196,9 @@ TDesktopKind DetectDesktop(const TDesktopEnvironment& environment) {
   return TDesktopKind::Unknown;
 }
 
-TWallpaperResult SetDesktopWallpaper(const QString& path) { return SetDesktopWallpaper(path, CurrentDesktopEnvironment()); }
+TWallpaperResult SetDesktopWallpaper(const QString& path) {
+  return SetDesktopWallpaper(path, CurrentDesktopEnvironment());
+}
 
 TWallpaperResult SetDesktopWallpaper(const QString& path, const TDesktopEnvironment& environment) {
   const QFileInfo file(path);

@@ -24,9 +24,9 @@ enum class TDesktopKind { Unknown, Gnome, Budgie, Cinnamon, Mate, Kde, Xfce, Swa
 
 // What the choice depends on: the session's variables and the PATH.
 struct TDesktopEnvironment {
-  QString currentDesktop;  // XDG_CURRENT_DESKTOP, a ':'-separated list
-  bool swaySocket = false; // SWAYSOCK is set
-  bool x11Display = false; // DISPLAY is set
+  QString currentDesktop;   // XDG_CURRENT_DESKTOP, a ':'-separated list
+  bool swaySocket = false;  // SWAYSOCK is set
+  bool x11Display = false;  // DISPLAY is set
   // The full path of a program on the PATH, empty when there is none.
   std::function<QString(const QString& program)> findProgram;
 };
@@ -51,8 +51,8 @@ struct TProcessRun {
   bool started = false;
   bool finished = false;  // ended by itself within the time allowed
   int exitCode = -1;
-  QByteArray output;      // standard output
-  QByteArray errors;      // standard error
+  QByteArray output;  // standard output
+  QByteArray errors;  // standard error
 };
 
 // Runs program with arguments and waits at most timeoutMs for it; a program

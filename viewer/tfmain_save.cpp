@@ -39,7 +39,8 @@ void Tfmain::FlashSaveFailure(const TSaveResult& result) {
 
 void Tfmain::acSaveExecute() {
   // A picture turned upright on loading is written with orientation 1.
-  const TSaveResult result = SavePicture(FBitmap.Dib(), NativePath(FState.sCurrentFile), TurnedUprightOnLoading(FState));
+  const TSaveResult result =
+      SavePicture(FBitmap.Dib(), NativePath(FState.sCurrentFile), TurnedUprightOnLoading(FState));
   if (!result.Ok()) {
     FlashSaveFailure(result);
     return;
@@ -86,7 +87,8 @@ void Tfmain::AcSaveAsFavIconExecute() {
     } else {
       const TSaveResult result =
           SavePicture(FBitmap.Dib(), NativePath(SavePictureDialog1.FileName), TurnedUprightOnLoading(FState));
-      if (!result.Ok()) failure = QStringLiteral("Nothing was written: ") + QString::fromStdString(SaveFailureText(result));
+      if (!result.Ok())
+        failure = QStringLiteral("Nothing was written: ") + QString::fromStdString(SaveFailureText(result));
     }
   }
   // The icon was made from the working image; the file on display comes back.

@@ -42,7 +42,8 @@ FIBITMAP* PhotoLike() {
       const int n = int(noise >> 26) - 32;
       line[x * 3 + FI_RGBA_RED] = BYTE(std::clamp(x * 200 / Width + n + 20, 0, 255));
       line[x * 3 + FI_RGBA_GREEN] = BYTE(std::clamp((x / 300 + y / 300) % 2 * 90 + y * 100 / Height + n, 0, 255));
-      line[x * 3 + FI_RGBA_BLUE] = BYTE(std::clamp(((x - 3000) * (x - 3000) + (y - 2000) * (y - 2000)) / 40000 + n, 0, 255));
+      line[x * 3 + FI_RGBA_BLUE] =
+          BYTE(std::clamp(((x - 3000) * (x - 3000) + (y - 2000) * (y - 2000)) / 40000 + n, 0, 255));
     }
   }
   return dib;
@@ -103,10 +104,10 @@ void BM_TurnWorkingImageOnly(benchmark::State& state) {
 }
 
 void BM_Jpegtran(benchmark::State& state) {
-  std::string program = "jpegtran", rotate = "-rotate", angle = "90", copy = "-copy", all = "all",
-              outfile = "-outfile", out = Files().Path("jpegtran.jpg"), in = Files().Path("source.jpg");
+  std::string program = "jpegtran", rotate = "-rotate", angle = "90", copy = "-copy", all = "all", outfile = "-outfile",
+              out = Files().Path("jpegtran.jpg"), in = Files().Path("source.jpg");
   char* argv[] = {program.data(), rotate.data(), angle.data(), copy.data(), all.data(),
-                  outfile.data(), out.data(), in.data(), nullptr};
+                  outfile.data(), out.data(),    in.data(),    nullptr};
   double childSeconds = 0;
   for (auto _ : state) {
     pid_t pid = 0;
@@ -117,7 +118,8 @@ void BM_Jpegtran(benchmark::State& state) {
       state.SkipWithError("jpegtran is not installed (bench/edit/run-rotate-bench installs it)");
       break;
     }
-    childSeconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    childSeconds +=
+        double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   }
   // The CPU column is the viewer's own; jpegtran's runs in its process.
   state.counters["jpegtran_cpu_ms"] = benchmark::Counter(childSeconds * 1000, benchmark::Counter::kAvgIterations);

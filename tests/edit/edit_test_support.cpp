@@ -49,8 +49,14 @@ TDib Transformed(FIBITMAP* dib, TPictureTransform transform) {
     case ptIdentity: break;
     case ptFlipHorizontal: FreeImage_FlipHorizontal(out.get()); break;
     case ptFlipVertical: FreeImage_FlipVertical(out.get()); break;
-    case ptTranspose: rotate(90); FreeImage_FlipVertical(out.get()); break;
-    case ptTransverse: rotate(-90); FreeImage_FlipVertical(out.get()); break;
+    case ptTranspose:
+      rotate(90);
+      FreeImage_FlipVertical(out.get());
+      break;
+    case ptTransverse:
+      rotate(-90);
+      FreeImage_FlipVertical(out.get());
+      break;
     case ptRotate90: rotate(-90); break;
     case ptRotate180: rotate(180); break;
     case ptRotate270: rotate(90); break;

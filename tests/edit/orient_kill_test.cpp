@@ -13,11 +13,11 @@
 #include <random>
 #include <thread>
 
-#include <csignal>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 extern char** environ;
 
@@ -41,8 +41,8 @@ TBytes CameraJpeg(int width, int height) {
   }
   const TBytes jpeg = EncodeWithFreeImage(dib.get(), FIF_JPEG, JPEG_QUALITYSUPERB | JPEG_SUBSAMPLING_444);
   return InsertAfterSoi(jpeg, Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)),
-                                                    TBytes{0x49, 0x49, 0x2A, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0,
-                                                           0, 0, 6, 0, 0, 0, 0, 0, 0, 0}})));
+                                                    TBytes{0x49, 0x49, 0x2A, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3,
+                                                           0,    1,    0,    0, 0, 6, 0, 0, 0, 0, 0,    0, 0}})));
 }
 
 // The file read at once (the tests' byte-wise reader is slow for 20 MB).
@@ -111,7 +111,7 @@ private:
 
 struct TCommand {
   const char* name;
-  int orientation;        // of the finished file; 0 for none
+  int orientation;          // of the finished file; 0 for none
   TPictureTransform shown;  // how the finished file shows the original's upright picture
   TBytes finished;
   double seconds = 0;
@@ -148,10 +148,11 @@ protected:
 };
 
 TEST_F(KillTest, EveryKillLeavesTheOldFileOrTheFinishedNewOne) {
-  std::vector<TCommand> commands = {
-      {"rotate", 1, ptRotate90, {}}, {"flip", 0, ptFlipHorizontal, {}},
-      {"rotate-edited", 1, ptRotate90, {}}, {"flip-edited", 0, ptFlipHorizontal, {}},
-      {"save", 1, ptIdentity, {}}};
+  std::vector<TCommand> commands = {{"rotate", 1, ptRotate90, {}},
+                                    {"flip", 0, ptFlipHorizontal, {}},
+                                    {"rotate-edited", 1, ptRotate90, {}},
+                                    {"flip-edited", 0, ptFlipHorizontal, {}},
+                                    {"save", 1, ptIdentity, {}}};
 
   // Each command once, undisturbed: the finished file it must leave.
   for (TCommand& command : commands) {

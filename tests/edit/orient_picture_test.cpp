@@ -1,9 +1,9 @@
 // Rotate and flip below the window: the layouts FreeImage and TurboJPEG
 // produce must be the ones the transform table names, and the lossless path
 // must keep the compressed data and every metadata segment.
+#include "edit/orient_picture.h"
 #include "edit/exif/exif_data.h"
 #include "edit/lossless_jpeg.h"
-#include "edit/orient_picture.h"
 #include "edit_test_support.h"
 
 #include <gtest/gtest.h>

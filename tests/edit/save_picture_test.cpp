@@ -1,8 +1,8 @@
 // The save routine on real files: the extension decides the format, formats
 // and depths FreeImage cannot write are refused with the reason, and every
 // failure leaves the target byte-identical with no temporary file behind.
-#include "edit/rescale_picture.h"
 #include "edit/save_picture.h"
+#include "edit/rescale_picture.h"
 #include "edit_test_support.h"
 #include "support/scratch_mount.h"
 
@@ -124,11 +124,11 @@ TEST_F(SavePicture, AReadOnlyFolderLeavesTheOriginal) {
 TEST_F(SavePicture, APictureTurnedUprightOnLoadingIsSavedWithOrientationOne) {
   // FreeImage writes the orientation it read back into the file; the saved
   // pixels are already upright, so the tag must say so.
-  const std::string jpg =
-      Write("portrait.jpg", InsertAfterSoi(EncodeWithFreeImage(Pattern(64, 48).get(), FIF_JPEG),
-                                           Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)),
-                                                                 TBytes{0x49, 0x49, 0x2A, 0, 8, 0, 0, 0, 1, 0, 0x12, 1,
-                                                                        3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0}}))));
+  const std::string jpg = Write(
+      "portrait.jpg", InsertAfterSoi(EncodeWithFreeImage(Pattern(64, 48).get(), FIF_JPEG),
+                                     Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)),
+                                                           TBytes{0x49, 0x49, 0x2A, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0,
+                                                                  1,    0,    0,    0, 6, 0, 0, 0, 0, 0, 0,    0}}))));
   TDib upright = DecodeFile(jpg, JPEG_EXIFROTATE);
   ASSERT_EQ(FreeImage_GetWidth(upright.get()), 48u);
 

@@ -7,18 +7,19 @@
 
 #include "support/temp_folder.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
 TEST(SavePictureDialog, ShowsTheFilterRowsWithTheirPatterns) {
-  EXPECT_EQ(NameFilters(QStringLiteral("JPEG - Independent JPEG Group (*.jpg;*.jif)|*.jpg;*.jif|PNG - x (*.png)|*.png")),
-            (QStringList{QStringLiteral("JPEG - Independent JPEG Group (*.jpg *.jif)"), QStringLiteral("PNG - x (*.png)")}));
+  EXPECT_EQ(
+      NameFilters(QStringLiteral("JPEG - Independent JPEG Group (*.jpg;*.jif)|*.jpg;*.jif|PNG - x (*.png)|*.png")),
+      (QStringList{QStringLiteral("JPEG - Independent JPEG Group (*.jpg *.jif)"), QStringLiteral("PNG - x (*.png)")}));
   EXPECT_EQ(NameFilters(QStringLiteral("Favicon file | *.ico")), QStringList{QStringLiteral("Favicon file (*.ico)")});
 }
 
@@ -39,7 +40,8 @@ TEST(SavePictureDialog, OpensAsSetUpAndReadsBackTheChoice) {
     EXPECT_FALSE(qt.testOption(QFileDialog::DontConfirmOverwrite));
     EXPECT_EQ(qt.acceptMode(), QFileDialog::AcceptSave);
     // The row chosen last time is preselected the next time.
-    EXPECT_EQ(qt.selectedNameFilter(), shown == 1 ? QStringLiteral("JPEG - j (*.jpg *.jpe)") : QStringLiteral("PNG - p (*.png)"));
+    EXPECT_EQ(qt.selectedNameFilter(),
+              shown == 1 ? QStringLiteral("JPEG - j (*.jpg *.jpe)") : QStringLiteral("PNG - p (*.png)"));
     EXPECT_EQ(qt.defaultSuffix(), QStringLiteral("jpg"));
     EXPECT_EQ(qt.directory().absolutePath() + u'/', dir.Path());
     // The user picks the PNG row, types a name without extension and

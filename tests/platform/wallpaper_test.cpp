@@ -5,10 +5,10 @@
 
 #include "support/temp_folder.h"
 
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,9 +30,10 @@ protected:
       if (arguments.contains(QStringLiteral("list-keys")))
         run.output = "picture-options\npicture-uri\npicture-uri-dark\n";
       if (arguments.contains(QStringLiteral("-l")))
-        run.output = "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n"
-                     "/backdrop/screen0/monitorHDMI-1/workspace0/image-style\n"
-                     "/backdrop/screen0/monitoreDP-1/workspace0/last-image\n";
+        run.output =
+            "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n"
+            "/backdrop/screen0/monitorHDMI-1/workspace0/image-style\n"
+            "/backdrop/screen0/monitoreDP-1/workspace0/last-image\n";
       return run;
     };
   }
@@ -73,9 +74,9 @@ TEST_F(Wallpaper, TheDesktopIsToldFromItsNameThenFromWhatIsRunningAndInstalled) 
 
 TEST_F(Wallpaper, EachDesktopGetsItsOwnCommands) {
   const QString uri = u'\'' + Uri().replace(u'\'', QStringLiteral("\\'")) + u'\'';
-  const QStringList everything = {QStringLiteral("gsettings"), QStringLiteral("qdbus"), QStringLiteral("dbus-send"),
-                                  QStringLiteral("xfconf-query"), QStringLiteral("swaymsg"), QStringLiteral("feh"),
-                                  QStringLiteral("xwallpaper")};
+  const QStringList everything = {
+      QStringLiteral("gsettings"), QStringLiteral("qdbus"), QStringLiteral("dbus-send"), QStringLiteral("xfconf-query"),
+      QStringLiteral("swaymsg"),   QStringLiteral("feh"),   QStringLiteral("xwallpaper")};
   auto run = [&](const QString& desktop, const QStringList& installed) {
     calls.clear();
     const TWallpaperResult result = SetDesktopWallpaper(picture, Desktop(desktop, installed));
@@ -98,14 +99,16 @@ TEST_F(Wallpaper, EachDesktopGetsItsOwnCommands) {
                                          QStringLiteral("picture-uri"), uri}));
   c = run(QStringLiteral("MATE"), everything);
   ASSERT_EQ(c.size(), 1u);
-  EXPECT_EQ(c[0].arguments.mid(1, 2), (QStringList{QStringLiteral("org.mate.background"), QStringLiteral("picture-filename")}));
+  EXPECT_EQ(c[0].arguments.mid(1, 2),
+            (QStringList{QStringLiteral("org.mate.background"), QStringLiteral("picture-filename")}));
   EXPECT_EQ(c[0].arguments[3], QStringLiteral("'%1'").arg(QString(picture).replace(u'\'', QStringLiteral("\\'"))));
 
   c = run(QStringLiteral("KDE"), everything);
   ASSERT_EQ(c.size(), 1u);
   EXPECT_EQ(c[0].program, QStringLiteral("/usr/bin/qdbus"));
-  EXPECT_EQ(c[0].arguments.mid(0, 3), (QStringList{QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
-                                                   QStringLiteral("org.kde.PlasmaShell.evaluateScript")}));
+  EXPECT_EQ(c[0].arguments.mid(0, 3),
+            (QStringList{QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
+                         QStringLiteral("org.kde.PlasmaShell.evaluateScript")}));
   EXPECT_TRUE(c[0].arguments[3].contains(QStringLiteral("writeConfig(\"Image\", \"%1\")").arg(Uri())));
   c = run(QStringLiteral("KDE"), {QStringLiteral("dbus-send")});
   ASSERT_EQ(c.size(), 1u);
@@ -124,12 +127,14 @@ TEST_F(Wallpaper, EachDesktopGetsItsOwnCommands) {
   EXPECT_EQ(c[0].arguments, (QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
                                          u'"' + picture + u'"', QStringLiteral("fill")}));
   EXPECT_EQ(run(QString(), {QStringLiteral("feh")})[0].arguments, (QStringList{QStringLiteral("--bg-fill"), picture}));
-  EXPECT_EQ(run(QString(), {QStringLiteral("xwallpaper")})[0].arguments, (QStringList{QStringLiteral("--zoom"), picture}));
+  EXPECT_EQ(run(QString(), {QStringLiteral("xwallpaper")})[0].arguments,
+            (QStringList{QStringLiteral("--zoom"), picture}));
 }
 
 TEST_F(Wallpaper, AFailureIsReportedNotHidden) {
   failWith = QStringLiteral("No such schema \"org.gnome.desktop.background\"\nmore");
-  TWallpaperResult result = SetDesktopWallpaper(picture, Desktop(QStringLiteral("GNOME"), {QStringLiteral("gsettings")}));
+  TWallpaperResult result =
+      SetDesktopWallpaper(picture, Desktop(QStringLiteral("GNOME"), {QStringLiteral("gsettings")}));
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.reason, QStringLiteral("gsettings: No such schema \"org.gnome.desktop.background\""));
   failWith.clear();
@@ -177,17 +182,16 @@ public:
                    QStringLiteral("--address=unix:path=") + FHome.Path() + QStringLiteral("bus")});
     if (!FDaemon.waitForReadyRead(5000)) return;
     FAddress = QString::fromUtf8(FDaemon.readLine()).trimmed();
-    for (const auto& [name, value] : {std::pair{"DBUS_SESSION_BUS_ADDRESS", FAddress},
-                                      std::pair{"GSETTINGS_BACKEND", QStringLiteral("dconf")},
-                                      std::pair{"XDG_CONFIG_HOME", env.value(QStringLiteral("XDG_CONFIG_HOME"))},
-                                      std::pair{"XDG_RUNTIME_DIR", env.value(QStringLiteral("XDG_RUNTIME_DIR"))}}) {
+    for (const auto& [name, value] :
+         {std::pair{"DBUS_SESSION_BUS_ADDRESS", FAddress}, std::pair{"GSETTINGS_BACKEND", QStringLiteral("dconf")},
+          std::pair{"XDG_CONFIG_HOME", env.value(QStringLiteral("XDG_CONFIG_HOME"))},
+          std::pair{"XDG_RUNTIME_DIR", env.value(QStringLiteral("XDG_RUNTIME_DIR"))}}) {
       FSaved.push_back({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
       qputenv(name, value.toUtf8());
     }
   }
   ~PrivateSessionBus() {
-    for (const TSaved& saved : FSaved)
-      saved.set ? qputenv(saved.name, saved.value) : qunsetenv(saved.name);
+    for (const TSaved& saved : FSaved) saved.set ? qputenv(saved.name, saved.value) : qunsetenv(saved.name);
     if (FDaemon.state() != QProcess::NotRunning) {
       FDaemon.kill();
       FDaemon.waitForFinished(5000);

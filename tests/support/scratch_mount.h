@@ -12,9 +12,9 @@ class TScratchMount {
 public:
   explicit TScratchMount(const QString& size = QStringLiteral("1m")) {
     if (!FDir.isValid()) return;
-    FMounted = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                          QStringLiteral("-o"), QStringLiteral("size=") + size,
-                                                          QStringLiteral("tmpfs"), FDir.path()}) == 0;
+    FMounted = QProcess::execute(QStringLiteral("mount"),
+                                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                  QStringLiteral("size=") + size, QStringLiteral("tmpfs"), FDir.path()}) == 0;
   }
   ~TScratchMount() {
     if (FMounted) QProcess::execute(QStringLiteral("umount"), {FDir.path()});
@@ -29,7 +29,9 @@ public:
     return QProcess::execute(QStringLiteral("mount"),
                              {QStringLiteral("-o"), QStringLiteral("remount,ro"), FDir.path()}) == 0;
   }
-  QStringList Entries() const { return QDir(FDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+  QStringList Entries() const {
+    return QDir(FDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  }
 
 private:
   QTemporaryDir FDir;

@@ -51,8 +51,8 @@ protected:
 TEST_F(SaveTest, HotkeysAndMenuEntriesRunTheCommands) {
   const QString photo = Portrait(QStringLiteral("photo.jpg"));
   Open(photo);
-  for (const char* name : {"acSave", "AcSaveAs", "AcSaveAsFavIcon", "AcSetAsWallpaper", "AcRotateLeft",
-                           "AcRotateRight", "AcFlipHorizontal", "AcFlipVertical"})
+  for (const char* name : {"acSave", "AcSaveAs", "AcSaveAsFavIcon", "AcSetAsWallpaper", "AcRotateLeft", "AcRotateRight",
+                           "AcFlipHorizontal", "AcFlipVertical"})
     EXPECT_TRUE(window->MenuItem(QLatin1String(name))->isEnabled()) << name;
   ASSERT_EQ(window->Bitmap().Width(), 48u);
 
@@ -115,7 +115,8 @@ TEST_F(SaveTest, HotkeysAndMenuEntriesRunTheCommands) {
   };
   Press(Qt::Key_W, Qt::ShiftModifier);
   EXPECT_EQ(window->Message(), QStringLiteral("Set as wallpaper"));
-  EXPECT_TRUE(arguments.contains(QStringLiteral("'%1'").arg(QString::fromLatin1(QUrl::fromLocalFile(photo).toEncoded()))));
+  EXPECT_TRUE(
+      arguments.contains(QStringLiteral("'%1'").arg(QString::fromLatin1(QUrl::fromLocalFile(photo).toEncoded()))));
   exitCode = 1;
   window->MenuItem(QStringLiteral("AcSetAsWallpaper"))->trigger();
   EXPECT_EQ(window->Message(), QStringLiteral("The wallpaper could not be set: gsettings: the desktop said no"));
@@ -140,7 +141,8 @@ TEST_F(SaveTest, ACommandThatWritesNothingSaysWhy) {
   ASSERT_EQ(window->Bitmap().BPP(), 32u);
   AnswerDialog(QStringLiteral("alpha.jpg"));
   Run("AcSaveAs");
-  EXPECT_EQ(window->Message(), QStringLiteral("Nothing was written: the JPEG encoder could not write 32 bits per pixel"));
+  EXPECT_EQ(window->Message(),
+            QStringLiteral("Nothing was written: the JPEG encoder could not write 32 bits per pixel"));
   EXPECT_FALSE(QFile::exists(dir.File(QStringLiteral("alpha.jpg"))));
 
   AnswerDialog(QString());  // cancelled: nothing at all
