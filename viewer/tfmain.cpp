@@ -117,6 +117,14 @@ void Tfmain::CreateActions() {
   Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
   Handle("acMenu", &Tfmain::acMenuExecute);
   Handle("AcOptions", &Tfmain::AcOptionsExecute);
+  Handle("acSave", &Tfmain::acSaveExecute);
+  Handle("AcSaveAs", &Tfmain::AcSaveAsExecute);
+  Handle("AcSaveAsFavIcon", &Tfmain::AcSaveAsFavIconExecute);
+  Handle("AcSetAsWallpaper", &Tfmain::AcSetAsWallpaperExecute);
+  Handle("AcRotateLeft", &Tfmain::AcRotateLeftExecute);
+  Handle("AcRotateRight", &Tfmain::AcRotateRightExecute);
+  Handle("AcFlipHorizontal", &Tfmain::AcFlipHorizontalExecute);
+  Handle("AcFlipVertical", &Tfmain::AcFlipVerticalExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
@@ -170,6 +178,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   }
   FState.sCurrentFile = path;
   LoadImageFile(FBitmap, path, FState.Settings.ExifRotation);
+  bWorkingImageEdited = false;
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
   if (repaint) Repaint();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "edit/orient_picture.h"
 #include "platform/action.h"
+#include "platform/save_picture_dialog.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
 #include "viewer/screen_colour.h"
@@ -90,6 +92,15 @@ public:
   // The options dialog, run by AcOptions.
   std::function<void()> ShowOptions;
 
+  // The working image holds changes that are not in the file: every command
+  // that changes its pixels without writing the file (tone steps, grey-scale,
+  // resizing) sets it. LoadImage clears it, and so does writing the working
+  // image over the file. While it is clear, rotate and flip of a JPEG move
+  // the file's compressed blocks instead of re-encoding the picture.
+  bool bWorkingImageEdited = false;
+  // The save dialog shared by Save as and the favicon.
+  TSavePictureDialog& SavePictureDialog() { return SavePictureDialog1; }
+
 protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -143,6 +154,20 @@ private:
   void AcCopyFilePathExecute();
   void acMenuExecute();
   void AcOptionsExecute();
+  void acSaveExecute();
+  void AcSaveAsExecute();
+  void AcSaveAsFavIconExecute();
+  void AcSetAsWallpaperExecute();
+  void AcRotateLeftExecute();
+  void AcRotateRightExecute();
+  void AcFlipHorizontalExecute();
+  void AcFlipVerticalExecute();
+  // Rotate or flip: the working image and the file on display at once.
+  void OrientPicture(TOrientCommand command);
+  // Messages that say why a command did nothing, shown longer than a
+  // confirmation so that they can be read.
+  void FlashFailure(const QString& text);
+  void FlashSaveFailure(const TSaveResult& result);
   void btnMenuClick();
   void Help1Click();
 
@@ -154,6 +179,7 @@ private:
   TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   TActionList FActions;
+  TSavePictureDialog SavePictureDialog1;
   QMenu* PM = nullptr;
   QAction* PM_ResInfo = nullptr;
   QActionGroup* FSortGroup = nullptr;
