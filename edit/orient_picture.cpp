@@ -1,7 +1,9 @@
 #include "edit/orient_picture.h"
 
+
 #include "edit/exif/exif_data.h"
 #include "edit/exif/file_io.h"
+#include "edit/icc_profile.h"
 #include "edit/lossless_jpeg.h"
 
 #include <cerrno>
@@ -74,8 +76,8 @@ TPictureTransform CommandTransform(TOrientCommand command) {
 FIBITMAP* TransformPicture(FIBITMAP* dib, TOrientCommand command) {
   if (!dib) return nullptr;
   switch (command) {
-    case ocRotateLeft: return FreeImage_Rotate(dib, 90.0, nullptr);
-    case ocRotateRight: return FreeImage_Rotate(dib, -90.0, nullptr);
+    case ocRotateLeft: return KeepIccProfile(dib, FreeImage_Rotate(dib, 90.0, nullptr));
+    case ocRotateRight: return KeepIccProfile(dib, FreeImage_Rotate(dib, -90.0, nullptr));
     case ocFlipHorizontal: return FreeImage_FlipHorizontal(dib) ? dib : nullptr;
     case ocFlipVertical: return FreeImage_FlipVertical(dib) ? dib : nullptr;
   }

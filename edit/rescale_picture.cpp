@@ -1,5 +1,7 @@
 #include "edit/rescale_picture.h"
 
+#include "edit/icc_profile.h"
+
 namespace {
 
 bool Replace(FIBITMAP*& dib, FIBITMAP* result) {
@@ -21,5 +23,5 @@ bool RescalePicture(FIBITMAP*& dib, int width, int height, std::int32_t filterSe
       !Replace(dib, FreeImage_ConvertToGreyscale(dib)))
     return false;
   if (width <= 0 || height <= 0) return false;
-  return Replace(dib, FreeImage_Rescale(dib, width, height, ResizeFilterOf(filterSetting)));
+  return Replace(dib, KeepIccProfile(dib, FreeImage_Rescale(dib, width, height, ResizeFilterOf(filterSetting))));
 }

@@ -4,6 +4,7 @@
 #include "edit/orient_picture.h"
 #include "edit/exif/exif_data.h"
 #include "edit/lossless_jpeg.h"
+#include "edit/rescale_picture.h"
 #include "edit_test_support.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +113,55 @@ TEST_F(OrientPicture, PartialBlocksOrDamagedDataAreReEncodedInstead) {
 TEST_F(OrientPicture, TheOrientationStepLeavesOtherFormatsAlone) {
   const TBytes png = EncodeWithFreeImage(Pattern(8, 8).get(), FIF_PNG);
   EXPECT_EQ(ApplyOrientationReset(png, ocRotateLeft).Join(), png);
+}
+
+}  // namespace
+
+namespace {
+
+class KeepIccProfileTest : public TTestFolder, public testing::Test {
+protected:
+  static TBytes Profile() {
+    TBytes bytes(600);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7 + 3);
+    return bytes;
+  }
+  static TDib WithProfile(int width, int height) {
+    TDib dib = Pattern(width, height);
+    TBytes profile = Profile();
+    FreeImage_CreateICCProfile(dib.get(), profile.data(), long(profile.size()));
+    return dib;
+  }
+  static TBytes ProfileOf(FIBITMAP* dib) {
+    const FIICCPROFILE* p = dib ? FreeImage_GetICCProfile(dib) : nullptr;
+    if (!p || !p->data) return {};
+    const auto* data = static_cast<const uint8_t*>(p->data);
+    return TBytes(data, data + p->size);
+  }
+};
+
+// FreeImage's rotation and rescaling drop the profile; a picture saved from
+// them would silently change its colours in every colour-managed program.
+TEST_F(KeepIccProfileTest, TurnedAndRescaledPicturesKeepTheirColourProfile) {
+  TDib source = WithProfile(64, 48);
+  const TDib turned(TransformPicture(source.get(), ocRotateLeft));
+  EXPECT_EQ(ProfileOf(turned.get()), Profile());
+
+  FIBITMAP* rescaled = WithProfile(64, 48).release();
+  ASSERT_TRUE(RescalePicture(rescaled, 32, 24, 0));
+  const TDib rescaledOwned(rescaled);
+  EXPECT_EQ(ProfileOf(rescaled), Profile());
+
+  // A rotation that must be re-encoded writes the profile into the file.
+  const TBytes jpeg = EncodeWithFreeImage(source.get(), FIF_JPEG);
+  const std::string path = Write("profiled.jpg", jpeg);
+  TDib picture = DecodeFile(path);
+  ASSERT_EQ(ProfileOf(picture.get()), Profile());
+  const TDib edited(TransformPicture(picture.get(), ocRotateRight));
+  const TOrientedResult result = WriteOrientedFile({path, edited.get(), ocRotateRight, false, true});
+  ASSERT_TRUE(result.save.Ok()) << SaveFailureText(result.save);
+  EXPECT_FALSE(result.lossless);
+  EXPECT_EQ(ProfileOf(DecodeFile(path).get()), Profile());
 }
 
 }  // namespace
