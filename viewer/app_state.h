@@ -37,4 +37,6 @@ struct TAppState {
   TPointerState Pointer;
   bool bShowFileInfo = false;
   bool bFullScreen = false;
+  // The custom resize skips its dialog and takes the size last confirmed.
+  bool bRememberResize = false;
 };
