@@ -61,9 +61,9 @@ void TfResizeTo::CreateControls() {
   };
   auto button = [this, &place](const char* name, const char* caption, int left) {
     auto* b = new QPushButton(QString::fromUtf8(caption), this);
-    // Neither is the default button (see FormKeyDown).
+    // Neither is, or becomes, the default button (see FormKeyDown).
     b->setDefault(false);
-    b->setAutoDefault(true);
+    b->setAutoDefault(false);
     place(b, name, left, 143, 95, 25);
     return b;
   };
@@ -128,9 +128,12 @@ bool TfResizeTo::FormKeyDown(const QObject* target, const QKeyEvent& event) {
     reject();
     return true;
   }
-  // No button is the default: Enter presses only the button that has the
-  // focus, and elsewhere does nothing.
-  return key == VK_RETURN && target != btnOk && target != btnCancel;
+  // No button is the default: Enter presses the button that has the focus,
+  // and elsewhere does nothing.
+  if (key != VK_RETURN) return false;
+  if (target == btnOk) btnOk->click();
+  if (target == btnCancel) btnCancel->click();
+  return true;
 }
 
 void TfResizeTo::btnOkClick() {

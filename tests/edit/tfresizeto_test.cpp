@@ -156,11 +156,14 @@ TEST_F(ResizeDialog, EnterOnlyPressesTheFocusedButtonAndEscCancelsFromAnywhere) 
       EXPECT_TRUE(dialog.isVisible()) << control->objectName().toStdString();
     }
     EXPECT_EQ(dialog.seWidth->text(), "640");
+    EXPECT_FALSE(dialog.btnOk->isDefault());  // not even after having had the focus
     dialog.btnOk->setFocus();
     QTest::keyClick(dialog.btnOk, Qt::Key_Return);
   });
   EXPECT_EQ(answer, QDialog::Accepted);
   EXPECT_FALSE(remember);
+  EXPECT_EQ(Show(640, 480, [&] { QTest::keyClick(dialog.btnCancel, Qt::Key_Enter, Qt::KeypadModifier); }),
+            QDialog::Rejected);
 
   for (QWidget* control : {static_cast<QWidget*>(dialog.seHeight), static_cast<QWidget*>(dialog.chKeepAspectRatio),
                            static_cast<QWidget*>(dialog.btnOk), static_cast<QWidget*>(&dialog)})
