@@ -36,9 +36,15 @@ struct TViewer {
   std::unique_ptr<Tfmain> window;
 };
 
-TViewer& Viewer() {
-  static TViewer viewer;
+// Made on first use and gone before the application object.
+std::unique_ptr<TViewer>& TheViewer() {
+  static std::unique_ptr<TViewer> viewer;
   return viewer;
+}
+
+TViewer& Viewer() {
+  if (!TheViewer()) TheViewer() = std::make_unique<TViewer>();
+  return *TheViewer();
 }
 
 std::string Convert() {
@@ -112,6 +118,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  TheViewer().reset();
   FreeImage_DeInitialise();
   return 0;
 }
