@@ -51,8 +51,8 @@ std::optional<double> RunProgram(const std::vector<std::string>& arguments) {
   pid_t pid = 0;
   int status = 0;
   rusage usage{};
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 || wait4(pid, &status, 0, &usage) != pid ||
-      !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+      wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     return std::nullopt;
   return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;

@@ -56,7 +56,9 @@ for _ in $(seq 50); do
   [ "$(identify -format %wx%h "$photo")" = "150x100" ] && break
   sleep 0.1
 done
-[ "$(identify -format %wx%h "$photo")" = "150x100" ] || fail "the file is $(identify -format %wx%h "$photo"), not 150x100"
+size=$(identify -format %wx%h "$photo")
+[ "$size" = "150x100" ] || fail "the file is $size, not 150x100"
 # Resized from the file: the unsaved gamma and grey-scale are not in it.
 [ "$(pixel "$photo" 75 50)" = "32,64,128" ] || fail "the saved picture is $(pixel "$photo" 75 50)"
-echo "ok: gamma and grey-scale shown; the dialog took 150, the height followed, the file is 150x100; screenshot $shot_out"
+echo "ok: gamma and grey-scale shown; the dialog took 150, the height followed, the file is 150x100;" \
+  "screenshot $shot_out"

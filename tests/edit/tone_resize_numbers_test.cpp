@@ -52,22 +52,6 @@ TEST(ToneSteps, MessagesShowTwoDecimalsWithTheLocalesSeparator) {
   EXPECT_EQ(german, "Gamma (+): 1,05");
 }
 
-TEST(ToneSteps, NeutralValuesLeaveThePixelsAndNoPictureIsSkipped) {
-  for (int bpp : {8, 24, 32}) {
-    TDib picture(bpp == 24 ? FreeImage_Clone(Pattern(40, 30).get())
-                           : bpp == 8 ? FreeImage_ConvertToGreyscale(Pattern(40, 30).get())
-                                      : FreeImage_ConvertTo32Bits(Pattern(40, 30).get()));
-    TDib adjusted(FreeImage_Clone(picture.get()));
-    ApplyToneAdjustments(adjusted.get(), 1.0, 0.0, 0.0);
-    EXPECT_EQ(MeanDifference(adjusted.get(), picture.get()), 0.0) << bpp;
-    ApplyToneAdjustments(adjusted.get(), 1.5, 0.0, 0.0);
-    EXPECT_GT(MeanDifference(adjusted.get(), picture.get()), 5.0) << bpp;
-  }
-  ApplyToneAdjustments(nullptr, 2.0, 10.0, 10.0);
-  EXPECT_TRUE(ToneIsNeutral(1.0, 0.0, 0.0));
-  EXPECT_FALSE(ToneIsNeutral(1.0, 0.0, -1.0));
-}
-
 TEST(ResizeNumbers, WidthsFollowTheProportionsWithHalvesToEven) {
   EXPECT_EQ(WidthForHeight(4000, 3000, 1080), 1440);
   EXPECT_EQ(WidthForHeight(3000, 4000, 1080), 810);
