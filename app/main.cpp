@@ -1,3 +1,4 @@
+#include "app/early_decode.h"
 #include "app/startup.h"
 #include "viewer/tfmain.h"
 
@@ -16,6 +17,7 @@ struct TFreeImageLibrary {
 }  // namespace
 
 int main(int argc, char** argv) {
+  StartFirstDecode(argc, argv);
   TFreeImageLibrary freeImage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velvane"));
@@ -24,10 +26,16 @@ int main(int argc, char** argv) {
   if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
     return 0;  // uninstall mode: the associations are restored once that store exists
 
+  const auto showWindow = [&state](Tfmain& window) {
+    state.bFullScreen = !state.bFullScreen;
+    window.ToggleFullscreen();
+    window.show();
+  };
+  // A slow first decode shows the window early, so the wait can be seen and ended.
+  state.ShowWhileLoading = showWindow;
   Tfmain fmain(state);
-  state.bFullScreen = !state.bFullScreen;
-  fmain.ToggleFullscreen();
+  state.ShowWhileLoading = nullptr;
   if (state.Settings.FirstRun) FinishFirstRun(state);
-  fmain.show();
+  if (!fmain.isVisible()) showWindow(fmain);
   return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include "platform/message_box.h"
 #include "settings/hotkey_binding.h"
 #include "settings/hotkey_table.h"
+#include "viewer/decode_wait.h"
 #include "viewer/image_loader.h"
 #include "viewer/main_actions.h"
 #include "viewer/overlay_painter.h"
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 #include <exception>
 
@@ -26,6 +28,10 @@ namespace {
 constexpr int DesignClientWidth = 786;
 constexpr int DesignClientHeight = 520;
 constexpr double DesignPixelsPerInch = 120.0;
+// A decode that takes longer than this shows the loading message and lets
+// the window live; shorter ones are waited for as a plain call.
+constexpr int QuickDecodeMs = 250;
+const char* const LoadingMessage = "Loading...";
 
 QString BaseHint(const char* actionName, const char* caption) {
   for (const THotkeyBinding& b : HotkeyBindings())
@@ -159,6 +165,11 @@ void Tfmain::keyPressEvent(QKeyEvent* event) {
 }
 
 void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
+  if (FDecodeWait) {
+    // Asked for from inside a slow load's wait: it runs after that load.
+    QTimer::singleShot(0, this, [this, path, resetView, repaint] { LoadImage(path, resetView, repaint); });
+    return;
+  }
   if (resetView) {
     FState.View.fZoom = 1.0f;
     FState.View.iOffsetX = 0;
@@ -166,10 +177,55 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
-  LoadImageFile(FBitmap, path, FState.Settings.ExifRotation);
+
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  client.StartLoad(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
+  std::unique_ptr<TDecodeWait> wait;
+  if (!client.WaitLoad(QuickDecodeMs)) {
+    wait = std::make_unique<TDecodeWait>(
+        *this, client,
+        TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {"AcQuit"}); },
+                            [this](const QKeyEvent& key) {
+                              return KeyRunsOneOf(key, {"AcNext", "AcPrev", "AcNext2", "AcPrev2", "AcFirst", "AcLast"});
+                            },
+                            [this] {
+                              if (sMessage == QLatin1String(LoadingMessage)) TmrMessage = std::max(TmrMessage, 2);
+                            }});
+    WaitForSlowLoad(*wait);
+  }
+  ApplyLoadResult(FBitmap, client.TakeLoad());
+
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
   if (repaint) Repaint();
+
+  if (wait && wait->QuitRequested()) {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    return;
+  }
+  if (wait) wait->ReplayHeldEvents();
+  QTimer::singleShot(0, this, &Tfmain::DecodeAhead);
+}
+
+void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {
+  FDecodeWait = &wait;
+  FlashMessage(QLatin1String(LoadingMessage), 1000);
+  if (!isVisible() && FState.ShowWhileLoading) FState.ShowWhileLoading(*this);
+  FormPaint();
+  wait.Run();
+  FDecodeWait = nullptr;
+  if (sMessage == QLatin1String(LoadingMessage)) {
+    sMessage.clear();
+    TmrMessage = 0;
+  }
+}
+
+bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const {
+  const TAction* action = FActions.FindByShortCut(ShortCutFromKeyEvent(key));
+  if (!action) return false;
+  for (const char* name : actionNames)
+    if (action == Action(name)) return true;
+  return false;
 }
 
 void Tfmain::Reload() { LoadImage(FState.sCurrentFile, true, true); }
