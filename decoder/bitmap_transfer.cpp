@@ -88,7 +88,10 @@ void DescribeMetadata(TWriter& w, FIBITMAP* dib) {
     const auto mdmodel = static_cast<FREE_IMAGE_MDMODEL>(model);
     std::vector<FITAG*> tags;
     FITAG* tag = nullptr;
-    if (FIMETADATA* search = FreeImage_FindFirstMetadata(mdmodel, dib, &tag)) {
+    // FreeImage's search over a model left empty (TIFF's decoder leaves
+    // such) hands out a stray tag: only models with tags are searched.
+    FIMETADATA* search = FreeImage_GetMetadataCount(mdmodel, dib) ? FreeImage_FindFirstMetadata(mdmodel, dib, &tag) : nullptr;
+    if (search) {
       do {
         if (tag) tags.push_back(tag);
       } while (FreeImage_FindNextMetadata(search, &tag));
@@ -169,10 +172,16 @@ bool RestoreMetadata(TReader& r, FIBITMAP* dib) {
       FreeImage_SetTagKey(tag, key.c_str());
       if (!description.empty()) FreeImage_SetTagDescription(tag, description.c_str());
       FreeImage_SetTagID(tag, id);
-      FreeImage_SetTagType(tag, static_cast<FREE_IMAGE_MDTYPE>(type));
-      FreeImage_SetTagCount(tag, tagCount);
+      // SetTagValue insists on count x width = length, which some decoders'
+      // own tags do not meet (TIFF's text tags): the bytes go in as bytes,
+      // and type and count are set as they were afterwards. SetMetadata then
+      // stores a copy made by the final type.
+      FreeImage_SetTagType(tag, FIDT_BYTE);
+      FreeImage_SetTagCount(tag, static_cast<DWORD>(length));
       FreeImage_SetTagLength(tag, static_cast<DWORD>(length));
       if (value) FreeImage_SetTagValue(tag, value);
+      FreeImage_SetTagType(tag, static_cast<FREE_IMAGE_MDTYPE>(type));
+      FreeImage_SetTagCount(tag, tagCount);
       FreeImage_SetMetadata(static_cast<FREE_IMAGE_MDMODEL>(model), dib, key.c_str(), tag);
       FreeImage_DeleteTag(tag);
     }

@@ -85,6 +85,8 @@ public:
   void SetTimeLimit(std::chrono::milliseconds limit) { FTimeLimit = limit; }
   std::chrono::milliseconds TimeLimit() const { return FTimeLimit; }
 
+  // The worker is working on a request (a load's or one ahead).
+  bool Busy() const { return FBusy.has_value(); }
   int SocketFd() const { return FSocket; }
   pid_t WorkerPid() const { return FPid; }
   // Requests sent to a worker so far (a load answered from a kept decode sends none).
