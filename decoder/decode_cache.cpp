@@ -49,6 +49,15 @@ void TDecodeCache::Forget(const std::string& path) {
   }
 }
 
+void TDecodeCache::KeepOnlyCurrent() {
+  for (auto it = FEntries.begin(); it != FEntries.end();) {
+    if (&*it == FCurrent)
+      ++it;
+    else
+      it = FEntries.erase(it);
+  }
+}
+
 void TDecodeCache::Clear() {
   FEntries.clear();
   FCurrent = nullptr;

@@ -66,6 +66,8 @@ public:
   void MarkCurrent(const std::string& path, int flags);
   // Drops every decode of path.
   void Forget(const std::string& path);
+  // Drops every decode but the current one.
+  void KeepOnlyCurrent();
   void Clear();
 
   std::size_t Count() const { return FEntries.size(); }

@@ -5,9 +5,9 @@
 // memory, over a SOCK_SEQPACKET socket: one message per request or reply.
 //
 // A request names a file and the load flags. A reply says what became of it;
-// a decoded bitmap comes with one memfd holding its description (see
-// bitmap_transfer.h) at offset 0 and its pixel rows at pixelOffset, a
-// multiple of the page size, so the viewer can map the rows directly.
+// a decoded bitmap comes with one sealed memfd holding its description (see
+// bitmap_transfer.h) at blobOffset and its pixel rows at pixelOffset, which
+// need not be on a page boundary: the viewer maps the pages around the rows.
 
 #include "decoder/file_stamp.h"
 
@@ -51,6 +51,7 @@ struct TReplyHeader {
   TFileStamp stamp;
   std::uint8_t stampValid = 0;
   std::uint8_t stable = 0;
+  std::uint64_t blobOffset = 0;
   std::uint64_t blobBytes = 0;
   std::uint64_t pixelOffset = 0;
   std::uint64_t pixelBytes = 0;

@@ -45,8 +45,7 @@ int MillisecondsLeft(Clock::time_point deadline) {
   return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
 }
 
-bool ReadAll(int fd, std::uint8_t* data, std::size_t n) {
-  off_t offset = 0;
+bool ReadAll(int fd, std::uint8_t* data, std::size_t n, off_t offset) {
   while (n > 0) {
     const ssize_t got = ::pread(fd, data, n, offset);
     if (got < 0 && errno == EINTR) continue;
@@ -65,10 +64,10 @@ bool ValidPixelFile(int fd, const TReplyHeader& reply) {
   if (fd < 0 || ::fstat(fd, &st) != 0) return false;
   const int seals = ::fcntl(fd, F_GET_SEALS);
   if (seals < 0 || (seals & (F_SEAL_SHRINK | F_SEAL_WRITE)) != (F_SEAL_SHRINK | F_SEAL_WRITE)) return false;
-  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
   const auto size = static_cast<std::uint64_t>(st.st_size);
-  return reply.blobBytes <= MaxBlobBytes && reply.blobBytes <= reply.pixelOffset && reply.pixelOffset % page == 0 &&
-         reply.pixelBytes > 0 && reply.pixelOffset <= size && reply.pixelBytes <= size - reply.pixelOffset;
+  const auto within = [size](std::uint64_t offset, std::uint64_t bytes) { return offset <= size && bytes <= size - offset; };
+  return reply.blobBytes <= MaxBlobBytes && reply.pixelBytes > 0 && within(reply.blobOffset, reply.blobBytes) &&
+         within(reply.pixelOffset, reply.pixelBytes);
 }
 
 }  // namespace
@@ -212,7 +211,7 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
     bool ok = ValidPixelFile(fd.Get(), reply);
     if (ok) {
       kept.blob.resize(reply.blobBytes);
-      ok = ReadAll(fd.Get(), kept.blob.data(), kept.blob.size());
+      ok = ReadAll(fd.Get(), kept.blob.data(), kept.blob.size(), static_cast<off_t>(reply.blobOffset));
     }
     if (ok) {
       kept.pixels = std::move(fd);
@@ -251,14 +250,17 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   }
   if (kept.status != TReplyStatus::Decoded || kept.pixels.Get() < 0) return result;
 
-  const std::size_t length = static_cast<std::size_t>(kept.pixelBytes);
-  // Private: the viewer's edits in place copy the pages they touch and never
-  // reach the kept decode.
-  void* map = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, kept.pixels.Get(),
-                     static_cast<off_t>(kept.pixelOffset));
+  // The pages around the rows; private, so the viewer's edits in place copy
+  // the pages they touch and never reach the kept decode.
+  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint64_t first = kept.pixelOffset / page * page;
+  const auto lead = static_cast<std::size_t>(kept.pixelOffset - first);
+  const std::size_t length = lead + static_cast<std::size_t>(kept.pixelBytes);
+  void* map = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, kept.pixels.Get(), static_cast<off_t>(first));
   if (map == MAP_FAILED) return result;
   std::shared_ptr<void> pixels(map, [length](void* p) { ::munmap(p, length); });
-  result.dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map), length);
+  result.dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map) + lead,
+                             static_cast<std::size_t>(kept.pixelBytes));
   if (!result.dib) return result;
   result.pixels = std::move(pixels);
   result.outcome = TLoadOutcome::Decoded;
@@ -399,6 +401,9 @@ void TDecoderClient::DecodeAhead(const std::string& path, int flags) {
   if (FBusy || LoadPending()) return;
   TFileStamp stamp;
   if (!StampOfPath(path, stamp) || FKept.Find(path, flags, stamp)) return;
+  // The decodes behind the user make room: what is kept while stepping is
+  // the picture on display and the one ahead of it.
+  FKept.KeepOnlyCurrent();
   Send(TRequestKind::Decode, path, flags, false);
 }
 

@@ -74,7 +74,9 @@ public:
   FREE_IMAGE_FORMAT Identify(const std::string& path);
 
   // Decodes path ahead of the user when the worker is idle and no decode of
-  // this version of the file is kept.
+  // this version of the file is kept. Kept decodes other than the current
+  // one are dropped first: stepping keeps the picture on display and the
+  // next one.
   void DecodeAhead(const std::string& path, int flags);
 
   // Our own write to path: every kept decode of it is dropped, and a decode

@@ -5,6 +5,7 @@
 #include "decoder/bitmap_transfer.h"
 #include "decoder/decode_protocol.h"
 #include "decoder/worker_decode.h"
+#include "decoder/worker_memory.h"
 
 #include <FreeImage.h>
 
@@ -45,30 +46,52 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t n, off_t offset) {
   return true;
 }
 
-// The description at offset 0, the rows from the next page boundary on.
+// Seals fd, so the pixels the viewer keeps can never change under it. No
+// writable shared mapping of it may remain.
+bool Seal(int fd) { return ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0; }
+
+// Packs the decoded bitmap and releases it. When its rows already lie in a
+// memfd of the worker's allocator (any large bitmap), that memfd is handed
+// on as it is, with the description appended; otherwise the rows are copied
+// into a new memfd after the description. Returns the memfd, or -1.
 int PackBitmap(FIBITMAP* dib, TReplyHeader& reply) {
   const std::vector<std::uint8_t> blob = DescribeBitmap(dib);
   const std::size_t rows = PixelBytes(dib);
-  const std::size_t offset = PageAligned(blob.size());
-  const int fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-  if (fd < 0) return -1;
-  bool ok = ::ftruncate(fd, static_cast<off_t>(offset + rows)) == 0 && WriteAll(fd, blob.data(), blob.size(), 0);
-  if (ok && rows > 0) {
-    void* map = ::mmap(nullptr, rows, PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(offset));
-    ok = map != MAP_FAILED;
-    if (ok) {
-      std::memcpy(map, FreeImage_GetBits(dib), rows);
-      ::munmap(map, rows);
+  const std::uint8_t* bits = FreeImage_GetBits(dib);
+  TSharedBlock block;
+  int fd = -1;
+  bool ok = false;
+  if (rows > 0 && FindSharedBlock(bits, block) &&
+      static_cast<std::size_t>(bits - static_cast<const std::uint8_t*>(block.start)) + rows <= block.size) {
+    fd = ::fcntl(block.fd, F_DUPFD_CLOEXEC, 0);
+    const std::size_t blobOffset = PageAligned(block.size);
+    reply.pixelOffset = static_cast<std::uint64_t>(bits - static_cast<const std::uint8_t*>(block.start));
+    reply.blobOffset = blobOffset;
+    ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(blobOffset + blob.size())) == 0 &&
+         WriteAll(fd, blob.data(), blob.size(), static_cast<off_t>(blobOffset));
+    FreeImage_Unload(dib);  // unmaps the block; the memfd lives on in fd
+  } else {
+    const std::size_t offset = PageAligned(blob.size());
+    fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(offset + rows)) == 0 && WriteAll(fd, blob.data(), blob.size(), 0);
+    if (ok && rows > 0) {
+      void* map = ::mmap(nullptr, rows, PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(offset));
+      ok = map != MAP_FAILED;
+      if (ok) {
+        std::memcpy(map, bits, rows);
+        ::munmap(map, rows);
+      }
     }
+    FreeImage_Unload(dib);
+    reply.blobOffset = 0;
+    reply.pixelOffset = offset;
   }
-  // Sealed, so the pixels the viewer keeps can never change under it.
-  ok = ok && ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
+  ok = ok && Seal(fd);
   if (!ok) {
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
     return -1;
   }
   reply.blobBytes = blob.size();
-  reply.pixelOffset = offset;
   reply.pixelBytes = rows;
   return fd;
 }
@@ -118,7 +141,6 @@ void Serve() {
     int fd = -1;
     if (result.dib) {
       fd = PackBitmap(result.dib, reply);
-      FreeImage_Unload(result.dib);
       if (fd < 0) reply.status = TReplyStatus::Failed;
     }
     const bool sent = SendReply(reply, fd);

@@ -196,6 +196,26 @@ TEST(DecoderTransfer, EqualsAnInProcessLoadForEveryFormatFreeImageWrites) {
   EXPECT_GT(compared, 40) << "too few format and depth pairs could be written";
 }
 
+TEST(DecoderTransfer, LargeBitmapsTravelInTheMemoryTheyWereDecodedIn) {
+  // Beyond a megabyte the worker's bitmap lives in a memfd of its own,
+  // whose rows start wherever FreeImage put them.
+  TempFolder dir;
+  for (const FREE_IMAGE_FORMAT fif : {FIF_PNG, FIF_JPEG, FIF_BMP, FIF_TIFF, FIF_TARGA}) {
+    for (const int bpp : {8, 24, 32}) {
+      FIBITMAP* dib = FreeImage_Allocate(1100, 900, bpp);
+      FillPattern(dib);
+      if (bpp == 8) {
+        RGBQUAD* pal = FreeImage_GetPalette(dib);
+        for (int i = 0; i < 256; ++i) pal[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i / 2), 7, 0};
+      }
+      const QString path = dir.File(QStringLiteral("large-%1-%2").arg(fif).arg(bpp));
+      const bool saved = FreeImage_FIFSupportsExportBPP(fif, bpp) && testimg::Save(dib, fif, path, 0, false);
+      FreeImage_Unload(dib);
+      if (saved) ExpectTransferMatches(path, JPEG_EXIFROTATE, "large " + std::to_string(fif) + " " + std::to_string(bpp));
+    }
+  }
+}
+
 TEST(DecoderTransfer, CameraJpegKeepsEveryTagAndTheExifRotation) {
   ExpectTransferMatches(QString::fromUtf8(SAMPLE_IMAGE), JPEG_EXIFROTATE, "sample, rotated");
   ExpectTransferMatches(QString::fromUtf8(SAMPLE_IMAGE), 0, "sample");
