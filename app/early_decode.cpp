@@ -22,5 +22,5 @@ void StartFirstDecode(int argc, char** argv) {
   LoadSettings(settings);
   const TCommandLine cmd = InterpretCommandLine(args, settings.FullScreen, appDir);
   if (cmd.bUninstall || cmd.sFile.isEmpty()) return;
-  client.DecodeAhead(DecoderPath(cmd.sFile), LoadFlags(settings.ExifRotation));
+  client.DecodeAhead(DecoderPath(cmd.sFile), LoadFlags(settings.ExifRotation), PreviewSize);
 }

@@ -30,6 +30,7 @@ enum class TReplyStatus : std::uint32_t {
   Failed = 2,         // a readable format, but no bitmap came of it
   UnknownFormat = 3,  // neither the content nor the name tells a readable format
   Identified = 4,     // answer to Identify: fif is the format
+  Preview = 5,        // a reduced decode, sent before the full one (fullWidth x fullHeight)
 };
 
 struct TRequestHeader {
@@ -37,6 +38,9 @@ struct TRequestHeader {
   TRequestKind kind = TRequestKind::Decode;
   std::uint64_t id = 0;
   std::int32_t flags = 0;
+  // Not 0: a large JPEG is first decoded reduced to about this size and
+  // sent as a preview.
+  std::uint32_t previewSize = 0;
   std::uint32_t pathBytes = 0;  // the UTF-8 path follows the header
 };
 
@@ -55,6 +59,8 @@ struct TReplyHeader {
   std::uint64_t blobBytes = 0;
   std::uint64_t pixelOffset = 0;
   std::uint64_t pixelBytes = 0;
+  std::uint32_t fullWidth = 0;  // Preview: the size of the full decode
+  std::uint32_t fullHeight = 0;
 };
 
 }  // namespace decoder

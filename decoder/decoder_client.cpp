@@ -128,12 +128,13 @@ void TDecoderClient::Start() {
   FSocket = sv[0];
 }
 
-bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad) {
+bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize) {
   if (path.size() > MaxPathBytes) return false;
   TRequestHeader header;
   header.kind = kind;
   header.id = FNextId++;
   header.flags = flags;
+  header.previewSize = previewSize;
   header.pathBytes = static_cast<std::uint32_t>(path.size());
   std::vector<char> message(sizeof header + path.size());
   std::memcpy(message.data(), &header, sizeof header);
@@ -143,7 +144,9 @@ bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags,
     Start();
     if (FSocket < 0) return false;
     if (::send(FSocket, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size())) {
-      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, Clock::now()};
+      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now()};
+      FPreview.reset();
+      FPreviewFresh = false;
       ++FSent;
       return true;
     }
@@ -190,10 +193,36 @@ bool TDecoderClient::ReadReply(bool block, int timeoutMs) {
   return true;
 }
 
+bool TDecoderClient::ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept) {
+  if (!ValidPixelFile(fd.Get(), reply)) return false;
+  kept.blob.resize(reply.blobBytes);
+  if (!ReadAll(fd.Get(), kept.blob.data(), kept.blob.size(), static_cast<off_t>(reply.blobOffset))) {
+    kept.blob.clear();
+    return false;
+  }
+  kept.pixels = std::move(fd);
+  kept.pixelOffset = reply.pixelOffset;
+  kept.pixelBytes = reply.pixelBytes;
+  return true;
+}
+
 void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
   if (!FBusy || reply.id != FBusy->id) return;
+  if (reply.status == TReplyStatus::Preview) {
+    TKeptDecode preview;
+    preview.status = TReplyStatus::Decoded;
+    if (ReadDecode(reply, std::move(fd), preview)) {
+      FPreview = std::move(preview);
+      FPreviewWidth = reply.fullWidth;
+      FPreviewHeight = reply.fullHeight;
+      FPreviewFresh = true;
+    }
+    return;
+  }
   const TRequest request = *FBusy;
   FBusy.reset();
+  FPreview.reset();
+  FPreviewFresh = false;
   if (request.kind == TRequestKind::Identify) {
     FIdentified = reply;
     return;
@@ -207,21 +236,7 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
   kept.status = reply.status == TReplyStatus::Decoded || reply.status == TReplyStatus::UnknownFormat
                     ? reply.status
                     : TReplyStatus::Failed;
-  if (kept.status == TReplyStatus::Decoded) {
-    bool ok = ValidPixelFile(fd.Get(), reply);
-    if (ok) {
-      kept.blob.resize(reply.blobBytes);
-      ok = ReadAll(fd.Get(), kept.blob.data(), kept.blob.size(), static_cast<off_t>(reply.blobOffset));
-    }
-    if (ok) {
-      kept.pixels = std::move(fd);
-      kept.pixelOffset = reply.pixelOffset;
-      kept.pixelBytes = reply.pixelBytes;
-    } else {
-      kept.status = TReplyStatus::Failed;
-      kept.blob.clear();
-    }
-  }
+  if (kept.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(fd), kept)) kept.status = TReplyStatus::Failed;
   const bool keepable = reply.stampValid && reply.stable && request.keep;
 
   if (request.forLoad && LoadPending()) {
@@ -229,7 +244,7 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
     // earlier decode ahead was taken over): decode it again.
     if (FLoad->stampValid && reply.stampValid && !(reply.stamp == FLoad->stamp) && FLoad->retries < 2) {
       ++FLoad->retries;
-      if (!Send(TRequestKind::Decode, FLoad->path, FLoad->flags, true)) FinishLoad(TLoadResult{});
+      if (!Send(TRequestKind::Decode, FLoad->path, FLoad->flags, true, request.previewSize)) FinishLoad(TLoadResult{});
       return;
     }
     TLoadResult result = Materialize(kept);
@@ -292,6 +307,8 @@ void TDecoderClient::WorkerDied(bool killedByUs) {
   // user's, and says nothing about the file.
   const bool fileFault = !killedByUs && reaped && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL;
 
+  FPreview.reset();
+  FPreviewFresh = false;
   if (FBusy) {
     const TRequest request = *FBusy;
     FBusy.reset();
@@ -325,7 +342,8 @@ void TDecoderClient::CheckTimeLimit() {
   if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker();
 }
 
-void TDecoderClient::StartLoad(const std::string& path, int flags) {
+void TDecoderClient::StartLoad(const std::string& path, int flags, unsigned previewSize) {
+  Pump();  // a decode ahead that has finished is kept before anything is decided
   FLoad.emplace();
   FLoad->path = path;
   FLoad->flags = flags;
@@ -343,14 +361,24 @@ void TDecoderClient::StartLoad(const std::string& path, int flags) {
     return;
   }
   if (FBusy) KillWorker();
-  if (!Send(TRequestKind::Decode, path, flags, true)) FinishLoad(TLoadResult{});
+  if (!Send(TRequestKind::Decode, path, flags, true, previewSize)) FinishLoad(TLoadResult{});
 }
 
-bool TDecoderClient::WaitLoad(int timeoutMs) {
+bool TDecoderClient::TakePreview(TLoadResult& preview, unsigned& fullWidth, unsigned& fullHeight) {
+  if (!FPreviewFresh || !FPreview || !LoadPending() || !FBusy || !FBusy->forLoad) return false;
+  FPreviewFresh = false;
+  preview = Materialize(*FPreview);
+  fullWidth = FPreviewWidth;
+  fullHeight = FPreviewHeight;
+  return preview.outcome == TLoadOutcome::Decoded;
+}
+
+bool TDecoderClient::WaitLoad(int timeoutMs, bool stopAtPreview) {
   const Clock::time_point deadline =
       timeoutMs < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (LoadPending()) {
     if (timeoutMs >= 0 && Clock::now() >= deadline) return false;
+    if (stopAtPreview && FPreviewFresh && FBusy && FBusy->forLoad) return false;
     int wait = FBusy ? MillisecondsLeft(FBusy->started + FTimeLimit) + 1 : 0;
     if (timeoutMs >= 0) wait = std::min(wait, MillisecondsLeft(deadline));
     if (!FBusy) {
@@ -397,14 +425,14 @@ FREE_IMAGE_FORMAT TDecoderClient::Identify(const std::string& path) {
   return known ? static_cast<FREE_IMAGE_FORMAT>(FIdentified->fif) : FIF_UNKNOWN;
 }
 
-void TDecoderClient::DecodeAhead(const std::string& path, int flags) {
+void TDecoderClient::DecodeAhead(const std::string& path, int flags, unsigned previewSize) {
   if (FBusy || LoadPending()) return;
   TFileStamp stamp;
   if (!StampOfPath(path, stamp) || FKept.Find(path, flags, stamp)) return;
   // The decodes behind the user make room: what is kept while stepping is
   // the picture on display and the one ahead of it.
   FKept.KeepOnlyCurrent();
-  Send(TRequestKind::Decode, path, flags, false);
+  Send(TRequestKind::Decode, path, flags, false, previewSize);
 }
 
 void TDecoderClient::Forget(const std::string& path) {

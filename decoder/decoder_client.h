@@ -56,11 +56,17 @@ public:
   // Starts loading path with FreeImage load flags. A kept decode of the same
   // version of the file answers at once; a decode ahead of the same file
   // under way becomes the load; any other decode ahead is abandoned.
-  void StartLoad(const std::string& path, int flags);
+  // previewSize not 0: a large JPEG is first decoded reduced to about that
+  // size, for TakePreview.
+  void StartLoad(const std::string& path, int flags, unsigned previewSize = 0);
   bool LoadPending() const { return FLoad.has_value() && !FLoad->result; }
   // Waits up to timeoutMs (negative: until the answer or the time limit) for
-  // the load's answer. True when it is there.
-  bool WaitLoad(int timeoutMs);
+  // the load's answer. True when it is there. stopAtPreview: returns (false)
+  // as soon as a preview of the load is there too.
+  bool WaitLoad(int timeoutMs, bool stopAtPreview = false);
+  // The reduced decode of the pending load, once, and the size the full
+  // decode will have. False when there is none (yet).
+  bool TakePreview(TLoadResult& preview, unsigned& fullWidth, unsigned& fullHeight);
   // Reads the answers that have arrived, without blocking, and enforces the
   // time limit. For the event loop; the socket's descriptor is SocketFd().
   void Pump();
@@ -77,7 +83,7 @@ public:
   // this version of the file is kept. Kept decodes other than the current
   // one are dropped first: stepping keeps the picture on display and the
   // next one.
-  void DecodeAhead(const std::string& path, int flags);
+  void DecodeAhead(const std::string& path, int flags, unsigned previewSize = 0);
 
   // Our own write to path: every kept decode of it is dropped, and a decode
   // of it under way is not kept.
@@ -105,6 +111,7 @@ private:
     int flags = 0;
     bool forLoad = false;
     bool keep = true;
+    unsigned previewSize = 0;
     std::chrono::steady_clock::time_point started;
   };
   struct TPendingLoad {
@@ -117,7 +124,8 @@ private:
     std::chrono::steady_clock::time_point started;
   };
 
-  bool Send(TRequestKind kind, const std::string& path, int flags, bool forLoad);
+  bool Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize = 0);
+  bool ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept);
   bool ReadReply(bool block, int timeoutMs);
   void HandleReply(const TReplyHeader& reply, TFd fd);
   void WorkerDied(bool killedByUs);
@@ -133,6 +141,11 @@ private:
   std::optional<TRequest> FBusy;  // the request the worker is working on
   std::optional<TPendingLoad> FLoad;
   std::optional<TReplyHeader> FIdentified;
+  // The preview of the request under way, and whether it was taken.
+  std::optional<TKeptDecode> FPreview;
+  unsigned FPreviewWidth = 0;
+  unsigned FPreviewHeight = 0;
+  bool FPreviewFresh = false;
   TDecodeCache FKept;
   std::chrono::milliseconds FTimeLimit{10000};
 };

@@ -8,6 +8,7 @@
 
 #include <FreeImage.h>
 
+#include <functional>
 #include <string>
 
 namespace decoder {
@@ -21,6 +22,11 @@ struct TWorkerResult {
   FIBITMAP* dib = nullptr;  // Decoded only; the caller unloads it
 };
 
-TWorkerResult DecodeFile(const std::string& path, int flags, TRequestKind kind);
+// Called with a reduced decode of a large JPEG before the full decode starts,
+// and the size the full decode will have; takes the bitmap over.
+using TPreviewSink = std::function<void(FIBITMAP* preview, unsigned fullWidth, unsigned fullHeight)>;
+
+TWorkerResult DecodeFile(const std::string& path, int flags, TRequestKind kind, unsigned previewSize = 0,
+                         const TPreviewSink& preview = {});
 
 }  // namespace decoder

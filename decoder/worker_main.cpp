@@ -130,7 +130,25 @@ void Serve() {
     if (request.magic != RequestMagic || request.pathBytes != static_cast<std::size_t>(got) - sizeof request) continue;
     const std::string path(buffer.data() + sizeof request, request.pathBytes);
 
-    TWorkerResult result = DecodeFile(path, request.flags, request.kind);
+    bool previewSent = true;
+    const TPreviewSink sendPreview = [&](FIBITMAP* preview, unsigned fullWidth, unsigned fullHeight) {
+      TReplyHeader reply;
+      reply.id = request.id;
+      reply.status = TReplyStatus::Preview;
+      reply.fif = FIF_JPEG;
+      reply.fullWidth = fullWidth;
+      reply.fullHeight = fullHeight;
+      const int fd = PackBitmap(preview, reply);
+      if (fd >= 0) {
+        previewSent = SendReply(reply, fd);
+        ::close(fd);
+      }
+    };
+    TWorkerResult result = DecodeFile(path, request.flags, request.kind, request.previewSize, sendPreview);
+    if (!previewSent) {
+      if (result.dib) FreeImage_Unload(result.dib);
+      return;
+    }
     TReplyHeader reply;
     reply.id = request.id;
     reply.status = result.status;

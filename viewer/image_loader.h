@@ -5,6 +5,10 @@
 
 #include <QString>
 
+// Large JPEG files are first decoded reduced to about this size, to show
+// while the full decode is made.
+inline constexpr unsigned PreviewSize = 1000;
+
 // FreeImage's load flag that turns JPEG images upright by their EXIF
 // orientation; the same value goes to every format.
 int LoadFlags(bool exifRotation);

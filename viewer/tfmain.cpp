@@ -31,6 +31,8 @@ constexpr double DesignPixelsPerInch = 120.0;
 // A decode that takes longer than this shows the loading message and lets
 // the window live; shorter ones are waited for as a plain call.
 constexpr int QuickDecodeMs = 250;
+// With a preview on screen the message waits longer: the picture is there.
+constexpr int LoadingMessageWithPreviewMs = 1000;
 const char* const LoadingMessage = "Loading...";
 
 QString BaseHint(const char* actionName, const char* caption) {
@@ -179,21 +181,20 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   FState.sCurrentFile = path;
 
   decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
-  client.StartLoad(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
+  client.StartLoad(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation), PreviewSize);
   std::unique_ptr<TDecodeWait> wait;
-  if (!client.WaitLoad(QuickDecodeMs)) {
+  if (!client.WaitLoad(QuickDecodeMs, true)) {
     wait = std::make_unique<TDecodeWait>(
         *this, client,
         TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {"AcQuit"}); },
                             [this](const QKeyEvent& key) {
                               return KeyRunsOneOf(key, {"AcNext", "AcPrev", "AcNext2", "AcPrev2", "AcFirst", "AcLast"});
                             },
-                            [this] {
-                              if (sMessage == QLatin1String(LoadingMessage)) TmrMessage = std::max(TmrMessage, 2);
-                            }});
+                            [this] { DecodeWaitTick(); }});
     WaitForSlowLoad(*wait);
   }
   ApplyLoadResult(FBitmap, client.TakeLoad());
+  FPreview.Clear();
 
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
@@ -209,7 +210,9 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
 
 void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {
   FDecodeWait = &wait;
-  FlashMessage(QLatin1String(LoadingMessage), 1000);
+  FDecodeWaitTime.start();
+  DecodeWaitTick();
+  if (!FPreview.IsValid()) FlashMessage(QLatin1String(LoadingMessage), 1000);
   if (!isVisible() && FState.ShowWhileLoading) FState.ShowWhileLoading(*this);
   FormPaint();
   wait.Run();
@@ -218,6 +221,22 @@ void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {
     sMessage.clear();
     TmrMessage = 0;
   }
+}
+
+void Tfmain::DecodeWaitTick() {
+  decoder::TLoadResult preview;
+  unsigned width = 0;
+  unsigned height = 0;
+  if (decoder::TDecoderClient::Shared().TakePreview(preview, width, height)) {
+    FPreview.Assign(preview.dib, std::move(preview.pixels));
+    FPreviewWidth = width;
+    FPreviewHeight = height;
+    if (isVisible()) FormPaint();
+  }
+  if (sMessage == QLatin1String(LoadingMessage))
+    TmrMessage = std::max(TmrMessage, 2);
+  else if (FPreview.IsValid() && FDecodeWaitTime.elapsed() > LoadingMessageWithPreviewMs)
+    FlashMessage(QLatin1String(LoadingMessage), 1000);
 }
 
 bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const {
@@ -287,7 +306,10 @@ void Tfmain::RenderFrame() {
     FFrame.setDotsPerMeterY(dotsPerMeter);
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
-  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy);
+  if (FPreview.IsValid())
+    PaintPictureAs(FFrame, FPreview, FPreviewWidth, FPreviewHeight, FState.View, FDisplayCopy);
+  else
+    PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy);
 
   TOverlayInput in;
   in.clientWidth = FFrame.width();
@@ -295,7 +317,7 @@ void Tfmain::RenderFrame() {
   in.bevelHeight = Bevel1->height();
   in.bShowFileInfo = FState.bShowFileInfo;
   in.bAlwaysShowFilename = FState.Settings.AlwaysShowFilename;
-  in.working = FBitmap.Dib();
+  in.working = FPreview.IsValid() ? nullptr : FBitmap.Dib();
   in.sCurrentFile = FState.sCurrentFile;
   in.sMessage = sMessage;
   in.TmrMessage = TmrMessage;

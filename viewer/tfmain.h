@@ -4,6 +4,7 @@
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
@@ -112,6 +113,9 @@ private:
   void SetHint(const QString& hint);
 
   void WaitForSlowLoad(TDecodeWait& wait);
+  // Every poll of a slow load: shows its preview when one came, keeps the
+  // loading message up.
+  void DecodeWaitTick();
   bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const;
   // Has the worker decode the neighbour in the direction of the last step.
   void DecodeAhead();
@@ -168,5 +172,9 @@ private:
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
   int FIconFontId = -1;
   TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
+  QElapsedTimer FDecodeWaitTime;
+  TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
+  unsigned FPreviewWidth = 0;          // the size of the image it stands for
+  unsigned FPreviewHeight = 0;
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
 };
