@@ -174,3 +174,52 @@ TEST(DecodeCache, FindsOnlyTheSameVersionAndFlags) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DecoderPreview, ALargeJpegComesFirstReducedWithTheSizeOfTheFullDecode) {
+  TempFolder dir;
+  const QString plain = dir.File("large.jpg");
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(2400, 1600, 0x3070B0), FIF_JPEG, plain));
+  const QString turned = dir.Write("turned.jpg", testimg::WithExifOrientation(testimg::ReadFile(plain), 6));
+  const QString small = dir.File("small.jpg");
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(1500, 1000, 0x3070B0), FIF_JPEG, small));
+  TDecoderClient& client = TDecoderClient::Shared();
+
+  struct TCase {
+    QString path;
+    unsigned width, height;
+  };
+  for (const TCase& c : {TCase{plain, 2400, 1600}, TCase{turned, 1600, 2400}}) {
+    SCOPED_TRACE(c.path.toStdString());
+    client.StartLoad(DecoderPath(c.path), LoadFlags(true), 1000);
+    decoder::TLoadResult preview;
+    unsigned width = 0, height = 0;
+    while (client.LoadPending() && !client.TakePreview(preview, width, height)) client.WaitLoad(5000, true);
+    ASSERT_EQ(preview.outcome, decoder::TLoadOutcome::Decoded);
+    EXPECT_EQ(width, c.width);
+    EXPECT_EQ(height, c.height);
+    // libjpeg halves it (2400 is 2.4 times the preview size).
+    EXPECT_EQ(FreeImage_GetWidth(preview.dib), c.width / 2);
+    EXPECT_EQ(FreeImage_GetHeight(preview.dib), c.height / 2);
+    FreeImage_Unload(preview.dib);
+    ASSERT_TRUE(client.WaitLoad(-1));
+    decoder::TLoadResult full = client.TakeLoad();
+    ASSERT_EQ(full.outcome, decoder::TLoadOutcome::Decoded);
+    EXPECT_EQ(FreeImage_GetWidth(full.dib), c.width);
+    EXPECT_EQ(FreeImage_GetHeight(full.dib), c.height);
+    FreeImage_Unload(full.dib);
+  }
+
+  // A picture that is not much larger than the preview gets none.
+  client.StartLoad(DecoderPath(small), LoadFlags(true), 1000);
+  ASSERT_TRUE(client.WaitLoad(-1, true));
+  decoder::TLoadResult none;
+  unsigned width = 0, height = 0;
+  EXPECT_FALSE(client.TakePreview(none, width, height));
+  decoder::TLoadResult full = client.TakeLoad();
+  EXPECT_EQ(FreeImage_GetWidth(full.dib), 1500u);
+  FreeImage_Unload(full.dib);
+}
+
+}  // namespace
