@@ -87,7 +87,11 @@ TDecoderClient& TDecoderClient::Shared() {
   return client;
 }
 
-std::uint64_t TDecoderClient::WorkerAddressSpace() { return std::max<std::uint64_t>(PhysicalMemory() / 2, 1ull << 30); }
+// A quarter of the machine's memory: room for any real photo (a 100-megapixel
+// 16-bit RGBA decode is 800 MB), while a header claiming 65535 x 65535
+// colour pixels (12 GB) fails its allocation instead of taking the
+// machine's memory.
+std::uint64_t TDecoderClient::WorkerAddressSpace() { return std::max<std::uint64_t>(PhysicalMemory() / 4, 1ull << 30); }
 
 void TDecoderClient::Start() {
   if (FPid > 0) return;

@@ -131,3 +131,20 @@ TEST_F(WorkerFaultsTest, CancellingEndsTheLoadAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DecoderWorker, RunsUnderItsAddressSpaceLimit) {
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  // An answer shows the worker past its start, where it sets the limit.
+  EXPECT_EQ(client.Identify("/nonexistent/x.png"), FIF_PNG);
+  ASSERT_GT(client.WorkerPid(), 0);
+  QFile limits(QStringLiteral("/proc/%1/limits").arg(client.WorkerPid()));
+  ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+  const QString text = QString::fromLatin1(limits.readAll());
+  const QString line = text.mid(text.indexOf(QLatin1String("Max address space")), 80);
+  EXPECT_TRUE(line.contains(QString::number(decoder::TDecoderClient::WorkerAddressSpace()))) << line.toStdString();
+  EXPECT_GE(decoder::TDecoderClient::WorkerAddressSpace(), 1ull << 30);
+}
+
+}  // namespace
