@@ -34,6 +34,7 @@ constexpr int QuickDecodeMs = 250;
 // With a preview on screen the message waits longer: the picture is there.
 constexpr int LoadingMessageWithPreviewMs = 1000;
 const char* const LoadingMessage = "Loading...";
+constexpr int DecodeAheadDelayMs = 100;
 
 QString BaseHint(const char* actionName, const char* caption) {
   for (const THotkeyBinding& b : HotkeyBindings())
@@ -169,7 +170,7 @@ void Tfmain::keyPressEvent(QKeyEvent* event) {
 void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   if (FDecodeWait) {
     // Asked for from inside a slow load's wait: it runs after that load.
-    QTimer::singleShot(0, this, [this, path, resetView, repaint] { LoadImage(path, resetView, repaint); });
+    FLoadsAfterWait.push_back([this, path, resetView, repaint] { LoadImage(path, resetView, repaint); });
     return;
   }
   if (resetView) {
@@ -200,12 +201,17 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
   if (repaint) Repaint();
 
+  std::vector<std::function<void()>> later = std::move(FLoadsAfterWait);
+  FLoadsAfterWait.clear();
   if (wait && wait->QuitRequested()) {
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     return;
   }
   if (wait) wait->ReplayHeldEvents();
-  QTimer::singleShot(0, this, &Tfmain::DecodeAhead);
+  for (auto& load : later) QTimer::singleShot(0, this, std::move(load));
+  // Once the new picture has reached the screen: the decode ahead would
+  // otherwise compete with its way there.
+  QTimer::singleShot(DecodeAheadDelayMs, this, &Tfmain::DecodeAhead);
 }
 
 void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {

@@ -176,5 +176,6 @@ private:
   TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
   unsigned FPreviewWidth = 0;          // the size of the image it stands for
   unsigned FPreviewHeight = 0;
+  std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
 };

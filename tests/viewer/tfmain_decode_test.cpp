@@ -91,6 +91,22 @@ TEST_F(DecodeWaitTest, KeysPressedDuringTheWaitRunAfterTheLoadInOrder) {
   EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(DecodeWaitTest, ALoadAskedForDuringTheWaitRunsAfterIt) {
+  client.SetTimeLimit(std::chrono::milliseconds(800));
+  Open(good);
+  QString shownDuringWait;
+  At(300, [&] {
+    window->LoadImage(after, true, true);
+    shownDuringWait = Shown();
+  });
+  Run("AcNext");
+  EXPECT_EQ(shownDuringWait, "b-slow.jpg") << "the second load ran inside the first";
+  EXPECT_EQ(Shown(), "b-slow.jpg");
+  QTest::qWait(50);
+  EXPECT_EQ(Shown(), "c-after.png");
+  EXPECT_TRUE(window->Bitmap().IsValid());
+}
+
 TEST_F(DecodeWaitTest, NextDuringTheWaitSkipsTheSlowFile) {
   Open(good);
   At(400, [&] { Key(Qt::Key_Space); });
