@@ -10,9 +10,12 @@ FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path) {
   return decoder::TDecoderClient::Shared().Identify(DecoderPath(path));
 }
 
-bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result) {
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous) {
   if (result.outcome == decoder::TLoadOutcome::UnknownFormat) return false;
-  bitmap.Clear();
+  if (previous)
+    *previous = std::move(bitmap);
+  else
+    bitmap.Clear();
   if (result.outcome == decoder::TLoadOutcome::Decoded) bitmap.Assign(result.dib, std::move(result.pixels));
   if (bitmap.BPP() > 32) bitmap.Replace(FreeImage_ConvertTo32Bits(bitmap.Dib()));
   return true;

@@ -28,7 +28,9 @@ FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path);
 bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation);
 
 // The last step of a load: a finished load's answer into bitmap, as above.
-bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result);
+// previous, when given, receives the bitmap replaced, for the caller to
+// release when it suits it.
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous = nullptr);
 
 // The path as the decoder takes it (UTF-8).
 std::string DecoderPath(const QString& path);

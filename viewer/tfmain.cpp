@@ -194,7 +194,11 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
                             [this] { DecodeWaitTick(); }});
     WaitForSlowLoad(*wait);
   }
-  ApplyLoadResult(FBitmap, client.TakeLoad());
+  // The picture replaced is released once the new one is on screen: unmapping
+  // a large one takes milliseconds.
+  auto previous = std::make_shared<TFreeBitmap>();
+  ApplyLoadResult(FBitmap, client.TakeLoad(), previous.get());
+  if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
   FPreview.Clear();
 
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
