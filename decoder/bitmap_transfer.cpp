@@ -74,6 +74,7 @@ public:
     return p ? std::string(reinterpret_cast<const char*>(p), n) : std::string();
   }
   bool Ok() const { return FOk; }
+  std::size_t Left() const { return FLeft; }
 
 private:
   const std::uint8_t* FData;
@@ -190,8 +191,10 @@ bool RestoreMetadata(TReader& r, FIBITMAP* dib) {
 }
 
 // pixels null: the rows follow in the description (a thumbnail) and are
-// copied into a bitmap of FreeImage's own.
-FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes) {
+// copied into a bitmap of FreeImage's own. A description is not trusted
+// blindly: a thumbnail holds no thumbnail of its own, and no bitmap is
+// allocated for rows the description does not carry.
+FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes, bool isThumbnail) {
   if (r.Get<std::uint32_t>() != BlobMagic || r.Get<std::uint32_t>() != BlobVersion) return nullptr;
   const auto type = static_cast<FREE_IMAGE_TYPE>(r.Get<std::int32_t>());
   const auto width = r.Get<std::int32_t>();
@@ -207,6 +210,7 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes) 
   const std::uint64_t rows = static_cast<std::uint64_t>(pitch) * static_cast<std::uint64_t>(height);
   // The pitch must hold a row and keep FreeImage's 4-byte row alignment.
   if (pitch % 4 != 0 || static_cast<std::uint64_t>(pitch) * 8 < static_cast<std::uint64_t>(width) * bpp) return nullptr;
+  if (!pixels && rows > r.Left()) return nullptr;
 
   std::size_t paletteBytes = 0;
   const std::uint8_t* palette = r.GetBytes(paletteBytes);
@@ -251,10 +255,11 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes) 
     ok = RestoreMetadata(r, dib);
   }
   if (ok && r.Get<std::uint8_t>() != 0) {
+    ok = !isThumbnail;
     std::size_t innerBytes = 0;
     const std::uint8_t* inner = r.GetBytes(innerBytes);
     TReader innerReader(inner, innerBytes);
-    FIBITMAP* thumbnail = inner ? RebuildFrom(innerReader, nullptr, 0) : nullptr;
+    FIBITMAP* thumbnail = ok && inner ? RebuildFrom(innerReader, nullptr, 0, true) : nullptr;
     ok = thumbnail != nullptr;
     if (ok) {
       FreeImage_SetThumbnail(dib, thumbnail);  // keeps a clone
@@ -291,7 +296,7 @@ FIBITMAP* RebuildBitmap(const std::uint8_t* blob, std::size_t blobBytes, std::ui
                         std::size_t pixelBytes) {
   if (!blob || !pixels) return nullptr;
   TReader r(blob, blobBytes);
-  return RebuildFrom(r, pixels, pixelBytes);
+  return RebuildFrom(r, pixels, pixelBytes, false);
 }
 
 }  // namespace decoder

@@ -6,6 +6,8 @@ int LoadFlags(bool exifRotation) { return exifRotation ? JPEG_EXIFROTATE : JPEG_
 
 std::string DecoderPath(const QString& path) { return path.toUtf8().toStdString(); }
 
+void ForgetDecodes(const QString& path) { decoder::TDecoderClient::Shared().Forget(DecoderPath(path)); }
+
 FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path) {
   return decoder::TDecoderClient::Shared().Identify(DecoderPath(path));
 }

@@ -35,6 +35,10 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
 // The path as the decoder takes it (UTF-8).
 std::string DecoderPath(const QString& path);
 
+// To be called after every write of ours to path (save, rotate, flip, EXIF
+// rewrite) and after a delete: the decodes kept of it are dropped.
+void ForgetDecodes(const QString& path);
+
 // The part of path after its last '/'.
 QString FileNamePart(const QString& path);
 // The main window's caption for a loaded file.

@@ -99,6 +99,7 @@ void Tfmain::AcDeleteExecute() {
   const QString path = FState.sCurrentFile;
   NextImage();
   QFile::remove(path);  // permanent; a refusal is not reported
+  ForgetDecodes(path);
   ForgetDeletedFile(FState.Folder, path);
 }
 

@@ -2,6 +2,7 @@
 // gives: pixel for pixel and tag for tag, for every format FreeImage writes.
 #include "bitmap_compare.h"
 
+#include "decoder/bitmap_transfer.h"
 #include "decoder/decoder_client.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
@@ -252,6 +253,44 @@ TEST(DecoderTransfer, TheBitmapWorksWithEveryLaterFreeImageCall) {
   ASSERT_TRUE(released);
   EXPECT_FALSE(bitmap.IsValid());
   FreeImage_Unload(released);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DecoderTransfer, ADamagedDescriptionIsRefusedNotTrusted) {
+  FIBITMAP* dib = FreeImage_Allocate(16, 8, 8);
+  FillPattern(dib);
+  SetTag(dib, FIMD_COMMENTS, "Comment", 0, "a comment");
+  FIBITMAP* thumb = FreeImage_Allocate(4, 2, 24);
+  FreeImage_SetThumbnail(dib, thumb);
+  FreeImage_Unload(thumb);
+  const std::vector<std::uint8_t> blob = decoder::DescribeBitmap(dib);
+  std::vector<std::uint8_t> pixels(decoder::PixelBytes(dib));
+  std::memcpy(pixels.data(), FreeImage_GetBits(dib), pixels.size());
+
+  FIBITMAP* whole = decoder::RebuildBitmap(blob.data(), blob.size(), pixels.data(), pixels.size());
+  ASSERT_TRUE(whole);
+  ExpectSameBitmap(dib, whole, "rebuilt");
+  FreeImage_Unload(whole);
+  EXPECT_FALSE(decoder::RebuildBitmap(blob.data(), blob.size(), pixels.data(), pixels.size() - 1))
+      << "rows that do not fit the pixels";
+
+  int refused = 0;
+  for (std::size_t n = 0; n < blob.size(); ++n) {
+    FIBITMAP* cut = decoder::RebuildBitmap(blob.data(), n, pixels.data(), pixels.size());
+    if (!cut) ++refused;
+    FreeImage_Unload(cut);
+  }
+  EXPECT_EQ(refused, static_cast<int>(blob.size())) << "a truncated description was taken";
+  // Any byte set to 0xFF: refused or rebuilt, never a crash or a huge allocation.
+  for (std::size_t i = 0; i < blob.size(); ++i) {
+    std::vector<std::uint8_t> bad = blob;
+    bad[i] = 0xFF;
+    FreeImage_Unload(decoder::RebuildBitmap(bad.data(), bad.size(), pixels.data(), pixels.size()));
+  }
+  FreeImage_Unload(dib);
 }
 
 }  // namespace
