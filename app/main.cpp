@@ -1,5 +1,6 @@
 #include "app/app_windows.h"
 #include "app/command_line.h"
+#include "app/early_decode.h"
 #include "app/startup.h"
 #include "settings/tfoptions.h"
 #include "shell/integration.h"
@@ -31,7 +32,7 @@ int RunUninstallMode(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (IsUninstallArgument(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString())) return RunUninstallMode(argc, argv);
-
+  StartFirstDecode(argc, argv);
   TFreeImageLibrary freeImage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velvane"));
@@ -42,15 +43,25 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const auto applyDisplayMode = [&state](Tfmain& window) {
+    state.bFullScreen = !state.bFullScreen;
+    window.ToggleFullscreen();
+  };
+  // A slow first decode shows the window early, so the wait can be seen and ended.
+  state.ShowWhileLoading = [&applyDisplayMode](Tfmain& window) {
+    applyDisplayMode(window);
+    window.show();
+  };
   TAppWindows windows(state);
+  state.ShowWhileLoading = nullptr;
   Tfmain& fmain = windows.fmain;
-  state.bFullScreen = !state.bFullScreen;
-  fmain.ToggleFullscreen();
+  const bool shownEarly = fmain.isVisible();
+  if (!shownEarly) applyDisplayMode(fmain);
   TfmainOptionsTarget optionsTarget(fmain);
   TfOptions fOptions(state.Settings, optionsTarget, &fmain);
   fmain.ShowOptions = [&fOptions] { fOptions.ShowModal(); };
   fOptions.ShowIntegration = [&windows, &fOptions] { windows.fIntegration.ShowModalFor(&fOptions); };
   windows.RunFirstRun();
-  fmain.show();
+  if (!shownEarly) fmain.show();
   return QApplication::exec();
 }

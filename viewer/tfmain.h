@@ -7,18 +7,21 @@
 #include "viewer/free_bitmap.h"
 #include "viewer/screen_colour.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 class QAction;
 class QActionGroup;
 class QFrame;
 class QMenu;
+class TDecodeWait;
 class TPanelButton;
 
 // The main window: shows the working image and runs every command as one of
@@ -32,8 +35,11 @@ public:
   ~Tfmain() override;
 
   // Decodes path into the working image (see LoadImageFile), optionally
-  // resetting zoom, offsets and tone first and repainting after.
+  // resetting zoom, offsets and tone first and repainting after. A decode
+  // that takes long keeps the window alive meanwhile (see TDecodeWait).
   void LoadImage(const QString& path, bool resetView, bool repaint);
+  // True while LoadImage waits for a slow decode.
+  bool WaitingForDecode() const { return FDecodeWait != nullptr; }
   void Reload();
   // Places the panel and paints the whole client area at once.
   void Repaint();
@@ -126,6 +132,14 @@ private:
   void CentreOnScreen();
   void SetHint(const QString& hint);
 
+  void WaitForSlowLoad(TDecodeWait& wait);
+  // Every poll of a slow load: shows its preview when one came, keeps the
+  // loading message up.
+  void DecodeWaitTick();
+  bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const;
+  // Has the worker decode the neighbour in the direction of the last step.
+  void DecodeAhead();
+
   void NextImage();
   void PrevImage();
   void ShowOrClose(const QString& path);
@@ -194,4 +208,11 @@ private:
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
   int FIconFontId = -1;
+  TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
+  QElapsedTimer FDecodeWaitTime;
+  TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
+  unsigned FPreviewWidth = 0;          // the size of the image it stands for
+  unsigned FPreviewHeight = 0;
+  std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
+  int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
 };

@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "settings/settings_store.h"
 #include "viewer/dropped_files.h"
+#include "viewer/image_loader.h"
 #include "viewer/tfmain.h"
 
 #include <QDragEnterEvent>
@@ -33,13 +34,28 @@ void Tfmain::ShowOrClose(const QString& path) {
     LoadImage(path, true, true);
 }
 
+void Tfmain::DecodeAhead() {
+  if (FDecodeWait || FState.sCurrentFile.isEmpty()) return;
+  // On a copy, so that the list and its cursor stay as the user left them.
+  TFolderState folder = FState.Folder;
+  QString path = FAheadStep > 0 ? GetNextFile(folder, FState.sCurrentFile, FState.Settings)
+                                : GetPrevFile(folder, FState.sCurrentFile, FState.Settings);
+  if (path.isEmpty())
+    path = FAheadStep > 0 ? GetFirstFile(folder, FState.sCurrentFile, FState.Settings)
+                          : GetLastFile(folder, FState.sCurrentFile, FState.Settings);
+  if (path.isEmpty() || path == FState.sCurrentFile) return;
+  decoder::TDecoderClient::Shared().DecodeAhead(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
+}
+
 void Tfmain::NextImage() {
+  FAheadStep = 1;
   QString path = GetNextFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   if (path.isEmpty()) path = GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   ShowOrClose(path);
 }
 
 void Tfmain::PrevImage() {
+  FAheadStep = -1;
   QString path = GetPrevFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   if (path.isEmpty()) path = GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   ShowOrClose(path);
@@ -47,8 +63,14 @@ void Tfmain::PrevImage() {
 
 void Tfmain::AcNextExecute() { NextImage(); }
 void Tfmain::AcPrevExecute() { PrevImage(); }
-void Tfmain::AcFirstExecute() { ShowOrClose(GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings)); }
-void Tfmain::AcLastExecute() { ShowOrClose(GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings)); }
+void Tfmain::AcFirstExecute() {
+  FAheadStep = 1;
+  ShowOrClose(GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings));
+}
+void Tfmain::AcLastExecute() {
+  FAheadStep = -1;
+  ShowOrClose(GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings));
+}
 
 void Tfmain::SortBy(int key, const char* message) {
   FlashMessage(QLatin1String(message), MessageMs);
@@ -78,6 +100,7 @@ void Tfmain::AcDeleteExecute() {
   const QString path = FState.sCurrentFile;
   NextImage();
   QFile::remove(path);  // permanent; a refusal is not reported
+  ForgetDecodes(path);
   ForgetDeletedFile(FState.Folder, path);
 }
 
