@@ -10,12 +10,14 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
 class QActionGroup;
 class QFrame;
 class QMenu;
+class TIconFont;
 class TPanelButton;
 
 // The main window: shows the working image and runs every command as one of
@@ -159,5 +161,5 @@ private:
   int TmrMessage = 0;         // its remaining lifetime in timer ticks
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
-  int FIconFontId = -1;
+  std::unique_ptr<TIconFont> FIconFont;  // the panel's glyphs, while the window lives
 };
