@@ -52,6 +52,19 @@ int RunUninstallMode(int argc, char** argv) {
   return 0;
 }
 
+// Without any display Qt could not start; a usage error is then reported
+// here rather than as a failed platform plugin. With one, the error may be
+// one of Qt's own options, which only the application object takes out.
+bool NoDisplay(const QStringList& args) {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    if (!qEnvironmentVariableIsEmpty(name)) return false;
+  for (const QString& arg : args) {
+    if (arg == QLatin1String("--")) break;
+    if (arg == QLatin1String("-platform") || arg == QLatin1String("--platform")) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +73,7 @@ int main(int argc, char** argv) {
   const TCommandLine early = InterpretCommandLine(rawArgs, false, QString());
   if (early.Mode == TStartMode::Help || early.Mode == TStartMode::Version) return RunTextMode(early);
   if (early.Mode == TStartMode::Uninstall) return RunUninstallMode(argc, argv);
+  if (early.Mode == TStartMode::Error && NoDisplay(rawArgs)) return RunTextMode(early);
 
   // Qt takes its own options (-style, -session ...) only from before "--".
   const int beforeDashes = QtArgumentCount(argc, argv);
