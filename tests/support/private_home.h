@@ -15,13 +15,20 @@
 class PrivateHome {
 public:
   PrivateHome() {
-    for (const char* name : {"HOME", "XDG_DATA_HOME"}) FSaved[name] = qgetenv(name);
+    for (const char* name : {"HOME", "XDG_DATA_HOME"})
+      if (qEnvironmentVariableIsSet(name)) FSaved[name] = qgetenv(name);
     QDir().mkpath(FRoot.File("home"));
     qputenv("HOME", FRoot.File("home").toLocal8Bit());
     SetDataHome(FRoot.File("data/share"));
   }
   ~PrivateHome() {
-    for (const auto& [name, value] : FSaved) qputenv(name.c_str(), value);
+    for (const char* name : {"HOME", "XDG_DATA_HOME"}) {
+      const auto saved = FSaved.find(name);
+      if (saved == FSaved.end())
+        qunsetenv(name);
+      else
+        qputenv(name, saved->second);
+    }
   }
   PrivateHome(const PrivateHome&) = delete;
   PrivateHome& operator=(const PrivateHome&) = delete;
