@@ -1,6 +1,7 @@
 #include "viewer/picture_painter.h"
 
 #include "viewer/display_bitmap.h"
+#include "viewer/screen_colour.h"
 #include "viewer/stream_store.h"
 #include "viewer/stretch.h"
 
@@ -20,7 +21,8 @@ void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color) {
   stream_store::Fence();
 }
 
-void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy) {
+void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
+                  TScreenColour* colour) {
   const int CW = frame.width();
   const int CH = frame.height();
   displayCopy.Clear();
@@ -42,6 +44,7 @@ void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, T
     const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
                               static_cast<int>(frame.bytesPerLine())};
     bDrawn = StretchNearest(shown, target, r.x, r.y, r.width, r.height);
+    if (bDrawn && colour) colour->Apply(target, r, working.Dib());
   }
   // The frame is reused from paint to paint (and new frames hold whatever was
   // in memory): an image that cannot be shown must not leave the previous

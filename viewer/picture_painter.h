@@ -5,6 +5,8 @@
 
 #include <QImage>
 
+class TScreenColour;
+
 inline constexpr QRgb BackgroundColor = 0xFF000000;  // the window's black
 
 // Paints the picture layer of a frame (an RGB32 image the size of the client
@@ -13,8 +15,11 @@ inline constexpr QRgb BackgroundColor = 0xFF000000;  // the window's black
 // an image that cannot be converted for display (its rectangle is filled with
 // the background, so nothing of an earlier paint stays in it). A frame of
 // zero width or height is left alone. displayCopy receives any conversion
-// made for display and keeps it until the next paint.
-void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy);
+// made for display and keeps it until the next paint. With colour, the drawn
+// picture is converted to the screen's colour space when the working image
+// carries a colour profile.
+void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
+                  TScreenColour* colour = nullptr);
 
 // Fills a rectangle of an RGB32 frame, clipped to the frame.
 void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color);

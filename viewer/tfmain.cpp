@@ -79,6 +79,12 @@ double Tfmain::ScreenPpi() const { return ScreenPixelsPerInch(this, FScreenPpi, 
 
 int Tfmain::Scaled(int designValue) const { return ScaledToPpi(designValue, ScreenPpi(), FormDesignPixelsPerInch); }
 
+// Rounded as Qt sizes the window's backing store, so the frame covers it
+// pixel for pixel at fractional ratios too.
+QSize Tfmain::DeviceClientSize() const { return size() * devicePixelRatioF(); }
+
+QPoint Tfmain::DevicePoint(const QPointF& logical) const { return (logical * devicePixelRatioF()).toPoint(); }
+
 void Tfmain::CreateActions() {
   for (const TActionDef& def : MainActionDefs()) {
     auto* action = new TAction(QString::fromLatin1(def.name), QString::fromLatin1(def.caption),
@@ -111,6 +117,14 @@ void Tfmain::CreateActions() {
   Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
   Handle("acMenu", &Tfmain::acMenuExecute);
   Handle("AcOptions", &Tfmain::AcOptionsExecute);
+  Handle("acSave", &Tfmain::acSaveExecute);
+  Handle("AcSaveAs", &Tfmain::AcSaveAsExecute);
+  Handle("AcSaveAsFavIcon", &Tfmain::AcSaveAsFavIconExecute);
+  Handle("AcSetAsWallpaper", &Tfmain::AcSetAsWallpaperExecute);
+  Handle("AcRotateLeft", &Tfmain::AcRotateLeftExecute);
+  Handle("AcRotateRight", &Tfmain::AcRotateRightExecute);
+  Handle("AcFlipHorizontal", &Tfmain::AcFlipHorizontalExecute);
+  Handle("AcFlipVertical", &Tfmain::AcFlipVerticalExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
@@ -164,6 +178,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   }
   FState.sCurrentFile = path;
   LoadImageFile(FBitmap, path, FState.Settings.ExifRotation);
+  bWorkingImageEdited = false;
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
   if (repaint) Repaint();
@@ -220,19 +235,23 @@ void Tfmain::CentreOnScreen() {
 }
 
 void Tfmain::RenderFrame() {
-  if (FFrame.size() != size()) {
-    FFrame = QImage(size(), QImage::Format_RGB32);
-    // Overlay texts are sized in points at the screen's resolution.
+  const double ratio = devicePixelRatioF();
+  const QSize deviceSize = DeviceClientSize();
+  if (FFrame.size() != deviceSize || FFrame.devicePixelRatio() != ratio) {
+    FFrame = QImage(deviceSize, QImage::Format_RGB32);
+    // Overlay texts are sized in points at the screen's logical resolution
+    // and drawn in logical units, at the frame's full device resolution.
     const int dotsPerMeter = qRound(ScreenPpi() / 0.0254);
     FFrame.setDotsPerMeterX(dotsPerMeter);
     FFrame.setDotsPerMeterY(dotsPerMeter);
+    FFrame.setDevicePixelRatio(ratio);
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
-  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy);
+  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
 
   TOverlayInput in;
-  in.clientWidth = FFrame.width();
-  in.clientHeight = FFrame.height();
+  in.clientWidth = width();
+  in.clientHeight = height();
   in.bevelHeight = Bevel1->height();
   in.bShowFileInfo = FState.bShowFileInfo;
   in.bAlwaysShowFilename = FState.Settings.AlwaysShowFilename;
@@ -252,11 +271,14 @@ void Tfmain::FormPaint() {
 }
 
 void Tfmain::paintEvent(QPaintEvent*) {
-  if (!FFrameFresh || FFrame.size() != size()) RenderFrame();
+  if (!FFrameFresh || FFrame.size() != DeviceClientSize() || FFrame.devicePixelRatio() != devicePixelRatioF())
+    RenderFrame();
   FFrameFresh = false;
   if (FFrame.isNull()) return;
+  // The frame has the window's pixel ratio: it lands one to one on the
+  // device pixels.
   QPainter painter(this);
-  painter.drawImage(0, 0, FFrame);
+  painter.drawImage(QPointF(0, 0), FFrame);
 }
 
 void Tfmain::resizeEvent(QResizeEvent*) {

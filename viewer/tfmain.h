@@ -1,8 +1,11 @@
 #pragma once
 
+#include "edit/orient_picture.h"
 #include "platform/action.h"
+#include "platform/save_picture_dialog.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
+#include "viewer/screen_colour.h"
 
 #include <QImage>
 #include <QPoint>
@@ -78,12 +81,27 @@ public:
   // Layout values are designed at 120 pixels per inch.
   int Scaled(int designValue) const;
   double ScreenPpi() const;
+  // The client area in device pixels: the frame's size. The view geometry
+  // (fit, drawn size, offsets, dragging) works in these; the layout, the
+  // panel and the overlay texts stay in logical units.
+  QSize DeviceClientSize() const;
+  // A client position in device pixels.
+  QPoint DevicePoint(const QPointF& logical) const;
 
   // The modal windows the menu opens; their entries stay disabled until set.
   std::function<void()> ShowIntegration;
   std::function<void()> ShowAbout;
   // The options dialog, run by AcOptions.
   std::function<void()> ShowOptions;
+
+  // The working image holds changes that are not in the file: every command
+  // that changes its pixels without writing the file (tone steps, grey-scale,
+  // resizing) sets it. LoadImage clears it, and so does writing the working
+  // image over the file. While it is clear, rotate and flip of a JPEG move
+  // the file's compressed blocks instead of re-encoding the picture.
+  bool bWorkingImageEdited = false;
+  // The save dialog shared by Save as and the favicon.
+  TSavePictureDialog& SavePictureDialog() { return SavePictureDialog1; }
 
 protected:
   bool event(QEvent* event) override;
@@ -138,6 +156,20 @@ private:
   void AcCopyFilePathExecute();
   void acMenuExecute();
   void AcOptionsExecute();
+  void acSaveExecute();
+  void AcSaveAsExecute();
+  void AcSaveAsFavIconExecute();
+  void AcSetAsWallpaperExecute();
+  void AcRotateLeftExecute();
+  void AcRotateRightExecute();
+  void AcFlipHorizontalExecute();
+  void AcFlipVerticalExecute();
+  // Rotate or flip: the working image and the file on display at once.
+  void OrientPicture(TOrientCommand command);
+  // Messages that say why a command did nothing, shown longer than a
+  // confirmation so that they can be read.
+  void FlashFailure(const QString& text);
+  void FlashSaveFailure(const TSaveResult& result);
   void btnMenuClick();
   void Help1Click();
 
@@ -145,9 +177,11 @@ private:
   int FScreenPpi;
   TFreeBitmap FBitmap;       // the working image
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
-  QImage FFrame;             // the whole client area as last rendered
+  QImage FFrame;             // the whole client area as last rendered, in device pixels
+  TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   TActionList FActions;
+  TSavePictureDialog SavePictureDialog1;
   QMenu* PM = nullptr;
   QAction* PM_ResInfo = nullptr;
   QActionGroup* FSortGroup = nullptr;

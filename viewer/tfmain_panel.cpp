@@ -120,8 +120,10 @@ void Tfmain::DisplayHint() {
 void Tfmain::mousePressEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) {
     TPointerState& p = FState.Pointer;
-    p.iDragStartX = event->position().toPoint().x();
-    p.iDragStartY = event->position().toPoint().y();
+    // Offsets are in device pixels: the picture follows the pointer exactly.
+    const QPoint at = DevicePoint(event->position());
+    p.iDragStartX = at.x();
+    p.iDragStartY = at.y();
     p.iDragOffsetX = FState.View.iOffsetX;
     p.iDragOffsetY = FState.View.iOffsetY;
   }
@@ -153,9 +155,11 @@ void Tfmain::mouseMoveEvent(QMouseEvent* event) {
   p.iLastMouseY = pos.y();
   if (!(event->buttons() & Qt::LeftButton)) return;
   // A picture that fits wholly cannot be dragged.
-  if (width() >= FState.View.iDrawWidth && height() >= FState.View.iDrawHeight) return;
-  FState.View.iOffsetX = pos.x() + p.iDragOffsetX - p.iDragStartX;
-  FState.View.iOffsetY = pos.y() + p.iDragOffsetY - p.iDragStartY;
+  const QSize client = DeviceClientSize();
+  if (client.width() >= FState.View.iDrawWidth && client.height() >= FState.View.iDrawHeight) return;
+  const QPoint at = DevicePoint(event->position());
+  FState.View.iOffsetX = at.x() + p.iDragOffsetX - p.iDragStartX;
+  FState.View.iOffsetY = at.y() + p.iDragOffsetY - p.iDragStartY;
   FormPaint();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
-// Where and how large the working image is shown.
+// Where and how large the working image is shown. Sizes, offsets and steps
+// are in the frame's device pixels, so that at zoom 1.0 in original size one
+// image pixel is one screen pixel at any device pixel ratio.
 struct TViewState {
   float fZoom = 1.0f;          // on the fitted size in fit mode, else on the image size
   bool bZoomToFit = true;      // enlarge small images to the client area

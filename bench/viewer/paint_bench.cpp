@@ -1,8 +1,13 @@
 // Painting a large photo into typical frames, against Qt's own nearest-pixel
-// scaling of the same pixels to the same size; and decoding a 24-megapixel
-// JPEG, against Qt's JPEG reader on the same file.
+// scaling of the same pixels to the same size; painting the same photo with
+// a ProPhoto colour profile, converted for the screen, against the photo
+// without one; and decoding a 24-megapixel JPEG, against Qt's JPEG reader on
+// the same file.
 #include "viewer/image_loader.h"
 #include "viewer/picture_painter.h"
+#include "viewer/screen_colour.h"
+
+#include <lcms2.h>
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +17,7 @@
 #include <FreeImage.h>
 
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -55,9 +61,28 @@ QImage AsQImage(FIBITMAP* dib) {
   return img;
 }
 
+// The 24-bit photo again, tagged with a ProPhoto RGB profile.
+FIBITMAP* WithProPhotoProfile(FIBITMAP* photo) {
+  FIBITMAP* dib = FreeImage_Clone(photo);
+  const cmsCIExyYTRIPLE primaries{{0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}};
+  cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsHPROFILE profile = cmsCreateRGBProfile(cmsD50_xyY(), &primaries, curves);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::vector<unsigned char> bytes(size);
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  FreeImage_CreateICCProfile(dib, bytes.data(), static_cast<long>(size));
+  cmsCloseProfile(profile);
+  cmsFreeToneCurve(curve);
+  return dib;
+}
+
 struct Photos {
-  Photos() : bpp24(MakePhoto(24)), bpp32(MakePhoto(32)), q24(AsQImage(bpp24.Dib())), q32(AsQImage(bpp32.Dib())) {}
-  TFreeBitmap bpp24, bpp32;
+  Photos()
+      : bpp24(MakePhoto(24)), bpp32(MakePhoto(32)), tagged24(WithProPhotoProfile(bpp24.Dib())),
+        q24(AsQImage(bpp24.Dib())), q32(AsQImage(bpp32.Dib())) {}
+  TFreeBitmap bpp24, bpp32, tagged24;
   QImage q24, q32;
 };
 
@@ -77,6 +102,21 @@ void BM_PaintPicture(benchmark::State& state) {
     benchmark::DoNotOptimize(frame.constBits());
   }
   state.counters["drawn_w"] = view.iDrawWidth;
+}
+
+// range(0): 1 paints the photo with its ProPhoto profile, 0 the same photo
+// without a profile; both through the painter with the screen converter.
+void BM_PaintPictureProfile(benchmark::State& state) {
+  const TFreeBitmap& dib = state.range(0) ? Shared().tagged24 : Shared().bpp24;
+  QImage frame(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), QImage::Format_RGB32);
+  TViewState view;
+  TFreeBitmap copy;
+  TScreenColour colour;
+  for (auto _ : state) {
+    PaintPicture(frame, dib, view, copy, &colour);
+    benchmark::DoNotOptimize(frame.constBits());
+  }
+  state.counters["transforms"] = colour.BuildCount();
 }
 
 void BM_QtFastScaled(benchmark::State& state) {
@@ -127,6 +167,12 @@ void Frames(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_PaintPicture)->Apply(Frames);
+BENCHMARK(BM_PaintPictureProfile)
+    ->Args({0, 1920, 1080})
+    ->Args({1, 1920, 1080})
+    ->Args({0, 3840, 2160})
+    ->Args({1, 3840, 2160})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtFastScaled)->Apply(Frames);
 BENCHMARK(BM_LoadImageJpeg24MP)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtLoadJpeg24MP)->Unit(benchmark::kMillisecond);

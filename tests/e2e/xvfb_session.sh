@@ -15,7 +15,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 
 exec 5>"$WORK/displayfd"
-Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+Xvfb -displayfd 5 -screen 0 "${XVFB_SCREEN:-1280x800x24}" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
 XVFB_PID=$!
 exec 5>&-
 for _ in $(seq 100); do

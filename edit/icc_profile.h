@@ -1,0 +1,9 @@
+#pragma once
+
+#include <FreeImage.h>
+
+// FreeImage's rotation, rescaling and depth conversion return new bitmaps
+// without the source's ICC profile, and a picture saved from them would lose
+// its colour space. Copies source's profile to result when result is a new
+// bitmap that has none; returns result (null stays null).
+FIBITMAP* KeepIccProfile(FIBITMAP* source, FIBITMAP* result);

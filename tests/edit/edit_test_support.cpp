@@ -1,0 +1,100 @@
+#include "edit_test_support.h"
+
+#include "edit/exif/exif_data.h"
+
+#include <cmath>
+#include <cstdlib>
+
+TDib Pattern(int width, int height) {
+  TDib dib(FreeImage_Allocate(width, height, 24));
+  for (int y = 0; y < height; ++y) {
+    // FreeImage keeps rows bottom-up: scan line 0 is the bottom row.
+    BYTE* line = FreeImage_GetScanLine(dib.get(), height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      line[x * 3 + FI_RGBA_RED] = BYTE(x * 255 / std::max(1, width - 1));
+      line[x * 3 + FI_RGBA_GREEN] = BYTE(y * 255 / std::max(1, height - 1));
+      line[x * 3 + FI_RGBA_BLUE] = ((x / 16 + y / 16) % 2) ? 200 : 40;
+    }
+  }
+  return dib;
+}
+
+TBytes EncodeWithFreeImage(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags) {
+  FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
+  TBytes out;
+  if (FreeImage_SaveToMemory(fif, dib, memory, flags)) {
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory, &data, &size);
+    out.assign(data, data + size);
+  }
+  FreeImage_CloseMemory(memory);
+  return out;
+}
+
+TDib DecodeBytes(const TBytes& bytes, int flags) {
+  FIMEMORY* memory = FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), DWORD(bytes.size()));
+  const FREE_IMAGE_FORMAT fif = FreeImage_GetFileTypeFromMemory(memory, 0);
+  TDib dib(fif == FIF_UNKNOWN ? nullptr : FreeImage_LoadFromMemory(fif, memory, flags));
+  FreeImage_CloseMemory(memory);
+  return dib;
+}
+
+TDib DecodeFile(const std::string& path, int flags) { return DecodeBytes(ReadFile(path), flags); }
+
+TDib Transformed(FIBITMAP* dib, TPictureTransform transform) {
+  TDib out(FreeImage_Clone(dib));
+  auto rotate = [&](double angle) { out.reset(FreeImage_Rotate(out.get(), angle, nullptr)); };
+  switch (transform) {
+    case ptIdentity: break;
+    case ptFlipHorizontal: FreeImage_FlipHorizontal(out.get()); break;
+    case ptFlipVertical: FreeImage_FlipVertical(out.get()); break;
+    case ptTranspose:
+      rotate(90);
+      FreeImage_FlipVertical(out.get());
+      break;
+    case ptTransverse:
+      rotate(-90);
+      FreeImage_FlipVertical(out.get());
+      break;
+    case ptRotate90: rotate(-90); break;
+    case ptRotate180: rotate(180); break;
+    case ptRotate270: rotate(90); break;
+  }
+  return out;
+}
+
+double MeanDifference(FIBITMAP* a, FIBITMAP* b) {
+  if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) || FreeImage_GetHeight(a) != FreeImage_GetHeight(b))
+    return 1e9;
+  TDib ca(FreeImage_ConvertTo24Bits(a)), cb(FreeImage_ConvertTo24Bits(b));
+  const unsigned width = FreeImage_GetWidth(a), height = FreeImage_GetHeight(a);
+  double sum = 0;
+  for (unsigned y = 0; y < height; ++y) {
+    const BYTE* la = FreeImage_GetScanLine(ca.get(), int(y));
+    const BYTE* lb = FreeImage_GetScanLine(cb.get(), int(y));
+    for (unsigned i = 0; i < width * 3; ++i) sum += std::abs(int(la[i]) - int(lb[i]));
+  }
+  return sum / (double(width) * height * 3);
+}
+
+int ExifOrientation(const TBytes& file) {
+  TExifData exif;
+  exif.LoadFromBytes(file);
+  const TExifTag* tag = exif.General().Find(0x0112);
+  return tag && tag->ElementCount ? int(tag->ElementAsUInt(0)) : 0;
+}
+
+TBytes ScanData(const TBytes& jpeg) { return TBytes(jpeg.begin() + std::ptrdiff_t(ScanOffset(jpeg)), jpeg.end()); }
+
+bool HasSegment(const TBytes& jpeg, uint8_t marker, const std::string& prefix) {
+  size_t pos = 2;
+  while (pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA) {
+    const size_t length = size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3];
+    if (jpeg[pos + 1] == marker && length - 2 >= prefix.size() &&
+        std::equal(prefix.begin(), prefix.end(), jpeg.begin() + std::ptrdiff_t(pos + 4)))
+      return true;
+    pos += 2 + length;
+  }
+  return false;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "edit/picture_transform.h"
+#include "exif_test_support.h"
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// FreeImage helpers for the editing tests: pictures whose orientation shows,
+// JPEG files of them, decoding and comparing.
+
+struct TDibDeleter {
+  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
+};
+using TDib = std::unique_ptr<FIBITMAP, TDibDeleter>;
+
+// A 24-bit picture that looks different in each of the eight layouts: red
+// grows to the right, green downwards, blue forms 16-pixel squares.
+TDib Pattern(int width, int height);
+
+// pattern encoded by FreeImage as JPEG (flags as FreeImage_Save takes them).
+TBytes EncodeWithFreeImage(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags = 0);
+TDib DecodeBytes(const TBytes& bytes, int flags = 0);
+TDib DecodeFile(const std::string& path, int flags = 0);
+
+// dib laid out by transform, made with FreeImage's own rotate and flip.
+TDib Transformed(FIBITMAP* dib, TPictureTransform transform);
+
+// The mean absolute difference of the colour channels of two pictures of the
+// same size (both taken as 24-bit); a large number when the sizes differ.
+double MeanDifference(FIBITMAP* a, FIBITMAP* b);
+
+// The orientation tag of a file's IFD0 (0 when it has none).
+int ExifOrientation(const TBytes& file);
+
+// Everything from the first scan on: the picture's compressed data.
+TBytes ScanData(const TBytes& jpeg);
+
+// Whether the JPEG stream holds a segment with this marker whose data starts
+// with prefix.
+bool HasSegment(const TBytes& jpeg, uint8_t marker, const std::string& prefix);
