@@ -22,8 +22,8 @@ void AddOptions(QCommandLineParser& parser) {
                                                   "pictures of its folder."));
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-  parser.addOption(QCommandLineOption(
-      kWindowed, QStringLiteral("Show FILE in a window rather than full screen (also /windowed).")));
+  parser.addOption(
+      QCommandLineOption(kWindowed, QStringLiteral("Show FILE in a window rather than full screen (also /windowed).")));
   parser.addOption(QCommandLineOption(
       kUninstall, QStringLiteral("Give every file type the viewer opens back to its previous program, "
                                  "then exit (also /uninstall). Needs no display.")));

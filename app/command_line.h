@@ -14,10 +14,10 @@ enum class TStartMode {
 
 struct TCommandLine {
   TStartMode Mode = TStartMode::Show;
-  bool bUninstall = false;  // Mode == Uninstall
-  bool bFullScreen = false; // display mode of the first window
-  QString sFile;            // the first file to show
-  QString sError;           // what was wrong, for Mode == Error
+  bool bUninstall = false;   // Mode == Uninstall
+  bool bFullScreen = false;  // display mode of the first window
+  QString sFile;             // the first file to show
+  QString sError;            // what was wrong, for Mode == Error
 };
 
 // Interprets the arguments after the executable's name (Qt's own options

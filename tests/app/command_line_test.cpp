@@ -46,9 +46,9 @@ TEST(CommandLine, UninstallIsTheWholeFirstArgumentInAnyCase) {
   EXPECT_TRUE(Interpret({"/UnInstall", "x.png"}).bUninstall);
   EXPECT_TRUE(InterpretCommandLine({"/UNINSTALL"}, false, kApp).bUninstall);
   // Photos in folders whose names hold the word are shown, not an uninstall.
-  for (const QString& path : {QStringLiteral("/home/me/uninstall-notes/a.jpg"), QStringLiteral("x/UnInstall/y"),
-                              QStringLiteral("/windowed/uninstall"), QStringLiteral("/uninstall "),
-                              QStringLiteral("/uninstal")}) {
+  for (const QString& path :
+       {QStringLiteral("/home/me/uninstall-notes/a.jpg"), QStringLiteral("x/UnInstall/y"),
+        QStringLiteral("/windowed/uninstall"), QStringLiteral("/uninstall "), QStringLiteral("/uninstal")}) {
     const TCommandLine c = Interpret({path});
     EXPECT_FALSE(c.bUninstall) << path.toStdString();
     EXPECT_EQ(c.sFile, path);

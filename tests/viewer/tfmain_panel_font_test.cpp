@@ -10,7 +10,7 @@
 namespace {
 
 class PanelFontTest : public TfmainFixture {
-protected:
+ protected:
   void TearDown() override {
     IconFontFamily() = QStringLiteral("FontAwesome");
     TfmainFixture::TearDown();
@@ -23,11 +23,18 @@ protected:
 
 TEST_F(PanelFontTest, EveryButtonIsNamedByItsActionsCaption) {
   Open(Image("a.png"));
-  const std::pair<const char*, const char*> expected[] = {
-      {"btnFullscreen", "Toggle fullscreen"}, {"btnFitToScreen", "Fit to screen"}, {"btnOriginalSize", "Original size"},
-      {"btnOptions", "Options"},              {"btnInfo", "File info"},            {"btnPrevious", "Previous"},
-      {"btnNext", "Next"},                    {"btnDelete", "Delete"},             {"btnRotateLeft", "Rotate left"},
-      {"btnRotateRight", "Rotate right"},     {"btnMenu", "Menu"},                 {"btnClose", "Quit"}};
+  const std::pair<const char*, const char*> expected[] = {{"btnFullscreen", "Toggle fullscreen"},
+                                                          {"btnFitToScreen", "Fit to screen"},
+                                                          {"btnOriginalSize", "Original size"},
+                                                          {"btnOptions", "Options"},
+                                                          {"btnInfo", "File info"},
+                                                          {"btnPrevious", "Previous"},
+                                                          {"btnNext", "Next"},
+                                                          {"btnDelete", "Delete"},
+                                                          {"btnRotateLeft", "Rotate left"},
+                                                          {"btnRotateRight", "Rotate right"},
+                                                          {"btnMenu", "Menu"},
+                                                          {"btnClose", "Quit"}};
   ASSERT_EQ(window->PanelButtons().size(), std::size(expected));
   for (const auto& [button, caption] : expected) {
     EXPECT_EQ(window->PanelButton(button)->accessibleName(), caption) << button;
