@@ -1,11 +1,13 @@
 #include "viewer/tfmain.h"
 
 #include "platform/key_event.h"
+#include "platform/data_folder.h"
 #include "platform/message_box.h"
 #include "platform/screen_scale.h"
 #include "settings/hotkey_binding.h"
 #include "settings/hotkey_table.h"
 #include "viewer/decode_wait.h"
+#include "viewer/icon_font.h"
 #include "viewer/image_loader.h"
 #include "viewer/main_actions.h"
 #include "viewer/overlay_painter.h"
@@ -13,7 +15,6 @@
 #include "viewer/picture_painter.h"
 
 #include <QAction>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -57,11 +58,12 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   resize(Scaled(DesignClientWidth), Scaled(DesignClientHeight));
 
   CreateActions();
+  // The panel's glyphs need the icon font, so it comes before the panel.
+  FIconFont = std::make_unique<TIconFont>(IconFontFamily(), DataFolder(FState.sAppDir) + QStringLiteral("fa.ttf"));
   CreatePanel();
   CreatePopupMenu();
 
   BindHotkeys(FActions, FState.Settings);
-  FIconFontId = QFontDatabase::addApplicationFont(FState.sAppDir + QStringLiteral("fa.ttf"));
 
   switch (FState.Settings.SortType) {
     case SortByName: Action("AcSortByName")->SetChecked(true); break;
@@ -80,9 +82,7 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   LoadImage(FState.sCurrentFile, true, true);
 }
 
-Tfmain::~Tfmain() {
-  if (FIconFontId >= 0) QFontDatabase::removeApplicationFont(FIconFontId);
-}
+Tfmain::~Tfmain() = default;
 
 double Tfmain::ScreenPpi() const { return ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch); }
 

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -22,6 +23,7 @@ class QActionGroup;
 class QFrame;
 class QMenu;
 class TDecodeWait;
+class TIconFont;
 class TPanelButton;
 
 // The main window: shows the working image and runs every command as one of
@@ -207,7 +209,6 @@ private:
   int TmrMessage = 0;         // its remaining lifetime in timer ticks
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
-  int FIconFontId = -1;
   TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
   QElapsedTimer FDecodeWaitTime;
   TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
@@ -215,4 +216,5 @@ private:
   unsigned FPreviewHeight = 0;
   std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
+  std::unique_ptr<TIconFont> FIconFont;  // the panel's glyphs, while the window lives
 };

@@ -1,8 +1,11 @@
 // Commands on the folder and the file as a whole: navigation, sorting,
 // delete, copy path, file info, dropped files, messages.
+#include "folder/folder_list.h"
 #include "folder/navigation.h"
+#include "platform/application_title.h"
 #include "platform/desktop_services.h"
 #include "platform/message_box.h"
+#include "platform/trash.h"
 #include "settings/settings_store.h"
 #include "viewer/dropped_files.h"
 #include "viewer/image_loader.h"
@@ -11,12 +14,15 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
 namespace {
 
 constexpr int MessageMs = 900;
+const char* const PermanentDeleteQuestion =
+    "There is no Trash for this file: it will be deleted permanently. Are you sure?";
 const char* const HelpUrl = "https://www.example.com/velvane-photo-viewer/help";
 
 }  // namespace
@@ -95,12 +101,25 @@ void Tfmain::AcToggleDirectionExecute() {
   SaveSettings(FState.Settings);
 }
 
+// Into the Trash; for good only where the file system has none, and the
+// question says so. A file that stays is still listed and shown.
 void Tfmain::AcDeleteExecute() {
-  if (!ConfirmOkCancel(this, QStringLiteral("Are you sure?"), QStringLiteral("Warning"))) return;
   const QString path = FState.sCurrentFile;
-  NextImage();
-  QFile::remove(path);  // permanent; a refusal is not reported
+  const bool bTrash = !TrashFolderFor(path).isEmpty();
+  const QString question = bTrash ? QStringLiteral("Are you sure?") : QLatin1String(PermanentDeleteQuestion);
+  if (!ConfirmOkCancel(this, question, QStringLiteral("Warning"))) return;
+  // The list must hold the file before it goes, so the next step finds its place.
+  ScanFolder(FState.Folder, path, FState.Settings);
+  const TDeleteResult result = bTrash ? MoveToTrash(path) : DeletePermanently(path);
+  if (!result.bDone) {
+    const QString what = bTrash ? QStringLiteral("moved to the Trash") : QStringLiteral("deleted");
+    ShowErrorBox(this, QStringLiteral("%1 could not be %2: %3.").arg(QFileInfo(path).fileName(), what, result.sError),
+                 QLatin1String(ApplicationTitle));
+    return;
+  }
   ForgetDecodes(path);
+  // The only image of its folder stays on screen: the next step would be itself.
+  if (FState.Folder.lsDir.size() != 1) NextImage();
   ForgetDeletedFile(FState.Folder, path);
 }
 
