@@ -6,6 +6,7 @@
 #include "decoder/decode_protocol.h"
 #include "decoder/worker_decode.h"
 #include "decoder/worker_memory.h"
+#include "platform/freeimage_setup.h"
 
 #include <FreeImage.h>
 
@@ -167,8 +168,6 @@ void Serve() {
   }
 }
 
-void SilentMessages(FREE_IMAGE_FORMAT, const char*) {}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -189,7 +188,7 @@ int main(int argc, char** argv) {
   ::setrlimit(RLIMIT_CORE, &noCore);
 
   FreeImage_Initialise(FALSE);
-  FreeImage_SetOutputMessage(SilentMessages);
+  InstallImageLibraryMessageHandlers();
   Serve();
   FreeImage_DeInitialise();
   return 0;

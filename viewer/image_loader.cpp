@@ -1,5 +1,7 @@
 #include "viewer/image_loader.h"
 
+#include "edit/icc_profile.h"
+
 #include <QByteArray>
 
 int LoadFlags(bool exifRotation) { return exifRotation ? JPEG_EXIFROTATE : JPEG_DEFAULT; }
@@ -19,7 +21,7 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
   else
     bitmap.Clear();
   if (result.outcome == decoder::TLoadOutcome::Decoded) bitmap.Assign(result.dib, std::move(result.pixels));
-  if (bitmap.BPP() > 32) bitmap.Replace(FreeImage_ConvertTo32Bits(bitmap.Dib()));
+  if (bitmap.BPP() > 32) bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
   return true;
 }
 

@@ -5,11 +5,15 @@
 #include "decoder/decoder_client.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
+#include "support/tiff_bytes.h"
 #include "viewer/image_loader.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <thread>
 
@@ -145,6 +149,34 @@ TEST(DecoderWorker, RunsUnderItsAddressSpaceLimit) {
   const QString line = text.mid(text.indexOf(QLatin1String("Max address space")), 80);
   EXPECT_TRUE(line.contains(QString::number(decoder::TDecoderClient::WorkerAddressSpace()))) << line.toStdString();
   EXPECT_GE(decoder::TDecoderClient::WorkerAddressSpace(), 1ull << 30);
+}
+
+// The worker decodes every file, so it must keep libtiff's warnings about
+// unknown tags off the terminal as the viewer does.
+TEST_F(WorkerFaultsTest, TheWorkerKeepsTheImageLibrariesQuiet) {
+  const std::vector<std::uint8_t> bytes = testimg::TiffWithUnknownTag();
+  const QString tiff = dir.Write("unknown-tag.tif", QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+  const QString log = dir.File("stderr.txt");
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  FILE* capture = std::fopen(log.toUtf8().constData(), "w");
+  ASSERT_NE(capture, nullptr);
+  ::dup2(::fileno(capture), 2);
+  // The worker that starts next writes to the captured stderr.
+  if (client.WorkerPid() > 0) ::kill(client.WorkerPid(), SIGKILL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  TFreeBitmap bitmap;
+  const bool loaded = LoadImageFile(bitmap, tiff, true);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::fclose(capture);
+  ::kill(client.WorkerPid(), SIGKILL);  // and the one after to the real one
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(bitmap.Width(), 1u);
+  const QByteArray written = testimg::ReadFile(log);
+  EXPECT_FALSE(written.contains("65000")) << written.constData();
 }
 
 }  // namespace
