@@ -40,18 +40,21 @@ QString DesktopExecArgument(const QString& program) {
   return value;
 }
 
-QByteArray DesktopEntryText(const QString& program, const QStringList& mimeTypes) {
+QByteArray DesktopEntryText(const QString& program, const QStringList& mimeTypes, TDesktopEntryKind kind) {
   QByteArray text =
       "[Desktop Entry]\n"
       "Type=Application\n"
       "Name=Velvane Photo Viewer\n"
       "GenericName=Photo Viewer\n"
       "Comment=View photos and step through the pictures of their folder\n";
-  text += "Exec=" + DesktopExecArgument(program).toUtf8() + " %f\n";
+  text += "Icon=" + ApplicationId.toUtf8() + '\n';
+  text += "Exec=" + DesktopExecArgument(program).toUtf8() + " -- %f\n";
   text += "Terminal=false\n"
-          "Categories=Graphics;Viewer;\n";
+          "Categories=Graphics;Viewer;\n"
+          "Keywords=photo;picture;image;viewer;slideshow;\n"
+          "StartupWMClass=velvane\n";
   text += "MimeType=" + mimeTypes.join(u';').toUtf8() + (mimeTypes.isEmpty() ? "" : ";") + "\n";
-  text += kMarkKey + '\n';
+  if (kind == TDesktopEntryKind::UserAssociations) text += kMarkKey + '\n';
   return text;
 }
 

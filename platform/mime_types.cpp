@@ -1,5 +1,7 @@
 #include "platform/mime_types.h"
 
+#include "platform/data_folder.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -51,7 +53,7 @@ QStringList TMimePackage::TypesForExtension(const QString& extension) const {
 }
 
 QString MimePackagePath(const QString& appDir) {
-  return appDir + QStringLiteral("res/mime/org.norquill.Velvane.xml");
+  return DataFolder(appDir) + QStringLiteral("res/mime/org.norquill.Velvane.xml");
 }
 
 QStringList MimeTypesForExtension(const QString& extension, const TMimePackage& package) {

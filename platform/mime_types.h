@@ -23,7 +23,8 @@ private:
   QHash<QString, QStringList> FTypesByExtension;  // lower-case extension -> types
 };
 
-// "res/mime/org.norquill.Velvane.xml" under appDir (a folder with a trailing '/').
+// "res/mime/org.norquill.Velvane.xml" in the data folder of the executable's
+// folder appDir (a folder with a trailing '/', see DataFolder).
 QString MimePackagePath(const QString& appDir);
 
 // The canonical types the database gives to a file named "x.extension"; when it

@@ -4,23 +4,38 @@
 
 #include <QHash>
 
+namespace {
+
+// Calls visit(extension, type) for every type of every extension of the
+// format table, in table order.
+template <typename Visit>
+void ForEachExtensionType(const TMimePackage& package, Visit visit) {
+  for (const ftype& format : SupportedFormats)
+    for (const QString& ext : QString(format.Ext).split(u' ', Qt::SkipEmptyParts))
+      for (const QString& type : MimeTypesForExtension(ext.toLower(), package)) visit(ext, type);
+}
+
+}  // namespace
+
+QStringList SupportedMimeTypes(const TMimePackage& package) {
+  QStringList types;
+  ForEachExtensionType(package, [&types](const QString&, const QString& type) {
+    if (!types.contains(type)) types << type;
+  });
+  return types;
+}
+
 TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package) {
   TDesktopAssociations state;
+  state.SupportedTypes = SupportedMimeTypes(package);
   QHash<QString, bool> bAllAssociated;  // type -> every extension that has it is associated
   QHash<QString, bool> bTested;         // lower-case extension -> associated
-  for (const ftype& format : SupportedFormats) {
-    for (const QString& ext : QString(format.Ext).split(u' ', Qt::SkipEmptyParts)) {
-      const QString lower = ext.toLower();
-      if (!bTested.contains(lower)) bTested.insert(lower, IsExtensionAssociated(ext));
-      for (const QString& type : MimeTypesForExtension(lower, package)) {
-        if (!state.SupportedTypes.contains(type)) {
-          state.SupportedTypes << type;
-          bAllAssociated.insert(type, true);
-        }
-        if (!bTested.value(lower)) bAllAssociated[type] = false;
-      }
-    }
-  }
+  ForEachExtensionType(package, [&](const QString& ext, const QString& type) {
+    const QString lower = ext.toLower();
+    if (!bTested.contains(lower)) bTested.insert(lower, IsExtensionAssociated(ext));
+    if (!bAllAssociated.contains(type)) bAllAssociated.insert(type, true);
+    if (!bTested.value(lower)) bAllAssociated[type] = false;
+  });
   for (const QString& type : state.SupportedTypes)
     if (bAllAssociated.value(type)) state.HeldTypes << type;
   state.sExecutable = AssociatedExecutable();

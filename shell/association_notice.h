@@ -9,6 +9,11 @@
 
 #include <functional>
 
+// The MIME types of every extension of the 36 formats, in table order, each
+// once: what the viewer's desktop entries declare, the user's and the
+// installed one alike.
+QStringList SupportedMimeTypes(const TMimePackage& package);
+
 // What the registry now says, in desktop terms: the MIME types of every
 // extension of the 36 formats (declared by the entry), those whose extensions
 // are all associated (held), and the program of the open command.

@@ -1,5 +1,6 @@
 #include "shell/association_store.h"
 
+#include "platform/data_folder.h"
 #include "platform/registry.h"
 
 #include <QCoreApplication>
@@ -57,10 +58,10 @@ QString OpenCommandExecutable(const QString& command) {
 
 QString OpenCommand(const QString& exe) { return u'"' + exe + QStringLiteral("\" \"%1\""); }
 
-QString FormatIconPath(const QString& appDir, const QString& name) {
-  const QString own = appDir + QStringLiteral("res/icons/") + name + QStringLiteral(".ico");
+QString FormatIconPath(const QString& dataDir, const QString& name) {
+  const QString own = dataDir + QStringLiteral("res/icons/") + name + QStringLiteral(".ico");
   if (QFileInfo(own).isFile()) return own;
-  return appDir + QStringLiteral("res/icons/OTHER.ico");
+  return dataDir + QStringLiteral("res/icons/OTHER.ico");
 }
 
 bool IsExtensionAssociated(const QString& extension) {
@@ -86,7 +87,7 @@ void AssociateFormat(const QString& name) {
   if (format.name.isEmpty()) return;
   const QString exe = ApplicationExeName();
   const QString command = OpenCommand(exe);
-  const QString icon = FormatIconPath(QFileInfo(exe).absolutePath() + u'/', name);
+  const QString icon = FormatIconPath(DataFolder(QFileInfo(exe).absolutePath() + u'/'), name);
   const QString className = ClassNamePrefix + name;
 
   TRegistry reg;

@@ -29,9 +29,10 @@ QString OpenCommandExecutable(const QString& command);
 // "\"exe\" \"%1\"".
 QString OpenCommand(const QString& exe);
 
-// appDir + "res/icons/" + name + ".ico" when that file exists, else the
-// OTHER.ico beside it (whether or not that one exists).
-QString FormatIconPath(const QString& appDir, const QString& name);
+// dataDir + "res/icons/" + name + ".ico" when that file exists, else the
+// OTHER.ico beside it (whether or not that one exists). The store passes the
+// executable's data folder (DataFolder).
+QString FormatIconPath(const QString& dataDir, const QString& name);
 
 // True when the extension's class has an open command whose executable path
 // contains "velvane" in any case.

@@ -6,6 +6,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class Tfmain;
+
 // Tone values applied to a fresh decode of the file (neutral 1, 0, 0).
 struct TToneState {
   double fGamma = 1.0;
@@ -37,6 +41,10 @@ struct TAppState {
   TPointerState Pointer;
   bool bShowFileInfo = false;
   bool bFullScreen = false;
+  // Called when the first load is slow and the window not shown yet: shows
+  // it, so that the wait can be watched and ended. Unset: the window shows
+  // when its creator shows it.
+  std::function<void(Tfmain&)> ShowWhileLoading;
   // The custom resize skips its dialog and takes the size last confirmed.
   bool bRememberResize = false;
 };

@@ -2,8 +2,14 @@
 
 #include <FreeImage.h>
 
+#include <memory>
+#include <utility>
+
 // Owns at most one FreeImage bitmap: the viewer's working image and its
-// display copies. "Valid" means it holds a bitmap.
+// display copies. "Valid" means it holds a bitmap. A decoded bitmap's rows
+// may live outside it, in memory mapped from the decoder (FreeImage's
+// external bits): the mapping is owned here too and released after the
+// bitmap.
 class TFreeBitmap {
 public:
   TFreeBitmap() = default;
@@ -11,9 +17,17 @@ public:
   ~TFreeBitmap() { Clear(); }
   TFreeBitmap(const TFreeBitmap&) = delete;
   TFreeBitmap& operator=(const TFreeBitmap&) = delete;
-  TFreeBitmap(TFreeBitmap&& other) noexcept : FDib(other.Release()) {}
+  TFreeBitmap(TFreeBitmap&& other) noexcept
+      : FDib(std::exchange(other.FDib, nullptr)), FPixels(std::move(other.FPixels)) {
+    other.FComposite = -1;
+  }
   TFreeBitmap& operator=(TFreeBitmap&& other) noexcept {
-    if (this != &other) Assign(other.Release());
+    if (this != &other) {
+      Clear();
+      FDib = std::exchange(other.FDib, nullptr);
+      FPixels = std::move(other.FPixels);
+      other.FComposite = -1;
+    }
     return *this;
   }
 
@@ -29,6 +43,14 @@ public:
     if (dib == FDib) return;
     Clear();
     FDib = dib;
+  }
+  // Takes ownership of dib whose rows live in pixels, which is released
+  // after the bitmap.
+  void Assign(FIBITMAP* dib, std::shared_ptr<void> pixels) {
+    if (dib == FDib) return;
+    Clear();
+    FDib = dib;
+    FPixels = std::move(pixels);
   }
   // Whether the bitmap is transparent or carries a file background colour.
   // FreeImage answers the first by scanning every pixel of a 32-bit image, so
@@ -50,16 +72,26 @@ public:
   void Clear() {
     if (FDib) FreeImage_Unload(FDib);
     FDib = nullptr;
+    FPixels.reset();
     FComposite = -1;
   }
+  // Hands the bitmap over to the caller, who will free it with
+  // FreeImage_Unload: rows that live in a mapping are first copied into a
+  // bitmap of FreeImage's own (null when that copy fails).
   FIBITMAP* Release() {
     FIBITMAP* dib = FDib;
+    if (dib && FPixels) {
+      dib = FreeImage_Clone(FDib);
+      FreeImage_Unload(FDib);
+    }
     FDib = nullptr;
+    FPixels.reset();
     FComposite = -1;
     return dib;
   }
 
 private:
   FIBITMAP* FDib = nullptr;
+  std::shared_ptr<void> FPixels;  // where FDib's rows live, when not in FDib
   mutable int FComposite = -1;  // NeedsComposite() as last answered; -1 unknown
 };

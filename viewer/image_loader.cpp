@@ -1,31 +1,35 @@
 #include "viewer/image_loader.h"
 
-#include "platform/folder_enum.h"
+#include "edit/icc_profile.h"
 
 #include <QByteArray>
 
 int LoadFlags(bool exifRotation) { return exifRotation ? JPEG_EXIFROTATE : JPEG_DEFAULT; }
 
+std::string DecoderPath(const QString& path) { return path.toUtf8().toStdString(); }
+
+void ForgetDecodes(const QString& path) { decoder::TDecoderClient::Shared().Forget(DecoderPath(path)); }
+
 FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path) {
-  const QByteArray native = path.toUtf8();
-  FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  if (IsRegularFile(path)) fif = FreeImage_GetFileType(native.constData(), 0);
-  if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(native.constData());
-  if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return FIF_UNKNOWN;
-  return fif;
+  return decoder::TDecoderClient::Shared().Identify(DecoderPath(path));
+}
+
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous) {
+  if (result.outcome == decoder::TLoadOutcome::UnknownFormat) return false;
+  if (previous)
+    *previous = std::move(bitmap);
+  else
+    bitmap.Clear();
+  if (result.outcome == decoder::TLoadOutcome::Decoded) bitmap.Assign(result.dib, std::move(result.pixels));
+  if (bitmap.BPP() > 32) bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
+  return true;
 }
 
 bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation) {
-  const FREE_IMAGE_FORMAT fif = IdentifyReadableFormat(path);
-  if (fif == FIF_UNKNOWN) return false;
-
-  bitmap.Clear();
-  // Only regular files are handed to the decoder: a fifo would block it and
-  // a folder cannot hold an image, so both end as a failed decode.
-  if (IsRegularFile(path))
-    bitmap.Assign(FreeImage_Load(fif, path.toUtf8().constData(), LoadFlags(exifRotation)));
-  if (bitmap.BPP() > 32) bitmap.Replace(FreeImage_ConvertTo32Bits(bitmap.Dib()));
-  return true;
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  client.StartLoad(DecoderPath(path), LoadFlags(exifRotation));
+  client.WaitLoad(-1);
+  return ApplyLoadResult(bitmap, client.TakeLoad());
 }
 
 QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }

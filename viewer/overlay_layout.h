@@ -41,6 +41,7 @@ inline constexpr QColor FileNameBackground(112, 134, 86);
 inline constexpr QColor MessageBackground(144, 86, 86);
 inline constexpr QColor BannerTextColor(240, 242, 251);  // file name and message
 inline constexpr QColor HintColor(255, 255, 255);
+inline constexpr QColor HintBackground(0, 0, 0);  // the box that keeps the hint readable on any picture
 
 enum class TOverlayLayer { Metadata, FileFact, FileName, Message };
 
@@ -54,7 +55,8 @@ struct TOverlayText {
   QColor textcolor;  // the glyphs
 };
 
-// The hint line: bold, silver at (X + 1, Y + 1), then white at (X, Y), no box.
+// The hint line: bold, silver at (X + 1, Y + 1), then white at (X, Y), over a
+// box of HintBackground that covers both.
 struct THintText {
   int X = 0;
   int Y = 0;

@@ -15,8 +15,10 @@ QRect TextCell(const QFontMetrics& metrics, int x, int y, const QString& str) {
 void DrawHint(QPainter& painter, const QFont& windowFont, const THintText& hint) {
   painter.setFont(OverlayFont(windowFont, OverlayTextSize, true));
   const QFontMetrics metrics(painter.font(), painter.device());
+  const QRect cell = TextCell(metrics, hint.X, hint.Y, hint.str);
+  painter.fillRect(cell.adjusted(0, 0, 1, 1), HintBackground);
   painter.setPen(OverlaySilver);
-  painter.drawText(TextCell(metrics, hint.X + 1, hint.Y + 1, hint.str), TextFlags, hint.str);
+  painter.drawText(cell.translated(1, 1), TextFlags, hint.str);
   painter.setPen(HintColor);
   painter.drawText(TextCell(metrics, hint.X, hint.Y, hint.str), TextFlags, hint.str);
 }

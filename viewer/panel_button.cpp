@@ -15,7 +15,18 @@ void TPanelButton::BindAction(TAction* action, std::function<void(TAction*)> run
   Update();
 }
 
+void TPanelButton::SetCaption(const QString& caption) {
+  setAccessibleName(caption);
+  if (FShowsLetter) setText(caption.left(1));
+}
+
+void TPanelButton::ShowLetter() {
+  FShowsLetter = true;
+  setText(accessibleName().left(1));
+}
+
 void TPanelButton::Update() {
+  SetCaption(FAction->Caption());
   FHint = FAction->Hint();
   setEnabled(FAction->Enabled());
   if (ShowsToolTip) setToolTip(FHint);

@@ -9,7 +9,9 @@
 // A glyph button of the panel. It runs its action (or its own handler), takes
 // the action's hint and follows its changes, never takes the keyboard focus,
 // and reports the pointer entering and leaving so the window can show the
-// hint line. Its packed design position (Left << 16 | Top) is kept in Tag.
+// hint line. The action's caption is its accessible name, and, without an
+// icon font, its first letter the button's text. Its packed design position
+// (Left << 16 | Top) is kept in Tag.
 class TPanelButton : public QPushButton {
   Q_OBJECT
 public:
@@ -17,6 +19,10 @@ public:
 
   void BindAction(TAction* action, std::function<void(TAction*)> run);
   void SetHint(const QString& hint) { FHint = hint; }
+  // For a button without an action: its accessible name.
+  void SetCaption(const QString& caption);
+  // The caption's first letter in place of the glyph.
+  void ShowLetter();
   const QString& Hint() const { return FHint; }
   TAction* BoundAction() const { return FAction; }
 
@@ -33,4 +39,5 @@ private:
 
   TAction* FAction = nullptr;
   QString FHint;
+  bool FShowsLetter = false;
 };

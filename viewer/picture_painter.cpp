@@ -23,12 +23,17 @@ void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color) {
 
 void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
                   TScreenColour* colour) {
+  PaintPictureAs(frame, working, working.Width(), working.Height(), view, displayCopy, colour);
+}
+
+void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, unsigned height, TViewState& view,
+                    TFreeBitmap& displayCopy, TScreenColour* colour) {
   const int CW = frame.width();
   const int CH = frame.height();
   displayCopy.Clear();
   if (CW <= 0 || CH <= 0) return;
   TDrawRect r;
-  if (!working.IsValid() || !PlaceImage(CW, CH, working.Width(), working.Height(), view, r)) {
+  if (!working.IsValid() || !PlaceImage(CW, CH, width, height, view, r)) {
     frame.fill(BackgroundColor);
     return;
   }

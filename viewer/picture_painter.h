@@ -20,6 +20,11 @@ inline constexpr QRgb BackgroundColor = 0xFF000000;  // the window's black
 // carries a colour profile.
 void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
                   TScreenColour* colour = nullptr);
+// The same for a stand-in of an image of width x height pixels (a reduced
+// decode shown while the full one is made): placed as that image would be,
+// the stand-in stretched over its place.
+void PaintPictureAs(QImage& frame, const TFreeBitmap& standIn, unsigned width, unsigned height, TViewState& view,
+                    TFreeBitmap& displayCopy, TScreenColour* colour = nullptr);
 
 // Fills a rectangle of an RGB32 frame, clipped to the frame.
 void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color);

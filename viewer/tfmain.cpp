@@ -1,10 +1,13 @@
 #include "viewer/tfmain.h"
 
 #include "platform/key_event.h"
+#include "platform/data_folder.h"
 #include "platform/message_box.h"
 #include "platform/screen_scale.h"
 #include "settings/hotkey_binding.h"
 #include "settings/hotkey_table.h"
+#include "viewer/decode_wait.h"
+#include "viewer/icon_font.h"
 #include "viewer/image_loader.h"
 #include "viewer/main_actions.h"
 #include "viewer/overlay_painter.h"
@@ -12,13 +15,13 @@
 #include "viewer/picture_painter.h"
 
 #include <QAction>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 #include <exception>
 
@@ -26,6 +29,13 @@ namespace {
 
 constexpr int DesignClientWidth = 786;
 constexpr int DesignClientHeight = 520;
+// A decode that takes longer than this shows the loading message and lets
+// the window live; shorter ones are waited for as a plain call.
+constexpr int QuickDecodeMs = 250;
+// With a preview on screen the message waits longer: the picture is there.
+constexpr int LoadingMessageWithPreviewMs = 1000;
+const char* const LoadingMessage = "Loading...";
+constexpr int DecodeAheadDelayMs = 100;
 
 QString BaseHint(const char* actionName, const char* caption) {
   for (const THotkeyBinding& b : HotkeyBindings())
@@ -48,11 +58,12 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   resize(Scaled(DesignClientWidth), Scaled(DesignClientHeight));
 
   CreateActions();
+  // The panel's glyphs need the icon font, so it comes before the panel.
+  FIconFont = std::make_unique<TIconFont>(IconFontFamily(), DataFolder(FState.sAppDir) + QStringLiteral("fa.ttf"));
   CreatePanel();
   CreatePopupMenu();
 
   BindHotkeys(FActions, FState.Settings);
-  FIconFontId = QFontDatabase::addApplicationFont(FState.sAppDir + QStringLiteral("fa.ttf"));
 
   switch (FState.Settings.SortType) {
     case SortByName: Action("AcSortByName")->SetChecked(true); break;
@@ -71,9 +82,7 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   LoadImage(FState.sCurrentFile, true, true);
 }
 
-Tfmain::~Tfmain() {
-  if (FIconFontId >= 0) QFontDatabase::removeApplicationFont(FIconFontId);
-}
+Tfmain::~Tfmain() = default;
 
 double Tfmain::ScreenPpi() const { return ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch); }
 
@@ -186,6 +195,11 @@ void Tfmain::keyPressEvent(QKeyEvent* event) {
 }
 
 void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
+  if (FDecodeWait) {
+    // Asked for from inside a slow load's wait: it runs after that load.
+    FLoadsAfterWait.push_back([this, path, resetView, repaint] { LoadImage(path, resetView, repaint); });
+    return;
+  }
   if (resetView) {
     FState.View.fZoom = 1.0f;
     FState.View.iOffsetX = 0;
@@ -193,11 +207,82 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
-  LoadImageFile(FBitmap, path, FState.Settings.ExifRotation);
+
   bWorkingImageEdited = false;
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  client.StartLoad(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation), PreviewSize);
+  std::unique_ptr<TDecodeWait> wait;
+  if (!client.WaitLoad(QuickDecodeMs, true)) {
+    wait = std::make_unique<TDecodeWait>(
+        *this, client,
+        TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {"AcQuit"}); },
+                            [this](const QKeyEvent& key) {
+                              return KeyRunsOneOf(key, {"AcNext", "AcPrev", "AcNext2", "AcPrev2", "AcFirst", "AcLast"});
+                            },
+                            [this] { DecodeWaitTick(); }});
+    WaitForSlowLoad(*wait);
+  }
+  // The picture replaced is released once the new one is on screen: unmapping
+  // a large one takes milliseconds.
+  auto previous = std::make_shared<TFreeBitmap>();
+  ApplyLoadResult(FBitmap, client.TakeLoad(), previous.get());
+  if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
+  FPreview.Clear();
+
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
   if (repaint) Repaint();
+
+  std::vector<std::function<void()>> later = std::move(FLoadsAfterWait);
+  FLoadsAfterWait.clear();
+  if (wait && wait->QuitRequested()) {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    return;
+  }
+  if (wait) wait->ReplayHeldEvents();
+  for (auto& load : later) QTimer::singleShot(0, this, std::move(load));
+  // Once the new picture has reached the screen: the decode ahead would
+  // otherwise compete with its way there.
+  QTimer::singleShot(DecodeAheadDelayMs, this, &Tfmain::DecodeAhead);
+}
+
+void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {
+  FDecodeWait = &wait;
+  FDecodeWaitTime.start();
+  DecodeWaitTick();
+  if (!FPreview.IsValid()) FlashMessage(QLatin1String(LoadingMessage), 1000);
+  if (!isVisible() && FState.ShowWhileLoading) FState.ShowWhileLoading(*this);
+  FormPaint();
+  wait.Run();
+  FDecodeWait = nullptr;
+  if (sMessage == QLatin1String(LoadingMessage)) {
+    sMessage.clear();
+    TmrMessage = 0;
+  }
+}
+
+void Tfmain::DecodeWaitTick() {
+  decoder::TLoadResult preview;
+  unsigned width = 0;
+  unsigned height = 0;
+  if (decoder::TDecoderClient::Shared().TakePreview(preview, width, height)) {
+    FPreview.Assign(preview.dib, std::move(preview.pixels));
+    FPreviewWidth = width;
+    FPreviewHeight = height;
+    if (isVisible()) FormPaint();
+  }
+  if (sMessage == QLatin1String(LoadingMessage))
+    TmrMessage = std::max(TmrMessage, 2);
+  else if (FPreview.IsValid() && FDecodeWaitTime.elapsed() > LoadingMessageWithPreviewMs)
+    FlashMessage(QLatin1String(LoadingMessage), 1000);
+}
+
+bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const {
+  const TAction* action = FActions.FindByShortCut(ShortCutFromKeyEvent(key));
+  if (!action) return false;
+  for (const char* name : actionNames)
+    if (action == Action(name)) return true;
+  return false;
 }
 
 void Tfmain::Reload() { LoadImage(FState.sCurrentFile, true, true); }
@@ -263,7 +348,10 @@ void Tfmain::RenderFrame() {
     FFrame.setDevicePixelRatio(ratio);
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
-  PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
+  if (FPreview.IsValid())
+    PaintPictureAs(FFrame, FPreview, FPreviewWidth, FPreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
+  else
+    PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
 
   TOverlayInput in;
   in.clientWidth = width();
@@ -271,7 +359,7 @@ void Tfmain::RenderFrame() {
   in.bevelHeight = Bevel1->height();
   in.bShowFileInfo = FState.bShowFileInfo;
   in.bAlwaysShowFilename = FState.Settings.AlwaysShowFilename;
-  in.working = FBitmap.Dib();
+  in.working = FPreview.IsValid() ? nullptr : FBitmap.Dib();
   in.sCurrentFile = FState.sCurrentFile;
   in.sMessage = sMessage;
   in.TmrMessage = TmrMessage;

@@ -8,6 +8,7 @@
 #include "viewer/free_bitmap.h"
 #include "viewer/screen_colour.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
@@ -15,12 +16,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <vector>
 
 class QAction;
 class QActionGroup;
 class QFrame;
 class QMenu;
+class TDecodeWait;
+class TIconFont;
 class TPanelButton;
 class TfResizeTo;
 
@@ -35,8 +40,11 @@ public:
   ~Tfmain() override;
 
   // Decodes path into the working image (see LoadImageFile), optionally
-  // resetting zoom, offsets and tone first and repainting after.
+  // resetting zoom, offsets and tone first and repainting after. A decode
+  // that takes long keeps the window alive meanwhile (see TDecodeWait).
   void LoadImage(const QString& path, bool resetView, bool repaint);
+  // True while LoadImage waits for a slow decode.
+  bool WaitingForDecode() const { return FDecodeWait != nullptr; }
   void Reload();
   // Places the panel and paints the whole client area at once.
   void Repaint();
@@ -131,6 +139,14 @@ private:
   void RenderFrame();
   void CentreOnScreen();
   void SetHint(const QString& hint);
+
+  void WaitForSlowLoad(TDecodeWait& wait);
+  // Every poll of a slow load: shows its preview when one came, keeps the
+  // loading message up.
+  void DecodeWaitTick();
+  bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const;
+  // Has the worker decode the neighbour in the direction of the last step.
+  void DecodeAhead();
 
   void NextImage();
   void PrevImage();
@@ -228,5 +244,12 @@ private:
   int TmrMessage = 0;         // its remaining lifetime in timer ticks
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
-  int FIconFontId = -1;
+  TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
+  QElapsedTimer FDecodeWaitTime;
+  TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
+  unsigned FPreviewWidth = 0;          // the size of the image it stands for
+  unsigned FPreviewHeight = 0;
+  std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
+  int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
+  std::unique_ptr<TIconFont> FIconFont;  // the panel's glyphs, while the window lives
 };

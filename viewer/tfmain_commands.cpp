@@ -1,21 +1,28 @@
 // Commands on the folder and the file as a whole: navigation, sorting,
 // delete, copy path, file info, dropped files, messages.
+#include "folder/folder_list.h"
 #include "folder/navigation.h"
+#include "platform/application_title.h"
 #include "platform/desktop_services.h"
 #include "platform/message_box.h"
+#include "platform/trash.h"
 #include "settings/settings_store.h"
 #include "viewer/dropped_files.h"
+#include "viewer/image_loader.h"
 #include "viewer/tfmain.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
 namespace {
 
 constexpr int MessageMs = 900;
+const char* const PermanentDeleteQuestion =
+    "There is no Trash for this file: it will be deleted permanently. Are you sure?";
 const char* const HelpUrl = "https://www.example.com/velvane-photo-viewer/help";
 
 }  // namespace
@@ -33,13 +40,28 @@ void Tfmain::ShowOrClose(const QString& path) {
     LoadImage(path, true, true);
 }
 
+void Tfmain::DecodeAhead() {
+  if (FDecodeWait || FState.sCurrentFile.isEmpty()) return;
+  // On a copy, so that the list and its cursor stay as the user left them.
+  TFolderState folder = FState.Folder;
+  QString path = FAheadStep > 0 ? GetNextFile(folder, FState.sCurrentFile, FState.Settings)
+                                : GetPrevFile(folder, FState.sCurrentFile, FState.Settings);
+  if (path.isEmpty())
+    path = FAheadStep > 0 ? GetFirstFile(folder, FState.sCurrentFile, FState.Settings)
+                          : GetLastFile(folder, FState.sCurrentFile, FState.Settings);
+  if (path.isEmpty() || path == FState.sCurrentFile) return;
+  decoder::TDecoderClient::Shared().DecodeAhead(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
+}
+
 void Tfmain::NextImage() {
+  FAheadStep = 1;
   QString path = GetNextFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   if (path.isEmpty()) path = GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   ShowOrClose(path);
 }
 
 void Tfmain::PrevImage() {
+  FAheadStep = -1;
   QString path = GetPrevFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   if (path.isEmpty()) path = GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   ShowOrClose(path);
@@ -47,8 +69,14 @@ void Tfmain::PrevImage() {
 
 void Tfmain::AcNextExecute() { NextImage(); }
 void Tfmain::AcPrevExecute() { PrevImage(); }
-void Tfmain::AcFirstExecute() { ShowOrClose(GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings)); }
-void Tfmain::AcLastExecute() { ShowOrClose(GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings)); }
+void Tfmain::AcFirstExecute() {
+  FAheadStep = 1;
+  ShowOrClose(GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings));
+}
+void Tfmain::AcLastExecute() {
+  FAheadStep = -1;
+  ShowOrClose(GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings));
+}
 
 void Tfmain::SortBy(int key, const char* message) {
   FlashMessage(QLatin1String(message), MessageMs);
@@ -73,11 +101,25 @@ void Tfmain::AcToggleDirectionExecute() {
   SaveSettings(FState.Settings);
 }
 
+// Into the Trash; for good only where the file system has none, and the
+// question says so. A file that stays is still listed and shown.
 void Tfmain::AcDeleteExecute() {
-  if (!ConfirmOkCancel(this, QStringLiteral("Are you sure?"), QStringLiteral("Warning"))) return;
   const QString path = FState.sCurrentFile;
-  NextImage();
-  QFile::remove(path);  // permanent; a refusal is not reported
+  const bool bTrash = !TrashFolderFor(path).isEmpty();
+  const QString question = bTrash ? QStringLiteral("Are you sure?") : QLatin1String(PermanentDeleteQuestion);
+  if (!ConfirmOkCancel(this, question, QStringLiteral("Warning"))) return;
+  // The list must hold the file before it goes, so the next step finds its place.
+  ScanFolder(FState.Folder, path, FState.Settings);
+  const TDeleteResult result = bTrash ? MoveToTrash(path) : DeletePermanently(path);
+  if (!result.bDone) {
+    const QString what = bTrash ? QStringLiteral("moved to the Trash") : QStringLiteral("deleted");
+    ShowErrorBox(this, QStringLiteral("%1 could not be %2: %3.").arg(QFileInfo(path).fileName(), what, result.sError),
+                 QLatin1String(ApplicationTitle));
+    return;
+  }
+  ForgetDecodes(path);
+  // The only image of its folder stays on screen: the next step would be itself.
+  if (FState.Folder.lsDir.size() != 1) NextImage();
   ForgetDeletedFile(FState.Folder, path);
 }
 

@@ -1,5 +1,6 @@
 // The window around the picture: the glyph panel, the pointer, the wheel,
 // the 100 ms timer and the hint line.
+#include "viewer/icon_font.h"
 #include "viewer/panel_button.h"
 #include "viewer/tfmain.h"
 
@@ -54,7 +55,8 @@ void Tfmain::CreatePanel() {
 
   for (const TButtonDef& def : kButtons) {
     auto* button = new TPanelButton(QString::fromLatin1(def.name), QChar(def.glyph), this);
-    QFont glyphFont(QStringLiteral("FontAwesome"));
+    // Without the icon font the glyphs would be empty boxes: letters instead.
+    QFont glyphFont = FIconFont->HasGlyphs() ? QFont(FIconFont->Family()) : font();
     glyphFont.setPixelSize(Scaled(def.glyphHeight));
     glyphFont.setStyleStrategy(QFont::PreferQuality);
     button->setFont(glyphFont);
@@ -67,9 +69,11 @@ void Tfmain::CreatePanel() {
     } else {
       btnMenu = button;
       button->SetHint(QStringLiteral("Menu"));
+      button->SetCaption(Action("acMenu")->Caption());
       connect(button, &QPushButton::clicked, this, &Tfmain::btnMenuClick);
       button->hide();  // joins the others at the first ShowControlsOnPanel
     }
+    if (!FIconFont->HasGlyphs()) button->ShowLetter();
     FPanelButtons.push_back(button);
   }
   SetControlsPosOnPanel();

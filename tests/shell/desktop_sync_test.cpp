@@ -113,7 +113,7 @@ TEST_F(DesktopSync, TheEntryRunsTheOpenCommandsProgramAndDeclaresEveryType) {
   QFile f(UserDesktopEntryPath());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray entry = f.readAll();
-  EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " %f\n")) << entry.toStdString();
+  EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " -- %f\n")) << entry.toStdString();
   EXPECT_EQ(DesktopExecArgument("/a b/100% $x\\y`z\"q"), "\"/a b/100%% \\\\$x\\\\\\\\y\\\\`z\\\\\"q\"");
   for (const char* type : {"image/jpeg;", "image/png;", "image/x-koala;", "image/tiff;", "image/x-portable-floatmap;"})
     EXPECT_TRUE(entry.contains(type)) << type;

@@ -29,6 +29,22 @@ TEST_F(ImageLoaderTest, DeepImagesBecome32BitUnlessFreeImageCannotConvert) {
   EXPECT_EQ(FreeImage_GetImageType(bitmap.Dib()), FIT_RGBF);
 }
 
+// A 16-bit-per-channel photo usually carries a wide-gamut profile; the
+// conversion to 32 bits must not lose it, or the picture would be shown and
+// saved without its colour space.
+TEST_F(ImageLoaderTest, TheConversionOfADeepImageKeepsItsColourProfile) {
+  FIBITMAP* deep = FreeImage_AllocateT(FIT_RGB16, 8, 6, 48);
+  const QByteArray profile(300, '\x5a');
+  FreeImage_CreateICCProfile(deep, const_cast<char*>(profile.constData()), long(profile.size()));
+  const QString path = dir.File("profiled.tif");
+  ASSERT_TRUE(testimg::Save(deep, FIF_TIFF, path));
+  ASSERT_TRUE(LoadImageFile(bitmap, path, true));
+  ASSERT_EQ(bitmap.BPP(), 32u);
+  const FIICCPROFILE* kept = FreeImage_GetICCProfile(bitmap.Dib());
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(QByteArray(static_cast<const char*>(kept->data), kept->size), profile);
+}
+
 TEST_F(ImageLoaderTest, ContentDecidesBeforeTheName) {
   const QString png = dir.File("photo.jpg");
   FIBITMAP* dib = FreeImage_Allocate(5, 4, 32);

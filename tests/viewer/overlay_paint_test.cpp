@@ -172,8 +172,33 @@ TEST_F(OverlayFrameTest, FileNameMessageAndHintWhereTheLayoutPutsThem) {
   const QRect hintCell((800 - hint.width()) / 2, 600 - 49 - 20, hint.width() + 1, hint.height() + 1);
   EXPECT_GT(CountColour(frame, hintCell, qRgb(255, 255, 255)), 0);
   EXPECT_GT(CountColour(frame, hintCell, Silver), 0);
-  EXPECT_EQ(frame.pixel(hintCell.topLeft()), Backdrop) << "the hint has no box";
+  // Its box covers the cell and the silver shadow one pixel beyond, no more.
+  EXPECT_EQ(frame.pixel(hintCell.topLeft()), qRgb(0, 0, 0));
+  EXPECT_EQ(frame.pixel(hintCell.bottomRight()), qRgb(0, 0, 0));
+  EXPECT_EQ(frame.pixel(hintCell.left() - 1, hintCell.top()), Backdrop);
+  EXPECT_EQ(frame.pixel(hintCell.right() + 1, hintCell.bottom()), Backdrop);
+  EXPECT_EQ(frame.pixel(hintCell.left(), hintCell.bottom() + 1), Backdrop);
   EXPECT_EQ(CountColour(frame, hintCell, qRgb(255, 255, 255)), CountColour(frame, frame.rect(), qRgb(255, 255, 255)));
+}
+
+// On a white picture a white hint without a box could not be read.
+TEST_F(OverlayFrameTest, TheHintCanBeReadOnALightPicture) {
+  in.hint = "Delete  (Hotkey: Del)";
+  QImage frame(in.clientWidth, in.clientHeight, QImage::Format_RGB32);
+  frame.fill(Qt::white);
+  {
+    QPainter painter(&frame);
+    PaintOverlays(painter, WindowFont(), in);
+  }
+  const QSize hint = Cell(in.hint, true);
+  const QRect cell((800 - hint.width()) / 2, 600 - 49 - 20, hint.width() + 1, hint.height() + 1);
+  const int black = CountColour(frame, cell, qRgb(0, 0, 0));
+  const int white = CountColour(frame, cell, qRgb(255, 255, 255));
+  EXPECT_GT(black, cell.width() * cell.height() / 2) << "the box is the hint's background";
+  EXPECT_GT(white, 20) << "the glyphs stand out white on it";
+  // Outside the box the picture is untouched.
+  EXPECT_EQ(CountColour(frame, cell.adjusted(-3, -3, 3, 3), qRgb(255, 255, 255)) - white,
+            (cell.width() + 6) * (cell.height() + 6) - cell.width() * cell.height());
 }
 
 }  // namespace

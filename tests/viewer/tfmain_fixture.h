@@ -4,6 +4,7 @@
 
 #include "platform/message_box.h"
 #include "support/images.h"
+#include "support/private_home.h"
 #include "support/temp_folder.h"
 
 #include <QFile>
@@ -12,7 +13,8 @@
 #include <memory>
 
 // A real main window on the offscreen platform over a folder of small images
-// that the test creates. Message boxes are answered by the test.
+// that the test creates. Message boxes are answered by the test; a deleted
+// file goes to the trash of a private home.
 class TfmainFixture : public ::testing::Test {
 protected:
   void TearDown() override { MessageBoxHooks() = TMessageBoxHooks{}; }
@@ -38,6 +40,7 @@ protected:
   void Run(const char* action) { ASSERT_TRUE(window->RunAction(window->Action(action))) << action; }
   QString Shown() const { return QFileInfo(state.sCurrentFile).fileName(); }
 
+  PrivateHome home;
   TempFolder dir;
   TAppState state;
   std::unique_ptr<Tfmain> window;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+// Tells the desktop which application the windows belong to: the desktop
+// entry's name (Wayland's app id, the task bar's grouping) and the window
+// icon, the installed theme icon or else the files shipped with the viewer.
+void SetDesktopIdentity(const QString& appDir);
+
+// The application icon: from the icon theme when installed there, else the
+// PNG files under the data folder's res/icons.
+QIcon ApplicationIcon(const QString& appDir);

@@ -1,0 +1,66 @@
+#pragma once
+
+// The messages between the viewer and its decoding worker. The two always
+// come from the same build, so structures travel as they are laid out in
+// memory, over a SOCK_SEQPACKET socket: one message per request or reply.
+//
+// A request names a file and the load flags. A reply says what became of it;
+// a decoded bitmap comes with one sealed memfd holding its description (see
+// bitmap_transfer.h) at blobOffset and its pixel rows at pixelOffset, which
+// need not be on a page boundary: the viewer maps the pages around the rows.
+
+#include "decoder/file_stamp.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace decoder {
+
+inline constexpr std::uint32_t RequestMagic = 0x51445656;  // "VVDQ"
+inline constexpr std::uint32_t ReplyMagic = 0x52445656;    // "VVDR"
+inline constexpr std::size_t MaxPathBytes = 65536;
+
+enum class TRequestKind : std::uint32_t {
+  Decode = 1,    // identify, then decode
+  Identify = 2,  // identify only
+};
+
+enum class TReplyStatus : std::uint32_t {
+  Decoded = 1,        // a bitmap; the memfd comes with the reply
+  Failed = 2,         // a readable format, but no bitmap came of it
+  UnknownFormat = 3,  // neither the content nor the name tells a readable format
+  Identified = 4,     // answer to Identify: fif is the format
+  Preview = 5,        // a reduced decode, sent before the full one (fullWidth x fullHeight)
+};
+
+struct TRequestHeader {
+  std::uint32_t magic = RequestMagic;
+  TRequestKind kind = TRequestKind::Decode;
+  std::uint64_t id = 0;
+  std::int32_t flags = 0;
+  // Not 0: a large JPEG is first decoded reduced to about this size and
+  // sent as a preview.
+  std::uint32_t previewSize = 0;
+  std::uint32_t pathBytes = 0;  // the UTF-8 path follows the header
+};
+
+struct TReplyHeader {
+  std::uint32_t magic = ReplyMagic;
+  TReplyStatus status = TReplyStatus::Failed;
+  std::uint64_t id = 0;
+  std::int32_t fif = -1;
+  // The file as the worker found it before decoding, and whether it was the
+  // same afterwards (a result read from a file that changed meanwhile is
+  // never kept).
+  TFileStamp stamp;
+  std::uint8_t stampValid = 0;
+  std::uint8_t stable = 0;
+  std::uint64_t blobOffset = 0;
+  std::uint64_t blobBytes = 0;
+  std::uint64_t pixelOffset = 0;
+  std::uint64_t pixelBytes = 0;
+  std::uint32_t fullWidth = 0;  // Preview: the size of the full decode
+  std::uint32_t fullHeight = 0;
+};
+
+}  // namespace decoder

@@ -1,0 +1,153 @@
+#pragma once
+
+// The viewer's side of the decoding worker: starts the worker process (and
+// starts it again when it dies), sends it the files to decode, waits for the
+// answers, and keeps the decodes of the current file and of the files
+// decoded ahead of the user.
+//
+// One load is under way at a time. StartLoad hands it over; a blocking
+// WaitLoad, or Pump from the event loop, collects the answer; TakeLoad gives
+// it as a FreeImage bitmap mapped copy-on-write from the kept decode, so
+// edits in place never reach what is kept. A worker that crashes, runs out of
+// its address space, overruns the time limit or is cancelled makes the load
+// fail, like a file that cannot be decoded.
+
+#include "decoder/decode_cache.h"
+#include "decoder/decode_protocol.h"
+
+#include <FreeImage.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace decoder {
+
+enum class TLoadOutcome {
+  Decoded,        // dib holds the image
+  Failed,         // a readable format that did not decode (or the worker failed)
+  UnknownFormat,  // no readable format: the caller keeps its previous picture
+};
+
+struct TLoadResult {
+  TLoadOutcome outcome = TLoadOutcome::Failed;
+  FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
+  FIBITMAP* dib = nullptr;        // owned by the receiver; unload it before releasing pixels
+  std::shared_ptr<void> pixels;   // the mapping dib's rows live in
+  bool cancelled = false;         // ended by Cancel or the time limit
+};
+
+class TDecoderClient {
+public:
+  TDecoderClient();
+  ~TDecoderClient();
+  TDecoderClient(const TDecoderClient&) = delete;
+  TDecoderClient& operator=(const TDecoderClient&) = delete;
+
+  // The viewer's one client.
+  static TDecoderClient& Shared();
+
+  // Starts the worker unless it runs. Loads start it themselves.
+  void Start();
+
+  // Starts loading path with FreeImage load flags. A kept decode of the same
+  // version of the file answers at once; a decode ahead of the same file
+  // under way becomes the load; any other decode ahead is abandoned.
+  // previewSize not 0: a large JPEG is first decoded reduced to about that
+  // size, for TakePreview.
+  void StartLoad(const std::string& path, int flags, unsigned previewSize = 0);
+  bool LoadPending() const { return FLoad.has_value() && !FLoad->result; }
+  // Waits up to timeoutMs (negative: until the answer or the time limit) for
+  // the load's answer. True when it is there. stopAtPreview: returns (false)
+  // as soon as a preview of the load is there too.
+  bool WaitLoad(int timeoutMs, bool stopAtPreview = false);
+  // The reduced decode of the pending load, once, and the size the full
+  // decode will have. False when there is none (yet).
+  bool TakePreview(TLoadResult& preview, unsigned& fullWidth, unsigned& fullHeight);
+  // Reads the answers that have arrived, without blocking, and enforces the
+  // time limit. For the event loop; the socket's descriptor is SocketFd().
+  void Pump();
+  // The answer of the load; a load without an answer yet is cancelled first.
+  TLoadResult TakeLoad();
+  // Ends the load under way (the worker is killed and started again).
+  void CancelLoad();
+
+  // The format path would be decoded with (identification only), or
+  // FIF_UNKNOWN. Blocks.
+  FREE_IMAGE_FORMAT Identify(const std::string& path);
+
+  // Decodes path ahead of the user when the worker is idle and no decode of
+  // this version of the file is kept. Kept decodes other than the current
+  // one are dropped first: stepping keeps the picture on display and the
+  // next one.
+  void DecodeAhead(const std::string& path, int flags, unsigned previewSize = 0);
+
+  // Our own write to path: every kept decode of it is dropped, and a decode
+  // of it under way is not kept.
+  void Forget(const std::string& path);
+
+  // The longest a decode may take before it counts as failed.
+  void SetTimeLimit(std::chrono::milliseconds limit) { FTimeLimit = limit; }
+  std::chrono::milliseconds TimeLimit() const { return FTimeLimit; }
+
+  // The worker is working on a request (a load's or one ahead).
+  bool Busy() const { return FBusy.has_value(); }
+  int SocketFd() const { return FSocket; }
+  pid_t WorkerPid() const { return FPid; }
+  // Requests sent to a worker so far (a load answered from a kept decode sends none).
+  std::uint64_t DecodesSent() const { return FSent; }
+  const TDecodeCache& Kept() const { return FKept; }
+  // The address-space limit the worker runs under, from the machine's memory.
+  static std::uint64_t WorkerAddressSpace();
+
+private:
+  struct TRequest {
+    std::uint64_t id = 0;
+    TRequestKind kind = TRequestKind::Decode;
+    std::string path;
+    int flags = 0;
+    bool forLoad = false;
+    bool keep = true;
+    unsigned previewSize = 0;
+    std::chrono::steady_clock::time_point started;
+  };
+  struct TPendingLoad {
+    std::string path;
+    int flags = 0;
+    TFileStamp stamp;
+    bool stampValid = false;
+    int retries = 0;
+    std::optional<TLoadResult> result;
+    std::chrono::steady_clock::time_point started;
+  };
+
+  bool Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize = 0);
+  bool ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept);
+  bool ReadReply(bool block, int timeoutMs);
+  void HandleReply(const TReplyHeader& reply, TFd fd);
+  void WorkerDied(bool killedByUs);
+  void KillWorker();
+  void CheckTimeLimit();
+  TLoadResult Materialize(const TKeptDecode& kept) const;
+  void FinishLoad(TLoadResult result);
+
+  pid_t FPid = 0;
+  int FSocket = -1;
+  std::uint64_t FNextId = 1;
+  std::uint64_t FSent = 0;
+  std::optional<TRequest> FBusy;  // the request the worker is working on
+  std::optional<TPendingLoad> FLoad;
+  std::optional<TReplyHeader> FIdentified;
+  // The preview of the request under way, and whether it was taken.
+  std::optional<TKeptDecode> FPreview;
+  unsigned FPreviewWidth = 0;
+  unsigned FPreviewHeight = 0;
+  bool FPreviewFresh = false;
+  TDecodeCache FKept;
+  std::chrono::milliseconds FTimeLimit{10000};
+};
+
+}  // namespace decoder

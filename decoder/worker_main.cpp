@@ -1,0 +1,195 @@
+// velvane-decoder: the viewer's decoding worker. It reads requests from the
+// socket on file descriptor 3, decodes with FreeImage, and answers with the
+// bitmap in a sealed memfd. It runs under an address-space limit given by the
+// viewer and dies with it; a crash here costs the viewer one picture.
+#include "decoder/bitmap_transfer.h"
+#include "decoder/decode_protocol.h"
+#include "decoder/worker_decode.h"
+#include "decoder/worker_memory.h"
+#include "platform/freeimage_setup.h"
+
+#include <FreeImage.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace decoder;
+
+namespace {
+
+constexpr int SocketFd = 3;
+
+std::size_t PageAligned(std::size_t n) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  return (n + page - 1) / page * page;
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t n, off_t offset) {
+  while (n > 0) {
+    const ssize_t done = ::pwrite(fd, data, n, offset);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    data += done;
+    n -= static_cast<std::size_t>(done);
+    offset += done;
+  }
+  return true;
+}
+
+// Seals fd, so the pixels the viewer keeps can never change under it. No
+// writable shared mapping of it may remain.
+bool Seal(int fd) { return ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0; }
+
+// Packs the decoded bitmap and releases it. When its rows already lie in a
+// memfd of the worker's allocator (any large bitmap), that memfd is handed
+// on as it is, with the description appended; otherwise the rows are copied
+// into a new memfd after the description. Returns the memfd, or -1.
+int PackBitmap(FIBITMAP* dib, TReplyHeader& reply) {
+  const std::vector<std::uint8_t> blob = DescribeBitmap(dib);
+  const std::size_t rows = PixelBytes(dib);
+  const std::uint8_t* bits = FreeImage_GetBits(dib);
+  TSharedBlock block;
+  int fd = -1;
+  bool ok = false;
+  if (rows > 0 && FindSharedBlock(bits, block) &&
+      static_cast<std::size_t>(bits - static_cast<const std::uint8_t*>(block.start)) + rows <= block.size) {
+    fd = ::fcntl(block.fd, F_DUPFD_CLOEXEC, 0);
+    const std::size_t blobOffset = PageAligned(block.size);
+    reply.pixelOffset = static_cast<std::uint64_t>(bits - static_cast<const std::uint8_t*>(block.start));
+    reply.blobOffset = blobOffset;
+    ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(blobOffset + blob.size())) == 0 &&
+         WriteAll(fd, blob.data(), blob.size(), static_cast<off_t>(blobOffset));
+    FreeImage_Unload(dib);  // unmaps the block; the memfd lives on in fd
+  } else {
+    const std::size_t offset = PageAligned(blob.size());
+    fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(offset + rows)) == 0 && WriteAll(fd, blob.data(), blob.size(), 0);
+    if (ok && rows > 0) {
+      void* map = ::mmap(nullptr, rows, PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(offset));
+      ok = map != MAP_FAILED;
+      if (ok) {
+        std::memcpy(map, bits, rows);
+        ::munmap(map, rows);
+      }
+    }
+    FreeImage_Unload(dib);
+    reply.blobOffset = 0;
+    reply.pixelOffset = offset;
+  }
+  ok = ok && Seal(fd);
+  if (!ok) {
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  reply.blobBytes = blob.size();
+  reply.pixelBytes = rows;
+  return fd;
+}
+
+bool SendReply(const TReplyHeader& reply, int fd) {
+  iovec iov{const_cast<TReplyHeader*>(&reply), sizeof reply};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  if (fd >= 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = SOL_SOCKET;
+    cmsg->cmsg_type = SCM_RIGHTS;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
+  }
+  for (;;) {
+    const ssize_t sent = ::sendmsg(SocketFd, &msg, MSG_NOSIGNAL);
+    if (sent >= 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+void Serve() {
+  std::vector<char> buffer(sizeof(TRequestHeader) + MaxPathBytes);
+  for (;;) {
+    const ssize_t got = ::recv(SocketFd, buffer.data(), buffer.size(), 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;  // the viewer is gone
+    TRequestHeader request;
+    if (static_cast<std::size_t>(got) < sizeof request) continue;
+    std::memcpy(&request, buffer.data(), sizeof request);
+    if (request.magic != RequestMagic || request.pathBytes != static_cast<std::size_t>(got) - sizeof request) continue;
+    const std::string path(buffer.data() + sizeof request, request.pathBytes);
+
+    bool previewSent = true;
+    const TPreviewSink sendPreview = [&](FIBITMAP* preview, unsigned fullWidth, unsigned fullHeight) {
+      TReplyHeader reply;
+      reply.id = request.id;
+      reply.status = TReplyStatus::Preview;
+      reply.fif = FIF_JPEG;
+      reply.fullWidth = fullWidth;
+      reply.fullHeight = fullHeight;
+      const int fd = PackBitmap(preview, reply);
+      if (fd >= 0) {
+        previewSent = SendReply(reply, fd);
+        ::close(fd);
+      }
+    };
+    TWorkerResult result = DecodeFile(path, request.flags, request.kind, request.previewSize, sendPreview);
+    if (!previewSent) {
+      if (result.dib) FreeImage_Unload(result.dib);
+      return;
+    }
+    TReplyHeader reply;
+    reply.id = request.id;
+    reply.status = result.status;
+    reply.fif = result.fif;
+    reply.stamp = result.stamp;
+    reply.stampValid = result.stampValid ? 1 : 0;
+    reply.stable = result.stable ? 1 : 0;
+    int fd = -1;
+    if (result.dib) {
+      fd = PackBitmap(result.dib, reply);
+      if (fd < 0) reply.status = TReplyStatus::Failed;
+    }
+    const bool sent = SendReply(reply, fd);
+    if (fd >= 0) ::close(fd);
+    if (!sent) return;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::fcntl(SocketFd, F_GETFD) < 0) return 2;  // not started by the viewer
+  ::close_range(SocketFd + 1, ~0U, 0);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--address-space=", 16) == 0) {
+      const rlim_t limit = std::strtoull(argv[i] + 16, nullptr, 10);
+      if (limit > 0) {
+        const rlimit rl{limit, limit};
+        ::setrlimit(RLIMIT_AS, &rl);
+      }
+    }
+  }
+  // A crash should end the worker quickly, without a core file.
+  const rlimit noCore{0, 0};
+  ::setrlimit(RLIMIT_CORE, &noCore);
+
+  FreeImage_Initialise(FALSE);
+  InstallImageLibraryMessageHandlers();
+  Serve();
+  FreeImage_DeInitialise();
+  return 0;
+}

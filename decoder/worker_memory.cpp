@@ -1,0 +1,153 @@
+#include "decoder/worker_memory.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+}
+
+namespace decoder {
+
+namespace {
+
+// Below this, glibc's heap serves; decoders' bitmaps are far larger.
+constexpr std::size_t SharedThreshold = 1u << 20;
+constexpr int MaxBlocks = 64;
+
+struct TBlock {
+  void* start;
+  std::size_t size;
+  int fd;
+};
+
+TBlock Blocks[MaxBlocks];
+int BlockCount = 0;
+std::atomic_flag Lock = ATOMIC_FLAG_INIT;
+
+struct TGuard {
+  TGuard() {
+    while (Lock.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~TGuard() { Lock.clear(std::memory_order_release); }
+};
+
+std::size_t PageRounded(std::size_t n) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  return (n + page - 1) / page * page;
+}
+
+void* SharedAlloc(std::size_t n) {
+  const std::size_t size = PageRounded(n);
+  const int fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (fd < 0) return nullptr;
+  void* p = ::ftruncate(fd, static_cast<off_t>(size)) == 0
+                ? ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                : MAP_FAILED;
+  if (p == MAP_FAILED) {
+    ::close(fd);
+    return nullptr;
+  }
+  TGuard guard;
+  if (BlockCount == MaxBlocks) {
+    ::munmap(p, size);
+    ::close(fd);
+    return nullptr;
+  }
+  Blocks[BlockCount++] = TBlock{p, size, fd};
+  return p;
+}
+
+// Takes the block at p out of the table; false when p is not one.
+bool TakeBlock(void* p, TBlock& block) {
+  TGuard guard;
+  for (int i = 0; i < BlockCount; ++i) {
+    if (Blocks[i].start != p) continue;
+    block = Blocks[i];
+    Blocks[i] = Blocks[--BlockCount];
+    return true;
+  }
+  return false;
+}
+
+std::size_t BlockSize(void* p) {
+  TGuard guard;
+  for (int i = 0; i < BlockCount; ++i)
+    if (Blocks[i].start == p) return Blocks[i].size;
+  return 0;
+}
+
+}  // namespace
+
+bool FindSharedBlock(const void* p, TSharedBlock& block) {
+  TGuard guard;
+  const auto at = reinterpret_cast<std::uintptr_t>(p);
+  for (int i = 0; i < BlockCount; ++i) {
+    const auto start = reinterpret_cast<std::uintptr_t>(Blocks[i].start);
+    if (at >= start && at < start + Blocks[i].size) {
+      block = TSharedBlock{Blocks[i].fd, Blocks[i].start, Blocks[i].size};
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace decoder
+
+using namespace decoder;
+
+extern "C" {
+
+void* malloc(std::size_t n) {
+  if (n >= SharedThreshold)
+    if (void* p = SharedAlloc(n)) return p;
+  return __libc_malloc(n);
+}
+
+void* calloc(std::size_t count, std::size_t n) {
+  if (n != 0 && count > SIZE_MAX / n) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  if (count * n >= SharedThreshold)
+    if (void* p = SharedAlloc(count * n)) return p;  // fresh memfd pages are zero
+  return __libc_calloc(count, n);
+}
+
+void free(void* p) {
+  if (!p) return;
+  TBlock block;
+  if (TakeBlock(p, block)) {
+    ::munmap(block.start, block.size);
+    ::close(block.fd);
+    return;
+  }
+  __libc_free(p);
+}
+
+void* realloc(void* p, std::size_t n) {
+  if (!p) return malloc(n);
+  if (const std::size_t old = BlockSize(p)) {
+    if (n == 0) {
+      free(p);
+      return nullptr;
+    }
+    void* fresh = malloc(n);
+    if (!fresh) return nullptr;
+    std::memcpy(fresh, p, old < n ? old : n);
+    free(p);
+    return fresh;
+  }
+  return __libc_realloc(p, n);
+}
+
+}  // extern "C"

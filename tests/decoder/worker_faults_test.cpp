@@ -1,0 +1,182 @@
+// Files that crash or hang FreeImage, and a worker that dies, cost the viewer
+// one picture and nothing else.
+#include "hostile_files.h"
+
+#include "decoder/decoder_client.h"
+#include "support/images.h"
+#include "support/temp_folder.h"
+#include "support/tiff_bytes.h"
+#include "viewer/image_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <csignal>
+#include <thread>
+
+namespace {
+
+using decoder::TDecoderClient;
+using Clock = std::chrono::steady_clock;
+
+class WorkerFaultsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    good = dir.File("good.png");
+    ASSERT_TRUE(testimg::Save(testimg::Solid24(6, 4, 0x204060), FIF_PNG, good));
+    client.SetTimeLimit(std::chrono::seconds(5));
+  }
+  void TearDown() override { client.SetTimeLimit(std::chrono::seconds(10)); }
+
+  void ExpectGoodLoadWorks() {
+    TFreeBitmap bitmap;
+    ASSERT_TRUE(LoadImageFile(bitmap, good, true));
+    EXPECT_EQ(bitmap.Width(), 6u);
+    EXPECT_EQ(bitmap.Height(), 4u);
+  }
+
+  // Starts a load that takes far longer than the tests wait.
+  void StartSlowLoad() {
+    slow = dir.Write("slow.jpg", hostile::JpegWithEmptyScans(2048, 2048, 20000));
+    client.StartLoad(DecoderPath(slow), JPEG_EXIFROTATE);
+    ASSERT_FALSE(client.WaitLoad(200)) << "the slow file decoded quickly";
+  }
+
+  TempFolder dir;
+  QString good;
+  QString slow;
+  TDecoderClient& client = TDecoderClient::Shared();
+};
+
+TEST_F(WorkerFaultsTest, HostileFilesGiveAPictureOrNoneAndTheNextLoadWorks) {
+  for (const hostile::TFile& file : hostile::All()) {
+    SCOPED_TRACE(file.name.toStdString());
+    const QString path = dir.Write(file.name, file.bytes);
+    TFreeBitmap bitmap;
+    const auto started = Clock::now();
+    LoadImageFile(bitmap, path, true);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(7));
+    if (bitmap.IsValid()) {
+      EXPECT_GT(bitmap.Width(), 0u);
+      EXPECT_GT(bitmap.Height(), 0u);
+    }
+    IdentifyReadableFormat(path);
+    ExpectGoodLoadWorks();
+  }
+}
+
+TEST_F(WorkerFaultsTest, ADecodeOverItsTimeLimitEndsEmpty) {
+  client.SetTimeLimit(std::chrono::milliseconds(600));
+  TFreeBitmap bitmap;
+  ASSERT_TRUE(LoadImageFile(bitmap, good, true));
+  slow = dir.Write("slow.jpg", hostile::JpegWithEmptyScans(2048, 2048, 20000));
+  const auto started = Clock::now();
+  EXPECT_TRUE(LoadImageFile(bitmap, slow, true));
+  EXPECT_FALSE(bitmap.IsValid());
+  EXPECT_LT(Clock::now() - started, std::chrono::seconds(3));
+  ExpectGoodLoadWorks();
+}
+
+TEST_F(WorkerFaultsTest, KillingTheWorkerInTheMiddleOfADecodeFailsThatLoadOnly) {
+  StartSlowLoad();
+  const pid_t worker = client.WorkerPid();
+  ASSERT_GT(worker, 0);
+  ASSERT_EQ(::kill(worker, SIGKILL), 0);
+  ASSERT_TRUE(client.WaitLoad(3000));
+  decoder::TLoadResult result = client.TakeLoad();
+  EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_NE(client.WorkerPid(), worker) << "a new worker is started";
+  ExpectGoodLoadWorks();
+  // A kill says nothing about the file: it is decoded again next time.
+  const auto sent = client.DecodesSent();
+  StartSlowLoad();
+  EXPECT_EQ(client.DecodesSent(), sent + 1);
+  client.CancelLoad();
+  client.TakeLoad();
+}
+
+TEST_F(WorkerFaultsTest, KillingTheIdleWorkerCostsNothing) {
+  ExpectGoodLoadWorks();
+  const pid_t worker = client.WorkerPid();
+  ASSERT_GT(worker, 0);
+  ASSERT_EQ(::kill(worker, SIGKILL), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  TFreeBitmap bitmap;
+  const QString other = dir.File("other.png");
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(9, 2, 0x405060), FIF_PNG, other));
+  ASSERT_TRUE(LoadImageFile(bitmap, other, true));
+  EXPECT_EQ(bitmap.Width(), 9u);
+}
+
+TEST_F(WorkerFaultsTest, ACrashIsKeptAsAFailureOfThatVersionOfTheFile) {
+  StartSlowLoad();
+  ASSERT_EQ(::kill(client.WorkerPid(), SIGSEGV), 0);
+  ASSERT_TRUE(client.WaitLoad(3000));
+  EXPECT_EQ(client.TakeLoad().outcome, decoder::TLoadOutcome::Failed);
+  const auto sent = client.DecodesSent();
+  client.StartLoad(DecoderPath(slow), JPEG_EXIFROTATE);
+  ASSERT_TRUE(client.WaitLoad(0)) << "the crash is not repeated";
+  EXPECT_EQ(client.TakeLoad().outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(client.DecodesSent(), sent);
+}
+
+TEST_F(WorkerFaultsTest, CancellingEndsTheLoadAtOnce) {
+  StartSlowLoad();
+  const auto started = Clock::now();
+  client.CancelLoad();
+  decoder::TLoadResult result = client.TakeLoad();
+  EXPECT_TRUE(result.cancelled);
+  EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(500));
+  ExpectGoodLoadWorks();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DecoderWorker, RunsUnderItsAddressSpaceLimit) {
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  // An answer shows the worker past its start, where it sets the limit.
+  EXPECT_EQ(client.Identify("/nonexistent/x.png"), FIF_PNG);
+  ASSERT_GT(client.WorkerPid(), 0);
+  QFile limits(QStringLiteral("/proc/%1/limits").arg(client.WorkerPid()));
+  ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+  const QString text = QString::fromLatin1(limits.readAll());
+  const QString line = text.mid(text.indexOf(QLatin1String("Max address space")), 80);
+  EXPECT_TRUE(line.contains(QString::number(decoder::TDecoderClient::WorkerAddressSpace()))) << line.toStdString();
+  EXPECT_GE(decoder::TDecoderClient::WorkerAddressSpace(), 1ull << 30);
+}
+
+// The worker decodes every file, so it must keep libtiff's warnings about
+// unknown tags off the terminal as the viewer does.
+TEST_F(WorkerFaultsTest, TheWorkerKeepsTheImageLibrariesQuiet) {
+  const std::vector<std::uint8_t> bytes = testimg::TiffWithUnknownTag();
+  const QString tiff = dir.Write("unknown-tag.tif", QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+  const QString log = dir.File("stderr.txt");
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  FILE* capture = std::fopen(log.toUtf8().constData(), "w");
+  ASSERT_NE(capture, nullptr);
+  ::dup2(::fileno(capture), 2);
+  // The worker that starts next writes to the captured stderr.
+  if (client.WorkerPid() > 0) ::kill(client.WorkerPid(), SIGKILL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  TFreeBitmap bitmap;
+  const bool loaded = LoadImageFile(bitmap, tiff, true);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::fclose(capture);
+  ::kill(client.WorkerPid(), SIGKILL);  // and the one after to the real one
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(bitmap.Width(), 1u);
+  const QByteArray written = testimg::ReadFile(log);
+  EXPECT_FALSE(written.contains("65000")) << written.constData();
+}
+
+}  // namespace
