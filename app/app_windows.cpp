@@ -7,9 +7,11 @@ TAppWindows::TAppWindows(TAppState& state, int screenPpi)
     : State(state),
       fmain(state, nullptr, screenPpi),
       fIntegration(state.Settings, &fmain, screenPpi),
-      fAbout(&fmain, screenPpi) {
+      fAbout(&fmain, screenPpi),
+      fResizeTo(state.bRememberResize, &fmain, screenPpi) {
   fmain.ShowIntegration = [this] { fIntegration.ShowModalFor(&fmain); };
   fmain.ShowAbout = [this] { ShowModal(fAbout); };
+  fmain.SetResizeDialog(&fResizeTo);
 }
 
 void TAppWindows::RunFirstRun() {

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "about/tfabout.h"
+#include "edit/tfresizeto.h"
 #include "shell/tfintegration.h"
 #include "viewer/tfmain.h"
 
 // The viewer's windows, created once in their start-up order (the main
-// window, which loads the first image, then the associations and about
-// dialogs) and wired to the main window's menu.
+// window, which loads the first image, then the associations, about and
+// custom-size dialogs) and wired to the main window's commands.
 struct TAppWindows {
   // screenPpi 0 takes the screen's pixels per inch.
   explicit TAppWindows(TAppState& state, int screenPpi = 0);
@@ -19,4 +20,5 @@ struct TAppWindows {
   Tfmain fmain;
   TfIntegration fIntegration;
   TfAbout fAbout;
+  TfResizeTo fResizeTo;
 };

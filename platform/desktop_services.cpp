@@ -23,4 +23,15 @@ void OpenUrlInBrowser(const QString& url) {
   QDesktopServices::openUrl(QUrl(url));
 }
 
-void Beep() { QApplication::beep(); }
+std::function<void()>& BeepHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
+void Beep() {
+  if (BeepHook()) {
+    BeepHook()();
+    return;
+  }
+  QApplication::beep();
+}

@@ -45,4 +45,6 @@ struct TAppState {
   // it, so that the wait can be watched and ended. Unset: the window shows
   // when its creator shows it.
   std::function<void(Tfmain&)> ShowWhileLoading;
+  // The custom resize skips its dialog and takes the size last confirmed.
+  bool bRememberResize = false;
 };

@@ -134,9 +134,25 @@ void Tfmain::CreateActions() {
   Handle("AcRotateRight", &Tfmain::AcRotateRightExecute);
   Handle("AcFlipHorizontal", &Tfmain::AcFlipHorizontalExecute);
   Handle("AcFlipVertical", &Tfmain::AcFlipVerticalExecute);
+  Handle("AcGammaIncrease", &Tfmain::AcGammaIncreaseExecute);
+  Handle("AcGammaDecrease", &Tfmain::AcGammaDecreaseExecute);
+  Handle("AcGammaOriginal", &Tfmain::AcGammaOriginalExecute);
+  Handle("AcBrightnessIncrease", &Tfmain::AcBrightnessIncreaseExecute);
+  Handle("AcBrightnessDecrease", &Tfmain::AcBrightnessDecreaseExecute);
+  Handle("AcBrightnessOriginal", &Tfmain::AcBrightnessOriginalExecute);
+  Handle("AcContrastIncrease", &Tfmain::AcContrastIncreaseExecute);
+  Handle("AcContrastDecrease", &Tfmain::AcContrastDecreaseExecute);
+  Handle("AcContrastOriginal", &Tfmain::AcContrastOriginalExecute);
+  Handle("acConvertToGrayScale", &Tfmain::acConvertToGrayScaleExecute);
+  Handle("acResizeTo2160", &Tfmain::acResizeTo2160Execute);
+  Handle("acResizeTo1080", &Tfmain::acResizeTo1080Execute);
+  Handle("acResizeTo720", &Tfmain::acResizeTo720Execute);
+  Handle("acResizeToCustom", &Tfmain::acResizeToCustomExecute);
+  Handle("acReloadOriginal", &Tfmain::acReloadOriginalExecute);
   // Commands still to come run nothing and show disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
+  Action("acResizeToCustom")->SetEnabled(false);  // until the dialog exists
 }
 
 void Tfmain::Handle(const char* name, void (Tfmain::*handler)()) {

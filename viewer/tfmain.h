@@ -1,6 +1,7 @@
 #pragma once
 
 #include "edit/orient_picture.h"
+#include "edit/tone.h"
 #include "platform/action.h"
 #include "platform/save_picture_dialog.h"
 #include "viewer/app_state.h"
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -25,6 +27,7 @@ class QMenu;
 class TDecodeWait;
 class TIconFont;
 class TPanelButton;
+class TfResizeTo;
 
 // The main window: shows the working image and runs every command as one of
 // its actions.
@@ -99,6 +102,9 @@ public:
   std::function<void()> ShowAbout;
   // The options dialog, run by AcOptions.
   std::function<void()> ShowOptions;
+  // The custom-size dialog, created once at start-up; "Resize to custom"
+  // stays disabled until it is set.
+  void SetResizeDialog(TfResizeTo* dialog);
 
   // The working image holds changes that are not in the file: every command
   // that changes its pixels without writing the file (tone steps, grey-scale,
@@ -178,6 +184,34 @@ private:
   void AcRotateRightExecute();
   void AcFlipHorizontalExecute();
   void AcFlipVerticalExecute();
+  void AcGammaIncreaseExecute();
+  void AcGammaDecreaseExecute();
+  void AcGammaOriginalExecute();
+  void AcBrightnessIncreaseExecute();
+  void AcBrightnessDecreaseExecute();
+  void AcBrightnessOriginalExecute();
+  void AcContrastIncreaseExecute();
+  void AcContrastDecreaseExecute();
+  void AcContrastOriginalExecute();
+  void acConvertToGrayScaleExecute();
+  void acResizeTo2160Execute();
+  void acResizeTo1080Execute();
+  void acResizeTo720Execute();
+  void acResizeToCustomExecute();
+  void acReloadOriginalExecute();
+  // The tone commands: the file decoded again, one value stepped or set back
+  // to neutral, the three values applied.
+  double& ToneVariable(TToneValue which);
+  void ToneStep(TToneValue which, TToneDirection direction);
+  void ToneOriginal(TToneValue which);
+  void ApplyAdjustments(double gamma, double brightness, double contrast);
+  // The resize commands: the file decoded again at a fixed height, the width
+  // following its proportions, or at the size of the custom dialog.
+  void ResizeToHeight(int height);
+  // Rescales the working image with the filter of the settings; a refusal
+  // says why on screen. True when the picture has the new size.
+  bool ResizeWorkingImage(std::int64_t width, std::int64_t height);
+  void AutoSaveAfterResize();
   // Rotate or flip: the working image and the file on display at once.
   void OrientPicture(TOrientCommand command);
   // Messages that say why a command did nothing, shown longer than a
@@ -196,6 +230,7 @@ private:
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   TActionList FActions;
   TSavePictureDialog SavePictureDialog1;
+  TfResizeTo* fResizeTo = nullptr;
   QMenu* PM = nullptr;
   QAction* PM_ResInfo = nullptr;
   QActionGroup* FSortGroup = nullptr;

@@ -4,74 +4,27 @@
 // the picture, against `jpegtran -rotate 90 -copy all` on the same file in
 // the same run. Run through run-rotate-bench, which installs jpegtran and
 // interleaves the three over several rounds.
-//
-// The files live in /dev/shm where it exists (VELVANE_BENCH_DIR overrides),
-// so that the figures compare the work, not the disk.
+#include "bench_photo.h"
 #include "edit/orient_picture.h"
 
 #include <FreeImage.h>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
+#include <optional>
 #include <string>
-
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <vector>
 
 namespace {
 
-constexpr int Width = 6000, Height = 4000;
-
-// Smooth shapes under grain: compresses like a camera's photo (about 10 MB
-// at quality 90, 4:2:0).
-FIBITMAP* PhotoLike() {
-  FIBITMAP* dib = FreeImage_Allocate(Width, Height, 24);
-  uint32_t noise = 7;
-  for (int y = 0; y < Height; ++y) {
-    BYTE* line = FreeImage_GetScanLine(dib, y);
-    for (int x = 0; x < Width; ++x) {
-      noise = noise * 1664525 + 1013904223;
-      const int n = int(noise >> 26) - 32;
-      line[x * 3 + FI_RGBA_RED] = BYTE(std::clamp(x * 200 / Width + n + 20, 0, 255));
-      line[x * 3 + FI_RGBA_GREEN] = BYTE(std::clamp((x / 300 + y / 300) % 2 * 90 + y * 100 / Height + n, 0, 255));
-      line[x * 3 + FI_RGBA_BLUE] =
-          BYTE(std::clamp(((x - 3000) * (x - 3000) + (y - 2000) * (y - 2000)) / 40000 + n, 0, 255));
-    }
-  }
-  return dib;
-}
-
-class TFiles {
-public:
-  TFiles() {
-    const char* chosen = std::getenv("VELVANE_BENCH_DIR");
-    std::filesystem::path base = chosen ? chosen : (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-    std::string pattern = (base / "velvane-rotate-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a folder in " + base.string());
-    FFolder = pattern;
-    FIBITMAP* photo = PhotoLike();
-    FreeImage_Save(FIF_JPEG, photo, Path("source.jpg").c_str(), 90 | JPEG_SUBSAMPLING_420);
-    FreeImage_Unload(photo);
+const TBenchFiles& Files() {
+  static const TBenchFiles files("velvane-rotate-bench");
+  static const bool copied = [] {
     for (const char* name : {"lossless.jpg", "reencoded.jpg"})
-      std::filesystem::copy_file(Path("source.jpg"), Path(name));
-  }
-  ~TFiles() { std::filesystem::remove_all(FFolder); }
-  std::string Path(const std::string& name) const { return (FFolder / name).string(); }
-
-private:
-  std::filesystem::path FFolder;
-};
-
-const TFiles& Files() {
-  static const TFiles files;
+      std::filesystem::copy_file(files.Path("source.jpg"), files.Path(name));
+    return true;
+  }();
+  (void)copied;
   return files;
 }
 
@@ -104,22 +57,16 @@ void BM_TurnWorkingImageOnly(benchmark::State& state) {
 }
 
 void BM_Jpegtran(benchmark::State& state) {
-  std::string program = "jpegtran", rotate = "-rotate", angle = "90", copy = "-copy", all = "all", outfile = "-outfile",
-              out = Files().Path("jpegtran.jpg"), in = Files().Path("source.jpg");
-  char* argv[] = {program.data(), rotate.data(), angle.data(), copy.data(), all.data(),
-                  outfile.data(), out.data(),    in.data(),    nullptr};
+  const std::vector<std::string> command = {"jpegtran", "-rotate", "90", "-copy", "all", "-outfile",
+                                            Files().Path("jpegtran.jpg"), Files().Path("source.jpg")};
   double childSeconds = 0;
   for (auto _ : state) {
-    pid_t pid = 0;
-    int status = 0;
-    rusage usage{};
-    if (posix_spawnp(&pid, "jpegtran", nullptr, nullptr, argv, environ) != 0 || wait4(pid, &status, 0, &usage) != pid ||
-        !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const std::optional<double> cpu = RunProgram(command);
+    if (!cpu) {
       state.SkipWithError("jpegtran is not installed (bench/edit/run-rotate-bench installs it)");
       break;
     }
-    childSeconds +=
-        double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    childSeconds += *cpu;
   }
   // The CPU column is the viewer's own; jpegtran's runs in its process.
   state.counters["jpegtran_cpu_ms"] = benchmark::Counter(childSeconds * 1000, benchmark::Counter::kAvgIterations);

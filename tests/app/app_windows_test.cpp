@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
@@ -109,6 +110,30 @@ TEST_F(AppWindows, AboutShowsTitleVersionCreditsAndOpensTheWebSite) {
   EXPECT_EQ(opened, "https://www.example.com/velvane-photo-viewer/");
   EXPECT_EQ(about.result(), QDialog::Accepted);
   EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(AppWindows, TheCustomSizeDialogFollowsAboutAndKeepsItsBoxesBetweenShowings) {
+  QList<QDialog*> dialogs = windows->fmain.findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+  dialogs.removeIf([](QDialog* d) { return d->objectName().isEmpty(); });
+  ASSERT_EQ(dialogs.size(), 3);
+  EXPECT_EQ(dialogs[0], &windows->fIntegration);
+  EXPECT_EQ(dialogs[1], &windows->fAbout);
+  EXPECT_EQ(dialogs[2], &windows->fResizeTo);
+
+  windows->fmain.show();
+  const QString width = QString::number(windows->fmain.Bitmap().Width());
+  QStringList seen;
+  for (int showing = 0; showing < 2; ++showing) {
+    WhenModal([&](QWidget* modal) {
+      ASSERT_EQ(modal, &windows->fResizeTo);
+      seen << windows->fResizeTo.seWidth->text();
+      windows->fResizeTo.seWidth->setText(QStringLiteral("64"));
+      QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    ChooseMenuEntry("PM_acResizeToCustom");
+  }
+  EXPECT_EQ(seen, (QStringList{width, QStringLiteral("64")}));
+  EXPECT_FALSE(state.bRememberResize);
 }
 
 TEST_F(AppWindows, TheFirstRunAsksBeforeTheMainWindowAndIsStoredAsDoneOnEsc) {

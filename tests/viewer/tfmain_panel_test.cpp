@@ -228,11 +228,11 @@ TEST_F(PanelTest, SortRadioItemsFollowTheStoredKey) {
   EXPECT_TRUE(unknown.MenuItem("AcSortByName")->isChecked());
 }
 
-TEST_F(PanelTest, CommandsStillToComeAreDisabledInTheMenu) {
+TEST_F(PanelTest, OnlyTheCustomSizeWithoutItsDialogIsDisabledInTheMenu) {
   Open(big);
-  for (const char* name : {"AcGammaIncrease", "acResizeTo1080"})
-    EXPECT_FALSE(window->MenuItem(name)->isEnabled()) << name;
-  for (const char* name : {"AcDelete", "AcRotateLeft", "acSave", "AcSaveAs"})
+  EXPECT_FALSE(window->MenuItem("acResizeToCustom")->isEnabled());
+  for (const char* name : {"AcDelete", "AcRotateLeft", "acSave", "AcSaveAs", "AcGammaIncrease", "acResizeTo1080",
+                           "acConvertToGrayScale", "acReloadOriginal"})
     EXPECT_TRUE(window->MenuItem(name)->isEnabled()) << name;
 }
 
