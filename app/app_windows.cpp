@@ -3,9 +3,10 @@
 #include "app/startup.h"
 #include "platform/modal_dialog.h"
 
-TAppWindows::TAppWindows(TAppState& state, int screenPpi)
+TAppWindows::TAppWindows(TAppState& state, int screenPpi, const std::function<void(Tfmain&)>& mainWindowMade)
     : State(state),
       fmain(state, nullptr, screenPpi),
+      FMainWindowMade(mainWindowMade, fmain),
       fIntegration(state.Settings, &fmain, screenPpi),
       fAbout(&fmain, screenPpi),
       fResizeTo(state.bRememberResize, &fmain, screenPpi) {

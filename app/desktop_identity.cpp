@@ -15,7 +15,11 @@ QIcon ApplicationIcon(const QString& appDir) {
   return QIcon::fromTheme(ApplicationId, shipped);
 }
 
+void SetDesktopFileName() { QGuiApplication::setDesktopFileName(ApplicationId); }
+
+void SetApplicationIcon(const QString& appDir) { QApplication::setWindowIcon(ApplicationIcon(appDir)); }
+
 void SetDesktopIdentity(const QString& appDir) {
-  QGuiApplication::setDesktopFileName(ApplicationId);
-  QApplication::setWindowIcon(ApplicationIcon(appDir));
+  SetDesktopFileName();
+  SetApplicationIcon(appDir);
 }

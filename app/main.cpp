@@ -9,6 +9,7 @@
 #include "viewer/options_target.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 
 #include <FreeImage.h>
 
@@ -16,6 +17,11 @@
 #include <vector>
 
 namespace {
+
+// How long start-up waits for the first picture to reach the screen before it
+// goes on making the other windows (a window manager that never maps the
+// window must not hold it up).
+constexpr int FirstPictureWaitMs = 500;
 
 // FreeImage's plugins, initialised for the life of the process.
 struct TFreeImageLibrary {
@@ -86,7 +92,7 @@ int main(int argc, char** argv) {
   QApplication app(qtArgc, qtArgv.data());
   QApplication::setApplicationName(QStringLiteral("velvane"));
   const QString appDir = QCoreApplication::applicationDirPath() + u'/';
-  SetDesktopIdentity(appDir);
+  SetDesktopFileName();
 
   const QStringList args = QCoreApplication::arguments().mid(1) + rawArgs.mid(beforeDashes - 1);
   const TCommandLine cmd = InterpretCommandLine(args, false, appDir);
@@ -108,8 +114,21 @@ int main(int argc, char** argv) {
     applyDisplayMode(window);
     window.show();
   };
-  TAppWindows windows(state);
-  state.ShowWhileLoading = nullptr;
+  // Unless the associations dialog of a first run must come first, the
+  // picture goes on screen before the dialogs and the window icon are made:
+  // they take tens of milliseconds the user would otherwise wait for.
+  const auto showFirstPicture = [&state, &applyDisplayMode](Tfmain& window) {
+    state.ShowWhileLoading = nullptr;
+    if (state.Settings.FirstRun || window.isVisible()) return;
+    applyDisplayMode(window);
+    window.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.ShownOnScreen() && waited.elapsed() < FirstPictureWaitMs)
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
+  };
+  TAppWindows windows(state, 0, showFirstPicture);
+  SetApplicationIcon(appDir);
   Tfmain& fmain = windows.fmain;
   const bool shownEarly = fmain.isVisible();
   if (!shownEarly) applyDisplayMode(fmain);

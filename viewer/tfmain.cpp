@@ -383,6 +383,7 @@ void Tfmain::paintEvent(QPaintEvent*) {
   // device pixels.
   QPainter painter(this);
   painter.drawImage(QPointF(0, 0), FFrame);
+  FShownOnScreen = true;
 }
 
 void Tfmain::resizeEvent(QResizeEvent*) {

@@ -76,6 +76,8 @@ public:
   TAppState& State() { return FState; }
   const TFreeBitmap& Bitmap() const { return FBitmap; }
   const QImage& Frame() const { return FFrame; }
+  // Whether a frame has been drawn on the window since it was created.
+  bool ShownOnScreen() const { return FShownOnScreen; }
   QMenu* PopupMenu() const { return PM; }
   QAction* ResInfoItem() const { return PM_ResInfo; }
   QAction* MenuItem(const QString& actionName) const;
@@ -228,6 +230,7 @@ private:
   QImage FFrame;             // the whole client area as last rendered, in device pixels
   TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
+  bool FShownOnScreen = false;
   TActionList FActions;
   TSavePictureDialog SavePictureDialog1;
   TfResizeTo* fResizeTo = nullptr;

@@ -112,6 +112,21 @@ TEST_F(AppWindows, AboutShowsTitleVersionCreditsAndOpensTheWebSite) {
   EXPECT_FALSE(about.isVisible());
 }
 
+// Start-up puts the first picture on screen from this hook, before the
+// dialogs exist: it must see the main window with its image and no dialog.
+TEST_F(AppWindows, TheMainWindowIsReadyBeforeAnyDialogIsMade) {
+  windows.reset();
+  int dialogsSeen = -1;
+  unsigned widthSeen = 0;
+  windows = std::make_unique<TAppWindows>(state, 120, [&](Tfmain& window) {
+    dialogsSeen = int(window.findChildren<QDialog*>().size());
+    widthSeen = window.Bitmap().Width();
+  });
+  EXPECT_EQ(dialogsSeen, 0);
+  EXPECT_GT(widthSeen, 0u);
+  EXPECT_EQ(windows->fResizeTo.parentWidget(), &windows->fmain);
+}
+
 TEST_F(AppWindows, TheCustomSizeDialogFollowsAboutAndKeepsItsBoxesBetweenShowings) {
   QList<QDialog*> dialogs = windows->fmain.findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
   dialogs.removeIf([](QDialog* d) { return d->objectName().isEmpty(); });
