@@ -114,6 +114,9 @@ public:
   // image over the file. While it is clear, rotate and flip of a JPEG move
   // the file's compressed blocks instead of re-encoding the picture.
   bool bWorkingImageEdited = false;
+  // Whether the last load found a readable format in the file; when it did
+  // not, the working image is still the previous picture.
+  bool bLastLoadReadFile = false;
   // The save dialog shared by Save as and the favicon.
   TSavePictureDialog& SavePictureDialog() { return SavePictureDialog1; }
 

@@ -23,7 +23,9 @@ void Tfmain::SetResizeDialog(TfResizeTo* dialog) {
 
 bool Tfmain::ResizeWorkingImage(std::int64_t width, std::int64_t height) {
   const QString failed = QStringLiteral("The picture could not be resized");
-  if (!FBitmap.IsValid()) {
+  // A file that is no longer a picture leaves the previous one in memory,
+  // which is not the file's picture to resize (nor to save in its place).
+  if (!FBitmap.IsValid() || !bLastLoadReadFile) {
     FlashFailure(failed + QStringLiteral(": the file could not be read"));
     return false;
   }

@@ -168,6 +168,17 @@ TEST_F(ResizeTest, APictureThatCannotBeReadOrWouldNotFitIsNeitherResizedNorSaved
   EXPECT_EQ(window->Message(), "The picture could not be resized: the file could not be read");
   EXPECT_EQ(testimg::ReadFile(photo), damaged);
 
+  // A file that is no longer a picture at all keeps the previous picture in
+  // memory, which is not this file's to resize or save.
+  // (A PNG under a name no format claims is read by its content alone.)
+  const QString notes = Png("notes.dat", FreeImage_Clone(Pattern(64, 48).get()));
+  window->LoadImage(notes, true, true);
+  ASSERT_EQ(window->Bitmap().Width(), 64u);
+  dir.Write("notes.dat", QByteArray("plain text, not a picture"));
+  Run("acResizeTo720");
+  EXPECT_EQ(window->Message(), "The picture could not be resized: the file could not be read");
+  EXPECT_EQ(testimg::ReadFile(notes), QByteArray("plain text, not a picture"));
+
   // 40000 x 2 at 2160 pixels high would be 43200000 pixels wide.
   window->LoadImage(Png("strip.png", FreeImage_Clone(Pattern(40000, 2).get())), true, true);
   const QByteArray strip = testimg::ReadFile(state.sCurrentFile);
