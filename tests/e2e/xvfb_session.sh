@@ -27,12 +27,21 @@ export DISPLAY=":$(head -n1 "$WORK/displayfd")"
 PIDS=()
 # A window manager, for what needs one (full screen, focus).
 start_window_manager() {
-  openbox --sm-disable >"$WORK/wm.log" 2>&1 &
-  PIDS+=($!)
-  for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
+  local wm
+  # A busy machine can make openbox lose its race with the new display; it
+  # then exits at once and is started again.
+  for _ in 1 2 3; do
+    openbox --sm-disable >"$WORK/wm.log" 2>&1 &
+    wm=$!
+    PIDS+=("$wm")
+    for _ in $(seq 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+      kill -0 "$wm" 2>/dev/null || continue 2
+      sleep 0.1
+    done
+    break  # running but silent: another start would not help
   done
+  cat "$WORK/wm.log" >&2
   return 1
 }
 
