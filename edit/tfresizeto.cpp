@@ -111,16 +111,9 @@ void TfResizeTo::FormShow() {
   if (seHeight->text().isEmpty()) seHeight->setText(QString::number(original_height));
   original_aspect_ratio = AspectRatio(original_width, original_height);
   btnOk->setFocus(Qt::OtherFocusReason);
-  CentreOnScreen();
+  ::CentreOnScreen(*this);
 }
 
-void TfResizeTo::CentreOnScreen() {
-  const QWidget* owner = parentWidget();
-  const QScreen* s = owner && owner->screen() ? owner->screen() : screen();
-  if (!s) return;
-  const QRect area = s->availableGeometry();
-  move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-}
 
 bool TfResizeTo::FormKeyDown(const QObject* target, const QKeyEvent& event) {
   const std::uint16_t key = KeyPressFromEvent(event).Key;

@@ -62,7 +62,6 @@ protected:
 
 private:
   void CreateControls();
-  void CentreOnScreen();
 
   bool& FRememberResize;
   int FScreenPpi;

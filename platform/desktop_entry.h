@@ -1,6 +1,6 @@
 #pragma once
 
-// The viewer's desktop entry (freedesktop.org Desktop Entry Specification):
+// The viewer's desktop entry (in the freedesktop.org Desktop Entry format):
 // the file through which the desktop opens files with the viewer.
 
 #include <QByteArray>

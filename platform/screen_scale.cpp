@@ -13,3 +13,12 @@ double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi
 int ScaledToPpi(int designValue, double ppi, double designPpi) {
   return qRound(designValue * ppi / designPpi);
 }
+
+void CentreOnScreen(QWidget& window) {
+  const QWidget* owner = window.parentWidget();
+  const QScreen* s = owner && owner->screen() ? owner->screen() : window.screen();
+  if (!s) s = QGuiApplication::primaryScreen();
+  if (!s) return;
+  const QRect area = s->availableGeometry();
+  window.move(area.x() + (area.width() - window.width()) / 2, area.y() + (area.height() - window.height()) / 2);
+}

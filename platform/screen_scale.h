@@ -1,7 +1,7 @@
 #pragma once
 
 // Window layouts are designed at a fixed resolution and scaled to the
-// screen's when the window is created.
+// screen's when the window is created; windows open centred on the screen.
 
 class QWidget;
 
@@ -15,3 +15,7 @@ double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi
 
 // A layout value designed at designPpi, in pixels at ppi, rounded.
 int ScaledToPpi(int designValue, double ppi, double designPpi);
+
+// Moves window to the middle of the available area of its owner's screen (its
+// own screen, or the primary one, when it has no owner).
+void CentreOnScreen(QWidget& window);

@@ -77,8 +77,8 @@ bool IsInTrashFolderOf(const QString& trashedPath, const QString& oldFolder) {
 
 namespace {
 
-// Creates the missing folders of path, each 0700 as the base directory
-// specification asks.
+// Creates the missing folders of path, each 0700, as freedesktop.org's base
+// directories must be.
 bool MakePrivatePath(const QString& path) {
   const QString clean = QDir::cleanPath(path);
   if (QFileInfo(clean).isDir()) return true;

@@ -195,16 +195,9 @@ void TfOptions::showEvent(QShowEvent* event) {
 void TfOptions::FormShow() {
   btnFileAssociations->setEnabled(static_cast<bool>(ShowIntegration));
   ReflectSettings();
-  CentreOnScreen();
+  ::CentreOnScreen(*this);
 }
 
-void TfOptions::CentreOnScreen() {
-  const QWidget* owner = parentWidget();
-  const QScreen* s = owner && owner->screen() ? owner->screen() : screen();
-  if (!s) return;
-  const QRect area = s->availableGeometry();
-  move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-}
 
 void TfOptions::ReflectSettings() {
   const TOptionsForm form = OptionsFormFromSettings(FSettings);

@@ -85,7 +85,6 @@ private:
   void Place(QWidget* control, int left, int top, int width, int height) const;
   int SelectedRow() const;
   void MarkDuplicateHotkeys();
-  void CentreOnScreen();
 
   TSettings& FSettings;
   TOptionsTarget& FTarget;

@@ -110,17 +110,10 @@ int TfIntegration::ShowModalFor(QWidget* parent) {
 
 void TfIntegration::showEvent(QShowEvent* event) {
   FormShow();
-  CentreOnScreen();
+  ::CentreOnScreen(*this);
   QDialog::showEvent(event);
 }
 
-void TfIntegration::CentreOnScreen() {
-  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-  if (!s) return;
-  QRect frame = frameGeometry();
-  frame.moveCenter(s->availableGeometry().center());
-  move(frame.topLeft());
-}
 
 bool TfIntegration::IsRowChecked(int row) const {
   const QTableWidgetItem* item = LV->item(row, ColFormat);

@@ -46,7 +46,6 @@ protected:
 
 private:
   void FormKeyDown(QKeyEvent* event);
-  void CentreOnScreen();
 
   const TSettings& FSettings;
   int FScreenPpi;

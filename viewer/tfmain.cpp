@@ -324,16 +324,10 @@ void Tfmain::ToggleFullscreen() {
     showNormal();
   } else {
     setWindowState(windowState() & ~(Qt::WindowFullScreen | Qt::WindowMaximized | Qt::WindowMinimized));
-    CentreOnScreen();
+    ::CentreOnScreen(*this);
   }
 }
 
-void Tfmain::CentreOnScreen() {
-  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-  if (!s) return;
-  const QRect area = s->availableGeometry();
-  move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-}
 
 void Tfmain::RenderFrame() {
   const double ratio = devicePixelRatioF();

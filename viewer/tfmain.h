@@ -142,7 +142,6 @@ private:
   QAction* AddMenuItem(QMenu* menu, const char* actionName);
   void PopupAt(const QPoint& screenPoint);
   void RenderFrame();
-  void CentreOnScreen();
   void SetHint(const QString& hint);
 
   void WaitForSlowLoad(TDecodeWait& wait);
