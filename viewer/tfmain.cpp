@@ -149,7 +149,8 @@ void Tfmain::CreateActions() {
   Handle("acResizeTo720", &Tfmain::acResizeTo720Execute);
   Handle("acResizeToCustom", &Tfmain::acResizeToCustomExecute);
   Handle("acReloadOriginal", &Tfmain::acReloadOriginalExecute);
-  // Commands still to come run nothing and show disabled.
+  // An action without a command (acShowExifData only holds its place in the
+  // lookup order) runs nothing and shows disabled.
   for (TAction* action : FActions.Items())
     if (!action->HasHandler()) action->SetEnabled(false);
   Action("acResizeToCustom")->SetEnabled(false);  // until the dialog exists
