@@ -53,7 +53,7 @@ std::string FormatName(FREE_IMAGE_FORMAT fif) {
 
 std::string PixelKind(const TSaveResult& r) {
   switch (r.Type) {
-    case FIT_BITMAP: return std::to_string(r.Bpp) + " bits per pixel";
+    case FIT_BITMAP: return std::to_string(r.Bpp) + (r.Bpp == 1 ? " bit per pixel" : " bits per pixel");
     case FIT_UINT16: return "16-bit grey pixels";
     case FIT_INT16: return "signed 16-bit pixels";
     case FIT_UINT32: return "32-bit grey pixels";
@@ -124,8 +124,11 @@ TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path) {
     return result;
   }
   const bool writes = FreeImage_FIFSupportsWriting(result.Format);
+  // FreeImage 3.18's PSD encoder claims 1-bit pictures but writes past the
+  // end of its row buffer on them, corrupting the viewer's memory.
+  const bool brokenEncoder = result.Format == FIF_PSD && result.Type == FIT_BITMAP && result.Bpp == 1;
   const bool holds = result.Type == FIT_BITMAP
-                         ? writes && FreeImage_FIFSupportsExportBPP(result.Format, int(result.Bpp))
+                         ? writes && !brokenEncoder && FreeImage_FIFSupportsExportBPP(result.Format, int(result.Bpp))
                          : FreeImage_FIFSupportsExportType(result.Format, result.Type);
   if (!holds) result.Failure = writes ? TSaveFailure::CannotHoldPicture : TSaveFailure::FormatNotWritable;
   return result;

@@ -182,7 +182,10 @@ TEST(DecoderTransfer, EqualsAnInProcessLoadForEveryFormatFreeImageWrites) {
     const char* ext = FreeImage_GetFormatFromFIF(fif);
     for (const TSource& source : Sources()) {
       FIBITMAP* dib = source.make();
-      const bool exportable = FreeImage_FIFSupportsExportType(fif, FreeImage_GetImageType(dib)) &&
+      // FreeImage's PSD encoder overruns its buffer on 1-bit pictures (the
+      // viewer's save routine refuses them), so none is written here either.
+      const bool brokenEncoder = fif == FIF_PSD && FreeImage_GetBPP(dib) == 1;
+      const bool exportable = !brokenEncoder && FreeImage_FIFSupportsExportType(fif, FreeImage_GetImageType(dib)) &&
                               (FreeImage_GetImageType(dib) != FIT_BITMAP ||
                                FreeImage_FIFSupportsExportBPP(fif, static_cast<int>(FreeImage_GetBPP(dib))));
       const QString path = dir.File(QStringLiteral("%1-%2.%3").arg(QLatin1String(ext), QLatin1String(source.name),

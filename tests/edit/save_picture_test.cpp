@@ -59,6 +59,14 @@ TEST_F(SavePicture, RefusesWhatTheFormatCannotHoldAndSaysWhy) {
   EXPECT_EQ(result.Failure, TSaveFailure::CannotHoldPicture);
   EXPECT_EQ(SaveFailureText(result), "BMP cannot hold 16-bit grey pixels");
 
+  // FreeImage's PSD encoder claims 1-bit pictures and then writes past its
+  // buffer: such a save must never reach it.
+  TDib mono(FreeImage_Threshold(picture.get(), 128));
+  ASSERT_EQ(FreeImage_GetBPP(mono.get()), 1u);
+  result = ::SavePicture(mono.get(), Path("mono.psd"));
+  EXPECT_EQ(result.Failure, TSaveFailure::CannotHoldPicture);
+  EXPECT_EQ(SaveFailureText(result), "PSD cannot hold 1 bit per pixel");
+
   for (const char* name : {"notes.xyz", "noextension"})
     EXPECT_EQ(::SavePicture(picture.get(), Path(name)).Failure, TSaveFailure::UnknownFormat) << name;
   EXPECT_EQ(::SavePicture(nullptr, jpg).Failure, TSaveFailure::NoPicture);
