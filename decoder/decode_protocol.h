@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace decoder {
 
@@ -42,6 +43,7 @@ struct TRequestHeader {
   // sent as a preview.
   std::uint32_t previewSize = 0;
   std::uint32_t pathBytes = 0;  // the UTF-8 path follows the header
+  std::uint32_t unused = 0;     // no padding: every byte sent is set
 };
 
 struct TReplyHeader {
@@ -49,12 +51,14 @@ struct TReplyHeader {
   TReplyStatus status = TReplyStatus::Failed;
   std::uint64_t id = 0;
   std::int32_t fif = -1;
+  std::uint32_t unused1 = 0;  // no padding: every byte sent is set
   // The file as the worker found it before decoding, and whether it was the
   // same afterwards (a result read from a file that changed meanwhile is
   // never kept).
   TFileStamp stamp;
   std::uint8_t stampValid = 0;
   std::uint8_t stable = 0;
+  std::uint8_t unused2[6] = {};
   std::uint64_t blobOffset = 0;
   std::uint64_t blobBytes = 0;
   std::uint64_t pixelOffset = 0;
@@ -62,5 +66,9 @@ struct TReplyHeader {
   std::uint32_t fullWidth = 0;  // Preview: the size of the full decode
   std::uint32_t fullHeight = 0;
 };
+
+// Padding would carry whatever the sender's memory held.
+static_assert(std::has_unique_object_representations_v<TRequestHeader>);
+static_assert(std::has_unique_object_representations_v<TReplyHeader>);
 
 }  // namespace decoder
