@@ -41,6 +41,10 @@ struct TGuard {
   ~TGuard() { Lock.clear(std::memory_order_release); }
 };
 
+// AddressSanitizer must own malloc, so a sanitizer build keeps glibc's
+// allocator: no block is then shared, and bitmaps go to the viewer copied.
+#if !defined(__SANITIZE_ADDRESS__)
+
 std::size_t PageRounded(std::size_t n) {
   const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   return (n + page - 1) / page * page;
@@ -86,6 +90,8 @@ std::size_t BlockSize(void* p) {
   return 0;
 }
 
+#endif  // !__SANITIZE_ADDRESS__
+
 }  // namespace
 
 bool FindSharedBlock(const void* p, TSharedBlock& block) {
@@ -102,6 +108,8 @@ bool FindSharedBlock(const void* p, TSharedBlock& block) {
 }
 
 }  // namespace decoder
+
+#if !defined(__SANITIZE_ADDRESS__)
 
 using namespace decoder;
 
@@ -151,3 +159,5 @@ void* realloc(void* p, std::size_t n) {
 }
 
 }  // extern "C"
+
+#endif  // !__SANITIZE_ADDRESS__
