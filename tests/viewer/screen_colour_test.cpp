@@ -108,7 +108,9 @@ TEST_F(ScreenColourWindowTest, AProPhotoJpegIsShownInSrgbAndTheWorkingImageKeeps
   window->OriginalSize();
 
   FIBITMAP* working = window->Bitmap().Dib();
+  ASSERT_NE(working, nullptr);
   const FIICCPROFILE* icc = FreeImage_GetICCProfile(working);
+  ASSERT_NE(icc, nullptr);
   ASSERT_EQ(icc->size, static_cast<DWORD>(pro.size()));  // the profile came along with the pixels
   const QRgb rawRed = Raw(working, 16, 16);
   const QRgb rawMid = Raw(working, 48, 16);
