@@ -1,6 +1,8 @@
-// The EXIF thumbnail after rotate and flip: laid out as the picture now is,
-// whatever orientation the file had, on the lossless and the re-encoding
-// path, with IFD1's size tags following; exiftool reads the results.
+// The orientation step of rotate and flip on what it meets: the EXIF
+// thumbnail laid out as the picture now is, whatever orientation the file
+// had, on the lossless and the re-encoding path, with IFD1's size tags
+// following (exiftool reads the results); TIFF files as FreeImage writes
+// them rebuilt, never refused.
 #include "edit/exif/exif_data.h"
 #include "edit/orient_picture.h"
 #include "edit_test_support.h"
@@ -93,6 +95,40 @@ TEST_F(OrientThumbnail, FollowsThePictureAfterEachCommandInEveryOrientation) {
     const std::string name = file.Path.substr(file.Path.rfind('/') + 1);
     EXPECT_EQ(ifd1[name], std::to_string(thumbWidth) + "\t" + std::to_string(thumbHeight) +
                               (IsRotation(file.Command) ? "\t1\t1" : "\t-\t-"));
+  }
+}
+
+TEST(OrientTiff, EveryKindOfTiffFreeImageWritesIsRebuiltWithItsPixels) {
+  // The rebuild checks strips against the picture's size; the files the
+  // re-encoding path makes must pass, uncompressed and compressed.
+  const TDib rgb = Pattern(37, 29);
+  std::vector<std::pair<std::string, TDib>> pictures;
+  pictures.emplace_back("1-bit", TDib(FreeImage_Threshold(rgb.get(), 128)));
+  pictures.emplace_back("4-bit", TDib(FreeImage_ConvertTo4Bits(rgb.get())));
+  pictures.emplace_back("grey", TDib(FreeImage_ConvertToGreyscale(rgb.get())));
+  pictures.emplace_back("rgb", TDib(FreeImage_Clone(rgb.get())));
+  pictures.emplace_back("rgba", TDib(FreeImage_ConvertTo32Bits(rgb.get())));
+  pictures.emplace_back("rgb16", TDib(FreeImage_ConvertToType(rgb.get(), FIT_RGB16)));
+  pictures.emplace_back("float", TDib(FreeImage_ConvertToType(pictures[2].second.get(), FIT_FLOAT)));
+  for (const auto& [name, picture] : pictures) {
+    ASSERT_NE(picture, nullptr) << name;
+    for (int flags : {TIFF_NONE, TIFF_DEFAULT, TIFF_PACKBITS}) {
+      SCOPED_TRACE(name + " flags " + std::to_string(flags));
+      const TBytes file = EncodeWithFreeImage(picture.get(), FIF_TIFF, flags);
+      ASSERT_FALSE(file.empty());
+      TBytes out;
+      ASSERT_NO_THROW(out = ApplyOrientationReset(file, ocRotateRight, ptRotate90).Join());
+      EXPECT_EQ(ExifOrientation(out), 1);
+      const TDib before = DecodeBytes(file), after = DecodeBytes(out);
+      ASSERT_TRUE(after);
+      EXPECT_EQ(FreeImage_GetBPP(after.get()), FreeImage_GetBPP(before.get()));
+      EXPECT_EQ(FreeImage_GetLine(after.get()), FreeImage_GetLine(before.get()));
+      for (unsigned y = 0; y < FreeImage_GetHeight(before.get()); ++y)
+        ASSERT_TRUE(std::equal(FreeImage_GetScanLine(before.get(), int(y)),
+                               FreeImage_GetScanLine(before.get(), int(y)) + FreeImage_GetLine(before.get()),
+                               FreeImage_GetScanLine(after.get(), int(y))))
+            << "row " << y;
+    }
   }
 }
 
