@@ -40,46 +40,31 @@ TEST(ThumbnailJpeg, AnOutputLimitReachedMidwayGivesNothing) {
   EXPECT_EQ(height, 400u);
 }
 
-TEST(ThumbnailJpeg, ATurnedThumbnailTooLargeAtFullSizeShrinksIntoTheTurnedBox) {
-  // Noise at 1000 x 800 does not fit the limit at quality 90: the pixels
-  // are reduced to 150 x 120 before the turn, giving 120 x 150.
+TEST(ThumbnailJpeg, AThumbnailReducedToTheBoxGetsItsNewSizeInIfd1TurnedOrNot) {
+  // Noise at 1000 x 800 does not fit the limit, not even at quality 90: on
+  // writing it becomes 150 x 120; turned with the picture, it is reduced
+  // before the turn, giving 120 x 150.
   const TBytes noisy = EncodeJpeg(1000, 800, 100);
   ASSERT_TRUE(ReencodeJpeg(noisy, 1000, 800, ThumbnailQuality, MaxThumbnailSize).empty());
-  TExifData exif;
-  exif.General().SetOrientation(toTopLeft);
-  exif.SetThumbnail(noisy);
-  exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0100, 1000));
-  exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0101, 800));
-  exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0112, 6));
-  exif.TransformThumbnail(ptRotate270);
-  unsigned width = 0, height = 0;
-  ASSERT_TRUE(Dimensions(exif.Thumbnail(), width, height));
-  EXPECT_EQ(width, 120u);
-  EXPECT_EQ(height, 150u);
-  EXPECT_LE(exif.Thumbnail().size(), MaxThumbnailSize);
-
-  TExifData read;
-  read.LoadFromTiffBlock(exif.SaveToTiffBlock());
-  EXPECT_EQ(read.Thumbnail(), exif.Thumbnail());
-  EXPECT_EQ(read[esThumbnail].Find(0x0100)->ElementAsUInt(0), 120u);
-  EXPECT_EQ(read[esThumbnail].Find(0x0101)->ElementAsUInt(0), 150u);
-  EXPECT_EQ(read[esThumbnail].Find(0x0112)->ElementAsUInt(0), 1u);
-}
-
-TEST(ThumbnailJpeg, AThumbnailReducedOnWritingGetsItsNewSize) {
-  const TBytes noisy = EncodeJpeg(1000, 800, 100);
-  ASSERT_GT(noisy.size(), MaxThumbnailSize);
-  TExifData exif;
-  exif.SetThumbnail(noisy);
-  exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0100, 1000));
-  exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0101, 800));
-  TExifData read;
-  read.LoadFromTiffBlock(exif.SaveToTiffBlock());
-  unsigned width = 0, height = 0;
-  ASSERT_TRUE(Dimensions(read.Thumbnail(), width, height));
-  EXPECT_EQ(read[esThumbnail].Find(0x0100)->ElementAsUInt(0), width);
-  EXPECT_EQ(read[esThumbnail].Find(0x0101)->ElementAsUInt(0), height);
-  EXPECT_EQ(width, 150u);
+  for (bool turned : {false, true}) {
+    TExifData exif;
+    exif.General().SetOrientation(toTopLeft);
+    exif.SetThumbnail(noisy);
+    exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0100, 1000));
+    exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0101, 800));
+    exif[esThumbnail].SetTag(TExifTag::MakeShort(0x0112, 6));
+    if (turned) exif.TransformThumbnail(ptRotate270);
+    TExifData read;
+    read.LoadFromTiffBlock(exif.SaveToTiffBlock());
+    unsigned width = 0, height = 0;
+    ASSERT_TRUE(Dimensions(read.Thumbnail(), width, height));
+    EXPECT_LE(read.Thumbnail().size(), MaxThumbnailSize);
+    EXPECT_EQ(width, turned ? 120u : 150u);
+    EXPECT_EQ(height, turned ? 150u : 120u);
+    EXPECT_EQ(read[esThumbnail].Find(0x0100)->ElementAsUInt(0), width);
+    EXPECT_EQ(read[esThumbnail].Find(0x0101)->ElementAsUInt(0), height);
+    EXPECT_EQ(read[esThumbnail].Find(0x0112)->ElementAsUInt(0), turned ? 1u : 6u);
+  }
 }
 
 TEST(ThumbnailJpeg, AThumbnailThatDoesNotDecodeGoesWithIfd1WhenThePictureTurns) {
