@@ -23,22 +23,31 @@ void RequireExistingFile(const std::string& path) {
     throw EFOpenError(path, S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
 }
 
+// What the command did to the stored pixels of file: the decoder laid a
+// JPEG out by its EXIF orientation when exifRotation was on, then the
+// command turned or mirrored that. Raises EExifError for metadata it cannot
+// read.
+TPictureTransform StoredPixelTransform(const TOrientedWrite& request, std::span<const uint8_t> file) {
+  int orientation = 0;
+  if (request.exifRotation && DetectGraphicFormat(file) == gfJPEG) {
+    TExifData exif;
+    exif.LoadFromBytes(file);
+    orientation = exif.General().Orientation();
+  }
+  return Compose(ExifRotationTransform(orientation), CommandTransform(request.command));
+}
+
 // The lossless path: the one transform that takes the stored blocks to the
 // new working image. Nothing when it does not apply or is not possible
 // without loss; the caller then re-encodes.
 std::optional<TOrientedResult> WriteLosslessly(const TOrientedWrite& request, std::span<const uint8_t> file) {
   if (DetectGraphicFormat(file) != gfJPEG) return std::nullopt;
-  int orientation = 0;
-  if (request.exifRotation) {
-    try {
-      TExifData exif;
-      exif.LoadFromBytes(file);
-      orientation = exif.General().Orientation();
-    } catch (const EExifError&) {
-      return std::nullopt;  // what the decoder made of it is unknown
-    }
+  TPictureTransform transform;
+  try {
+    transform = StoredPixelTransform(request, file);
+  } catch (const EExifError&) {
+    return std::nullopt;  // what the decoder made of it is unknown
   }
-  const TPictureTransform transform = Compose(ExifRotationTransform(orientation), CommandTransform(request.command));
 
   // The working image must be the stored picture laid out that way; anything
   // else (a decoder that read another orientation) is re-encoded as shown.
@@ -51,7 +60,7 @@ std::optional<TOrientedResult> WriteLosslessly(const TOrientedWrite& request, st
 
   TLosslessJpeg jpeg;
   if (!jpeg.Transform(file, transform)) return std::nullopt;
-  const TOutputPieces pieces = ApplyOrientationReset(jpeg.Bytes(), request.command);
+  const TOutputPieces pieces = ApplyOrientationReset(jpeg.Bytes(), request.command, transform);
   TOrientedResult result;
   result.lossless = true;
   result.save = WritePictureFile(request.path, pieces.Pieces());
@@ -84,7 +93,8 @@ FIBITMAP* TransformPicture(FIBITMAP* dib, TOrientCommand command) {
   return nullptr;
 }
 
-TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientCommand command) {
+TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientCommand command,
+                                    TPictureTransform storedPixels) {
   if (DetectGraphicFormat(file) == gfUnknown) {
     TOutputPieces unchanged;
     unchanged.Append(file);
@@ -93,6 +103,7 @@ TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientComman
   TExifData exif;
   exif.LoadFromBytes(file);
   exif.General().SetOrientation(IsRotation(command) ? toTopLeft : toUndefined);
+  exif.TransformThumbnail(storedPixels);
   return exif.RewriteBytes(file);
 }
 
@@ -111,7 +122,13 @@ TOrientedResult WriteOrientedFile(const TOrientedWrite& request) {
   TEncodedPicture encoded;
   result.save = EncodePicture(request.picture, request.path, encoded);
   if (!result.save.Ok()) return result;
-  const TOutputPieces pieces = ApplyOrientationReset(encoded.Bytes(), request.command);
+  TPictureTransform storedPixels = CommandTransform(request.command);
+  try {
+    storedPixels = StoredPixelTransform(request, ReadFileContent(request.path, false).Bytes());
+  } catch (const EExifError&) {
+    // The file's orientation cannot be read: taken as the command alone.
+  }
+  const TOutputPieces pieces = ApplyOrientationReset(encoded.Bytes(), request.command, storedPixels);
   const TSaveResult written = WritePictureFile(request.path, pieces.Pieces());
   result.save.Failure = written.Failure;
   result.save.Error = written.Error;

@@ -34,9 +34,12 @@ FIBITMAP* TransformPicture(FIBITMAP* dib, TOrientCommand command);
 
 // The orientation step on a file's bytes in memory: tag 0x0112 set to 1
 // after a rotation, removed after a flip (with the XMP tiff:Orientation in
-// step). Bytes of a format that TExifData does not handle (PNG, BMP, GIF ...)
-// come back unchanged. Raises EExifError for damaged metadata.
-TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientCommand command);
+// step), and the EXIF thumbnail laid out by storedPixels, the transform that
+// took the file's stored pixels to the ones written. Bytes of a format that
+// TExifData does not handle (PNG, BMP, GIF ...) come back unchanged. Raises
+// EExifError for damaged metadata.
+TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientCommand command,
+                                    TPictureTransform storedPixels);
 
 struct TOrientedWrite {
   std::string path;             // the file on display

@@ -39,6 +39,10 @@ TExifBlock ReadExifBlock(std::span<const uint8_t> data);
 std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags,
                                     uint64_t maxSize = 0xFFFFFFFF);
 
+// Sets IFD1's ImageWidth and ImageLength, those it has, to the size of the
+// thumbnail's frame.
+void SetThumbnailSizeTags(TExifSection& ifd1, std::span<const uint8_t> thumbnail);
+
 // How far an editor moved the maker note (0x927C of the Exif section) from
 // where the camera wrote it, as OffsetSchema (0xEA1D, one SLONG) records it,
 // when the move is believable (back to an offset of at least 8, at most

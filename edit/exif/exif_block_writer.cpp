@@ -1,6 +1,7 @@
 #include "edit/exif/exif_block.h"
 
 #include "edit/exif/exif_errors.h"
+#include "edit/exif/jpeg_segments.h"
 #include "edit/exif/thumbnail_jpeg.h"
 #include "edit/exif/tiff_writer.h"
 
@@ -20,6 +21,18 @@ bool RemovePaddingTag(TExifSection& section) {
       tag->Data[0] != 0x1C || tag->Data[1] != 0xEA)
     return false;
   return section.Remove(ExifTagID::Padding);
+}
+
+void SetThumbnailSizeTags(TExifSection& ifd1, std::span<const uint8_t> thumbnail) {
+  if (!ifd1.Find(ExifTagID::ImageWidth) && !ifd1.Find(ExifTagID::ImageLength)) return;
+  uint32_t width = 0, height = 0;
+  try {
+    if (!FindFrameSize(thumbnail, WalkJpegSegments(thumbnail), width, height)) return;
+  } catch (const EExifError&) {
+    return;
+  }
+  if (ifd1.Find(ExifTagID::ImageWidth)) SetSizeTag(ifd1, ExifTagID::ImageWidth, width);
+  if (ifd1.Find(ExifTagID::ImageLength)) SetSizeTag(ifd1, ExifTagID::ImageLength, height);
 }
 
 int64_t MakerNoteShift(const TExifSection& details) {
@@ -100,6 +113,8 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
   std::vector<uint8_t> thumbnail;
   if (!block.Thumbnail.empty()) thumbnail = PrepareThumbnail(block.Thumbnail);
   if (!thumbnail.empty()) {
+    // A reduced thumbnail has a new size.
+    if (JpegImageEnd(block.Thumbnail) > MaxThumbnailSize) SetThumbnailSizeTags(ifd1, thumbnail);
     ifd1.SetTag(TExifTag::MakeShort(ExifTagID::Compression, 6));
     ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailSize, uint32_t(thumbnail.size())));
     ifd1.SetTag(TExifTag::MakeLong(ExifTagID::ThumbnailOffset, 0));

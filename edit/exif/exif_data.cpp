@@ -4,6 +4,7 @@
 #include "edit/exif/jpeg_rewrite.h"
 #include "edit/exif/jpeg_segments.h"
 #include "edit/exif/psd_file.h"
+#include "edit/exif/thumbnail_jpeg.h"
 #include "edit/exif/tiff_file.h"
 #include "edit/exif/tiff_reader.h"
 
@@ -102,15 +103,30 @@ void TExifData::UpdateXmp(std::string_view ns, std::string_view name, const std:
 
 void TExifData::SetPixelDimensions(uint32_t width, uint32_t height) {
   auto set = [&](uint16_t id, uint32_t value, std::string_view xmpName) {
-    const TExifTag* tag = FDetails.Find(id);
-    if (tag && tag->DataType == tdShort && tag->ElementCount == 1 && value <= 0xFFFF)
-      FDetails.SetTag(TExifTag::MakeShort(id, uint16_t(value)));
-    else
-      FDetails.SetTag(TExifTag::MakeLong(id, value));
+    SetSizeTag(FDetails, id, value);
     UpdateXmp(XmpNamespace::Exif, xmpName, std::to_string(value));
   };
   set(ExifTagID::PixelXDimension, width, "PixelXDimension");
   set(ExifTagID::PixelYDimension, height, "PixelYDimension");
+}
+
+void TExifData::TransformThumbnail(TPictureTransform transform) {
+  if (FThumbnail.empty()) return;
+  if (transform != ptIdentity) {
+    FThumbnail = TransformThumbnailJpeg(FThumbnail, transform);
+    if (FThumbnail.empty()) {
+      FThumbnailSection.Clear();
+      return;
+    }
+    SetThumbnailSizeTags(FThumbnailSection, FThumbnail);
+  }
+  // The thumbnail is stored as the picture is, so it is shown as IFD0 says.
+  if (FThumbnailSection.Find(ExifTagID::Orientation)) {
+    if (const TExifTag* orientation = FGeneral.Find(ExifTagID::Orientation))
+      FThumbnailSection.SetTag(*orientation);
+    else
+      FThumbnailSection.Remove(ExifTagID::Orientation);
+  }
 }
 
 void TExifData::LoadFromTiffBlock(std::span<const uint8_t> block) {

@@ -5,6 +5,7 @@
 #include "edit/exif/exif_section.h"
 #include "edit/exif/output_pieces.h"
 #include "edit/exif/xmp_packet.h"
+#include "edit/picture_transform.h"
 
 #include <cstdint>
 #include <span>
@@ -85,6 +86,14 @@ public:
   void SetByteOrder(TByteOrder value) { FByteOrder = value; }
   const std::vector<uint8_t>& Thumbnail() const { return FThumbnail; }
   void SetThumbnail(std::vector<uint8_t> jpeg) { FThumbnail = std::move(jpeg); }
+  // Lays the thumbnail out as transform laid out the picture's stored pixels
+  // (after a rotate or flip command), so that it goes on showing what they
+  // show: it is decoded, turned or mirrored and encoded again. IFD1's
+  // ImageWidth and ImageLength follow its new size, and an orientation tag
+  // of IFD1 takes IFD0's, so call this after setting the orientation. A
+  // thumbnail that does not decode goes, with IFD1: it would show the
+  // picture the wrong way round.
+  void TransformThumbnail(TPictureTransform transform);
   TXMPPacket& XMPPacket() { return FXMPPacket; }
 
   bool RemovePaddingTagsOnSave() const { return FRemovePaddingTagsOnSave; }

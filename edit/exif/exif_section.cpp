@@ -45,3 +45,11 @@ void TExifSection::Assign(std::vector<TExifTag> tags) {
              tags.end());
   FTags = std::move(tags);
 }
+
+void SetSizeTag(TExifSection& section, uint16_t id, uint32_t value) {
+  const TExifTag* tag = section.Find(id);
+  if (tag && tag->DataType == tdShort && tag->ElementCount == 1 && value <= 0xFFFF)
+    section.SetTag(TExifTag::MakeShort(id, uint16_t(value)));
+  else
+    section.SetTag(TExifTag::MakeLong(id, value));
+}

@@ -9,6 +9,8 @@ enum TExifSectionKind { esGeneral, esDetails, esInterop, esGPS, esThumbnail, esM
 
 // Tag IDs this code treats specially.
 namespace ExifTagID {
+constexpr uint16_t ImageWidth = 0x0100;
+constexpr uint16_t ImageLength = 0x0101;
 constexpr uint16_t Compression = 0x0103;
 constexpr uint16_t StripOffsets = 0x0111;
 constexpr uint16_t Orientation = 0x0112;
@@ -56,3 +58,7 @@ private:
   TExifSectionKind FKind;
   std::vector<TExifTag> FTags;
 };
+
+// Sets a size in pixels: a tag that is a single SHORT stays one while the
+// value fits in 16 bits; otherwise, or when absent, it becomes a single LONG.
+void SetSizeTag(TExifSection& section, uint16_t id, uint32_t value);

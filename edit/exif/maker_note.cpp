@@ -142,7 +142,10 @@ bool TNoteReader::ReadDirectory(uint64_t at, int depth) {
   const uint8_t* bytes = FBlock.Bytes.data();
   if (depth > MaxDepth || ++FDirectories > MaxDirectories || at < FNoteStart || at + 2 > size) return false;
   const uint32_t count = GetWord(bytes + at, FOrder);
-  if (count == 0 || count > MaxEntries || at + 2 + 12 * uint64_t(count) > size) return false;
+  // An empty sub-directory still owns its count and next-directory offset:
+  // a directory written over them would be read as its content (and, by
+  // readers that refuse to visit one place twice, not at all).
+  if ((count == 0 && depth == 0) || count > MaxEntries || at + 2 + 12 * uint64_t(count) > size) return false;
 
   std::vector<TEntry> entries;
   std::vector<std::pair<uint64_t, uint64_t>> ranges;
@@ -180,14 +183,15 @@ bool TNoteReader::ReadDirectory(uint64_t at, int depth) {
 }
 
 // Sub-directories: entries typed as directories, Olympus' sub-directories
-// (as pointers or stored as the value itself) and Nikon's preview directory.
+// (as pointers or stored as the value itself) and Nikon's preview and scan
+// directories.
 void TNoteReader::ReadChildren(const std::vector<TEntry>& entries, int depth) {
   for (const TEntry& e : entries) {
     const bool single = e.Count == 1 && (e.Type == tdLong || e.Type == tdSubDirectory);
     const bool child = (e.Type == tdSubDirectory && e.Count == 1) ||
                        (FLayout.Family == nfOlympus && e.Tag >= 0x2010 && e.Tag <= 0x5000 &&
                         (single || (e.Type == tdUndefined && e.Size > 4))) ||
-                       (FLayout.Family == nfNikon && e.Tag == 0x0011 && single);
+                       (FLayout.Family == nfNikon && (e.Tag == 0x0011 || e.Tag == 0x0E10) && single);
     // For a value stored in place, Value is its offset: the directory itself.
     if (child) ReadDirectory(uint64_t(std::max<int64_t>(0, Absolute(e.Value))), depth + 1);
   }

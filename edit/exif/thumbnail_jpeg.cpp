@@ -150,6 +150,21 @@ TPixels Shrink(const TPixels& source, unsigned width, unsigned height) {
   return target;
 }
 
+// The pixels laid out by transform.
+TPixels Transformed(const TPixels& source, TPictureTransform transform) {
+  TPixels target = source;
+  if (SwapsSides(transform)) std::swap(target.Width, target.Height);
+  const size_t c = source.Components;
+  for (unsigned y = 0; y < source.Height; ++y)
+    for (unsigned x = 0; x < source.Width; ++x) {
+      int tx = int(x), ty = int(y);
+      TransformPoint(transform, int(source.Width), int(source.Height), tx, ty);
+      std::copy_n(source.Data.data() + (size_t(y) * source.Width + x) * c, c,
+                  target.Data.data() + (size_t(ty) * target.Width + size_t(tx)) * c);
+    }
+  return target;
+}
+
 // A libjpeg destination writing into a vector of the caller's. It grows the
 // vector as libjpeg fills it and ends the encoding with a libjpeg error once
 // the output would pass the limit (or memory runs out).
@@ -248,9 +263,8 @@ std::vector<uint8_t> Encode(const TPixels& pixels, int quality, size_t maxSize) 
   return std::move(state.Output);
 }
 
-// The image decoded and reduced to fit the box (only when larger).
-bool DecodeToFit(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels& pixels) {
-  if (!Decode(jpeg, maxWidth, maxHeight, pixels) || pixels.Width == 0 || pixels.Height == 0) return false;
+// Reduces the pixels to fit the box (only when larger).
+void Fit(TPixels& pixels, int maxWidth, int maxHeight) {
   const double fit = std::min(1.0, std::min(double(maxWidth) / pixels.Width,
                                             double(maxHeight) / pixels.Height));
   if (fit < 1.0) {
@@ -258,7 +272,24 @@ bool DecodeToFit(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPi
     const unsigned height = std::max(1u, unsigned(std::lround(pixels.Height * fit)));
     pixels = Shrink(pixels, width, height);
   }
+}
+
+// The image decoded and reduced to fit the box (only when larger).
+bool DecodeToFit(std::span<const uint8_t> jpeg, int maxWidth, int maxHeight, TPixels& pixels) {
+  if (!Decode(jpeg, maxWidth, maxHeight, pixels) || pixels.Width == 0 || pixels.Height == 0) return false;
+  Fit(pixels, maxWidth, maxHeight);
   return true;
+}
+
+// The pixels encoded within MaxThumbnailSize. A 160 x 120 image fits easily
+// at quality 90; lower qualities are a safety net for pathological content.
+// The encoder gives up as soon as the output passes the limit.
+std::vector<uint8_t> EncodeThumbnail(const TPixels& pixels) {
+  for (int quality : {ThumbnailQuality, 75, 50}) {
+    std::vector<uint8_t> encoded = Encode(pixels, quality, MaxThumbnailSize);
+    if (!encoded.empty()) return encoded;
+  }
+  return {};
 }
 
 }  // namespace
@@ -275,12 +306,15 @@ std::vector<uint8_t> PrepareThumbnail(std::span<const uint8_t> jpeg) {
   if (image.size() <= MaxThumbnailSize) return {image.begin(), image.end()};
   TPixels pixels;
   if (!DecodeToFit(image, ThumbnailBoxWidth, ThumbnailBoxHeight, pixels)) return {};
-  // A 160 x 120 image fits easily at quality 90; lower qualities are a
-  // safety net for pathological content. The encoder gives up as soon as
-  // the output passes the limit.
-  for (int quality : {ThumbnailQuality, 75, 50}) {
-    std::vector<uint8_t> smaller = Encode(pixels, quality, MaxThumbnailSize);
-    if (!smaller.empty()) return smaller;
-  }
-  return {};
+  return EncodeThumbnail(pixels);
+}
+
+std::vector<uint8_t> TransformThumbnailJpeg(std::span<const uint8_t> jpeg, TPictureTransform transform) {
+  const std::span<const uint8_t> image = jpeg.first(JpegImageEnd(jpeg));
+  TPixels pixels;
+  if (!DecodeToFit(image, MaxTurnedThumbnailSide, MaxTurnedThumbnailSide, pixels)) return {};
+  std::vector<uint8_t> encoded = Encode(Transformed(pixels, transform), ThumbnailQuality, MaxThumbnailSize);
+  if (!encoded.empty()) return encoded;
+  Fit(pixels, ThumbnailBoxWidth, ThumbnailBoxHeight);
+  return EncodeThumbnail(Transformed(pixels, transform));
 }

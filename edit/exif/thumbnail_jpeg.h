@@ -1,5 +1,7 @@
 #pragma once
 
+#include "edit/picture_transform.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,6 +18,16 @@ constexpr int ThumbnailQuality = 90;
 // the box and re-encoded. Empty when it cannot be brought within the limit
 // (an oversized thumbnail that does not decode).
 std::vector<uint8_t> PrepareThumbnail(std::span<const uint8_t> jpeg);
+
+// The thumbnail laid out by transform, as it will be written: decoded (a
+// side longer than MaxTurnedThumbnailSide is first brought down to it),
+// turned or mirrored, and encoded with ThumbnailQuality; when that is longer
+// than MaxThumbnailSize, the pixels are reduced to fit the box before they
+// are laid out (so a thumbnail turned upright stays within the box turned
+// with it) and encoded again. Empty when it does not decode or cannot be
+// brought within the limit.
+constexpr int MaxTurnedThumbnailSide = 1024;
+std::vector<uint8_t> TransformThumbnailJpeg(std::span<const uint8_t> jpeg, TPictureTransform transform);
 
 // Decodes a JPEG image, reduces it to fit maxWidth x maxHeight keeping its
 // aspect ratio (only when larger; area average), and encodes it with the

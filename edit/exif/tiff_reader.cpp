@@ -58,6 +58,7 @@ TTiffDirectory ReadTiffDirectory(const TTiffBlock& block, uint32_t offset, TTiff
   const uint64_t declared = GetWord(bytes + offset, block.Order);
   const uint64_t fitting = (size - offset - 2) / 12;
   const uint64_t count = declared < fitting ? declared : fitting;
+  dir.Whole = count == declared;
   dir.Tags.reserve(count);
 
   bool previousBad = false;
@@ -84,6 +85,7 @@ TTiffDirectory ReadTiffDirectory(const TTiffBlock& block, uint32_t offset, TTiff
       }
     }
     if (bad) {
+      dir.Whole = false;
       if (previousBad) break;
       tag.DataType = tdUndefined;
       tag.ElementCount = 0;

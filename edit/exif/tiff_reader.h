@@ -40,6 +40,8 @@ private:
 struct TTiffDirectory {
   std::vector<TExifTag> Tags;  // in entry order
   uint32_t NextOffset = 0;     // 0 when none or unreadable
+  // Every entry the count announces was read and is well-formed.
+  bool Whole = true;
 };
 
 // Reads the directory at offset. A directory whose count does not fit is

@@ -112,7 +112,7 @@ TEST_F(OrientPicture, PartialBlocksOrDamagedDataAreReEncodedInstead) {
 
 TEST_F(OrientPicture, TheOrientationStepLeavesOtherFormatsAlone) {
   const TBytes png = EncodeWithFreeImage(Pattern(8, 8).get(), FIF_PNG);
-  EXPECT_EQ(ApplyOrientationReset(png, ocRotateLeft).Join(), png);
+  EXPECT_EQ(ApplyOrientationReset(png, ocRotateLeft, ptRotate270).Join(), png);
 }
 
 }  // namespace

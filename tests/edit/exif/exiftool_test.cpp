@@ -208,7 +208,10 @@ TEST_F(Exiftool, MakerNotesOfEveryMakerReadBackTagForTag) {
   for (const TMakerNoteSample& sample : samples) {
     SCOPED_TRACE(sample.Maker);
     const std::string path = Path(sample.Maker + ".jpg");
-    ASSERT_EQ(makerNotes.contains(path) ? makerNotes.at(path).size() : 0, sample.Entries.size());
+    // A sub-directory's pointer is no tag of its own.
+    const auto tagCount = size_t(std::count_if(sample.Entries.begin(), sample.Entries.end(),
+                                               [](const TTiffBuilder::TEntry& entry) { return entry.Type != 13; }));
+    ASSERT_EQ(makerNotes.contains(path) ? makerNotes.at(path).size() : 0, tagCount);
     std::vector<std::string> was, is, orientations;
     for (const std::string& line : before.at(path))
       if (IsCompared(line)) was.push_back(line);

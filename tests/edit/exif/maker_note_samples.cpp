@@ -85,6 +85,18 @@ std::vector<TMakerNoteSample> MakerNoteSamples() {
     samples.push_back(s);
   }
   {
+    // Nikon's scan directory, empty, just past the declared length: only its
+    // count and next-directory offset lie there.
+    TMakerNoteSample s = Sample("NikonScan", "NIKON CORPORATION", "NIKON D850", false, false);
+    const TTiffBuilder b(s.NoteBigEndian);
+    s.Header = Text(std::string("Nikon\0\x02\x11\0\0II*\0\x08\0\0\0", 18));
+    s.Base = 10;
+    s.Entries = {Entry(0x0001, 7, Text("0211")), Entry(0x0002, 3, b.Short({0, 400})),
+                 Entry(0x0004, 2, b.Ascii("FINE  ")), {0x0E10, 13, 1, TBytes(6, 0)}};
+    s.DeclaredEntries = 3;
+    samples.push_back(s);
+  }
+  {
     TMakerNoteSample s = Sample("Olympus", "OLYMPUS IMAGING CORP.", "E-M5", false, false);
     const TTiffBuilder b(s.NoteBigEndian);
     s.Header = Text(std::string("OLYMPUS\0II\x03\0", 12));

@@ -17,7 +17,9 @@ struct TMakerNoteSample {
   // The offset in the note that its value offsets count from; -1 when they
   // count from the start of the TIFF block.
   int64_t Base = -1;
-  std::vector<TTiffBuilder::TEntry> Entries;  // values in the note's byte order
+  // Values in the note's byte order; an entry of type IFD with a longer
+  // value points at that value, a sub-directory.
+  std::vector<TTiffBuilder::TEntry> Entries;
   // The values of the first this many entries lie within the declared
   // length; the others follow it.
   size_t DeclaredEntries = 0;
@@ -27,7 +29,8 @@ struct TMakerNoteSample {
   bool Parsed = true;
 };
 
-// Canon, Nikon (type 3), Olympus (type 2), Konica Minolta, Pentax, Sony,
+// Canon, Nikon (type 3, and one whose empty scan directory is all that lies
+// past the declared length), Olympus (type 2), Konica Minolta, Pentax, Sony,
 // Fujifilm and Panasonic, whose layouts the rewrite knows; an unknown maker
 // with a plain directory and a Leica M8, kept by the margin.
 std::vector<TMakerNoteSample> MakerNoteSamples();

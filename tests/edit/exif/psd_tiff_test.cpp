@@ -331,6 +331,29 @@ TEST(TiffFileDamage, AMakerNoteOutsideTheMainExifDirectoryIsRefusedUnlessItIsThe
   EXPECT_THROW(exif.SaveToBytes(other), EUnsupportedTiffStructure);
 }
 
+TEST(TiffFileDamage, DirectoriesThatCannotBeWrittenBackAsTheyAreAreRefused) {
+  // A bad entry in the Exif directory, which is written from the EXIF data,
+  // and a second entry of one tag on page 2, where only the first is read:
+  // either would change in a rebuild.
+  const TTiffBuilder b;
+  const size_t page2At = 8 + 6 + 12 * 13, exifAt = page2At + 6 + 12 * 5;
+  TBytes badExif = MakeTiff(false).File;
+  b.Put16(badExif, exifAt + 2 + 2, 0x77);
+  TBytes twice = MakeTiff(true).File;
+  TTiffBuilder(true).Put16(twice, page2At + 2 + 12 * 2, 0x0101);
+  for (const TBytes& file : {badExif, twice}) {
+    TExifData exif;
+    ASSERT_TRUE(exif.LoadFromBytes(file));
+    exif.General().SetOrientation(toTopLeft);
+    try {
+      exif.SaveToBytes(file);
+      ADD_FAILURE() << "rewritten";
+    } catch (const EUnsupportedTiffStructure& error) {
+      EXPECT_STREQ(error.what(), "TIFF file holds damaged tags this program cannot keep");
+    }
+  }
+}
+
 TEST(TiffFileDamage, AGeneralTagTypedAsADirectoryIsNoPointerInTheFirstDirectory) {
   TTestTiff tiff = MakeTiff(false);
   const TTiffBuilder b;

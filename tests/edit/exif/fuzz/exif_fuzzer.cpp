@@ -1,5 +1,5 @@
 // libFuzzer target: the reader and the writer on an in-memory file, as the
-// rotate and flip commands use them, and the TIFF block reader and writer on
+// rotate and flip commands use them (the thumbnail turned with the picture), and the TIFF block reader and writer on
 // their own. Besides the sanitizers it checks that a rewritten file reads
 // back with the orientation just written.
 #include "edit/exif/exif_data.h"
@@ -21,8 +21,9 @@ void RewriteFile(std::span<const uint8_t> file, TTiffOrientation orientation) {
   std::vector<uint8_t> out;
   try {
     // Setting the orientation looks into the XMP packet, which may be
-    // refused.
+    // refused. The thumbnail is turned or mirrored as after the commands.
     exif.General().SetOrientation(orientation);
+    exif.TransformThumbnail(orientation == toTopLeft ? ptRotate90 : ptFlipHorizontal);
     out = exif.SaveToBytes(file);
   } catch (const EExifError&) {
     return;
