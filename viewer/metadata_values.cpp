@@ -46,6 +46,7 @@ enum : std::uint16_t {
 };
 
 constexpr int HexBytesShown = 8;
+constexpr std::uint32_t NumbersShown = 32;
 
 int ElementSize(FREE_IMAGE_MDTYPE type) {
   switch (type) {
@@ -115,10 +116,14 @@ QString Decimal(double v) {
   return QString::number(v, 'g', 6);
 }
 
+// The numbers of a value; a long array (maker notes hold thousands) shows
+// its start and its length, which is all a column has room for.
 QString Numbers(const TTagData& tag, const QString& separator = QStringLiteral(" ")) {
   QStringList parts;
-  for (std::uint32_t i = 0; i < tag.count; ++i) parts << Decimal(Number(tag, i));
-  return parts.join(separator);
+  for (std::uint32_t i = 0; i < tag.count && i < NumbersShown; ++i) parts << Decimal(Number(tag, i));
+  QString text = parts.join(separator);
+  if (tag.count > NumbersShown) text += QStringLiteral(" ... (%1 values)").arg(tag.count);
+  return text;
 }
 
 // An exposure in seconds: 1/25 below a quarter second, else one decimal.

@@ -75,6 +75,10 @@ TEST(MetadataValues, NothingUnreadableReachesTheScreen) {
             "undef");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x02, FIDT_RATIONAL, 3, Raw<std::uint32_t>({48, 1}))),
             "30 00 00 00 01 00 00 00");
+  std::vector<std::uint16_t> many(5000, 7);
+  const QByteArray manyBytes(reinterpret_cast<const char*>(many.data()), qsizetype(many.size() * 2));
+  EXPECT_TRUE(MetadataValueText(Tag(FIMD_EXIF_MAKERNOTE, 9, FIDT_SHORT, 5000, manyBytes, "\x01"))
+                  .endsWith("7 7 ... (5000 values)"));
   // A whole number FreeImage wrote with a control character falls back to the number.
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_MAKERNOTE, 7, FIDT_SHORT, 2, Raw<std::uint16_t>({3, 4}), "\x01")), "3 4");
   // A comment in UTF-16 of either byte order, and one in plain ASCII.
