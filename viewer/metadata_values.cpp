@@ -24,6 +24,8 @@ enum : std::uint16_t {
   FocalLength = 0x920A,
   UserComment = 0x9286,
   FocalLengthIn35mmFilm = 0xA405,
+  XpTitle = 0x9C9B,  // XPTitle to XPSubject: UTF-16 text that Windows writes as bytes
+  XpSubject = 0x9C9F,
 };
 
 enum : std::uint16_t {
@@ -308,6 +310,16 @@ QString CommentText(const TTagData& tag) {
   return ShortHex(TrimmedPadding(raw));
 }
 
+// UTF-16 in the little-endian order Windows always writes, ended by a zero.
+QString WindowsText(const TTagData& tag) {
+  QString text;
+  for (qsizetype i = 0; i + 1 < tag.value.size(); i += 2)
+    text += QChar(static_cast<char16_t>(static_cast<unsigned char>(tag.value[i + 1]) << 8 |
+                                         static_cast<unsigned char>(tag.value[i])));
+  if (const qsizetype end = text.indexOf(QChar(u'\0')); end >= 0) text.truncate(end);
+  return Printable(text) ? text.trimmed() : ShortHex(TrimmedPadding(tag.value));
+}
+
 QString SeaLevelText(unsigned ref) {
   return ref == 0 ? QStringLiteral("Above Sea Level") : ref == 1 ? QStringLiteral("Below Sea Level") : QString::number(ref);
 }
@@ -356,7 +368,9 @@ std::optional<QString> ExifSettingText(const TTagData& tag) {
     case SubjectDistance: if (numeric) return std::isfinite(first) ? Decimal(first) + QStringLiteral(" m") : Decimal(first); break;
     case Flash: if (numeric) return FlashText(static_cast<unsigned>(first)); break;
     case UserComment: if (tag.type == FIDT_UNDEFINED) return CommentText(tag); break;
-    default: break;
+    default:
+      if (tag.id >= XpTitle && tag.id <= XpSubject && tag.type == FIDT_BYTE) return WindowsText(tag);
+      break;
   }
   return std::nullopt;
 }

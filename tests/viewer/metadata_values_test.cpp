@@ -88,6 +88,10 @@ TEST(MetadataValues, NothingUnreadableReachesTheScreen) {
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9286, FIDT_UNDEFINED, 14, utf16le)), QString::fromUtf8("Hi\u00e9"));
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9286, FIDT_UNDEFINED, 12, QByteArray("ASCII\0\0\0hey ", 12))),
             "hey");
+  // Windows' title and comment: UTF-16 held as bytes.
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_MAIN, 0x9C9C, FIDT_BYTE, 8, QByteArray("H\0\xe9\0y\0\0\0", 8),
+                                  "72 0 233 0 121 0 0 0")),
+            QString::fromUtf8("H\u00e9y"));
 }
 
 // ---- A crafted EXIF block, in either byte order ----
@@ -172,6 +176,7 @@ QByteArray ExifBlock(bool bigEndian) {
       b.Ascii(0x010E, QByteArray(40, ' ')),  // an empty description, padded
       b.Ascii(0x013B, longArtist),           b.Ascii(0x0132, "2023:05:01 12:00:00"),
       b.Long(0x8769, 0),                     b.Long(0x8825, 0),
+      b.Byte(0x9C9C, QByteArray("H\0\xe9\0l\0l\0o\0\0\0", 12)),  // Windows' comment, UTF-16
   };
   const std::vector<TEntry> exif = {
       b.Short(0x8827, 32),                                 // ISO as SHORT
@@ -268,6 +273,7 @@ TEST(MetadataValues, CraftedExifReadsAsExifToolReadsIt) {
     EXPECT_EQ(ours["DateTime"], tool["IFD0:ModifyDate"]);
     EXPECT_EQ(ours["Artist"], tool["IFD0:Artist"]);  // long values stay whole; the painter elides them
     EXPECT_EQ(ours["ImageDescription"], "");
+    EXPECT_EQ(ours["XPComment"], tool["IFD0:XPComment"]);
     EXPECT_EQ(ours["GPSVersionID"], tool["GPS:GPSVersionID"]);
     EXPECT_EQ(ours["GPSLatitudeRef"], tool["GPS:GPSLatitudeRef"]);
     EXPECT_EQ(ours["GPSLatitude"], QString(tool["GPS:GPSLatitude"]).replace(" deg", QString::fromUtf8("\u00B0")));
