@@ -109,6 +109,12 @@ double Number(const TTagData& tag, std::uint32_t i) {
   }
 }
 
+// Beyond this no camera value lies; larger ones (a damaged or hostile file)
+// are written as plain decimals instead of being converted to integers.
+constexpr double LargestReading = 1e12;
+
+bool Reasonable(double v) { return std::isfinite(v) && std::fabs(v) < LargestReading; }
+
 // A plain decimal: whole numbers without a point, others to 6 significant
 // digits; "inf" and "undef" for a division by zero.
 QString Decimal(double v) {
@@ -130,7 +136,7 @@ QString Numbers(const TTagData& tag, const QString& separator = QStringLiteral("
 
 // An exposure in seconds: 1/25 below a quarter second, else one decimal.
 QString ExposureText(double seconds) {
-  if (!std::isfinite(seconds)) return Decimal(seconds);
+  if (!Reasonable(seconds) || (seconds > 0 && seconds < 1 / LargestReading)) return Decimal(seconds);
   if (seconds > 0 && seconds < 0.25001) return QStringLiteral("1/%1 s").arg(static_cast<qint64>(0.5 + 1 / seconds));
   QString text = QString::number(seconds, 'f', 1);
   if (text.endsWith(QLatin1String(".0"))) text.chop(2);
@@ -144,7 +150,7 @@ QString FNumberText(double f) {
 
 // An exposure bias in EV: thirds and halves as fractions (+1/3, -2/3, +1/2).
 QString BiasText(double ev) {
-  if (!std::isfinite(ev)) return Decimal(ev);
+  if (!Reasonable(ev)) return Decimal(ev);
   const double v = ev * 1.00001;  // round-off, so that 0.33333 counts as a third
   QString text;
   if (v == 0)
@@ -160,7 +166,9 @@ QString BiasText(double ev) {
   return text + QStringLiteral(" EV");
 }
 
-QString FlashText(unsigned value) {
+QString FlashText(double reading) {
+  if (!(reading >= 0 && reading <= 0xFFFF)) return Decimal(reading);
+  const auto value = static_cast<unsigned>(reading);
   struct TFlash {
     unsigned value;
     const char* text;
@@ -204,7 +212,7 @@ QString FlashText(unsigned value) {
 QString DegreesText(const TTagData& tag) {
   double degrees = 0;
   for (std::uint32_t i = 0; i < tag.count && i < 3; ++i) degrees += Number(tag, i) / std::pow(60.0, i);
-  if (!std::isfinite(degrees)) return Numbers(tag);
+  if (!Reasonable(degrees)) return Numbers(tag);
   degrees = std::fabs(degrees);
   qint64 d = static_cast<qint64>(degrees);
   qint64 m = static_cast<qint64>((degrees - d) * 60);
@@ -221,7 +229,7 @@ QString DegreesText(const TTagData& tag) {
 QString TimeOfDayText(const TTagData& tag) {
   double total = 0;
   for (std::uint32_t i = 0; i < tag.count && i < 3; ++i) total += Number(tag, i) * std::pow(60.0, 2 - i);
-  if (!std::isfinite(total) || total < 0) return Numbers(tag);
+  if (!Reasonable(total) || total < 0) return Numbers(tag);
   total = std::round(total * 1e6) / 1e6;
   qint64 h = static_cast<qint64>(total / 3600);
   total -= h * 3600.0;
@@ -320,8 +328,8 @@ QString WindowsText(const TTagData& tag) {
   return Printable(text) ? text.trimmed() : ShortHex(TrimmedPadding(tag.value));
 }
 
-QString SeaLevelText(unsigned ref) {
-  return ref == 0 ? QStringLiteral("Above Sea Level") : ref == 1 ? QStringLiteral("Below Sea Level") : QString::number(ref);
+QString SeaLevelText(double ref) {
+  return ref == 0 ? QStringLiteral("Above Sea Level") : ref == 1 ? QStringLiteral("Below Sea Level") : Decimal(ref);
 }
 
 // The letter codes of GPS references, as words.
@@ -366,7 +374,7 @@ std::optional<QString> ExifSettingText(const TTagData& tag) {
     case ExposureBiasValue: if (numeric) return BiasText(first); break;
     case BrightnessValue: if (numeric) return Decimal(first); break;
     case SubjectDistance: if (numeric) return std::isfinite(first) ? Decimal(first) + QStringLiteral(" m") : Decimal(first); break;
-    case Flash: if (numeric) return FlashText(static_cast<unsigned>(first)); break;
+    case Flash: if (numeric) return FlashText(first); break;
     case UserComment: if (tag.type == FIDT_UNDEFINED) return CommentText(tag); break;
     default:
       if (tag.id >= XpTitle && tag.id <= XpSubject && tag.type == FIDT_BYTE) return WindowsText(tag);
@@ -382,7 +390,7 @@ std::optional<QString> GpsText(const TTagData& tag) {
     case GpsLatitude: case GpsLongitude: case GpsDestLatitude: case GpsDestLongitude:
       if (numeric) return DegreesText(tag);
       break;
-    case GpsAltitudeRef: if (numeric) return SeaLevelText(static_cast<unsigned>(Number(tag, 0))); break;
+    case GpsAltitudeRef: if (numeric) return SeaLevelText(Number(tag, 0)); break;
     case GpsAltitude:
       if (numeric) {
         const double metres = Number(tag, 0);

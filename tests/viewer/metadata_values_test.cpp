@@ -14,6 +14,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -75,6 +76,13 @@ TEST(MetadataValues, NothingUnreadableReachesTheScreen) {
             "undef");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x02, FIDT_RATIONAL, 3, Raw<std::uint32_t>({48, 1}))),
             "30 00 00 00 01 00 00 00");
+  // Numbers no camera writes, of types no camera uses: written as they are.
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x829A, FIDT_DOUBLE, 1, Raw<double>({1e-300}))), "1e-300");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9204, FIDT_DOUBLE, 1, Raw<double>({1e300}))), "1e+300");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9209, FIDT_SLONG, 1, Raw<std::int32_t>({-5}))), "-5");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x05, FIDT_DOUBLE, 1, Raw<double>({-1e300}))), "-1e+300");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x02, FIDT_DOUBLE, 1, Raw<double>({1e300}))), "1e+300");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x07, FIDT_DOUBLE, 1, Raw<double>({NAN}))), "undef");
   std::vector<std::uint16_t> many(5000, 7);
   const QByteArray manyBytes(reinterpret_cast<const char*>(many.data()), qsizetype(many.size() * 2));
   EXPECT_TRUE(MetadataValueText(Tag(FIMD_EXIF_MAKERNOTE, 9, FIDT_SHORT, 5000, manyBytes, "\x01"))
