@@ -368,12 +368,14 @@ std::optional<QString> ExifSettingText(const TTagData& tag) {
       if (numeric) return std::isfinite(first) ? FNumberText(std::exp2(first / 2)) : Decimal(first);
       break;
     case FocalLength:
-      if (numeric) return std::isfinite(first) ? QString::number(first, 'f', 1) + QStringLiteral(" mm") : Decimal(first);
+      if (numeric) return Reasonable(first) ? QString::number(first, 'f', 1) + QStringLiteral(" mm") : Decimal(first);
       break;
     case FocalLengthIn35mmFilm: if (numeric) return Decimal(first) + QStringLiteral(" mm"); break;
     case ExposureBiasValue: if (numeric) return BiasText(first); break;
     case BrightnessValue: if (numeric) return Decimal(first); break;
-    case SubjectDistance: if (numeric) return std::isfinite(first) ? Decimal(first) + QStringLiteral(" m") : Decimal(first); break;
+    case SubjectDistance:
+      if (numeric) return std::isfinite(first) ? Decimal(first) + QStringLiteral(" m") : Decimal(first);
+      break;
     case Flash: if (numeric) return FlashText(first); break;
     case UserComment: if (tag.type == FIDT_UNDEFINED) return CommentText(tag); break;
     default:

@@ -301,7 +301,8 @@ TEST(MetadataValues, CraftedExifReadsAsExifToolReadsIt) {
     EXPECT_EQ(tool["Nikon:Lens"], "18-55mm f/3.5-5.6");
     for (const auto& [key, value] : ours)
       for (QChar c : value)
-        EXPECT_TRUE(c.isPrint() && c != QChar::ReplacementCharacter) << key.toStdString() << ": " << value.toStdString();
+        EXPECT_TRUE(c.isPrint() && c != QChar::ReplacementCharacter)
+            << key.toStdString() << ": " << value.toStdString();
   }
 }
 
