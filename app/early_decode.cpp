@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "decoder/decoder_client.h"
+#include "folder/folder_argument.h"
 #include "settings/settings_store.h"
 #include "viewer/image_loader.h"
 
@@ -22,5 +23,7 @@ void StartFirstDecode(int argc, char** argv) {
   LoadSettings(settings);
   const TCommandLine cmd = InterpretCommandLine(args, settings.FullScreen, appDir);
   if (cmd.bUninstall || cmd.sFile.isEmpty()) return;
-  client.DecodeAhead(DecoderPath(cmd.sFile), LoadFlags(settings.ExifRotation), PreviewSize);
+  TFolderState folder;
+  const QString file = PictureToOpen(folder, cmd.sFile, settings);
+  client.DecodeAhead(DecoderPath(file), LoadFlags(settings.ExifRotation), PreviewSize);
 }

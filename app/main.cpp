@@ -1,8 +1,10 @@
 #include "app/app_windows.h"
 #include "app/command_line.h"
 #include "app/desktop_identity.h"
+#include "app/display_guard.h"
 #include "app/early_decode.h"
 #include "app/startup.h"
+#include "decoder/decoder_client.h"
 #include "platform/freeimage_setup.h"
 #include "settings/tfoptions.h"
 #include "shell/integration.h"
@@ -14,6 +16,7 @@
 #include <FreeImage.h>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -72,6 +75,16 @@ bool NoDisplay(const QStringList& args) {
   return true;
 }
 
+// The platform Qt is asked for: "-platform NAME" before "--", else
+// QT_QPA_PLATFORM; empty for Qt's default.
+QString PlatformAsked(const QStringList& args) {
+  for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+    if (args.at(i) == QLatin1String("--")) break;
+    if (args.at(i) == QLatin1String("-platform") || args.at(i) == QLatin1String("--platform")) return args.at(i + 1);
+  }
+  return qEnvironmentVariable("QT_QPA_PLATFORM");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,7 +102,11 @@ int main(int argc, char** argv) {
   std::vector<char*> qtArgv(argv, argv + qtArgc);
   qtArgv.push_back(nullptr);
   TFreeImageLibrary freeImage;
+  // No display: one line and exit code 1, with the worker started above ended.
+  std::optional<TDisplayGuard> displayGuard(std::in_place, PlatformAsked(rawArgs),
+                                            [] { decoder::TDecoderClient::Shared().Stop(); });
   QApplication app(qtArgc, qtArgv.data());
+  displayGuard.reset();
   QApplication::setApplicationName(QStringLiteral("velvane"));
   const QString appDir = QCoreApplication::applicationDirPath() + u'/';
   SetDesktopFileName();

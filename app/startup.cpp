@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/command_line.h"
+#include "folder/folder_argument.h"
 #include "settings/settings_store.h"
 
 bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList& args) {
@@ -12,10 +13,10 @@ bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList&
   const TCommandLine cmd = InterpretCommandLine(args, state.Settings.FullScreen, appDir);
   if (cmd.bUninstall) return false;
   state.bFullScreen = cmd.bFullScreen;
-  state.sCurrentFile = cmd.sFile;
+  state.Folder = TFolderState{};
+  state.sCurrentFile = PictureToOpen(state.Folder, cmd.sFile, state.Settings);
   state.View.bZoomToFit = state.Settings.ZoomToFit;
   state.View.bShrinkToFit = state.Settings.ShrinkToFit;
-  state.Folder = TFolderState{};
   return true;
 }
 

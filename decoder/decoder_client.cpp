@@ -83,6 +83,16 @@ TDecoderClient::~TDecoderClient() {
   if (FSocket >= 0) ::close(FSocket);
 }
 
+void TDecoderClient::Stop() {
+  if (FPid > 0) {
+    ::kill(FPid, SIGKILL);
+    ::waitpid(FPid, nullptr, 0);
+    FPid = 0;
+  }
+  if (FSocket >= 0) ::close(FSocket);
+  FSocket = -1;
+}
+
 TDecoderClient& TDecoderClient::Shared() {
   static TDecoderClient client;
   // Every file the viewer writes goes through the atomic replacement, which

@@ -52,6 +52,9 @@ public:
 
   // Starts the worker unless it runs. Loads start it themselves.
   void Start();
+  // Ends the worker, if one runs, and waits for it: for a process that ends
+  // without running destructors.
+  void Stop();
 
   // Starts loading path with FreeImage load flags. A kept decode of the same
   // version of the file answers at once; a decode ahead of the same file

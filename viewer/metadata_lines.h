@@ -13,7 +13,7 @@ inline constexpr std::array<FREE_IMAGE_MDMODEL, 12> OverlayMetadataModels = {
     FIMD_GEOTIFF,       FIMD_ANIMATION,    FIMD_CUSTOM,    FIMD_EXIF_RAW};
 
 // Replaces lines with one "key: value " line per tag of model in dib, in
-// FreeImage's order. Tags whose key contains "exifraw" or "xml" (any case)
+// FreeImage's order, the value as MetadataValueText writes it. Tags whose key contains "exifraw" or "xml" (any case)
 // are left out: they hold the raw EXIF block and XML packets, not readable
 // values. A null dib or a model without tags leaves lines empty.
 void CollectMetadataLines(FIBITMAP* dib, FREE_IMAGE_MDMODEL model, QStringList& lines);

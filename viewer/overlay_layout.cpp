@@ -81,7 +81,8 @@ TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measu
     TMetadataColumns columns(ch, in.bevelHeight);
     for (const QString& line : CollectAllMetadataLines(in.working)) {
       const QPoint at = columns.Next();
-      layout.texts.push_back({TOverlayLayer::Metadata, at.x(), at.y(), line, OverlayBlack, MetadataLineColor(line)});
+      layout.texts.push_back(
+          {TOverlayLayer::Metadata, at.x(), at.y(), line, OverlayBlack, MetadataLineColor(line), MetadataLineWidth});
     }
     const bool has = in.working != nullptr;
     for (TOverlayText& fact :

@@ -43,6 +43,9 @@ inline constexpr QColor BannerTextColor(240, 242, 251);  // file name and messag
 inline constexpr QColor HintColor(255, 255, 255);
 inline constexpr QColor HintBackground(0, 0, 0);  // the box that keeps the hint readable on any picture
 
+// The widest a metadata line is drawn: its column less a gap before the next.
+inline constexpr int MetadataLineWidth = 292;
+
 enum class TOverlayLayer { Metadata, FileFact, FileName, Message };
 
 // One boxed text: drawn by WriteText(X, Y, str, OverlayTextSize, color, textcolor).
@@ -53,6 +56,7 @@ struct TOverlayText {
   QString str;
   QColor color;      // the box behind the text
   QColor textcolor;  // the glyphs
+  int maxWidth = 0;  // wider texts are cut short with an ellipsis; 0: no limit
 };
 
 // The hint line: bold, silver at (X + 1, Y + 1), then white at (X, Y), over a
@@ -73,7 +77,8 @@ struct TOverlayLayout {
 QColor MetadataLineColor(const QString& line);
 
 // Places metadata lines one under another in columns 300 pixels apart that
-// end 240 pixels above the toolbar panel.
+// end 240 pixels above the toolbar panel. A line is cut short to fit its
+// column (MetadataLineWidth).
 class TMetadataColumns {
 public:
   TMetadataColumns(int clientHeight, int bevelHeight);

@@ -56,10 +56,12 @@ void PaintOverlays(QPainter& painter, const QFont& windowFont, const TOverlayInp
   const TOverlayLayout layout = LayoutOverlays(in, OverlayTextMeasure(painter, windowFont));
   painter.save();
   painter.setFont(OverlayFont(windowFont, OverlayTextSize, false));
+  const QFontMetrics metrics(painter.font(), painter.device());
   for (const TOverlayText& t : layout.texts) {
     // Lines of columns beyond the right edge cannot show: skip their drawing.
     if (t.X >= in.clientWidth || t.Y >= in.clientHeight) continue;
-    WriteText(painter, t.X, t.Y, t.str, OverlayTextSize, t.color, t.textcolor);
+    const QString str = t.maxWidth > 0 ? metrics.elidedText(t.str, Qt::ElideRight, t.maxWidth) : t.str;
+    WriteText(painter, t.X, t.Y, str, OverlayTextSize, t.color, t.textcolor);
   }
   if (layout.hint) DrawHint(painter, windowFont, *layout.hint);
   painter.restore();

@@ -392,7 +392,12 @@ void Tfmain::AcZoomInExecute() {
 }
 
 void Tfmain::AcZoomOutExecute() {
-  if (FState.View.iDrawWidth > ZoomOutGuard && FState.View.iDrawHeight > ZoomOutGuard)
+  // The guard looks at the size the step would give, so that no step takes
+  // the picture below it or the zoom to 0.
+  const QSize client = DeviceClientSize();
+  const bool preview = FPreview.IsValid();
+  if (ZoomOutAllowed(client.width(), client.height(), preview ? FPreviewWidth : FBitmap.Width(),
+                     preview ? FPreviewHeight : FBitmap.Height(), FState.View))
     FState.View.fZoom = FState.View.fZoom - ZoomStep;
   FormPaint();
 }

@@ -1,5 +1,6 @@
 // Commands on the folder and the file as a whole: navigation, sorting,
 // delete, copy path, file info, dropped files, messages.
+#include "folder/folder_argument.h"
 #include "folder/folder_list.h"
 #include "folder/navigation.h"
 #include "platform/application_title.h"
@@ -143,5 +144,6 @@ void Tfmain::dropEvent(QDropEvent* event) {
   const QString path = FirstDroppedFile(event->mimeData()->urls());
   if (path.isEmpty()) return;
   event->acceptProposedAction();
-  LoadImage(path, true, true);
+  // A dropped folder opens its first picture, as one on the command line does.
+  LoadImage(PictureToOpen(FState.Folder, path, FState.Settings), true, true);
 }

@@ -50,3 +50,17 @@ bool PlaceImage(int CW, int CH, unsigned W, unsigned H, TViewState& view, TDrawR
   rect = TDrawRect{clampInt(x), clampInt(y), width, height};
   return true;
 }
+
+bool ZoomOutAllowed(int CW, int CH, unsigned W, unsigned H, const TViewState& view) {
+  const float zoom = view.fZoom - ZoomStep;
+  if (!(zoom > 0.0f) || !(view.fZoom > 0.0f)) return false;
+  TViewState after = view;
+  after.fZoom = zoom;
+  TDrawRect rect;
+  if (!PlaceImage(CW, CH, W, H, after, rect)) {
+    const double factor = static_cast<double>(zoom) / view.fZoom;
+    after.iDrawWidth = RoundHalfEven(view.iDrawWidth * factor);
+    after.iDrawHeight = RoundHalfEven(view.iDrawHeight * factor);
+  }
+  return after.iDrawWidth >= ZoomOutGuard && after.iDrawHeight >= ZoomOutGuard;
+}

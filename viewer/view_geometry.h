@@ -19,3 +19,9 @@ int RoundHalfEven(double value);
 // resets the offsets of an image that lies wholly inside the client area.
 // Returns false, changing nothing, for an empty client area or image.
 bool PlaceImage(int CW, int CH, unsigned W, unsigned H, TViewState& view, TDrawRect& rect);
+
+// Whether a zoom-out step may be taken on an image of W x H in a client area
+// of CW x CH: the zoom stays above 0 and the image, as the step would draw
+// it, is still at least ZoomOutGuard pixels wide and high. Without an image
+// or a client area to place it in, the last drawn size stands in for it.
+bool ZoomOutAllowed(int CW, int CH, unsigned W, unsigned H, const TViewState& view);

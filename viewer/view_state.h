@@ -16,5 +16,6 @@ struct TViewState {
 inline constexpr float ZoomStep = 0.2f;
 inline constexpr int PanStepX = 20;
 inline constexpr int PanStepY = 40;
-// Zoom out is refused once the drawn image is this small in either direction.
+// Zoom out is refused where it would draw the image smaller than this in
+// either direction.
 inline constexpr int ZoomOutGuard = 150;

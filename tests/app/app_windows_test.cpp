@@ -7,6 +7,7 @@
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
 #include "settings/settings_store.h"
+#include "support/images.h"
 #include "support/temp_folder.h"
 
 #include <QAction>
@@ -172,6 +173,32 @@ TEST_F(AppWindows, TheFirstRunAsksBeforeTheMainWindowAndIsStoredAsDoneOnEsc) {
   // Not again.
   windows->RunFirstRun();
   EXPECT_FALSE(windows->fIntegration.isVisible());
+}
+
+TEST_F(AppWindows, AFolderOnTheCommandLineShowsItsFirstPictureAndNextWalksIt) {
+  TempFolder album;
+  // Sorted by size, largest first: the stored order decides the first picture.
+  const std::pair<const char*, unsigned> pictures[] = {{"small.png", 4}, {"large.png", 64}, {"middle.png", 16}};
+  for (const auto& [name, side] : pictures)
+    ASSERT_TRUE(testimg::Save(testimg::Solid24(side, side, 0x3070B0), FIF_PNG, album.File(name)));
+  TSettings stored = state.Settings;
+  stored.SortType = SortBySize;
+  stored.SortReversed = true;
+  SaveSettings(stored);
+
+  TAppState folderState;
+  ASSERT_TRUE(PrepareAppState(folderState, QStringLiteral(VELVANE_BUILD_DIR "/"), {"/windowed", album.Path()}));
+  Tfmain window(folderState);
+  window.resize(400, 300);
+  window.FormPaint();
+  EXPECT_EQ(folderState.sCurrentFile, album.File("large.png"));
+  EXPECT_EQ(window.windowTitle(), "large.png  (64 x 64) - Velvane Photo Viewer");
+  EXPECT_EQ(window.Frame().pixel(200, 150), 0xFF3070B0);
+  ASSERT_TRUE(window.RunAction(window.Action("AcNext")));
+  EXPECT_EQ(folderState.sCurrentFile, album.File("middle.png"));
+  ASSERT_TRUE(window.RunAction(window.Action("AcNext")));
+  EXPECT_EQ(folderState.sCurrentFile, album.File("small.png"));
+  EXPECT_EQ(folderState.Folder.iScanCount, 1);
 }
 
 }  // namespace

@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# End to end: the real viewer under Xvfb opens a known image; the screenshot
-# shows it where the view geometry puts it, and the title is the caption.
+# End to end: the real viewer under Xvfb opens a known image, given as its
+# folder (the oldest picture comes first in the factory date order); the
+# screenshot shows it where the view geometry puts it, and the title is the
+# caption.
 # Usage: show_image.sh BUILD_DIR [SCREENSHOT_OUT]
 set -euo pipefail
 build=$1
 shot_out=${2:-$build/e2e-show-image.png}
 source "$(dirname "$0")/xvfb_session.sh"
 
-# 300 x 200: left half red, right half blue.
-convert -size 150x200 xc:'#ff0000' -size 150x200 xc:'#0000ff' +append "$WORK/known.png"
+# 300 x 200: left half red, right half blue; and a newer picture beside it.
+mkdir -p "$WORK/album"
+convert -size 150x200 xc:'#ff0000' -size 150x200 xc:'#0000ff' +append "$WORK/album/known.png"
+convert -size 40x40 xc:'#00ff00' "$WORK/album/newer.png"
+touch -d '2020-01-01 12:00' "$WORK/album/known.png"
 
-"$build/velvane" /windowed "$WORK/known.png" &
+"$build/velvane" /windowed "$WORK/album" &
 PIDS+=($!)
 wid=$(wait_window '^known\.png  \(300 x 200\) - Velvane Photo Viewer$') || fail "no window with the caption"
 sleep 0.5

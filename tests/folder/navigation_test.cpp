@@ -1,5 +1,7 @@
 #include "folder/navigation.h"
 
+#include "folder/folder_argument.h"
+
 #include "folder/file_path.h"
 #include "folder/formats.h"
 #include "folder_fixture.h"
@@ -215,4 +217,35 @@ TEST(ForgetDeletedFile, PrefersTheExactNameOnACaseSensitiveFileSystem) {
   for (const char* name : {"a.JPG", "b.png", "A.jpg"}) state.lsDir.push_back(TDirItem{name, {}});
   ForgetDeletedFile(state, "/pics/a.jpg");
   EXPECT_EQ(ListedNames(state), QStringList({"a.JPG", "b.png"}));
+}
+
+TEST(Navigation, AFolderGivenAsThePictureOpensItsFirstInTheSortOrder) {
+  TempFolder dir;
+  const QString album = dir.Path() + "album";
+  ASSERT_TRUE(QDir().mkpath(album));
+  MakeImage(dir, "album/b.png", 30);
+  MakeImage(dir, "album/a.png", 10);
+  MakeImage(dir, "album/c.png", 20);
+  MakeImage(dir, "album/notes.txt", 99);
+
+  TFolderState state;
+  EXPECT_EQ(PictureToOpen(state, album, ByName), album + "/a.png");
+  EXPECT_EQ(ListedNames(state), (QStringList{"a.png", "b.png", "c.png"}));
+  EXPECT_EQ(state.iDirIndex, 0);
+  // The list is the folder's: the next step goes on inside it without reading it again.
+  EXPECT_EQ(GetNextFile(state, album + "/a.png", ByName), album + "/b.png");
+  EXPECT_EQ(state.iScanCount, 1);
+
+  TFolderState bySize;
+  EXPECT_EQ(PictureToOpen(bySize, album + "/", SortedBy(SortBySize, true)), album + "/b.png");
+
+  // Anything else is opened as it is, and the list stays as it was.
+  const QString empty = dir.Path() + "empty";
+  ASSERT_TRUE(QDir().mkpath(empty));
+  MakeImage(dir, "empty/readme.txt");
+  EXPECT_EQ(PictureToOpen(state, empty, ByName), empty);
+  EXPECT_EQ(PictureToOpen(state, album + "/c.png", ByName), album + "/c.png");
+  EXPECT_EQ(PictureToOpen(state, dir.Path() + "missing", ByName), dir.Path() + "missing");
+  EXPECT_EQ(state.sLastDir, album + "/");
+  EXPECT_EQ(state.iDirIndex, 1);
 }

@@ -42,8 +42,8 @@ TEST_F(MetadataLinesTest, SamplePhotoListsItsCameraTagsPerModel) {
   CollectMetadataLines(dib, FIMD_EXIF_EXIF, lines);  // replaces, does not append
   EXPECT_FALSE(lines.contains("Make: Velvane "));
   EXPECT_TRUE(lines.contains("ISOSpeedRatings: 100 ")) << lines.join('|').toStdString();
-  EXPECT_TRUE(lines.contains("ExposureTime: 1/640 sec "));
-  EXPECT_TRUE(lines.contains("FNumber: F8.0 "));
+  EXPECT_TRUE(lines.contains("ExposureTime: 1/640 s "));
+  EXPECT_TRUE(lines.contains("FNumber: f/8.0 "));
 }
 
 TEST_F(MetadataLinesTest, AllModelsInOrderWithoutTheRawExifBlock) {

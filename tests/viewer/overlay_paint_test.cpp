@@ -127,6 +127,42 @@ TEST_F(OverlayFrameTest, CameraLinesInTheirKeywordColours) {
   EXPECT_EQ(CountColour(frame, frame.rect(), qRgb(255, 119, 0)), 0);
 }
 
+TEST_F(OverlayFrameTest, LongValuesStayInTheirColumnAndPaddedOnesDrawNoBar) {
+  in.bShowFileInfo = true;
+  in.working = FreeImage_Allocate(4, 4, 24);
+  const auto addText = [this](const char* key, const QByteArray& value) {
+    FITAG* tag = FreeImage_CreateTag();
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagType(tag, FIDT_ASCII);
+    FreeImage_SetTagCount(tag, DWORD(value.size() + 1));
+    FreeImage_SetTagLength(tag, DWORD(value.size() + 1));
+    FreeImage_SetTagValue(tag, value.constData());
+    FreeImage_SetMetadata(FIMD_COMMENTS, in.working, key, tag);
+    FreeImage_DeleteTag(tag);
+  };
+  addText("Long", QByteArray("a value far too long for one column ").repeated(6));
+  addText("Padded", QByteArray(200, ' '));
+  const TOverlayLayout layout = LayoutOverlays(in, [](const QString& s, bool b) { return Cell(s, b); });
+  ASSERT_GE(layout.texts.size(), 2u);
+  const QImage frame = Render(in);
+  for (const TOverlayText& t : layout.texts) {
+    if (t.layer != TOverlayLayer::Metadata) continue;
+    // The box's lowest row, one pixel down: black wherever no glyph is, and
+    // nothing else on this frame is black.
+    const int row = t.Y + Cell(t.str).height();
+    int right = frame.width() - 1;
+    while (right > t.X && frame.pixel(right, row) != 0xFF000000u) --right;
+    const int boxWidth = right + 1 - t.X;
+    if (t.str.startsWith("Long")) {
+      EXPECT_GT(boxWidth, MetadataLineWidth / 2) << "drawn at all";
+      EXPECT_LE(boxWidth, MetadataLineWidth) << "the next column starts at " << t.X + 300;
+    } else {
+      EXPECT_EQ(t.str, "Padded:  ");
+      EXPECT_LE(boxWidth, Cell(t.str).width());
+    }
+  }
+}
+
 TEST_F(OverlayFrameTest, FileFactsAboveThePanel) {
   in.bShowFileInfo = true;
   in.sCurrentFile = folder.Write("photo.tiff", QByteArray(1536, 'x'));

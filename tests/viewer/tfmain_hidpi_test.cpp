@@ -97,13 +97,13 @@ TEST_F(HiDpiTest, TheFrameReachesTheWindowPixelForPixel) {
 }
 
 TEST_F(HiDpiTest, TheZoomOutGuardCountsDevicePixels) {
-  OpenCoded(160, 160);
+  OpenCoded(200, 200);
   window->OriginalSize();
-  ASSERT_EQ(state.View.iDrawWidth, 160);  // fewer than 160 logical pixels at this ratio
-  Run("AcZoomOut");
+  ASSERT_EQ(state.View.iDrawWidth, 200);  // fewer than 150 logical pixels at this ratio
+  Run("AcZoomOut");                       // 160 device pixels: allowed
   EXPECT_FLOAT_EQ(state.View.fZoom, 0.8f);
-  EXPECT_EQ(state.View.iDrawWidth, 128);
-  Run("AcZoomOut");  // refused at 128
+  EXPECT_EQ(state.View.iDrawWidth, 160);
+  Run("AcZoomOut");  // 120 would be too small: refused
   EXPECT_FLOAT_EQ(state.View.fZoom, 0.8f);
 }
 

@@ -219,6 +219,22 @@ TEST_F(NavigationTest, DroppingThreeFilesOpensTheFirstAndNextWalksItsFolder) {
   EXPECT_EQ(state.sCurrentFile, y);
 }
 
+TEST_F(NavigationTest, ADroppedFolderOpensItsFirstPictureAndNextWalksIt) {
+  TempFolder other;
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(5, 4, 1), FIF_PNG, other.File("y.png")));
+  ASSERT_TRUE(testimg::Save(testimg::Solid24(6, 4, 2), FIF_PNG, other.File("x.png")));
+  Open(a);
+  Drop({other.Path()});
+  EXPECT_EQ(state.sCurrentFile, other.File("x.png"));
+  EXPECT_EQ(window->Bitmap().Width(), 6u);
+  Run("AcNext");
+  EXPECT_EQ(state.sCurrentFile, other.File("y.png"));
+  // A folder without pictures is taken as the path it is, as any unreadable one.
+  TempFolder empty;
+  Drop({empty.Path()});
+  EXPECT_EQ(state.sCurrentFile, empty.Path());
+}
+
 TEST_F(NavigationTest, DroppingAFileOfTheListedFolderDoesNotMoveTheCursor) {
   Open(a);
   Run("AcNext");  // b on display, cursor at 1

@@ -5,6 +5,7 @@
 #include "support/temp_folder.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,11 +61,31 @@ TEST_F(TfmainViewTest, ZoomStepsAndTheZoomOutGuard) {
   ASSERT_TRUE(testimg::Save(testimg::Solid24(160, 160, 0x808080), FIF_PNG, dir.File("small.png")));
   window->LoadImage(dir.File("small.png"), true, true);
   EXPECT_EQ(state.View.iDrawWidth, 160);
-  Run("AcZoomOut");  // 160 > 150: allowed, 0.8 gives 128
-  EXPECT_FLOAT_EQ(state.View.fZoom, 0.8f);
-  EXPECT_EQ(state.View.iDrawWidth, 128);
-  Run("AcZoomOut");  // refused at 128
-  EXPECT_FLOAT_EQ(state.View.fZoom, 0.8f);
+  Run("AcZoomOut");  // 0.8 would draw 128, below the guard: refused
+  EXPECT_FLOAT_EQ(state.View.fZoom, 1.0f);
+  EXPECT_EQ(state.View.iDrawWidth, 160);
+}
+
+TEST_F(TfmainViewTest, TenZoomOutStepsFromFitInFullScreenStillDrawThePicture) {
+  window->show();
+  window->ToggleFullscreen();
+  ASSERT_TRUE(state.bFullScreen);
+  QCoreApplication::processEvents();
+  window->FitToScreen();
+  // The screen must be large enough for one step from 0.2 to pass the old
+  // guard, which looked at the size before the step.
+  const QSize client = window->DeviceClientSize();
+  ASSERT_GE(client.height(), 960) << "run on the large offscreen screen";
+  for (int i = 0; i < 10; ++i) Run("AcZoomOut");
+  EXPECT_GT(state.View.fZoom, 0.0f);
+  EXPECT_GE(state.View.iDrawWidth, 150);
+  EXPECT_GE(state.View.iDrawHeight, 150);
+  // The picture's colour is at the centre of the frame.
+  EXPECT_EQ(window->Frame().pixel(client.width() / 2, client.height() / 2), 0xFF2060A0);
+  // Further steps are refused.
+  const float zoom = state.View.fZoom;
+  Run("AcZoomOut");
+  EXPECT_EQ(state.View.fZoom, zoom);
 }
 
 TEST_F(TfmainViewTest, PanCommandsMoveByTwentyAndForty) {

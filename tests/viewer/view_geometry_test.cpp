@@ -116,4 +116,35 @@ TEST(ViewGeometry, HugeZoomSaturatesInsteadOfOverflowing) {
   EXPECT_LE(r.x, 0);
 }
 
+// The guard judges the size the step would give, not the size before it.
+TEST(ViewGeometry, ZoomOutStopsBeforeThePictureWouldFallBelowTheGuard) {
+  // Fitted in 1000 x 800, a 2:1 picture is width-limited: 1000 x 500 at zoom 1.
+  TViewState v = View(true, true);
+  int steps = 0;
+  while (ZoomOutAllowed(1000, 800, 2000, 1000, v) && steps < 20) {
+    v.fZoom -= ZoomStep;
+    ++steps;
+  }
+  // 0.4 draws 400 x 200; 0.2 would draw 200 x 100, below 150.
+  EXPECT_EQ(steps, 3);
+  EXPECT_FLOAT_EQ(v.fZoom, 0.4f);
+
+  // 160 pixels at 1:1: a step to 128 is refused, although 160 is above the guard.
+  TViewState original = View(false, false);
+  EXPECT_FALSE(ZoomOutAllowed(1000, 800, 160, 160, original));
+  EXPECT_TRUE(ZoomOutAllowed(1000, 800, 190, 190, original));  // 152
+
+  // However large the picture, the zoom never reaches 0.
+  TViewState huge = View(false, false, 0.2f);
+  EXPECT_FALSE(ZoomOutAllowed(1000, 800, 100000, 100000, huge));
+
+  // No picture to place: the last drawn size, scaled as the step would scale it.
+  TViewState empty = View(true, true);
+  empty.iDrawWidth = 1000;
+  empty.iDrawHeight = 180;
+  EXPECT_FALSE(ZoomOutAllowed(1000, 800, 0, 0, empty));  // 180 * 0.8 = 144
+  empty.iDrawHeight = 200;
+  EXPECT_TRUE(ZoomOutAllowed(1000, 800, 0, 0, empty));
+}
+
 }  // namespace
