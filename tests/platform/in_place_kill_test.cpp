@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using TClock = std::chrono::steady_clock;
+
+// Megabytes of content are compared with ==, never EXPECT_EQ, which would
+// print them.
 using atomic_test::TWriter;
 
 std::string Noise(size_t size, uint32_t seed) {
@@ -79,7 +82,7 @@ TEST_F(InPlaceKill, EveryKillLeavesBothVersionsAndTheNextWriteSettlesThem) {
     ASSERT_EQ(writer.Wait(), 0);
     whole = std::max(whole, std::chrono::duration<double>(TClock::now() - start).count());
     inPlace = std::max(inPlace, std::chrono::duration<double>(TClock::now() - announced).count());
-    EXPECT_EQ(ReadText(other), fresh[i]);
+    ASSERT_TRUE(ReadText(other) == fresh[i]) << "the other name keeps the old content";
     EXPECT_EQ(Entries(), clean);
   }
 
@@ -112,7 +115,7 @@ TEST_F(InPlaceKill, EveryKillLeavesBothVersionsAndTheNextWriteSettlesThem) {
       ++asNew;
     else
       ADD_FAILURE() << "the file holds " << settled.size() << " other bytes";
-    EXPECT_EQ(ReadText(other), settled);
+    EXPECT_TRUE(ReadText(other) == settled) << "the two names differ";
     EXPECT_EQ(Entries(), (std::vector<std::string>{"album", "note.txt", "photo.jpg"}));
     fs::remove(Path("note.txt"));
   }
