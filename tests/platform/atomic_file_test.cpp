@@ -220,6 +220,39 @@ TEST_F(AtomicFile, EveryNameOfAHardLinkedFileSeesTheNewContent) {
   EXPECT_EQ(Entries("album"), std::vector<std::string>{"same.jpg"});
 }
 
+// A file size limit stands in for a full disk, set once the new content is
+// complete: first the copy of the old content cannot be made, then the
+// rewrite stops half way and the old content is put back.
+TEST_F(AtomicFile, AFailedRewriteInPlaceLeavesTheOldContent) {
+  const std::string photo = Path("photo.jpg"), other = Path("same.jpg");
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  const std::string small(6000, 's'), large(10000, 'l');
+  struct TCase {
+    const std::string& before;
+    const std::string& after;
+  };
+  for (const TCase& c : {TCase{large, small}, TCase{small, large}}) {
+    WriteText("photo.jpg", c.before);
+    ASSERT_EQ(::link(photo.c_str(), other.c_str()), 0);
+    TAtomicFile file(photo);
+    ASSERT_TRUE(file.Open());
+    ASSERT_TRUE(file.Write(Bytes(c.after)));
+    struct rlimit limit = old;
+    limit.rlim_cur = 8000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool ok = file.Commit();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(file.Error(), EFBIG);
+    EXPECT_TRUE(ReadText(photo) == c.before);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"photo.jpg", "same.jpg"}));
+    fs::remove(other);
+  }
+  std::signal(SIGXFSZ, previous);
+}
+
 TEST_F(AtomicFile, AnotherUsersFileKeepsItsOwnerWhereItMayBeWritten) {
   if (::geteuid() != 0) GTEST_SKIP() << "writing as another user needs root";
   ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
