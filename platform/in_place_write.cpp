@@ -1,5 +1,6 @@
 #include "platform/in_place_write.h"
 
+#include "platform/file_descriptor.h"
 #include "platform/temporary_files.h"
 
 #include <algorithm>
@@ -140,28 +141,24 @@ TInPlaceResult ReplaceContentInPlace(int targetFd, int newFd, const std::string&
   const std::string folder = ParentFolder(temporaryPath);
 
   std::string copyPath;
-  const int copy = CreateLockedTemporary(folder, copyPath);
-  if (copy < 0) return Outcome(errno);
-  int error = CopyBytes(targetFd, copy, target.st_size);
-  if (!error) error = Flush(copy);
+  // Open, and so locked, until the copy is gone or left for the cleanup.
+  const TFileDescriptor copy(CreateLockedTemporary(folder, copyPath));
+  if (!copy.Valid()) return Outcome(errno);
+  int error = CopyBytes(targetFd, copy.Get(), target.st_size);
+  if (!error) error = Flush(copy.Get());
   const std::string keptPath =
       folder + (folder == "/" ? "" : "/") + KeptCopyName(LastComponent(temporaryPath), uint64_t(target.st_ino));
   if (!error && ::rename(copyPath.c_str(), keptPath.c_str()) != 0) error = errno;
   if (error) {
     ::unlink(copyPath.c_str());
-    ::close(copy);
     return Outcome(error);
   }
   // The copy's name must be on disk before the file changes.
   FlushFolder(folder);
 
   error = Overwrite(newFd, targetFd, newLength);
-  if (error && Overwrite(copy, targetFd, target.st_size) != 0) {
-    ::close(copy);
-    return {error, true, keptPath};
-  }
+  if (error && Overwrite(copy.Get(), targetFd, target.st_size) != 0) return {error, true, keptPath};
   ::unlink(keptPath.c_str());
-  ::close(copy);
   return Outcome(error);
 }
 

@@ -255,14 +255,19 @@ TEST_F(AtomicFile, AFailedRewriteInPlaceLeavesTheOldContent) {
 
 TEST_F(AtomicFile, AnotherUsersFileKeepsItsOwnerWhereItMayBeWritten) {
   if (::geteuid() != 0) GTEST_SKIP() << "writing as another user needs root";
+  if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
   ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
   WriteText("photo.jpg", "old");
-  WriteText("source", "new content");
   ASSERT_EQ(::chmod(Path("photo.jpg").c_str(), 0666), 0);
-  ASSERT_EQ(::chmod(Path("source").c_str(), 0644), 0);
-  std::vector<std::string> args = atomic_test::TWriter::Arguments(Path("photo.jpg"), Path("source"));
-  args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-  if (::access(args[0].c_str(), X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
+  // The writer and its source where the other user reaches them, whatever
+  // folder the build is in.
+  fs::create_directory(Path("tools"));
+  WriteText("tools/source", "new content");
+  fs::copy_file(ATOMIC_WRITER, Path("tools/atomic_writer"));
+  ASSERT_EQ(::chmod(Path("tools/atomic_writer").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(Path("tools/source").c_str(), 0644), 0);
+  std::vector<std::string> args = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                   Path("tools/atomic_writer"), Path("photo.jpg"), Path("tools/source")};
   const ino_t inode = Inode(Path("photo.jpg"));
 
   atomic_test::TWriter writer(args);
@@ -274,7 +279,7 @@ TEST_F(AtomicFile, AnotherUsersFileKeepsItsOwnerWhereItMayBeWritten) {
   EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(info.st_gid, 0u);
   EXPECT_EQ(info.st_ino, inode);
-  EXPECT_EQ(Entries(), (std::vector<std::string>{"photo.jpg", "source"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"photo.jpg", "tools"}));
 }
 
 }  // namespace
