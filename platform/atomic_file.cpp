@@ -1,5 +1,10 @@
 #include "platform/atomic_file.h"
 
+#include "platform/file_attributes.h"
+#include "platform/in_place_write.h"
+#include "platform/leftover_cleanup.h"
+#include "platform/temporary_files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -15,12 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // The file a path leads to. A missing target (a new file) keeps its name in
 // the real folder; a dangling link is replaced as the link itself.
@@ -74,10 +73,11 @@ TAtomicFile::~TAtomicFile() { Discard(); }
 bool TAtomicFile::Open() {
   if (FFd >= 0) return true;
   FError = 0;
+  FFailure = TFailure::System;
   FResolved = ResolvedPath(FTarget);
   struct stat info;
-  FTargetExists = ::stat(FResolved.c_str(), &info) == 0;
-  if (FTargetExists) {
+  const bool exists = ::stat(FResolved.c_str(), &info) == 0;
+  if (exists) {
     // Only a regular file is replaced: renaming over a folder or a device
     // would destroy something that is not ours to write.
     if (!S_ISREG(info.st_mode)) {
@@ -85,8 +85,6 @@ bool TAtomicFile::Open() {
       return false;
     }
     FMode = uint32_t(info.st_mode & 07777);
-    FOwner = uint32_t(info.st_uid);
-    FGroup = uint32_t(info.st_gid);
   } else if (errno != ENOENT) {
     FError = errno;
     return false;
@@ -94,9 +92,10 @@ bool TAtomicFile::Open() {
     FMode = uint32_t(NewFileMode());
   }
 
-  const std::string folder = FolderOf(FResolved);
-  std::string temporary = folder + (folder == "/" ? "" : "/") + ".velvane-XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  const std::string folder = ParentFolder(FResolved);
+  RemoveLeftovers(folder);
+  std::string temporary;
+  const int fd = CreateLockedTemporary(folder, temporary);
   if (fd < 0) {
     FError = errno;
     return false;
@@ -157,50 +156,116 @@ bool TAtomicFile::Commit() {
     if (!FError) FError = EBADF;
     return false;
   }
-  if (!FError) {
-    if (::fchmod(FFd, mode_t(FMode)) != 0) FError = errno;
+  struct stat current;
+  const bool exists = !FError && ::stat(FResolved.c_str(), &current) == 0;
+  if (exists && !S_ISREG(current.st_mode)) FError = EINVAL;
+  // The other names of a file with several would keep the old content if
+  // a new file took this name.
+  const bool linked = exists && current.st_nlink > 1;
+  bool ownerKept = true;
+  TAttributeCopy attributes;
+  if (!FError && exists && !linked) {
+    FMode = uint32_t(current.st_mode & 07777);
+    // Keeping the owner needs privileges; the group often works.
+    if (::fchown(FFd, current.st_uid, current.st_gid) != 0) (void)!::fchown(FFd, uid_t(-1), current.st_gid);
+    struct stat given;
+    ownerKept = ::fstat(FFd, &given) == 0 && given.st_uid == current.st_uid && given.st_gid == current.st_gid;
+    attributes = CarryExtendedAttributes(FResolved, FFd);
   }
-  if (!FError && FTargetExists) {
-    // Keeping the owner needs privileges; the group often works. Failing is
-    // not an error: the replaced file then belongs to whoever wrote it.
-    if (::fchown(FFd, uid_t(FOwner), gid_t(FGroup)) != 0) (void)!::fchown(FFd, uid_t(-1), gid_t(FGroup));
-  }
+  // After the attributes: setting an ACL sets the permission bits too.
+  if (!FError && !linked && ::fchmod(FFd, mode_t(FMode)) != 0) FError = errno;
   if (!FError && ::fsync(FFd) != 0) FError = errno;
+  // close() may report a delayed write error (NFS, quotas); a duplicate
+  // keeps the file open and locked until it is in place.
   const int fd = FFd;
   FFd = -1;
-  // close() may report a delayed write error (NFS, quotas).
+  if (!FError && (FHold = ::dup(fd)) < 0) FError = errno;
   if (::close(fd) != 0 && !FError) FError = errno;
   if (!FError && BeforeAtomicReplaceHook()) BeforeAtomicReplaceHook()(FTemporary);
   if (!FError && FBeforeReplace) FBeforeReplace();
-  if (!FError && ::rename(FTemporary.c_str(), FResolved.c_str()) != 0) FError = errno;
-  if (FError) {
-    ::unlink(FTemporary.c_str());
-    FTemporary.clear();
-    return false;
+
+  // Where the inode must stay and may be written, its content is replaced.
+  int target = -1;
+  if (!FError && (linked || !ownerKept || !attributes.Ok())) {
+    target = ::open(FResolved.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat opened;
+    if (target >= 0 && (::fstat(target, &opened) != 0 || opened.st_ino != current.st_ino ||
+                        opened.st_dev != current.st_dev || !S_ISREG(opened.st_mode))) {
+      ::close(target);
+      target = -1;
+      errno = EAGAIN;  // replaced by another program meanwhile
+    }
+    if (target < 0 && linked) {
+      FError = errno;
+      FFailure = TFailure::OtherNames;
+    } else if (target < 0 && !attributes.Ok()) {
+      FError = attributes.Error;
+      FFailure = TFailure::Attribute;
+      FFailureName = attributes.Name;
+    }
+    // An owner alone that a new file could not keep changes, as it always
+    // did where the file may not be written.
   }
+  bool copiesKept = false;
+  if (!FError && target >= 0) {
+    const TInPlaceResult result = ReplaceContentInPlace(target, FHold, FTemporary);
+    FError = result.Error;
+    if (result.CopiesKept) {
+      copiesKept = true;
+      FFailure = TFailure::CopiesKept;
+      FFailureName = result.KeptCopy;
+    }
+  } else if (!FError && ::rename(FTemporary.c_str(), FResolved.c_str()) != 0) {
+    FError = errno;
+  }
+  const bool inPlace = target >= 0;
+  if (target >= 0) ::close(target);
+
+  if ((FError || inPlace) && !copiesKept) ::unlink(FTemporary.c_str());
   FTemporary.clear();
-  // Make the rename itself durable.
-  const int dir = ::open(FolderOf(FResolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  if (FHold >= 0) ::close(FHold);
+  FHold = -1;
+  if (FError) return false;
+  if (!inPlace) {
+    // Make the rename itself durable.
+    const int dir = ::open(ParentFolder(FResolved).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
   }
   NotifyReplaced(FResolved);
   return true;
 }
 
 void TAtomicFile::Discard() {
-  if (FFd >= 0) {
-    ::close(FFd);
-    FFd = -1;
-  }
   if (!FTemporary.empty()) {
     ::unlink(FTemporary.c_str());
     FTemporary.clear();
   }
+  if (FFd >= 0) {
+    ::close(FFd);
+    FFd = -1;
+  }
+  if (FHold >= 0) {
+    ::close(FHold);
+    FHold = -1;
+  }
 }
 
-std::string TAtomicFile::ErrorText() const { return FError ? std::strerror(FError) : std::string(); }
+std::string TAtomicFile::ErrorText() const {
+  if (!FError) return {};
+  const std::string reason = std::strerror(FError);
+  switch (FFailure) {
+    case TFailure::System: break;
+    case TFailure::Attribute: return "Its extended attribute " + FFailureName + " cannot be kept: " + reason;
+    case TFailure::OtherNames:
+      return "It has other names (hard links), so it can only be rewritten in place, which failed: " + reason;
+    case TFailure::CopiesKept:
+      return reason + "; the file may be incomplete and its former content is kept in " + FFailureName;
+  }
+  return reason;
+}
 
 bool ReplaceFileAtomically(const std::string& target, std::span<const uint8_t> bytes, int* error) {
   TAtomicFile file(target);

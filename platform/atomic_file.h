@@ -5,13 +5,26 @@
 // Every writer of the viewer goes through this class: saving pictures, the
 // metadata rewrite, the settings hive and the desktop's association files.
 //
-// The new content goes to a temporary file with an unpredictable name in the
-// target's folder (so the final rename stays on one file system). Commit
-// gives it the permissions of the file it replaces (the default ones of a
-// new file otherwise), flushes it to disk, renames it over the target and
-// flushes the folder. A target reached through a symbolic link is replaced
-// where the link leads; the link stays. Plain C++ and POSIX, no Qt, so the
-// metadata rewrite can use it too.
+// The new content goes to a hidden temporary file with an unpredictable name
+// in the target's folder (so the final rename stays on one file system),
+// locked while the writer lives (temporary_files.h). Commit gives it the
+// owner, extended attributes (ACLs, security labels, user tags: see
+// file_attributes.h) and permissions of the file it replaces (the default
+// ones of a new file otherwise), flushes it to disk, renames it over the
+// target and flushes the folder. A target reached through a symbolic link is
+// replaced where the link leads; the link stays.
+//
+// A target with more than one name (hard links) keeps its inode, so that
+// every name sees the new content: it is rewritten in place from the
+// complete temporary file, with a copy of the old content kept until the
+// rewrite is on disk (in_place_write.h). So is a target whose owner or
+// attributes the new file could not be given, where the target may be
+// written; where it may not, an attribute that cannot be kept refuses the
+// write, while an owner that cannot be kept changes as before.
+//
+// Before each write, what killed writes left in the folder is removed
+// (leftover_cleanup.h). Plain C++ and POSIX, no Qt, so the metadata rewrite
+// can use it too.
 
 #include <cstdint>
 #include <functional>
@@ -50,24 +63,32 @@ public:
   void SetBeforeReplace(std::function<void()> hook) { FBeforeReplace = std::move(hook); }
 
   // Replaces the target with what was written. False, with Error() set, the
-  // target untouched and the temporary file gone, on any failure.
+  // target untouched and the temporary file gone, on any failure. (The one
+  // exception: a rewrite in place that failed and whose old content could
+  // not be put back leaves the copies beside the file, as ErrorText says.)
   bool Commit();
   // Drops the temporary file; the target stays as it is.
   void Discard();
 
   // The system error number of the first failure, 0 when there was none.
   int Error() const { return FError; }
+  // The reason, worded to follow "Cannot write file NAME. ".
   std::string ErrorText() const;
 
 private:
+  // What a failure concerned beyond its error number.
+  enum class TFailure { System, Attribute, OtherNames, CopiesKept };
+
   std::string FTarget;
   std::string FResolved;
   std::string FTemporary;
-  int FFd = -1;
+  int FFd = -1;    // for writing, until Commit
+  int FHold = -1;  // the same file, open and locked until it is renamed or removed
   int FError = 0;
-  bool FTargetExists = false;
+  TFailure FFailure = TFailure::System;
+  std::string FFailureName;  // the attribute, or the kept copy
   std::function<void()> FBeforeReplace;
-  uint32_t FMode = 0, FOwner = 0, FGroup = 0;
+  uint32_t FMode = 0;
 };
 
 // Convenience: replaces target with bytes in one call. False, with errno-style

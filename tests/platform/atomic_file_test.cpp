@@ -1,6 +1,9 @@
 // Atomic file replacement: the target is either the old file or the whole new
-// one, with the old permissions, and no temporary file is left behind.
+// one, with the old permissions, owner, extended attributes and links, and no
+// temporary file is left behind.
 #include "platform/atomic_file.h"
+
+#include "atomic_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +11,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,35 +22,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AtomicFile : public testing::Test {
+using atomic_test::Shell;
+
+class AtomicFile : public atomic_test::FolderTest {
 protected:
-  void SetUp() override {
-    char templ[] = "/tmp/velvane-atomic-XXXXXX";
-    ASSERT_NE(::mkdtemp(templ), nullptr);
-    folder = templ;
-  }
   void TearDown() override {
-    fs::remove_all(folder);
+    FolderTest::TearDown();
     BeforeAtomicReplaceHook() = nullptr;
   }
+  // A disk folder: tmpfs holds user attributes only on recent kernels.
+  const char* Base() const override { return ::access("/var/tmp", W_OK) == 0 ? "/var/tmp" : "/tmp"; }
 
-  std::string Path(const std::string& name) const { return folder + "/" + name; }
-  void WriteText(const std::string& name, const std::string& text) const { std::ofstream(Path(name)) << text; }
-  static std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
+  // Every extended attribute as getfattr dumps it, the file's name left out.
+  static std::string Attributes(const std::string& path) {
+    return Shell("getfattr --absolute-names -d -m - -e hex '" + path + "' | grep -v '^# file:'");
   }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+  static std::string Acl(const std::string& path) { return Shell("getfacl --absolute-names --omit-header '" + path + "'"); }
+  static ino_t Inode(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
   }
-  static std::span<const uint8_t> Bytes(const std::string& text) {
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-  }
-
-  std::string folder;
 };
 
 TEST_F(AtomicFile, ReplacesKeepingModeAndWritesThroughALink) {
@@ -159,6 +151,135 @@ TEST_F(AtomicFile, AFailureReportedByADirectWriterStopsTheCommit) {
   EXPECT_EQ(file.Error(), ENOSPC);
   EXPECT_EQ(ReadText(Path("photo.jpg")), "old");
   EXPECT_EQ(Entries(), std::vector<std::string>{"photo.jpg"});
+}
+
+TEST_F(AtomicFile, KeepsExtendedAttributesAndAclsWithoutGainingTheFoldersDefault) {
+  WriteText("photo.jpg", "old");
+  const std::string photo = Path("photo.jpg");
+  Shell("setfattr -n user.xdg.tags -v holiday '" + photo + "'");
+  Shell("setfattr -n user.binary -v 0x00ff0a00 '" + photo + "'");
+  Shell("setfacl -m u:nobody:rw,g:nogroup:r '" + photo + "'");
+  if (::geteuid() == 0) Shell("setfattr -n trusted.velvane -v kept '" + photo + "'");
+  // A default ACL on the folder, which a file made there inherits.
+  Shell("setfacl -d -m u:nobody:rwx '" + folder + "'");
+  WriteText("plain.jpg", "old");
+  Shell("setfacl -b '" + Path("plain.jpg") + "'");
+  const std::string attributes = Attributes(photo), acl = Acl(photo), plainAcl = Acl(Path("plain.jpg"));
+  if (attributes.find("user.xdg.tags") == std::string::npos || acl.find("user:nobody:rw-") == std::string::npos)
+    GTEST_SKIP() << "this file system holds no user attributes or ACLs";
+  ASSERT_EQ(plainAcl.find("nobody"), std::string::npos);
+  ASSERT_NE(attributes.find("system.posix_acl_access"), std::string::npos);
+  struct stat before;
+  ASSERT_EQ(::stat(photo.c_str(), &before), 0);
+
+  EXPECT_TRUE(ReplaceFileAtomically(photo, Bytes("new content")));
+  EXPECT_TRUE(ReplaceFileAtomically(Path("plain.jpg"), Bytes("new content")));
+  EXPECT_TRUE(ReplaceFileAtomically(Path("new.jpg"), Bytes("new content")));
+
+  EXPECT_EQ(ReadText(photo), "new content");
+  EXPECT_EQ(Attributes(photo), attributes);
+  EXPECT_EQ(Acl(photo), acl);
+  struct stat after;
+  ASSERT_EQ(::stat(photo.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  // No access is granted by a write: a file without an ACL stays without,
+  // while a new file follows the folder as any new file does.
+  EXPECT_EQ(Acl(Path("plain.jpg")), plainAcl);
+  EXPECT_NE(Acl(Path("new.jpg")).find("user:nobody:"), std::string::npos);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"new.jpg", "photo.jpg", "plain.jpg"}));
+}
+
+TEST_F(AtomicFile, EveryNameOfAHardLinkedFileSeesTheNewContent) {
+  WriteText("photo.jpg", "the old picture");
+  const std::string photo = Path("photo.jpg"), other = Path("album/same.jpg");
+  fs::create_directory(Path("album"));
+  ASSERT_EQ(::link(photo.c_str(), other.c_str()), 0);
+  ASSERT_EQ(::chmod(photo.c_str(), 0640), 0);
+  Shell("setfattr -n user.xdg.tags -v holiday '" + photo + "'");
+  const std::string attributes = Attributes(photo);
+  const ino_t inode = Inode(photo);
+
+  std::vector<std::string> replaced;
+  const int id = AddFileReplacedListener([&](const std::string& path) { replaced.push_back(path); });
+  // Longer, then shorter than what the file holds.
+  EXPECT_TRUE(ReplaceFileAtomically(photo, Bytes("the new picture, a little longer")));
+  EXPECT_EQ(ReadText(other), "the new picture, a little longer");
+  EXPECT_TRUE(ReplaceFileAtomically(other, Bytes("turned")));
+  RemoveFileReplacedListener(id);
+
+  EXPECT_EQ(ReadText(photo), "turned");
+  EXPECT_EQ(ReadText(other), "turned");
+  struct stat info;
+  ASSERT_EQ(::stat(photo.c_str(), &info), 0);
+  EXPECT_EQ(info.st_ino, inode);
+  EXPECT_EQ(info.st_nlink, 2u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(Attributes(photo), attributes);
+  EXPECT_EQ(replaced.size(), 2u);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"album", "photo.jpg"}));
+  EXPECT_EQ(Entries("album"), std::vector<std::string>{"same.jpg"});
+}
+
+// A file size limit stands in for a full disk, set once the new content is
+// complete: first the copy of the old content cannot be made, then the
+// rewrite stops half way and the old content is put back.
+TEST_F(AtomicFile, AFailedRewriteInPlaceLeavesTheOldContent) {
+  const std::string photo = Path("photo.jpg"), other = Path("same.jpg");
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  const std::string small(6000, 's'), large(10000, 'l');
+  struct TCase {
+    const std::string& before;
+    const std::string& after;
+  };
+  for (const TCase& c : {TCase{large, small}, TCase{small, large}}) {
+    WriteText("photo.jpg", c.before);
+    ASSERT_EQ(::link(photo.c_str(), other.c_str()), 0);
+    TAtomicFile file(photo);
+    ASSERT_TRUE(file.Open());
+    ASSERT_TRUE(file.Write(Bytes(c.after)));
+    struct rlimit limit = old;
+    limit.rlim_cur = 8000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool ok = file.Commit();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(file.Error(), EFBIG);
+    EXPECT_TRUE(ReadText(photo) == c.before);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"photo.jpg", "same.jpg"}));
+    fs::remove(other);
+  }
+  std::signal(SIGXFSZ, previous);
+}
+
+TEST_F(AtomicFile, AnotherUsersFileKeepsItsOwnerWhereItMayBeWritten) {
+  if (::geteuid() != 0) GTEST_SKIP() << "writing as another user needs root";
+  if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  WriteText("photo.jpg", "old");
+  ASSERT_EQ(::chmod(Path("photo.jpg").c_str(), 0666), 0);
+  // The writer and its source where the other user reaches them, whatever
+  // folder the build is in.
+  fs::create_directory(Path("tools"));
+  WriteText("tools/source", "new content");
+  fs::copy_file(ATOMIC_WRITER, Path("tools/atomic_writer"));
+  ASSERT_EQ(::chmod(Path("tools/atomic_writer").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(Path("tools/source").c_str(), 0644), 0);
+  std::vector<std::string> args = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                   Path("tools/atomic_writer"), Path("photo.jpg"), Path("tools/source")};
+  const ino_t inode = Inode(Path("photo.jpg"));
+
+  atomic_test::TWriter writer(args);
+  ASSERT_TRUE(writer.Started());
+  EXPECT_EQ(writer.Wait(), 0);
+  EXPECT_EQ(ReadText(Path("photo.jpg")), "new content");
+  struct stat info;
+  ASSERT_EQ(::stat(Path("photo.jpg").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_gid, 0u);
+  EXPECT_EQ(info.st_ino, inode);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"photo.jpg", "tools"}));
 }
 
 }  // namespace
