@@ -30,7 +30,7 @@ public:
         return static_cast<std::uint32_t>(FReg.ReadInteger(name));
       case TRegDataType::rdString: {
         const std::optional<std::uint32_t> number = NumberInText(FReg.ReadString(name));
-        Note(name, number ? QStringLiteral("is a text, not a number; the number in it is used")
+        Note(name, number ? QStringLiteral("is a text, not a number, so the number in it is used")
                           : QStringLiteral("is a text, not a number, and is read as missing"));
         return number;
       }
@@ -55,7 +55,7 @@ public:
     const thotkey& factory = DefaultHotKeys()[n];
     std::optional<std::uint32_t> stored = Number(name);
     if (stored && !IsUsableHotkey(*stored)) {
-      Note(name, QStringLiteral("is a hotkey no key press can give; the factory hotkey %1 is used")
+      Note(name, QStringLiteral("is a hotkey no key press can give, so the factory hotkey %1 is used")
                      .arg(HotkeyToText(factory.modifiers, factory.Key)));
       stored.reset();
     }

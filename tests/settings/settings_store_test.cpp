@@ -231,7 +231,7 @@ TEST_F(SettingsStoreTest, ATextWhereANumberBelongsGivesItsNumberAWarningAndACopy
   EXPECT_NE(warnings.find(TRegistryFile::DefaultPath().toStdString() + ": lines 3, 4, 5, 6, 7 and 9 hold values"),
             std::string::npos)
       << warnings;
-  EXPECT_NE(warnings.find("\"SortType\" is a text, not a number; the number in it is used"), std::string::npos)
+  EXPECT_NE(warnings.find("\"SortType\" is a text, not a number, so the number in it is used"), std::string::npos)
       << warnings;
   EXPECT_NE(warnings.find("\"ResizeFilter\" is a text, not a number, and is read as missing"), std::string::npos)
       << warnings;
@@ -291,7 +291,7 @@ TEST_F(SettingsStoreTest, AHotkeyNoKeyPressCanGiveIsReadAsTheFactoryOne) {
   EXPECT_EQ(s.HotKeys[2].Key, 0);
   EXPECT_EQ(s.HotKeys[5].Key, VK_OEM_102);
   EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
-  EXPECT_NE(warnings.find("\"HOTKEY18\" is a hotkey no key press can give; the factory hotkey Esc is used"),
+  EXPECT_NE(warnings.find("\"HOTKEY18\" is a hotkey no key press can give, so the factory hotkey Esc is used"),
             std::string::npos)
       << warnings;
   for (const char* name : {"HOTKEY0\"", "HOTKEY3\"", "HOTKEY4\""})
