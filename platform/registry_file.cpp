@@ -81,9 +81,8 @@ QString LinesPhrase(const std::vector<int>& lines) {
 
 void WarnOfSkippedLines(const QString& path, std::size_t digest, const std::vector<int>& lines) {
   if (!FirstTime(QStringLiteral("skipped\n") + ContentKey(path, digest))) return;
-  PrintLine(QStringLiteral("velvane: %1: %2 %3 skipped; the other settings are kept, and %4")
-                .arg(path, LinesPhrase(lines),
-                     lines.size() == 1 ? QStringLiteral("cannot be read and is") : QStringLiteral("cannot be read and are"),
+  PrintLine(QStringLiteral("velvane: %1: %2 cannot be read and %3 skipped; the other settings are kept, and %4")
+                .arg(path, LinesPhrase(lines), lines.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
                      KeptAsideLater(path)));
 }
 

@@ -154,7 +154,8 @@ QString WhyNotRemovable(const QString& path) {
   if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0) return {};
   if (errno == EROFS) return QStringLiteral("its folder is on a read-only file system");
   if (errno == EACCES || errno == EPERM) return QStringLiteral("you may not change its folder %1").arg(folder);
-  return QStringLiteral("its folder %1 cannot be changed (%2)").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+  return QStringLiteral("its folder %1 cannot be changed (%2)")
+      .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 TDeleteResult MoveToTrash(const QString& path) {

@@ -95,7 +95,8 @@ TEST_F(DeleteTest, AFileThatCannotBeRemovedIsReportedWithoutAQuestion) {
   ASSERT_EQ(chmod(dir.Path().toLocal8Bit().constData(), 0700), 0);
   EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
   ASSERT_EQ(errors.size(), 1);
-  EXPECT_TRUE(errors[0].startsWith("b.png cannot be deleted: you may not change its folder")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].startsWith("b.png cannot be deleted: you may not change its folder"))
+      << errors[0].toStdString();
   EXPECT_TRUE(QFile::exists(b));
   EXPECT_EQ(Shown(), "b.png");
   EXPECT_EQ(state.Folder.lsDir.size(), 3u);
