@@ -155,5 +155,6 @@ int main(int argc, char** argv) {
   fOptions.ShowIntegration = [&windows, &fOptions] { windows.fIntegration.ShowModalFor(&fOptions); };
   windows.RunFirstRun();
   if (!shownEarly) fmain.show();
+  ShowStartupNotice(fmain, state);
   return QApplication::exec();
 }

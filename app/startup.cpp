@@ -2,11 +2,13 @@
 
 #include "app/command_line.h"
 #include "folder/folder_argument.h"
+#include "platform/application_title.h"
+#include "platform/message_box.h"
 #include "settings/settings_store.h"
 
 bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList& args) {
   state.sAppDir = appDir;
-  PrepareSettingsAtStartup(state.Settings);
+  state.sStartupNotice = PrepareSettingsAtStartup(state.Settings);
   state.bFullScreen = state.Settings.FullScreen;
   state.sCurrentFile.clear();
 
@@ -18,6 +20,10 @@ bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList&
   state.View.bZoomToFit = state.Settings.ZoomToFit;
   state.View.bShrinkToFit = state.Settings.ShrinkToFit;
   return true;
+}
+
+void ShowStartupNotice(QWidget& window, const TAppState& state) {
+  if (!state.sStartupNotice.isEmpty()) ShowErrorBox(&window, state.sStartupNotice, QLatin1String(ApplicationTitle));
 }
 
 void FinishFirstRun(TAppState& state) {

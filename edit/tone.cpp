@@ -10,7 +10,11 @@ constexpr TToneRange Ranges[] = {
     {"Contrast", 0.0, 1.0, -100.0, 100.0},
 };
 
-QString TwoDecimals(double value) { return QLocale().toString(value, 'f', 2); }
+// Only the separator is the locale's: its digits, minus sign, grouping and
+// direction marks would make "-1.00" unreadable in some locales.
+QString TwoDecimals(double value) {
+  return QString::number(value, 'f', 2).replace(u'.', QLocale().decimalPoint());
+}
 
 }  // namespace
 

@@ -130,6 +130,19 @@ QString KeyName(std::uint16_t Key) {
   return Key < 256 ? KeyNames()[Key] : QString();
 }
 
+bool IsKeyboardKey(std::uint16_t Key) {
+  switch (Key) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+      return false;
+    default:
+      return !KeyName(Key).isEmpty();
+  }
+}
+
 QString ShortCutToText(TShortCut shortCut) {
   const QString name = KeyName(shortCut & 0xFF);
   if (name.isEmpty()) return {};

@@ -106,6 +106,11 @@ TShortCut ShortCut(std::uint16_t Key, TShiftState Shift);
 // when the code has no name.
 QString KeyName(std::uint16_t Key);
 
+// Whether a key press can give this code, so that a hotkey on it can run: a
+// key with a name, other than the keys that only modify others (Shift, Ctrl,
+// Alt and the Windows keys).
+bool IsKeyboardKey(std::uint16_t Key);
+
 // "Shift+", "Ctrl+", "Alt+" (in this order, each when its bit is set)
 // followed by the key's name; empty when the key has no name.
 QString ShortCutToText(TShortCut shortCut);

@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QThread>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -160,6 +161,27 @@ bool TRegistry::DeleteValue(const QString& name) {
   TRegValue named;
   named.Name = name;
   return Change({TChange::TKind::DeleteValue, FCurrentPath, std::move(named)});
+}
+
+void TRegistry::ReportUnusableValues(const std::vector<TUnusableValue>& values) const {
+  // Some problems are named, as many as lines are.
+  constexpr std::size_t kProblemsNamed = 10;
+  const TRegKey* key = CurrentKey();
+  if (!key) return;
+  std::vector<int> lines;
+  QStringList problems;
+  for (const TUnusableValue& v : values) {
+    const TRegValue* value = key->FindValue(v.Name);
+    if (!value || value->Line <= 0) continue;
+    lines.push_back(value->Line);
+    if (static_cast<std::size_t>(problems.size()) < kProblemsNamed)
+      problems << QStringLiteral("\"%1\" %2").arg(value->Name, v.Problem);
+  }
+  if (lines.empty()) return;
+  std::sort(lines.begin(), lines.end());
+  QString problem = problems.join(QStringLiteral("; "));
+  if (lines.size() > kProblemsNamed) problem += QStringLiteral("; and %1 more").arg(lines.size() - kProblemsNamed);
+  FFile.WarnOfUnusableLines(lines, problem);
 }
 
 void TRegistry::Apply(TRegKey& root, const TChange& change) {

@@ -44,6 +44,12 @@
 using HKEY = std::uintptr_t;
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001;
 
+// A value that a reader found but could not use as it stood.
+struct TUnusableValue {
+  QString Name;
+  QString Problem;  // what is wrong with it and what was taken instead
+};
+
 class TRegistry {
 public:
   // The user's hive (TRegistryFile::DefaultPath()).
@@ -82,6 +88,18 @@ public:
   bool WriteBool(const QString& name, bool value);  // REG_DWORD 0 or 1
   bool WriteString(const QString& name, const QString& value);
   bool DeleteValue(const QString& name);
+
+  // Why the hive file could not be read when this object was made: it exists
+  // but this user may not read it. The object then holds no keys, and no
+  // flush writes over that file. Empty when it was read (or is missing).
+  const QString& HiveReadError() const { return FFile.ReadError(); }
+
+  // Values of the open key, as read from the hive file, that the caller
+  // could not use. One warning on stderr names the file, their lines and
+  // problems, and the file as it is now is copied aside before the next
+  // flush replaces it, as a file with lines that cannot be read is. Values
+  // this process has written since are left out.
+  void ReportUnusableValues(const std::vector<TUnusableValue>& values) const;
 
   // Writes the changes made since the last flush, after those of this
   // process that earlier flushes could not write; true when there were none

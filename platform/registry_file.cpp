@@ -14,9 +14,13 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,24 +51,50 @@ QString LineList(const std::vector<int>& lines) {
   return named.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
 }
 
-// One line on stderr for each hive content with skipped lines, however often
-// the viewer reads it before the next save rewrites it.
-void WarnOfSkippedLines(const QString& path, const QByteArray& bytes, const std::vector<int>& lines) {
-  static QMutex mutex;
-  static QSet<QString> warned;
-  const QString key = path + u'\n' + QString::number(qHash(bytes));
-  {
-    const QMutexLocker locker(&mutex);
-    if (warned.contains(key)) return;
-    warned.insert(key);
-  }
-  const QString text =
-      QStringLiteral("velvane: %1: %2 %3 cannot be read and %4 skipped; the other settings are kept, and the file as "
-                     "it is now will be kept beside it as %5.damaged-<date>-<time> when the settings are next saved\n")
-          .arg(path, lines.size() == 1 ? QStringLiteral("line") : QStringLiteral("lines"), LineList(lines),
-               lines.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"), QFileInfo(path).fileName());
-  std::fputs(text.toLocal8Bit().constData(), stderr);
+void PrintLine(const QString& text) {
+  std::fputs((text + u'\n').toLocal8Bit().constData(), stderr);
   std::fflush(stderr);
+}
+
+// Whether key is new to the set; remembers it. Each warning is printed once
+// per process for the same file and content, however often it is read.
+bool FirstTime(const QString& key) {
+  static QMutex mutex;
+  static QSet<QString> seen;
+  const QMutexLocker locker(&mutex);
+  if (seen.contains(key)) return false;
+  seen.insert(key);
+  return true;
+}
+
+QString ContentKey(const QString& path, std::size_t digest) { return path + u'\n' + QString::number(digest); }
+
+QString KeptAsideLater(const QString& path) {
+  return QStringLiteral("the file as it is now will be kept beside it as %1.damaged-<date>-<time> when the settings "
+                        "are next saved")
+      .arg(QFileInfo(path).fileName());
+}
+
+QString LinesPhrase(const std::vector<int>& lines) {
+  return (lines.size() == 1 ? QStringLiteral("line ") : QStringLiteral("lines ")) + LineList(lines);
+}
+
+void WarnOfSkippedLines(const QString& path, std::size_t digest, const std::vector<int>& lines) {
+  if (!FirstTime(QStringLiteral("skipped\n") + ContentKey(path, digest))) return;
+  PrintLine(QStringLiteral("velvane: %1: %2 cannot be read and %3 skipped; the other settings are kept, and %4")
+                .arg(path, LinesPhrase(lines), lines.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                     KeptAsideLater(path)));
+}
+
+// The contents that readers found values in they could not use: each is
+// copied aside before a save replaces it.
+QMutex& CopyRequestMutex() {
+  static QMutex mutex;
+  return mutex;
+}
+QSet<QString>& CopyRequests() {
+  static QSet<QString> requests;
+  return requests;
 }
 
 // Removes a lock file that names no owner (empty, or cut short) and is old:
@@ -114,39 +144,91 @@ QString TRegistryFile::DefaultPath() {
   return config + QStringLiteral("/velvane/registry-hkcu.txt");
 }
 
-TRegistryFile::TReadResult TRegistryFile::Load(TRegKey& root) const {
-  const QFileInfo info(FPath);
-  if (!info.exists()) return TReadResult::Missing;
+TRegistryFile::TReadResult TRegistryFile::Load(TRegKey& root, QString& why, std::size_t& digest) const {
+  why.clear();
+  digest = 0;
+  struct stat st {};
+  if (::stat(QFile::encodeName(FPath).constData(), &st) != 0) {
+    // A folder on the way that is no folder means no hive; anything else
+    // (a folder we may not search ...) hides one that may well be there.
+    if (errno == ENOENT || errno == ENOTDIR) return TReadResult::Missing;
+    why = QString::fromLocal8Bit(std::strerror(errno));
+    return TReadResult::Unreadable;
+  }
   // Not opened unless it is a regular file: reading a fifo would block.
-  if (!info.isFile() || info.size() > kMaxHiveSize) return TReadResult::Damaged;
+  if (!S_ISREG(st.st_mode)) {
+    why = QStringLiteral("it is not a regular file");
+    return TReadResult::Damaged;
+  }
+  if (st.st_size > kMaxHiveSize) {
+    why = QStringLiteral("it is larger than any settings file");
+    return TReadResult::Damaged;
+  }
   QFile file(FPath);
-  if (!file.open(QIODevice::ReadOnly)) return TReadResult::Damaged;
+  if (!file.open(QIODevice::ReadOnly)) {
+    why = file.errorString();
+    return TReadResult::Unreadable;
+  }
   const QByteArray bytes = file.read(kMaxHiveSize + 1);
-  if (file.error() != QFileDevice::NoError || bytes.size() > kMaxHiveSize) return TReadResult::Damaged;
+  if (file.error() != QFileDevice::NoError) {
+    why = file.errorString();
+    return TReadResult::Unreadable;
+  }
+  if (bytes.size() > kMaxHiveSize) {
+    why = QStringLiteral("it is larger than any settings file");
+    return TReadResult::Damaged;
+  }
+  digest = qHash(bytes);
   std::optional<TParsedHive> hive = HiveFromText(bytes);
-  if (!hive) return TReadResult::Damaged;
+  if (!hive) {
+    why = QStringLiteral("its first line is not \"Velvane registry hive 1\"");
+    return TReadResult::Damaged;
+  }
   root = std::move(hive->Root);
   if (hive->BadLines.empty()) return TReadResult::Ok;
-  WarnOfSkippedLines(FPath, bytes, hive->BadLines);
+  WarnOfSkippedLines(FPath, digest, hive->BadLines);
   return TReadResult::SkippedLines;
 }
 
-TRegKey TRegistryFile::Read() const {
+TRegKey TRegistryFile::Read() {
   TRegKey root;
-  if (Load(root) == TReadResult::Damaged) return TRegKey();
+  QString why;
+  const TReadResult result = Load(root, why, FReadDigest);
+  FReadError = result == TReadResult::Unreadable ? why : QString();
+  if (result == TReadResult::Unreadable && FirstTime(QStringLiteral("unreadable\n") + FPath + u'\n' + why))
+    PrintLine(QStringLiteral("velvane: %1 cannot be read (%2); the viewer runs on its factory settings and leaves "
+                             "the file as it is")
+                  .arg(FPath, why));
+  if (result == TReadResult::Damaged || result == TReadResult::Unreadable) return TRegKey();
   return root;
 }
 
-bool TRegistryFile::SetAside(bool bCopy) const {
+void TRegistryFile::WarnOfUnusableLines(const std::vector<int>& lines, const QString& problem) const {
+  if (lines.empty()) return;
+  const QString content = ContentKey(FPath, FReadDigest);
+  {
+    const QMutexLocker locker(&CopyRequestMutex());
+    CopyRequests().insert(content);
+  }
+  if (!FirstTime(QStringLiteral("unusable\n") + content)) return;
+  PrintLine(QStringLiteral("velvane: %1: %2 %3 (%4); %5")
+                .arg(FPath, LinesPhrase(lines),
+                     lines.size() == 1 ? QStringLiteral("holds a value that cannot be used as it stands")
+                                       : QStringLiteral("hold values that cannot be used as they stand"),
+                     problem, KeptAsideLater(FPath)));
+}
+
+QString TRegistryFile::SetAside(bool bCopy) const {
   const QString base =
       FPath + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
   for (int n = 1; n <= kMaxSetAsideTries; ++n) {
     const QString target = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
     if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) continue;
     // Neither replaces an existing target; a copy keeps the permissions.
-    return bCopy ? QFile::copy(FPath, target) : QFile::rename(FPath, target);
+    const bool bDone = bCopy ? QFile::copy(FPath, target) : QFile::rename(FPath, target);
+    return bDone ? target : QString();
   }
-  return false;
+  return {};
 }
 
 bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply, std::chrono::milliseconds lockWait,
@@ -160,18 +242,38 @@ bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply, std::chro
   }
 
   TRegKey root;
-  switch (Load(root)) {
-    case TReadResult::Damaged:
+  QString why;
+  std::size_t digest = 0;
+  const TReadResult result = Load(root, why, digest);
+  const QString content = ContentKey(FPath, digest);
+  bool bCopyRequested = false;
+  {
+    const QMutexLocker locker(&CopyRequestMutex());
+    bCopyRequested = CopyRequests().contains(content);
+  }
+  switch (result) {
+    case TReadResult::Unreadable:
+      // What it holds is unknown: it is not ours to replace.
+      return false;
+    case TReadResult::Damaged: {
       // Not a hive: moved aside whole, and the new hive starts empty.
-      if (!SetAside(false)) return false;
+      const QString target = SetAside(false);
+      if (target.isEmpty()) return false;
+      PrintLine(QStringLiteral("velvane: %1 is not a settings file (%2); it was moved to %3 and new settings are "
+                               "written in its place")
+                    .arg(FPath, why, target));
       root = TRegKey();
       break;
+    }
     case TReadResult::SkippedLines:
       // The lines that could not be read survive only in the copy.
-      if (!SetAside(true)) return false;
+      if (SetAside(true).isEmpty()) return false;
+      break;
+    case TReadResult::Ok:
+      // Values a reader could not use are replaced by this save, most likely.
+      if (bCopyRequested && SetAside(true).isEmpty()) return false;
       break;
     case TReadResult::Missing:
-    case TReadResult::Ok:
       break;
   }
   apply(root);
@@ -179,6 +281,12 @@ bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply, std::chro
   TAtomicFile file(QFile::encodeName(FPath).toStdString());
   file.SetBeforeReplace(OnBeforeReplace);
   const QByteArray text = HiveToText(root);
-  return file.Open() && file.Write(std::span(reinterpret_cast<const uint8_t*>(text.constData()), size_t(text.size()))) &&
-         file.Commit();
+  const bool bWritten =
+      file.Open() && file.Write(std::span(reinterpret_cast<const uint8_t*>(text.constData()), size_t(text.size()))) &&
+      file.Commit();
+  if (bWritten && bCopyRequested) {
+    const QMutexLocker locker(&CopyRequestMutex());
+    CopyRequests().remove(content);
+  }
+  return bWritten;
 }

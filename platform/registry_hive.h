@@ -20,10 +20,15 @@ struct TRegValue {
   TRegDataType Type = TRegDataType::rdUnknown;
   std::uint32_t Dword = 0;  // for rdInteger
   QString Text;             // for rdString
+  // The line of the hive file the value was read from, so that a warning can
+  // point at it; 0 once it is set anew. Not part of what the value is.
+  int Line = 0;
 
   static TRegValue Integer(QString name, std::uint32_t value);
   static TRegValue String(QString name, QString value);
-  bool operator==(const TRegValue&) const = default;
+  bool operator==(const TRegValue& other) const {
+    return Name == other.Name && Type == other.Type && Dword == other.Dword && Text == other.Text;
+  }
 };
 
 // A key path as its key names from the root down; empty for the root itself.

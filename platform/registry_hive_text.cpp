@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <utility>
+
 namespace {
 
 const QString kSignature = QStringLiteral("Velvane registry hive 1");
@@ -118,7 +120,7 @@ bool ReadDword(QStringView digits, std::uint32_t& value) {
   return true;
 }
 
-bool ReadValueLine(const QString& line, TRegKey& key) {
+bool ReadValueLine(const QString& line, int lineNumber, TRegKey& key) {
   qsizetype pos = 0;
   QString name;
   if (line.startsWith(u'@'))
@@ -131,12 +133,16 @@ bool ReadValueLine(const QString& line, TRegKey& key) {
   if (QStringView(line).sliced(pos).startsWith(kDwordPrefix)) {
     std::uint32_t dword = 0;
     if (!ReadDword(QStringView(line).sliced(pos + kDwordPrefix.size()), dword)) return false;
-    key.SetValue(TRegValue::Integer(name, dword));
+    TRegValue value = TRegValue::Integer(name, dword);
+    value.Line = lineNumber;
+    key.SetValue(std::move(value));
     return true;
   }
   QString text;
   if (!ReadQuoted(line, pos, text) || pos != line.size()) return false;
-  key.SetValue(TRegValue::String(name, text));
+  TRegValue value = TRegValue::String(name, text);
+  value.Line = lineNumber;
+  key.SetValue(std::move(value));
   return true;
 }
 
@@ -188,7 +194,7 @@ std::optional<TParsedHive> HiveFromText(QByteArrayView bytes) {
       section = ReadKeyLine(line, hive.Root);
       bGood = section != nullptr;
     } else if (bGood) {
-      bGood = section && ReadValueLine(line, *section);
+      bGood = section && ReadValueLine(line, lineNumber, *section);
     } else if (raw.startsWith('[')) {
       section = nullptr;
     }

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <utility>
+
 QStringList NameFilters(const QString& filter) {
   const QStringList parts = filter.split(u'|');
   QStringList rows;
@@ -23,6 +25,42 @@ QStringList NameFilters(const QString& filter) {
   }
   return rows;
 }
+
+QString DefaultExtensionForRow(const QString& row, const QString& defaultExt) {
+  const qsizetype open = row.lastIndexOf(u'(');
+  const qsizetype close = row.lastIndexOf(u')');
+  if (open < 0 || close < open) return defaultExt;
+  QStringList extensions;
+  for (const QString& pattern : row.mid(open + 1, close - open - 1).split(u' ', Qt::SkipEmptyParts)) {
+    const QString ext = pattern.startsWith(QLatin1String("*.")) ? pattern.mid(2) : QString();
+    if (ext.isEmpty() || ext.contains(u'*') || ext.contains(u'?') || ext.contains(u'[')) continue;
+    if (ext.compare(defaultExt, Qt::CaseInsensitive) == 0) return defaultExt;
+    extensions << ext;
+  }
+  return extensions.isEmpty() ? defaultExt : extensions.first();
+}
+
+namespace {
+
+// Qt's file dialog, where the extension of a name typed without one follows
+// the row chosen when the name is confirmed (Qt keeps one for all rows).
+// Set before Qt's own accept, so that the question before replacing a file
+// asks about the name that will be written.
+class TSaveFileDialog : public QFileDialog {
+public:
+  TSaveFileDialog(QWidget* parent, const QString& caption, QString defaultExt)
+      : QFileDialog(parent, caption), FDefaultExt(std::move(defaultExt)) {}
+
+  void accept() override {
+    setDefaultSuffix(DefaultExtensionForRow(selectedNameFilter(), FDefaultExt));
+    QFileDialog::accept();
+  }
+
+private:
+  QString FDefaultExt;
+};
+
+}  // namespace
 
 void TSavePictureDialog::Configure(QFileDialog& dialog, const QString& fallbackDir) const {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -41,7 +79,7 @@ void TSavePictureDialog::Configure(QFileDialog& dialog, const QString& fallbackD
 }
 
 bool TSavePictureDialog::Execute(QWidget* parent, const QString& fallbackDir) {
-  QFileDialog dialog(parent, QStringLiteral("Save as"));
+  TSaveFileDialog dialog(parent, QStringLiteral("Save as"), DefaultExt);
   Configure(dialog, fallbackDir);
   const int result = ShowModal(dialog);
   const QStringList chosen = dialog.selectedFiles();

@@ -15,7 +15,7 @@ public:
   QString Filter;       // "text|patterns|text|patterns ..."
   int FilterIndex = 1;  // the preselected row, from 1
   QString FileName;     // the name offered; after Execute the full path chosen
-  QString DefaultExt;   // added to a name typed without extension
+  QString DefaultExt;   // added to a name typed without extension while its row is chosen
   QString InitialDir;   // the folder it opens in; empty lets the dialog choose
 
   // Shows the dialog modally (through ShowModal, so tests answer it with
@@ -33,3 +33,9 @@ private:
 
 // The rows of a "text|patterns" filter as Qt names them: "text (*.a *.b)".
 QStringList NameFilters(const QString& filter);
+
+// The extension a name typed without one gets while row (as NameFilters
+// names it) is chosen: defaultExt when the row holds it, else the row's first
+// extension (a bare name saved under the PNG row is a PNG file), else
+// defaultExt.
+QString DefaultExtensionForRow(const QString& row, const QString& defaultExt);

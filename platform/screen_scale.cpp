@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <QWidget>
 
 double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi) {
@@ -20,5 +21,14 @@ void CentreOnScreen(QWidget& window) {
   if (!s) s = QGuiApplication::primaryScreen();
   if (!s) return;
   const QRect area = s->availableGeometry();
-  window.move(area.x() + (area.width() - window.width()) / 2, area.y() + (area.height() - window.height()) / 2);
+  // The client area is placed, not the frame: a window shown before has its
+  // frame's size on record, and move() would then add the title bar to a
+  // position the window manager takes for the frame's, so that the window
+  // crept down by that much at each showing. Before the first showing the
+  // frame is not known and the client area alone is centred.
+  const QMargins frame = window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+  const int frameWidth = window.width() + frame.left() + frame.right();
+  const int frameHeight = window.height() + frame.top() + frame.bottom();
+  window.setGeometry(area.x() + (area.width() - frameWidth) / 2 + frame.left(),
+                     area.y() + (area.height() - frameHeight) / 2 + frame.top(), window.width(), window.height());
 }

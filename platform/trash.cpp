@@ -8,6 +8,10 @@
 #include <QStorageInfo>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +144,18 @@ QString TrashFolderFor(const QString& path) {
   const QString user = QDir::cleanPath(top + QStringLiteral("/.Trash-") + UserId());
   if (RealFolderOrFree(user) && UsableOn(user, device)) return user;
   return {};
+}
+
+QString WhyNotRemovable(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.exists() && !info.isSymLink()) return QStringLiteral("the file is gone");
+  const QString folder = info.absolutePath();
+  // With the ids the rename or removal itself will run with.
+  if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0) return {};
+  if (errno == EROFS) return QStringLiteral("its folder is on a read-only file system");
+  if (errno == EACCES || errno == EPERM) return QStringLiteral("you may not change its folder %1").arg(folder);
+  return QStringLiteral("its folder %1 cannot be changed (%2)")
+      .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 TDeleteResult MoveToTrash(const QString& path) {

@@ -13,6 +13,12 @@
 // file's). Creates nothing.
 QString TrashFolderFor(const QString& path);
 
+// Why the file at path can be neither moved to a Trash nor removed, as the
+// end of a sentence ("its folder is on a read-only file system"); empty when
+// it can. Both take the file out of its folder, which must therefore be
+// writable by this user, on a file system mounted for writing.
+QString WhyNotRemovable(const QString& path);
+
 struct TDeleteResult {
   bool bDone = false;
   QString sError;  // why not, when !bDone

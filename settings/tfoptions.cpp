@@ -265,8 +265,18 @@ bool TfOptions::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (FormKeyDown(key)) return true;
-    // Tab moves the focus on as in any dialog; it never reaches the list.
-    if (watched == lv && key.key() != Qt::Key_Tab && key.key() != Qt::Key_Backtab) lvKeyDown(key);
+    // No button is the default (Enter in the list is a key to capture), but
+    // a focused button takes Enter as it takes Space.
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button && (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)) {
+      if (!key.isAutoRepeat()) button->click();
+      return true;
+    }
+    // Tab and Shift+Tab move the focus on as in any dialog and never reach
+    // the list; with Ctrl they are hotkeys like any other.
+    const bool bFocusKey = (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab) &&
+                           !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (watched == lv && !bFocusKey) lvKeyDown(key);
   }
   // Not consumed: the list's own reaction (an arrow key moving the
   // selection) follows the capture.

@@ -47,4 +47,7 @@ struct TAppState {
   std::function<void(Tfmain&)> ShowWhileLoading;
   // The custom resize skips its dialog and takes the size last confirmed.
   bool bRememberResize = false;
+  // What start-up has to tell the user once the main window is up (settings
+  // that could not be read); empty for nothing.
+  QString sStartupNotice;
 };

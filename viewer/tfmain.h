@@ -208,6 +208,9 @@ private:
   double& ToneVariable(TToneValue which);
   void ToneStep(TToneValue which, TToneDirection direction);
   void ToneOriginal(TToneValue which);
+  // Decodes the file again for a tone command; false, with a message and the
+  // picture and values as they were, when it could not be read.
+  bool ReloadForTone(TToneValue which);
   void ApplyAdjustments(double gamma, double brightness, double contrast);
   // The resize commands: the file decoded again at a fixed height, the width
   // following its proportions, or at the size of the custom dialog.

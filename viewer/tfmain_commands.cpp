@@ -103,9 +103,16 @@ void Tfmain::AcToggleDirectionExecute() {
 }
 
 // Into the Trash; for good only where the file system has none, and the
-// question says so. A file that stays is still listed and shown.
+// question says so. A file that cannot go either way is not asked about: the
+// user is told why at once. A file that stays is still listed and shown.
 void Tfmain::AcDeleteExecute() {
   const QString path = FState.sCurrentFile;
+  const QString why = WhyNotRemovable(path);
+  if (!why.isEmpty()) {
+    ShowErrorBox(this, QStringLiteral("%1 cannot be deleted: %2.").arg(QFileInfo(path).fileName(), why),
+                 QLatin1String(ApplicationTitle));
+    return;
+  }
   const bool bTrash = !TrashFolderFor(path).isEmpty();
   const QString question = bTrash ? QStringLiteral("Are you sure?") : QLatin1String(PermanentDeleteQuestion);
   if (!ConfirmOkCancel(this, question, QStringLiteral("Warning"))) return;

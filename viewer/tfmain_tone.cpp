@@ -27,6 +27,20 @@ void Tfmain::ApplyAdjustments(double gamma, double brightness, double contrast) 
   if (!ToneIsNeutral(gamma, brightness, contrast)) bWorkingImageEdited = true;
 }
 
+bool Tfmain::ReloadForTone(TToneValue which) {
+  const bool bEdited = bWorkingImageEdited;
+  LoadImage(FState.sCurrentFile, false, false);
+  // A file whose decode failed leaves no picture, and the value moves all
+  // the same; one that is no picture any more leaves the previous one, which
+  // must not get the new values on top of the old.
+  if (bLastLoadReadFile) return true;
+  bWorkingImageEdited = bEdited;
+  FlashFailure(QStringLiteral("%1 was not changed: the file could not be read")
+                   .arg(QLatin1String(ToneRange(which).name)));
+  Repaint();
+  return false;
+}
+
 void Tfmain::ToneStep(TToneValue which, TToneDirection direction) {
   double& value = ToneVariable(which);
   if (!ToneCanStep(which, value, direction)) {
@@ -34,7 +48,7 @@ void Tfmain::ToneStep(TToneValue which, TToneDirection direction) {
     Beep();
     return;
   }
-  LoadImage(FState.sCurrentFile, false, false);
+  if (!ReloadForTone(which)) return;
   value = ToneStepped(which, value, direction);
   ApplyAdjustments(FState.Tone.fGamma, FState.Tone.fBrightness, FState.Tone.fContrast);
   FlashMessage(ToneStepMessage(which, direction, value), ConfirmationMs);
@@ -42,7 +56,7 @@ void Tfmain::ToneStep(TToneValue which, TToneDirection direction) {
 }
 
 void Tfmain::ToneOriginal(TToneValue which) {
-  LoadImage(FState.sCurrentFile, false, false);
+  if (!ReloadForTone(which)) return;
   double& value = ToneVariable(which);
   value = ToneRange(which).neutral;
   ApplyAdjustments(FState.Tone.fGamma, FState.Tone.fBrightness, FState.Tone.fContrast);

@@ -1,13 +1,19 @@
 // The start-up steps before any window: settings, command line, first run.
 #include "app/startup.h"
 
+#include "platform/application_title.h"
+#include "platform/message_box.h"
 #include "platform/registry.h"
 #include "settings/settings_store.h"
+#include "support/file_access_as_nobody.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 
@@ -82,6 +88,38 @@ TEST_F(StartupTest, TheFirstRunStepIsStoredAsDone) {
   TAppState next;
   ASSERT_TRUE(PrepareAppState(next, kApp, {}));
   EXPECT_FALSE(next.Settings.FirstRun);
+}
+
+// Settings the user may not read: the run starts on the factory values
+// without the first-run dialog, and the user is told once, over the window.
+TEST_F(StartupTest, UnreadableSettingsAreSaidOnceOverTheWindowAndAreNoFirstRun) {
+  TSettings stored;
+  DefaultSettings(stored);
+  stored.FirstRun = false;
+  stored.FullScreen = false;
+  ASSERT_TRUE(SaveSettings(stored));
+  const QString hive = TRegistryFile::DefaultPath();
+  ASSERT_EQ(chmod(config.path().toLocal8Bit().constData(), 0777), 0);
+  ASSERT_EQ(chmod(QFileInfo(hive).path().toLocal8Bit().constData(), 0777), 0);
+  ASSERT_EQ(chmod(hive.toLocal8Bit().constData(), 0), 0);
+  {
+    FileAccessAsNobody nobody;
+    ASSERT_TRUE(PrepareAppState(state, kApp, {"photo.jpg"}));
+  }
+  EXPECT_FALSE(state.Settings.FirstRun);
+  EXPECT_TRUE(state.Settings.FullScreen);  // the factory value, not the file's
+  EXPECT_TRUE(state.bFullScreen);
+  EXPECT_TRUE(state.sStartupNotice.startsWith("The settings file " + hive + " cannot be read (Permission denied)."))
+      << state.sStartupNotice.toStdString();
+
+  QStringList shown;
+  MessageBoxHooks().error = [&](const QString& text, const QString& caption) { shown << caption + "|" + text; };
+  QWidget window;
+  ShowStartupNotice(window, state);
+  TAppState readable;
+  ShowStartupNotice(window, readable);
+  MessageBoxHooks() = TMessageBoxHooks{};
+  EXPECT_EQ(shown, QStringList{QLatin1String(ApplicationTitle) + "|" + state.sStartupNotice});
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end: Ctrl+O opens the options dialog over the real viewer; a hotkey
 # captured in its list with real key presses runs its command after OK, and
-# is saved.
+# is saved. Opened again, the dialog shows at the same place each time.
 # Usage: options_hotkey.sh BUILD_DIR [SCREENSHOT_OUT]
 set -euo pipefail
 build=$1
@@ -23,6 +23,7 @@ xdotool key ctrl+o
 did=$(wait_window '^Options$') || fail "Ctrl+O did not open the options dialog"
 sleep 0.5
 client_geometry "$did"
+first_place="$X $Y"
 # The dialog is laid out at 96 pixels per inch and scaled with the screen.
 [ "$((WIDTH * 429))" -eq "$((HEIGHT * 621))" ] || fail "the dialog is ${WIDTH}x${HEIGHT}, not 621 x 429 scaled"
 at() {  # screen x and y of a design point of the dialog
@@ -63,4 +64,20 @@ sleep 0.5
 [ "$(xdotool getwindowname "$wid")" = "a.png  (300 x 200) - Velvane Photo Viewer" ] || fail "Space still runs Next"
 xdotool key F9
 wait_window '^b\.png  \(320 x 200\)' >/dev/null || fail "F9 did not show the next image"
-echo "ok: Ctrl+O opened the options; F9 captured for Next, saved, and runs it; screenshot $shot_out"
+
+# Shown again and again under a window manager, it does not creep down by
+# the height of its title bar.
+for i in 2 3 4; do
+  focus "$wid"
+  xdotool key ctrl+o
+  did=$(wait_window '^Options$') || fail "Ctrl+O did not open the options dialog again"
+  sleep 0.3
+  client_geometry "$did"
+  [ "$X $Y" = "$first_place" ] || fail "showing $i put the dialog at $X $Y, the first at $first_place"
+  xdotool key Escape
+  for _ in $(seq 50); do
+    xdotool search --onlyvisible --name '^Options$' >/dev/null 2>&1 || break
+    sleep 0.1
+  done
+done
+echo "ok: Ctrl+O opened the options; F9 captured for Next, saved, and runs it; the dialog stays in place; screenshot $shot_out"

@@ -45,11 +45,29 @@ TEST(ToneSteps, MessagesShowTwoDecimalsWithTheLocalesSeparator) {
   EXPECT_EQ(ToneLimitMessage(tvContrast, 100.0), "Contrast: 100.00");
   EXPECT_EQ(ToneLimitMessage(tvGamma, 0.09999999999999969), "Gamma: 0.10");
   EXPECT_EQ(ToneOriginalMessage(tvGamma, 1.0), "Gamma (Original): 1.00");
+  // Only the separator comes from the locale: not Swedish's U+2212 minus,
+  // nor Arabic digits and direction marks, nor grouping.
+  struct Case {
+    QLocale locale;
+    const char* step;
+    const char* limit;
+  };
+  const Case cases[] = {
+      {QLocale(QLocale::German, QLocale::Germany), "Brightness (-): -1,00", "Gamma: 16,00"},
+      {QLocale(QLocale::Swedish, QLocale::Sweden), "Brightness (-): -1,00", "Gamma: 16,00"},
+      {QLocale(QLocale::NorwegianBokmal, QLocale::Norway), "Brightness (-): -1,00", "Gamma: 16,00"},
+      {QLocale(QLocale::Arabic, QLocale::Egypt), "Brightness (-): -1\u066B00", "Gamma: 16\u066B00"},
+      {QLocale(QLocale::Persian, QLocale::Iran), "Brightness (-): -1\u066B00", "Gamma: 16\u066B00"},
+  };
   const QLocale previous;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  const QString german = ToneStepMessage(tvGamma, tdUp, 1.05);
-  QLocale::setDefault(previous);
-  EXPECT_EQ(german, "Gamma (+): 1,05");
+  for (const Case& c : cases) {
+    QLocale::setDefault(c.locale);
+    const QString step = ToneStepMessage(tvBrightness, tdDown, -1.0);
+    const QString limit = ToneLimitMessage(tvGamma, 16.000000000000092);
+    QLocale::setDefault(previous);
+    EXPECT_EQ(step, QString::fromUtf8(c.step)) << c.locale.name().toStdString();
+    EXPECT_EQ(limit, QString::fromUtf8(c.limit)) << c.locale.name().toStdString();
+  }
 }
 
 TEST(ResizeNumbers, WidthsFollowTheProportionsWithHalvesToEven) {

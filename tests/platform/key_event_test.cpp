@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -226,6 +227,32 @@ TEST_F(KeyEventTest, TheOffscreenPlatformsNativeCodesAreNotTrusted) {
   const QKeyEvent event(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ShiftModifier, 10, 0, 0);
   EXPECT_EQ(KeyPressFromEvent(event).Key, '7');
   EXPECT_EQ(KeyPressFromEvent(event, true).Key, '1');
+}
+
+}  // namespace
+
+namespace {
+
+// The keys a key press can give are exactly the ones IsKeyboardKey names,
+// so that a stored hotkey is refused only when no key could ever run it.
+TEST(KeyEventNative, IsKeyboardKeyNamesExactlyTheCodesKeyPressesGive) {
+  std::set<std::uint16_t> given;
+  const auto press = [&given](int qtKey) {
+    for (Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::KeypadModifier)}) {
+      given.insert(VirtualKeyFromQtKey(qtKey, modifiers, 0));
+      // Every physical key of a PC keyboard (evdev codes up to 128).
+      for (std::uint32_t xkb = 9; xkb < 140; ++xkb) given.insert(VirtualKeyFromQtKey(qtKey, modifiers, xkb));
+    }
+  };
+  for (int qtKey = 0; qtKey < 0x100; ++qtKey) press(qtKey);
+  press(0x0444);  // a Cyrillic letter: known by its physical key
+  // The named keys, and the later block of Sleep and the like.
+  for (int qtKey = Qt::Key_Escape; qtKey < Qt::Key_Escape + 0x2000; ++qtKey) press(qtKey);
+  for (int qtKey = 0x01020000; qtKey < 0x01020100; ++qtKey) press(qtKey);
+  given.erase(0);
+  for (int code = 0; code < 0x10000; ++code)
+    EXPECT_EQ(IsKeyboardKey(static_cast<std::uint16_t>(code)), given.count(static_cast<std::uint16_t>(code)) == 1)
+        << code;
 }
 
 }  // namespace

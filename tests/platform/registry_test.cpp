@@ -1,6 +1,7 @@
 // The registry object and its hive file, within one process.
 #include "platform/registry.h"
 #include "platform/registry_hive_text.h"
+#include "support/file_access_as_nobody.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -292,15 +293,23 @@ TEST_F(RegistryTest, AFileThatIsNoHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWr
     SCOPED_TRACE(bytes.toStdString());
     QDir(FTemp.File(QStringLiteral("velvane"))).removeRecursively();
     WriteHive(bytes);
+    testing::internal::CaptureStderr();
     {
       TRegistry reg(Hive());
       EXPECT_FALSE(reg.KeyExists(QStringLiteral("K")));
+      EXPECT_TRUE(reg.HiveReadError().isEmpty());
       EXPECT_TRUE(reg.OpenKey(QStringLiteral("New"), true));
       EXPECT_TRUE(reg.WriteInteger(QStringLiteral("v"), 1));
       EXPECT_TRUE(reg.Flush());
     }
+    const std::string said = testing::internal::GetCapturedStderr();
     const QStringList aside = SetAsideFiles();
     ASSERT_EQ(aside.size(), 1);
+    // One line names the file and where it went.
+    EXPECT_EQ(said, "velvane: " + Hive().toStdString() + " is not a settings file (its first line is not " +
+                        "\"Velvane registry hive 1\"); it " +
+                        "was moved to " + FTemp.File(QStringLiteral("velvane/") + aside.first()).toStdString() +
+                        " and new settings are written in its place\n");
     QFile kept(FTemp.File(QStringLiteral("velvane/") + aside.first()));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), bytes);
@@ -434,21 +443,103 @@ TEST_F(RegistryTest, AHiveThatIsNoRegularFileIsNeitherReadNorLost) {
   EXPECT_TRUE(after.KeyExists(QStringLiteral("K")));
 }
 
-TEST_F(RegistryTest, AnUnreadableHiveIsKeptAside) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+// A hive this user may not read is not known to be damaged: it is left
+// where it is, never written over, and the reason is said once.
+TEST_F(RegistryTest, AnUnreadableHiveIsLeftAsItIsAndNeverWrittenOver) {
   {
     TRegistry reg(Hive());
     reg.OpenKey(QStringLiteral("Old"), true);
   }
+  const QByteArray before = HiveBytes();
+  // The folders open to everyone, so that "nobody" can get at the file.
+  ASSERT_EQ(chmod(FTemp.Path().toLocal8Bit().constData(), 0777), 0);
+  ASSERT_EQ(chmod(FTemp.File(QStringLiteral("velvane")).toLocal8Bit().constData(), 0777), 0);
+  const auto unreadable = [this, &before](const char* what, bool bSaysSo) {
+    SCOPED_TRACE(what);
+    testing::internal::CaptureStderr();
+    {
+      FileAccessAsNobody nobody;
+      for (int i = 0; i < 2; ++i) {
+        TRegistry reg(Hive());
+        EXPECT_EQ(reg.HiveReadError(), QStringLiteral("Permission denied"));
+        EXPECT_FALSE(reg.KeyExists(QStringLiteral("Old")));
+        EXPECT_TRUE(reg.OpenKey(QStringLiteral("New"), true));
+        EXPECT_TRUE(reg.WriteInteger(QStringLiteral("v"), 1));
+        EXPECT_FALSE(reg.Flush());
+      }
+    }
+    // Said once for the file and the reason, however often it is read.
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), bSaysSo ? 1 : 0) << warnings;
+    if (bSaysSo)
+      EXPECT_NE(warnings.find(Hive().toStdString() + " cannot be read (Permission denied)"), std::string::npos)
+          << warnings;
+    EXPECT_TRUE(SetAsideFiles().isEmpty());
+    EXPECT_EQ(HiveBytes(), before);
+  };
   ASSERT_EQ(chmod(Hive().toLocal8Bit().constData(), 0), 0);
-  {
-    TRegistry reg(Hive());
-    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Old")));
-    reg.OpenKey(QStringLiteral("New"), true);
-  }
-  EXPECT_EQ(SetAsideFiles().size(), 1);
+  unreadable("a file without read permission", true);
+  // A folder that may not be searched hides the hive just as well.
+  ASSERT_EQ(chmod(Hive().toLocal8Bit().constData(), 0600), 0);
+  ASSERT_EQ(chmod(FTemp.File(QStringLiteral("velvane")).toLocal8Bit().constData(), 0), 0);
+  unreadable("a folder without search permission", false);
+  ASSERT_EQ(chmod(FTemp.File(QStringLiteral("velvane")).toLocal8Bit().constData(), 0700), 0);
+
   TRegistry after(Hive());
-  EXPECT_TRUE(after.KeyExists(QStringLiteral("New")));
+  EXPECT_TRUE(after.HiveReadError().isEmpty());
+  EXPECT_TRUE(after.KeyExists(QStringLiteral("Old")));
+  EXPECT_FALSE(after.KeyExists(QStringLiteral("New")));
+}
+
+// Values a reader could not use are reported with their lines, once, and the
+// file as it was is copied aside before a save replaces them.
+TEST_F(RegistryTest, UnusableValuesAreNamedByLineAndTheFileIsKeptAsideBeforeTheNextWrite) {
+  const QByteArray bytes =
+      "Velvane registry hive 1\n[K]\n\"a\"=\"words\"\n\"b\"=dword:1\n\"c\"=\"more\"\n[L]\n\"a\"=\"x\"\n";
+  WriteHive(bytes);
+  testing::internal::CaptureStderr();
+  for (int i = 0; i < 2; ++i) {
+    TRegistry reg(Hive());
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("K"), false));
+    reg.ReportUnusableValues({{QStringLiteral("C"), QStringLiteral("is wrong")},
+                              {QStringLiteral("a"), QStringLiteral("is a text")},
+                              {QStringLiteral("d"), QStringLiteral("is not there")}});
+    reg.CloseKey();
+    reg.ReportUnusableValues({{QStringLiteral("a"), QStringLiteral("with no key open")}});
+  }
+  EXPECT_TRUE(SetAsideFiles().isEmpty()) << "reading and reporting write nothing";
+  {
+    TRegistry writer(Hive());
+    ASSERT_TRUE(writer.OpenKey(QStringLiteral("K"), false));
+    ASSERT_TRUE(writer.WriteInteger(QStringLiteral("a"), 5));
+    ASSERT_TRUE(writer.Flush());
+  }
+  const std::string warnings = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
+  EXPECT_NE(warnings.find(Hive().toStdString() + ": lines 3 and 5 hold values that cannot be used as they stand "
+                                                 "(\"c\" is wrong; \"a\" is a text); "),
+            std::string::npos)
+      << warnings;
+  EXPECT_NE(warnings.find("registry-hkcu.txt.damaged-<date>-<time>"), std::string::npos) << warnings;
+
+  const QStringList aside = SetAsideFiles();
+  ASSERT_EQ(aside.size(), 1);
+  QFile kept(FTemp.File(QStringLiteral("velvane/") + aside.first()));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), bytes);
+  EXPECT_FALSE(HiveBytes().contains("\"words\""));
+
+  // A value this process wrote is not the file's to report; and once set
+  // aside, later saves of the new content copy nothing.
+  testing::internal::CaptureStderr();
+  {
+    TRegistry writer(Hive());
+    ASSERT_TRUE(writer.OpenKey(QStringLiteral("K"), false));
+    ASSERT_TRUE(writer.WriteString(QStringLiteral("b"), QStringLiteral("new text")));
+    writer.ReportUnusableValues({{QStringLiteral("b"), QStringLiteral("is a text")}});
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(SetAsideFiles().size(), 1);
 }
 
 TEST_F(RegistryTest, ReplacingTheHiveKeepsItsPermissionsAndLeavesNoTemporaryFiles) {

@@ -322,6 +322,61 @@ TEST_F(OptionsTest, KeysThatFormNoHotkeyOrReachNoSelectedRowChangeNothing) {
   EXPECT_EQ(state.Settings.HotKeys[5].Key, VK_MULTIPLY);
 }
 
+// Tab and Shift+Tab move the focus on; with Ctrl they are hotkeys the main
+// window runs, so the list captures them.
+TEST_F(OptionsTest, CtrlTabAndCtrlShiftTabAreCapturedAndRunTheirCommands) {
+  Start(a);
+  ASSERT_EQ(Shown(), "a.png");
+  WithDialog([&](TfOptions& d) {
+    ClickRow(d, 1);  // Next photo
+    QTest::keyClick(d.lv, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(Cell(d, 1), "Ctrl+Tab");
+    EXPECT_EQ(SelectedRow(d), 1);
+    ClickRow(d, RowPrevious);
+    QTest::keyClick(d.lv, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Cell(d, RowPrevious), "Shift+Ctrl+Tab");
+    QTest::keyClick(d.lv, Qt::Key_Backtab, Qt::ShiftModifier);  // moves the focus, captures nothing
+    EXPECT_EQ(Cell(d, RowPrevious), "Shift+Ctrl+Tab");
+    Click(d.btnOk);
+  });
+  EXPECT_EQ(state.Settings.HotKeys[1].Key, VK_TAB);
+  EXPECT_EQ(state.Settings.HotKeys[1].modifiers, ssCtrl);
+  QTest::keyClick(window.get(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(Shown(), "b.png");
+  QTest::keyClick(window.get(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Shown(), "a.png");
+}
+
+// No button is the default, yet a focused button takes Enter as it takes
+// Space; Enter in the list stays a key to capture.
+TEST_F(OptionsTest, EnterOnAFocusedButtonClicksIt) {
+  Start(a);
+  WithDialog([&](TfOptions& d) {
+    ClickRow(d, 1);
+    QTest::keyClick(d.lv, Qt::Key_F9);
+    QTest::keyClick(d.btnCancel, Qt::Key_Return);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Rejected);
+  });
+  EXPECT_EQ(state.Settings.HotKeys[1].Key, VK_SPACE);
+  WithDialog([&](TfOptions& d) {
+    ClickRow(d, 1);
+    QTest::keyClick(d.lv, Qt::Key_F9);
+    QTest::keyClick(d.btnDefaults, Qt::Key_Enter);  // the keypad's Enter
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(Cell(d, 1), "Space");
+    ClickRow(d, 1);
+    QTest::keyClick(d.lv, Qt::Key_F10);
+    QTest::keyClick(d.btnOk, Qt::Key_Return);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+  });
+  EXPECT_EQ(state.Settings.HotKeys[1].Key, VK_F1 + 9);
+  TSettings stored;
+  ASSERT_TRUE(LoadSettings(stored));
+  EXPECT_EQ(stored.HotKeys[1].Key, VK_F1 + 9);
+}
+
 TEST_F(OptionsTest, AHotkeyTakenFromAnotherRowIsMarkedAndRunsTheEarlierActionAfterOk) {
   Start(a);
   ASSERT_EQ(Shown(), "a.png");

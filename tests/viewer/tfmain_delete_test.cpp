@@ -2,7 +2,12 @@
 // there is none and the question says so, and a failure that keeps the file.
 #include "tfmain_fixture.h"
 
+#include "support/file_access_as_nobody.h"
+#include "support/scratch_mount.h"
+
 #include <QDir>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -61,19 +66,57 @@ TEST_F(DeleteTest, WithoutATrashTheQuestionSaysPermanentlyAndOnlyOkRemovesTheFil
   EXPECT_EQ(state.Folder.lsDir.size(), 2u);
 }
 
-// The file vanished behind the viewer's back: nothing to trash.
-TEST_F(DeleteTest, AFailedDeleteShowsAMessageAndKeepsTheFileListedAndOnScreen) {
+// The file vanished behind the viewer's back: nothing to ask about.
+TEST_F(DeleteTest, AFileThatIsGoneIsReportedWithoutAQuestionAndStaysListedAndOnScreen) {
   ASSERT_TRUE(QFile::remove(b));
   const int index = state.Folder.iDirIndex;
   Run("AcDelete");
+  EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
   ASSERT_EQ(errors.size(), 1);
-  EXPECT_TRUE(errors[0].startsWith("b.png could not be moved to the Trash")) << errors[0].toStdString();
+  EXPECT_EQ(errors[0], "b.png cannot be deleted: the file is gone.");
   EXPECT_EQ(Shown(), "b.png");
   EXPECT_TRUE(window->Bitmap().IsValid());
   EXPECT_EQ(state.Folder.lsDir.size(), 3u);
   EXPECT_EQ(state.Folder.iDirIndex, index);
   Run("AcNext");
   EXPECT_EQ(Shown(), "c.png");
+}
+
+// A file that can neither go to a Trash nor be removed is not asked about
+// ("deleted permanently. Are you sure?" and then a failure): the user is
+// told why at once, and nothing changes.
+TEST_F(DeleteTest, AFileThatCannotBeRemovedIsReportedWithoutAQuestion) {
+  // A folder this user may not change (root acts as "nobody" for the check).
+  ASSERT_EQ(chmod(dir.Path().toLocal8Bit().constData(), 0555), 0);
+  {
+    FileAccessAsNobody nobody;
+    Run("AcDelete");
+  }
+  ASSERT_EQ(chmod(dir.Path().toLocal8Bit().constData(), 0700), 0);
+  EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].startsWith("b.png cannot be deleted: you may not change its folder"))
+      << errors[0].toStdString();
+  EXPECT_TRUE(QFile::exists(b));
+  EXPECT_EQ(Shown(), "b.png");
+  EXPECT_EQ(state.Folder.lsDir.size(), 3u);
+
+  // A read-only file system, which has no usable Trash either.
+  TScratchMount disk;
+  SKIP_UNLESS_MOUNTED(disk);
+  const QString photo = disk.File(QStringLiteral("photo.png"));
+  ASSERT_TRUE(QFile::copy(a, photo));
+  ASSERT_TRUE(QFile::copy(c, disk.File(QStringLiteral("second.png"))));
+  ASSERT_TRUE(disk.MakeReadOnly());
+  window->LoadImage(photo, true, true);
+  errors.clear();
+  Run("AcDelete");
+  EXPECT_TRUE(asked.isEmpty()) << asked.join('\n').toStdString();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_EQ(errors[0], "photo.png cannot be deleted: its folder is on a read-only file system.");
+  EXPECT_TRUE(QFile::exists(photo));
+  EXPECT_EQ(Shown(), "photo.png");
+  EXPECT_TRUE(window->Bitmap().IsValid());
 }
 
 // Delete before any step: the folder is listed first, so the next image is

@@ -155,4 +155,33 @@ TEST_F(ToneTest, AFileThatCannotBeDecodedAnyMoreStillMovesTheValue) {
   EXPECT_TRUE(errors.isEmpty());
 }
 
+// A file in which neither the content nor the name tells a format any more
+// (a PNG under a name of its own, overwritten with text): the picture still
+// shown is the adjusted one, which a step must not adjust again. The step
+// says so and changes nothing, as a resize does.
+TEST_F(ToneTest, AFileThatIsNoPictureAnyMoreIsReportedAndNothingChanges) {
+  const QString path = Photo("photo.data");
+  Open(path);
+  Run("AcGammaIncrease");
+  Run("AcBrightnessIncrease");
+  const TDib adjusted(FreeImage_Clone(window->Bitmap().Dib()));
+  ASSERT_TRUE(adjusted);
+  dir.Write("photo.data", "not a picture any more");
+  for (const char* command : {"AcBrightnessIncrease", "AcGammaDecrease", "AcContrastOriginal"}) {
+    window->FlashMessage(QString(), 0);
+    Run(command);
+    EXPECT_EQ(window->Message(), QString::fromLatin1(command).contains("Gamma")
+                                     ? "Gamma was not changed: the file could not be read"
+                                     : QString::fromLatin1(command).contains("Contrast")
+                                           ? "Contrast was not changed: the file could not be read"
+                                           : "Brightness was not changed: the file could not be read")
+        << command;
+    EXPECT_EQ(MeanDifference(window->Bitmap().Dib(), adjusted.get()), 0.0) << command;
+  }
+  EXPECT_DOUBLE_EQ(state.Tone.fGamma, 1.05);
+  EXPECT_EQ(state.Tone.fBrightness, 1.0);
+  EXPECT_TRUE(window->bWorkingImageEdited);  // still not the file's own pixels
+  EXPECT_EQ(beeps, 0);
+}
+
 }  // namespace
