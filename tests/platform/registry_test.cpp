@@ -471,9 +471,10 @@ TEST_F(RegistryTest, AnUnreadableHiveIsLeftAsItIsAndNeverWrittenOver) {
     // Said once for the file and the reason, however often it is read.
     const std::string warnings = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), bSaysSo ? 1 : 0) << warnings;
-    if (bSaysSo)
+    if (bSaysSo) {
       EXPECT_NE(warnings.find(Hive().toStdString() + " cannot be read (Permission denied)"), std::string::npos)
           << warnings;
+    }
     EXPECT_TRUE(SetAsideFiles().isEmpty());
     EXPECT_EQ(HiveBytes(), before);
   };
