@@ -2,7 +2,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
@@ -64,7 +66,7 @@ qint64 UnixTimeToTicks(qint64 seconds, qint64 nanoseconds) {
   return ticks;
 }
 
-bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries) {
+bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries, const std::atomic<bool>* stop) {
   entries.clear();
   QByteArray raw;
   if (!EncodePath(folder, raw)) return false;
@@ -80,6 +82,7 @@ bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries) {
 
   const int dirFd = dirfd(dir);
   for (;;) {
+    if (stop && stop->load(std::memory_order_relaxed)) break;
     errno = 0;
     const dirent* ent = readdir(dir);
     if (ent == nullptr) break;  // the end, or a read error: keep what we have
@@ -135,4 +138,47 @@ qint64 GetFileSize64(const QString& path) {
   struct stat st {};
   if (!EncodePath(path, raw) || stat(raw.constData(), &st) != 0) return -1;
   return S_ISREG(st.st_mode) ? static_cast<qint64>(st.st_size) : 0;
+}
+
+namespace {
+
+constexpr qint64 NsPerSecond = 1000000000LL;
+
+qint64 NsOf(const struct timespec& t) {
+  qint64 ns = 0;
+  if (__builtin_mul_overflow(static_cast<qint64>(t.tv_sec), NsPerSecond, &ns) ||
+      __builtin_add_overflow(ns, static_cast<qint64>(t.tv_nsec), &ns))
+    return t.tv_sec < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+  return ns;
+}
+
+// Times in steps of 10 ms or more: both fall on such a step.
+bool CoarseTimes(qint64 modifiedNs, qint64 changedNs) {
+  constexpr qint64 CoarseStepNs = 10000000LL;
+  return modifiedNs % CoarseStepNs == 0 && changedNs % CoarseStepNs == 0;
+}
+
+}  // namespace
+
+bool FolderTimesSettled(qint64 modifiedNs, qint64 changedNs, qint64 nowNs) {
+  const qint64 marginNs = CoarseTimes(modifiedNs, changedNs) ? 2 * NsPerSecond : 50000000LL;
+  const qint64 newest = std::max(modifiedNs, changedNs);
+  qint64 settledAt = 0;
+  if (__builtin_add_overflow(newest, marginNs, &settledAt)) return false;
+  return settledAt <= nowNs;
+}
+
+bool ReadFolderStamp(const QString& folder, TFolderStamp& stamp) {
+  stamp = TFolderStamp{};
+  QByteArray raw;
+  struct stat st {};
+  if (!EncodePath(folder, raw) || stat(raw.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  stamp.Device = st.st_dev;
+  stamp.Inode = st.st_ino;
+  stamp.ModifiedNs = NsOf(st.st_mtim);
+  stamp.ChangedNs = NsOf(st.st_ctim);
+  stamp.bSettled = FolderTimesSettled(stamp.ModifiedNs, stamp.ChangedNs, NsOf(now));
+  return true;
 }
