@@ -17,7 +17,7 @@ void MakeNameKeys(TDirList& list) {
   QStringList names;
   names.reserve(static_cast<qsizetype>(list.size()));
   for (const TDirItem& item : list) names.push_back(item.Name);
-  std::vector<QByteArray> keys = DefaultNaturalCollator().SortKeys(names);
+  std::vector<std::string> keys = DefaultNaturalCollator().SortKeys(names);
   for (std::size_t i = 0; i < list.size(); ++i) list[i].NameKey = std::move(keys[i]);
 }
 
@@ -28,7 +28,7 @@ int CompareFolderItems(const TDirItem& a, const TDirItem& b, const TSettings& se
   const TDirItem& second = settings.SortReversed ? a : b;
   switch (settings.SortType) {
     case SortByName:
-      if (first.NameKey.isEmpty() || second.NameKey.isEmpty()) return NaturalCompare(first.Name, second.Name);
+      if (first.NameKey.empty() || second.NameKey.empty()) return NaturalCompare(first.Name, second.Name);
       return CompareNameKeys(first.NameKey, first.Name, second.NameKey, second.Name);
     case SortByDate:
       return CompareKeys(first.Info.fad.LastWriteTime, second.Info.fad.LastWriteTime);
@@ -63,7 +63,7 @@ bool ReadFolderList(const QString& folder, TDirList& list, const std::atomic<boo
 
 void SortDirList(TDirList& list, const TSettings& settings) {
   if (settings.SortType == SortByName &&
-      std::any_of(list.begin(), list.end(), [](const TDirItem& item) { return item.NameKey.isEmpty(); }))
+      std::any_of(list.begin(), list.end(), [](const TDirItem& item) { return item.NameKey.empty(); }))
     MakeNameKeys(list);
   // Positions are sorted rather than the items, which are large to move.
   // Stable, so files with equal keys keep the folder's own order in either

@@ -3,10 +3,10 @@
 #include "platform/folder_enum.h"
 #include "settings/settings.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 // One listed file, as captured when its folder was read: the directory entry
@@ -24,7 +24,7 @@ struct TDirItem {
   // The name's collation key among the names of its list, made once when
   // the folder is read so that sorting by name never makes it again (see
   // TNaturalCollator::SortKeys). Empty until made.
-  QByteArray NameKey{};
+  std::string NameKey{};
 };
 
 using TDirList = std::vector<TDirItem>;

@@ -15,13 +15,13 @@ namespace {
 
 bool IsHiddenName(const char* name) { return name[0] == '.'; }
 
-quint32 AttributesOf(const struct stat& st, bool hidden, bool isLink) {
+quint32 AttributesOf(mode_t mode, bool hidden, bool isLink) {
   quint32 attr = 0;
-  if (S_ISDIR(st.st_mode))
+  if (S_ISDIR(mode))
     attr |= faDirectory;
-  else if (!S_ISREG(st.st_mode))
+  else if (!S_ISREG(mode))
     attr |= faSysFile;
-  if ((st.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
+  if ((mode & S_IWUSR) == 0) attr |= faReadOnly;
   if (hidden) attr |= faHidden;
   if (isLink) attr |= faSymLink;
   return attr == 0 ? faNormal : attr;
@@ -96,7 +96,10 @@ bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries, con
     TDirEntry entry;
     if (!DecodeName(rawName, entry.Name)) continue;
     entry.Size = st.st_size;
-    entry.Attr = AttributesOf(st, false, IsLink(dirFd, rawName));
+    // The entry's type says whether it is a link, where the file system
+    // reports one.
+    const bool isLink = ent->d_type == DT_UNKNOWN ? IsLink(dirFd, rawName) : ent->d_type == DT_LNK;
+    entry.Attr = AttributesOf(st.st_mode, false, isLink);
     entries.push_back(std::move(entry));
   }
   closedir(dir);  // closes fd too
@@ -108,22 +111,20 @@ bool GetFileAttributeData(const QString& path, TFileAttributeData& data) {
   QByteArray raw;
   if (!EncodePath(path, raw)) return false;
 
-  struct stat st {};
-  if (stat(raw.constData(), &st) != 0) return false;
+  // One call for the times, the birth time included where the file system
+  // keeps one; otherwise the last write is the earliest moment we know of.
+  struct statx sx {};
+  if (statx(AT_FDCWD, raw.constData(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
   struct stat lst {};
   const bool isLink = lstat(raw.constData(), &lst) == 0 && S_ISLNK(lst.st_mode);
   const QByteArray name = NamePart(raw);
 
-  data.Attributes = AttributesOf(st, !name.isEmpty() && IsHiddenName(name.constData()), isLink);
-  data.LastWriteTime = UnixTimeToTicks(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-  data.LastAccessTime = UnixTimeToTicks(st.st_atim.tv_sec, st.st_atim.tv_nsec);
-  data.Size = S_ISREG(st.st_mode) ? static_cast<qint64>(st.st_size) : 0;
-  // The birth time, where the file system keeps one; otherwise the last
-  // write is the earliest moment we know of.
-  struct statx sx {};
-  data.CreationTime = statx(AT_FDCWD, raw.constData(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME)
-                          ? UnixTimeToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
-                          : data.LastWriteTime;
+  data.Attributes = AttributesOf(sx.stx_mode, !name.isEmpty() && IsHiddenName(name.constData()), isLink);
+  data.LastWriteTime = UnixTimeToTicks(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+  data.LastAccessTime = UnixTimeToTicks(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
+  data.Size = S_ISREG(sx.stx_mode) ? static_cast<qint64>(sx.stx_size) : 0;
+  data.CreationTime = (sx.stx_mask & STATX_BTIME) ? UnixTimeToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
+                                                  : data.LastWriteTime;
   return true;
 }
 

@@ -1,11 +1,10 @@
 #include "platform/natural_compare.h"
 
-#include <QHash>
-
 #include <algorithm>
-#include <cstring>
+#include <map>
 #include <memory>
 #include <numeric>
+#include <string_view>
 
 namespace {
 
@@ -24,29 +23,49 @@ QLocale CollationLocale(const QLocale& locale) {
 struct TNamePart {
   quint32 TextId = 0;  // among the distinct texts of all the names
   bool bRun = false;
-  quint32 LeadingZeros = 0;
+  qsizetype LeadingZeros = 0;
   qsizetype DigitsBegin = 0;  // the run without its leading zeros, in the name
   qsizetype DigitsLength = 0;
 };
 
-// Cuts name into its parts. A text followed by a run gets a "0" standing
-// for it, so that the collation puts symbols before digits before letters.
-void SplitName(const QString& name, QHash<QString, quint32>& textIds, QStringList& texts,
-               std::vector<TNamePart>& parts) {
+// A text of a name, told apart from the same letters with a run after them.
+struct TTextView {
+  std::u16string_view Text;
+  bool bRun = false;
+};
+struct TText {
+  std::u16string Text;
+  bool bRun = false;
+};
+// Distinct texts are found by comparison, not hashing: no set of names can
+// make the search slow.
+struct TTextLess {
+  using is_transparent = void;
+  template <typename A, typename B>
+  bool operator()(const A& a, const B& b) const {
+    const int c = std::u16string_view(a.Text).compare(std::u16string_view(b.Text));
+    return c < 0 || (c == 0 && a.bRun < b.bRun);
+  }
+};
+using TTextIds = std::map<TText, quint32, TTextLess>;
+
+std::u16string_view ViewOf(const QString& name, qsizetype begin, qsizetype length) {
+  return {reinterpret_cast<const char16_t*>(name.utf16()) + begin, static_cast<std::size_t>(length)};
+}
+
+// Cuts name into its parts.
+void SplitName(const QString& name, TTextIds& textIds, std::vector<TNamePart>& parts) {
   qsizetype pos = 0;
   for (;;) {
     const qsizetype textBegin = pos;
     while (pos < name.size() && !IsAsciiDigit(name[pos])) ++pos;
     TNamePart part;
     part.bRun = pos < name.size();
-    QString text = name.mid(textBegin, pos - textBegin);
-    if (part.bRun) text += u'0';
-    auto id = textIds.constFind(text);
-    if (id == textIds.constEnd()) {
-      id = textIds.insert(text, static_cast<quint32>(texts.size()));
-      texts.push_back(text);
-    }
-    part.TextId = id.value();
+    const TTextView text{ViewOf(name, textBegin, pos - textBegin), part.bRun};
+    auto id = textIds.find(text);
+    if (id == textIds.end())
+      id = textIds.emplace(TText{std::u16string(text.Text), text.bRun}, static_cast<quint32>(textIds.size())).first;
+    part.TextId = id->second;
     if (part.bRun) {
       while (pos < name.size() && name[pos] == u'0') {
         ++part.LeadingZeros;
@@ -61,9 +80,19 @@ void SplitName(const QString& name, QHash<QString, quint32>& textIds, QStringLis
   }
 }
 
-void AppendBigEndian(QByteArray& key, quint32 value) {
-  const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-  key.append(bytes, 4);
+void AppendBigEndian(std::string& key, quint32 value, int bytes) {
+  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) key.push_back(char(value >> shift));
+}
+
+// A count in one byte when below 255, else 255 and four bytes: compared byte
+// by byte, still in the order of the counts.
+void AppendCount(std::string& key, qsizetype count) {
+  if (count < 255) {
+    key.push_back(char(count));
+  } else {
+    key.push_back(char(255));
+    AppendBigEndian(key, static_cast<quint32>(std::min<qsizetype>(count, 0xFFFFFFFF)), 4);
+  }
 }
 
 }  // namespace
@@ -77,70 +106,80 @@ TNaturalCollator::TNaturalCollator(const QLocale& locale) : FLocale(locale), FCo
 }
 
 // A key is the parts in turn, each as the rank of its text, a byte telling
-// whether a run follows and, if one does, the run's length and its digits:
-// compared byte by byte, that is text, then run or none, then the run's
-// value. The leading zeros of the runs follow, so that they decide only
-// between names equal in all the rest, more zeros first.
-std::vector<QByteArray> TNaturalCollator::SortKeys(const QStringList& names) const {
-  QHash<QString, quint32> textIds;
-  QStringList texts;
+// whether a run follows and, if one does, the run's length and its digits
+// two to a byte: compared byte by byte, that is text, then run or none, then
+// the run's value. The leading zeros of the runs follow, so that they decide
+// only between names equal in all the rest, more zeros first. Ranks take as
+// few bytes as the number of distinct texts allows, so that the key of a
+// camera's name fits in the string itself.
+std::vector<std::string> TNaturalCollator::SortKeys(const QStringList& names) const {
+  TTextIds textIds;
   std::vector<TNamePart> parts;
   std::vector<std::size_t> firstPart;
   parts.reserve(static_cast<std::size_t>(names.size()) * 2);
   firstPart.reserve(static_cast<std::size_t>(names.size()) + 1);
   for (const QString& name : names) {
     firstPart.push_back(parts.size());
-    SplitName(name, textIds, texts, parts);
+    SplitName(name, textIds, parts);
   }
   firstPart.push_back(parts.size());
 
-  // Texts the collation cannot tell apart share a rank.
-  std::vector<QCollatorSortKey> textKeys;
-  textKeys.reserve(static_cast<std::size_t>(texts.size()));
-  for (const QString& text : texts) textKeys.push_back(FCollator.sortKey(text));
+  // The run after a text stands there as a "0", so that the collation puts
+  // symbols before digits before letters. Texts the collation cannot tell
+  // apart share a rank.
+  std::vector<QCollatorSortKey> textKeys(textIds.size(), FCollator.sortKey(QString()));
+  for (const auto& [text, id] : textIds) {
+    QString collated = QString::fromUtf16(text.Text.data(), static_cast<qsizetype>(text.Text.size()));
+    if (text.bRun) collated += u'0';
+    textKeys[id] = FCollator.sortKey(collated);
+  }
   std::vector<quint32> order(textKeys.size());
   std::iota(order.begin(), order.end(), quint32{0});
   std::sort(order.begin(), order.end(),
             [&textKeys](quint32 a, quint32 b) { return textKeys[a].compare(textKeys[b]) < 0; });
   std::vector<quint32> rank(textKeys.size());
-  quint32 current = 0;
+  quint32 lastRank = 0;
   for (std::size_t i = 0; i < order.size(); ++i) {
-    if (i > 0 && textKeys[order[i - 1]].compare(textKeys[order[i]]) != 0) ++current;
-    rank[order[i]] = current;
+    if (i > 0 && textKeys[order[i - 1]].compare(textKeys[order[i]]) != 0) ++lastRank;
+    rank[order[i]] = lastRank;
   }
+  const int rankBytes = lastRank < 0x100 ? 1 : lastRank < 0x10000 ? 2 : lastRank < 0x1000000 ? 3 : 4;
 
-  std::vector<QByteArray> keys;
+  std::vector<std::string> keys;
   keys.reserve(static_cast<std::size_t>(names.size()));
   for (qsizetype n = 0; n < names.size(); ++n) {
     const QString& name = names[n];
     const auto begin = parts.begin() + static_cast<std::ptrdiff_t>(firstPart[static_cast<std::size_t>(n)]);
     const auto end = parts.begin() + static_cast<std::ptrdiff_t>(firstPart[static_cast<std::size_t>(n) + 1]);
-    QByteArray key;
+    std::string key;
     for (auto part = begin; part != end; ++part) {
-      AppendBigEndian(key, rank[part->TextId]);
-      key.append(char(part->bRun ? 1 : 0));
+      AppendBigEndian(key, rank[part->TextId], rankBytes);
+      key.push_back(char(part->bRun ? 1 : 0));
       if (!part->bRun) break;
-      AppendBigEndian(key, static_cast<quint32>(part->DigitsLength));
-      for (qsizetype i = 0; i < part->DigitsLength; ++i) key.append(char(name[part->DigitsBegin + i].unicode()));
+      AppendCount(key, part->DigitsLength);
+      for (qsizetype i = 0; i < part->DigitsLength; i += 2) {
+        const int high = name[part->DigitsBegin + i].unicode() - u'0';
+        const int low = i + 1 < part->DigitsLength ? name[part->DigitsBegin + i + 1].unicode() - u'0' : 0;
+        key.push_back(char(high << 4 | low));
+      }
     }
-    for (auto part = begin; part != end && part->bRun; ++part) AppendBigEndian(key, ~part->LeadingZeros);
-    key.squeeze();
+    for (auto part = begin; part != end && part->bRun; ++part)
+      AppendBigEndian(key, 0xFFFF - static_cast<quint32>(std::min<qsizetype>(part->LeadingZeros, 0xFFFF)), 2);
+    key.shrink_to_fit();
     keys.push_back(std::move(key));
   }
   return keys;
 }
 
-int CompareNameKeys(const QByteArray& keyA, const QString& nameA, const QByteArray& keyB, const QString& nameB) {
-  const qsizetype common = std::min(keyA.size(), keyB.size());
-  int c = common > 0 ? std::memcmp(keyA.constData(), keyB.constData(), static_cast<std::size_t>(common)) : 0;
-  if (c == 0) c = (keyA.size() > keyB.size()) - (keyA.size() < keyB.size());
-  if (c != 0) return Sign(c);
+int CompareNameKeys(const std::string& keyA, const QString& nameA, const std::string& keyB, const QString& nameB) {
+  // Byte by byte as unsigned values, then the shorter first.
+  if (const int c = Sign(keyA.compare(keyB)); c != 0) return c;
   // The last resort, for names the collation cannot tell apart.
   return Sign(nameA.toCaseFolded().compare(nameB.toCaseFolded()));
 }
 
 int TNaturalCollator::Compare(const QString& a, const QString& b) const {
-  const std::vector<QByteArray> keys = SortKeys({a, b});
+  const std::vector<std::string> keys = SortKeys({a, b});
   return CompareNameKeys(keys[0], a, keys[1], b);
 }
 

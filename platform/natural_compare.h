@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QByteArray>
 #include <QCollator>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
 
+#include <string>
 #include <vector>
 
 // The order of file names in the folder list by name: letters as the user's
@@ -42,9 +42,10 @@ public:
   // One key per name, in the order of names, such that CompareNameKeys on
   // two of them gives the order of their names. The keys rank each distinct
   // text among the texts of these names, so only keys made by the same call
-  // can be compared; in return they are short, and a folder of camera names
-  // (a handful of distinct texts) costs the collator a handful of calls.
-  std::vector<QByteArray> SortKeys(const QStringList& names) const;
+  // can be compared; in return they are short (a camera's name takes about
+  // ten bytes), and a folder of camera names, a handful of distinct texts,
+  // costs the collator a handful of calls.
+  std::vector<std::string> SortKeys(const QStringList& names) const;
 
   int Compare(const QString& a, const QString& b) const;
 
@@ -56,7 +57,7 @@ private:
 // -1, 0 or 1 as nameA goes before, with or after nameB, given their keys
 // from one SortKeys call. The names themselves are read only when the keys
 // are equal, as they are for names that differ only in case.
-int CompareNameKeys(const QByteArray& keyA, const QString& nameA, const QByteArray& keyB, const QString& nameB);
+int CompareNameKeys(const std::string& keyA, const QString& nameA, const std::string& keyB, const QString& nameB);
 
 // The collator of the locale in effect (QLocale(), the user's unless the
 // program set another), made once per thread and made again when that locale
