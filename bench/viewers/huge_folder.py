@@ -172,8 +172,8 @@ def quit_ms(build, folder, first, delay):
         viewer.wait()
         return None
     time.sleep(delay)
+    pressed = time.monotonic()  # the key's own way through xdotool counts, alike for both folders
     subprocess.run(["xdotool", "key", "Escape"], check=False)
-    pressed = time.monotonic()
     try:
         viewer.wait(timeout=20)
     except subprocess.TimeoutExpired:
