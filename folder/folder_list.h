@@ -34,7 +34,7 @@ struct TFolderState {
   TDirList lsDir;     // the supported files of sLastDir, in the current order
   QString sLastDir;   // folder of the last scan, with its trailing '/'
   int iDirIndex = 0;  // position of the file on display in lsDir
-  int iScanCount = 0; // how many times a folder was actually read
+  int iScanCount = 0;  // how many times a list was made from its folder
   int iAheadCount = 0; // how many of those lists were read ahead of their use
 };
 

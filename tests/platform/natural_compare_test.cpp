@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -148,4 +149,31 @@ TEST(NaturalCompare, KeysOfManyNamesOrderAsTheComparisonDoes) {
       EXPECT_EQ(CompareNameKeys(keys[std::size_t(i)], names[i], keys[std::size_t(j)], names[j]),
                 collator.Compare(names[i], names[j]))
           << names[i].toStdString() << " / " << names[j].toStdString();
+}
+
+TEST(NaturalCompare, KeysOfAFolderOfManyTextsAndLongNumbersSortAsTheComparisonDoes) {
+  // More distinct texts than one byte can rank, and runs too long for a
+  // one-byte length.
+  QStringList names;
+  for (int i = 0; i < 700; ++i) {
+    const QString text = QString(QChar(u'a' + i % 26)) + QChar(u'a' + i / 26 % 26) + (i % 3 ? "-" : " ");
+    names << text + QString::number(i * 7919 % 1000) + (i % 5 ? ".jpg" : ".PNG");
+  }
+  for (const int digits : {254, 255, 256, 300})
+    names << "n" + QString(digits - 1, u'9') + "8" << "n" + QString(digits, u'1') << "n0" + QString(digits, u'1');
+  const TNaturalCollator collator;
+  const std::vector<std::string> keys = collator.SortKeys(names);
+  std::vector<qsizetype> order(static_cast<std::size_t>(names.size()));
+  std::iota(order.begin(), order.end(), qsizetype{0});
+  std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+    return CompareNameKeys(keys[std::size_t(a)], names[a], keys[std::size_t(b)], names[b]) < 0;
+  });
+  QStringList byKeys;
+  for (const qsizetype i : order) byKeys << names[i];
+  EXPECT_EQ(byKeys, Sorted(names));
+
+  // The longer number is the larger across the lengths that change the
+  // length's form.
+  for (const int digits : {253, 254, 255, 256, 299})
+    EXPECT_EQ(NaturalCompare("n" + QString(digits, u'9'), "n1" + QString(digits, u'0')), -1) << digits;
 }
