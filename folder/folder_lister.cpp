@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 
 namespace {
 
@@ -112,8 +113,14 @@ void TFolderLister::Start(const QString& folder, const TSettings& settings) {
   job->SortType = settings.SortType;
   job->SortReversed = settings.SortReversed;
   job->OnDone = FOnDone;
+  std::thread thread;
+  try {
+    thread = std::thread([job] { job->Run(); });
+  } catch (const std::system_error&) {
+    return;  // no thread to be had: the first step reads the folder itself
+  }
   FJob = job;
-  FRunning.push_back(TRunning{job, std::thread([job] { job->Run(); })});
+  FRunning.push_back(TRunning{job, std::move(thread)});
 }
 
 const TFolderListing* TFolderLister::Finished(const QString& folder, const TSettings& settings) const {
