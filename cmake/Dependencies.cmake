@@ -1,5 +1,6 @@
 # Libraries the viewer links, all from Debian 12 packages (scripts/setup-debian).
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
+find_package(Threads REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(pugixml REQUIRED)
 

@@ -24,6 +24,18 @@ QString ItemPath(const TFolderState& state, const QString& folder) {
 
 int ItemCount(const TFolderState& state) { return static_cast<int>(state.lsDir.size()); }
 
+// The position a step from index reaches in a list of count > 0 items,
+// wrapping round at both ends. 64-bit and normalised, so that a cursor left
+// out of range cannot index outside the list.
+int StepIndex(int index, int count, int step) {
+  if (step < 0) {
+    const int prev = index - 1;
+    return (prev < 0 || prev >= count) ? count - 1 : prev;
+  }
+  const qint64 next = (static_cast<qint64>(index) + 1) % count;
+  return static_cast<int>(next < 0 ? next + count : next);
+}
+
 }  // namespace
 
 QString GetNextFile(TFolderState& state, const QString& file, const TSettings& settings) {
@@ -32,10 +44,7 @@ QString GetNextFile(TFolderState& state, const QString& file, const TSettings& s
   ScanFolder(state, file, settings);
 
   if (const int count = ItemCount(state); count > 0) {
-    // 64-bit and normalised, so a cursor left out of range cannot index
-    // outside the list.
-    const qint64 next = (static_cast<qint64>(state.iDirIndex) + 1) % count;
-    state.iDirIndex = static_cast<int>(next < 0 ? next + count : next);
+    state.iDirIndex = StepIndex(state.iDirIndex, count, 1);
     return ItemPath(state, folder);
   }
 
@@ -53,8 +62,7 @@ QString GetPrevFile(TFolderState& state, const QString& file, const TSettings& s
   ScanFolder(state, file, settings);
 
   if (const int count = ItemCount(state); count > 0) {
-    const int prev = state.iDirIndex - 1;
-    state.iDirIndex = (prev < 0 || prev >= count) ? count - 1 : prev;
+    state.iDirIndex = StepIndex(state.iDirIndex, count, -1);
     return ItemPath(state, folder);
   }
 
@@ -64,6 +72,11 @@ QString GetPrevFile(TFolderState& state, const QString& file, const TSettings& s
     if (IsSupportedName(entry.Name)) lastSupported = folder + entry.Name;
   }
   return {};
+}
+
+QString PeekStep(const TDirList& list, int index, const QString& folder, int step) {
+  if (list.empty()) return {};
+  return folder + list[static_cast<size_t>(StepIndex(index, static_cast<int>(list.size()), step))].Name;
 }
 
 QString GetFirstFile(TFolderState& state, const QString& file, const TSettings& settings) {

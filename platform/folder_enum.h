@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
 #include <vector>
 
 // Attribute bits of directory entries and attribute queries, with the values
@@ -40,8 +41,40 @@ struct TFileAttributeData {
 // followed (fifos, sockets, devices, dangling links), and names whose bytes
 // are not valid text, since no path the viewer can form would reach them.
 // Nothing is opened but the folder itself. False, with entries empty, when
-// the folder cannot be read (missing, unreadable, not a folder).
-bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries);
+// the folder cannot be read (missing, unreadable, not a folder). When stop is
+// given and becomes true, the walk ends at the next entry.
+bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries,
+                     const std::atomic<bool>* stop = nullptr);
+
+// What tells whether a folder's entries are still those once read: the
+// folder's identity and its modification and change times, in full
+// precision. Adding, removing or renaming an entry changes the times.
+struct TFolderStamp {
+  quint64 Device = 0;
+  quint64 Inode = 0;
+  qint64 ModifiedNs = 0;  // ns since 1970-01-01 UTC
+  qint64 ChangedNs = 0;
+  // Whether the times were old enough, when read, that a change made after
+  // the reading is bound to give other times: file systems keep times in
+  // steps (a clock tick, or whole seconds), and a change in the step of the
+  // last one would leave them as they were.
+  bool bSettled = false;
+
+  bool SameFolderState(const TFolderStamp& other) const {
+    return Device == other.Device && Inode == other.Inode && ModifiedNs == other.ModifiedNs &&
+           ChangedNs == other.ChangedNs;
+  }
+};
+
+// Reads the stamp of folder (following links) and the clock. False when the
+// folder cannot be examined.
+bool ReadFolderStamp(const QString& folder, TFolderStamp& stamp);
+
+// Whether times read at nowNs are settled (see TFolderStamp::bSettled). The
+// step is guessed from the times: whole seconds or hundredths on file
+// systems such as FAT, exFAT or ext3 (a margin of two seconds), otherwise
+// a kernel clock tick (a margin of 50 ms).
+bool FolderTimesSettled(qint64 modifiedNs, qint64 changedNs, qint64 nowNs);
 
 // Attributes, times and size of path, following links; never opens it.
 // False, with data all zero, when the path cannot be examined.

@@ -3,7 +3,9 @@
 #include <QCollator>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
+#include <string>
 #include <vector>
 
 // The order of file names in the folder list by name: letters as the user's
@@ -27,28 +29,6 @@
 //   apart from case compare as 0, and the order is a strict weak one that
 //   sorting can rely on.
 
-// A name prepared for comparison: the collation keys of its texts and its
-// digit runs. Comparing keys is much cheaper than comparing names, so a sort
-// makes one key per name.
-class TNaturalSortKey {
-public:
-  friend int CompareSortKeys(const TNaturalSortKey& a, const TNaturalSortKey& b);
-
-private:
-  friend class TNaturalCollator;
-  struct TPart {
-    QCollatorSortKey Text;   // the text, with "0" standing for the run after it
-    bool bRun = false;       // a digit run follows the text
-    qsizetype LeadingZeros = 0;
-    QString Digits;          // the run without its leading zeros
-  };
-  std::vector<TPart> FParts;
-  QString FFolded;  // the whole name case-folded: the last resort
-};
-
-// -1, 0 or 1 as the name of a goes before, with or after the name of b.
-int CompareSortKeys(const TNaturalSortKey& a, const TNaturalSortKey& b);
-
 // The natural order of one locale. Making one opens an ICU collator, which
 // is slow next to a comparison: make it once for many comparisons.
 class TNaturalCollator {
@@ -58,13 +38,26 @@ public:
   explicit TNaturalCollator(const QLocale& locale = QLocale());
 
   const QLocale& Locale() const { return FLocale; }
-  TNaturalSortKey SortKey(const QString& name) const;
+
+  // One key per name, in the order of names, such that CompareNameKeys on
+  // two of them gives the order of their names. The keys rank each distinct
+  // text among the texts of these names, so only keys made by the same call
+  // can be compared; in return they are short (a camera's name takes about
+  // ten bytes), and a folder of camera names, a handful of distinct texts,
+  // costs the collator a handful of calls.
+  std::vector<std::string> SortKeys(const QStringList& names) const;
+
   int Compare(const QString& a, const QString& b) const;
 
 private:
   QLocale FLocale;
   QCollator FCollator;
 };
+
+// -1, 0 or 1 as nameA goes before, with or after nameB, given their keys
+// from one SortKeys call. The names themselves are read only when the keys
+// are equal, as they are for names that differ only in case.
+int CompareNameKeys(const std::string& keyA, const QString& nameA, const std::string& keyB, const QString& nameB);
 
 // The collator of the locale in effect (QLocale(), the user's unless the
 // program set another), made once per thread and made again when that locale

@@ -1,5 +1,6 @@
 #include "viewer/tfmain.h"
 
+#include "folder/folder_lister.h"
 #include "platform/key_event.h"
 #include "platform/data_folder.h"
 #include "platform/message_box.h"
@@ -64,6 +65,10 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   CreatePopupMenu();
 
   BindHotkeys(FActions, FState.Settings);
+
+  // A finished listing brings the decode ahead that waited for it.
+  FFolderLister = std::make_unique<TFolderLister>(
+      [this] { QMetaObject::invokeMethod(this, [this] { DecodeAhead(); }, Qt::QueuedConnection); });
 
   switch (FState.Settings.SortType) {
     case SortByName: Action("AcSortByName")->SetChecked(true); break;

@@ -25,6 +25,7 @@ class QActionGroup;
 class QFrame;
 class QMenu;
 class TDecodeWait;
+class TFolderLister;
 class TIconFont;
 class TPanelButton;
 class TfResizeTo;
@@ -74,6 +75,8 @@ public:
   bool DispatchShortCut(TShortCut shortCut);
 
   TAppState& State() { return FState; }
+  // Reads the folder of the file on display ahead of the first step.
+  const TFolderLister& FolderLister() const { return *FFolderLister; }
   const TFreeBitmap& Bitmap() const { return FBitmap; }
   const QImage& Frame() const { return FFrame; }
   // Whether a frame has been drawn on the window since it was created.
@@ -151,6 +154,10 @@ private:
   bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const;
   // Has the worker decode the neighbour in the direction of the last step.
   void DecodeAhead();
+  // Has the folder of the file on display read on the lister's thread while
+  // it is not the one listed; the first step then takes the listing.
+  void ListFolderAhead();
+  void TakeFolderListedAhead();
 
   void NextImage();
   void PrevImage();
@@ -259,5 +266,6 @@ private:
   unsigned FPreviewHeight = 0;
   std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
+  std::unique_ptr<TFolderLister> FFolderLister;
   std::unique_ptr<TIconFont> FIconFont;  // the panel's glyphs, while the window lives
 };

@@ -1,7 +1,9 @@
 // Commands on the folder and the file as a whole: navigation, sorting,
 // delete, copy path, file info, dropped files, messages.
+#include "folder/file_path.h"
 #include "folder/folder_argument.h"
 #include "folder/folder_list.h"
+#include "folder/folder_lister.h"
 #include "folder/navigation.h"
 #include "platform/application_title.h"
 #include "platform/desktop_services.h"
@@ -41,21 +43,39 @@ void Tfmain::ShowOrClose(const QString& path) {
     LoadImage(path, true, true);
 }
 
+void Tfmain::ListFolderAhead() {
+  const QString folder = ExtractFilePath(FState.sCurrentFile);
+  if (!folder.isEmpty() && folder != FState.Folder.sLastDir) FFolderLister->Start(folder, FState.Settings);
+}
+
+void Tfmain::TakeFolderListedAhead() {
+  TakeListedAhead(FState.Folder, FState.sCurrentFile, FState.Settings, *FFolderLister);
+}
+
 void Tfmain::DecodeAhead() {
   if (FDecodeWait || FState.sCurrentFile.isEmpty()) return;
-  // On a copy, so that the list and its cursor stay as the user left them.
-  TFolderState folder = FState.Folder;
-  QString path = FAheadStep > 0 ? GetNextFile(folder, FState.sCurrentFile, FState.Settings)
-                                : GetPrevFile(folder, FState.sCurrentFile, FState.Settings);
-  if (path.isEmpty())
-    path = FAheadStep > 0 ? GetFirstFile(folder, FState.sCurrentFile, FState.Settings)
-                          : GetLastFile(folder, FState.sCurrentFile, FState.Settings);
+  const QString folder = ExtractFilePath(FState.sCurrentFile);
+  if (folder.isEmpty()) return;
+  // The neighbour as the next step would find it, moving nothing; a folder
+  // not listed yet is read on the lister's thread, and this runs again when
+  // that is done.
+  QString path;
+  if (folder == FState.Folder.sLastDir) {
+    path = PeekStep(FState.Folder.lsDir, FState.Folder.iDirIndex, folder, FAheadStep);
+  } else {
+    ListFolderAhead();
+    const TFolderListing* listing = FFolderLister->Finished(folder, FState.Settings);
+      if (!listing) return;
+    const int index = FindListedName(listing->lsDir, ExtractFileName(FState.sCurrentFile));
+    path = PeekStep(listing->lsDir, index, folder, FAheadStep);
+  }
   if (path.isEmpty() || path == FState.sCurrentFile) return;
   decoder::TDecoderClient::Shared().DecodeAhead(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
 }
 
 void Tfmain::NextImage() {
   FAheadStep = 1;
+  TakeFolderListedAhead();
   QString path = GetNextFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   if (path.isEmpty()) path = GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   ShowOrClose(path);
@@ -63,6 +83,7 @@ void Tfmain::NextImage() {
 
 void Tfmain::PrevImage() {
   FAheadStep = -1;
+  TakeFolderListedAhead();
   QString path = GetPrevFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   if (path.isEmpty()) path = GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings);
   ShowOrClose(path);
@@ -72,10 +93,12 @@ void Tfmain::AcNextExecute() { NextImage(); }
 void Tfmain::AcPrevExecute() { PrevImage(); }
 void Tfmain::AcFirstExecute() {
   FAheadStep = 1;
+  TakeFolderListedAhead();
   ShowOrClose(GetFirstFile(FState.Folder, FState.sCurrentFile, FState.Settings));
 }
 void Tfmain::AcLastExecute() {
   FAheadStep = -1;
+  TakeFolderListedAhead();
   ShowOrClose(GetLastFile(FState.Folder, FState.sCurrentFile, FState.Settings));
 }
 
@@ -86,6 +109,7 @@ void Tfmain::SortBy(int key, const char* message) {
   if (FState.Settings.SortType == key) FState.Settings.SortReversed = !FState.Settings.SortReversed;
   FState.Settings.SortType = key;
   SortFolderList(FState.Folder, FState.sCurrentFile, FState.Settings);
+  ListFolderAhead();  // a listing not yet used is read again in the new order
   SaveSettings(FState.Settings);
 }
 
@@ -99,6 +123,7 @@ void Tfmain::AcToggleDirectionExecute() {
                                             : QStringLiteral("Sort direction: Ascending"),
                MessageMs);
   SortFolderList(FState.Folder, FState.sCurrentFile, FState.Settings);
+  ListFolderAhead();
   SaveSettings(FState.Settings);
 }
 
@@ -117,6 +142,7 @@ void Tfmain::AcDeleteExecute() {
   const QString question = bTrash ? QStringLiteral("Are you sure?") : QLatin1String(PermanentDeleteQuestion);
   if (!ConfirmOkCancel(this, question, QStringLiteral("Warning"))) return;
   // The list must hold the file before it goes, so the next step finds its place.
+  TakeFolderListedAhead();
   ScanFolder(FState.Folder, path, FState.Settings);
   const TDeleteResult result = bTrash ? MoveToTrash(path) : DeletePermanently(path);
   if (!result.bDone) {

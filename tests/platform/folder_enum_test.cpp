@@ -11,9 +11,11 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <limits>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -174,4 +176,54 @@ TEST(GetFileSize64, SizeMissingAndFifo) {
 
   ASSERT_TRUE(MakeFifo(dir.File("f.png")));
   ExpectReturnsPromptly([&] { EXPECT_EQ(GetFileSize64(dir.File("f.png")), 0); }, dir.File("f.png"));
+}
+
+TEST(FolderStamp, AChangedEntryChangesTheStampOnceTheTimesHaveSettled) {
+  TempFolder dir;
+  dir.Write("a.png", "x");
+  TFolderStamp fresh;
+  ASSERT_TRUE(ReadFolderStamp(dir.Path(), fresh));
+  std::this_thread::sleep_for(std::chrono::milliseconds(80));
+
+  TFolderStamp settled;
+  ASSERT_TRUE(ReadFolderStamp(dir.Path(), settled));
+  EXPECT_TRUE(settled.bSettled);
+  EXPECT_TRUE(settled.SameFolderState(fresh));
+  dir.Write("a.png", "rewritten in place");  // not an entry of the folder
+  TFolderStamp same;
+  ASSERT_TRUE(ReadFolderStamp(dir.Path(), same));
+  EXPECT_TRUE(same.SameFolderState(settled));
+
+  for (const auto& change : std::vector<std::function<bool()>>{
+           [&] { return !dir.Write("b.png", "x").isEmpty(); },
+           [&] { return QFile::rename(dir.File("b.png"), dir.File("c.png")); },
+           [&] { return QFile::remove(dir.File("c.png")); }}) {
+    TFolderStamp before;
+    ASSERT_TRUE(ReadFolderStamp(dir.Path(), before));
+    ASSERT_TRUE(change());
+    TFolderStamp after;
+    ASSERT_TRUE(ReadFolderStamp(dir.Path(), after));
+    EXPECT_FALSE(after.SameFolderState(before));
+  }
+
+  TFolderStamp none;
+  EXPECT_FALSE(ReadFolderStamp(dir.File("a.png"), none)) << "not a folder";
+  EXPECT_FALSE(ReadFolderStamp(dir.File("missing/"), none));
+  EXPECT_FALSE(ReadFolderStamp(QString(), none));
+}
+
+TEST(FolderStamp, TimesSettleAfterTheStepTheirFileSystemKeepsThemIn) {
+  constexpr qint64 ms = 1000000;
+  const qint64 t = 1700000000LL * 1000 * ms + 123456789;  // nanoseconds: a fine-grained file system
+  EXPECT_FALSE(FolderTimesSettled(t, t, t + 40 * ms));
+  EXPECT_TRUE(FolderTimesSettled(t, t, t + 50 * ms));
+  EXPECT_FALSE(FolderTimesSettled(t - 500 * ms, t, t + 40 * ms)) << "the newer time counts";
+  EXPECT_FALSE(FolderTimesSettled(t, t, t - 1000 * ms)) << "times ahead of the clock";
+
+  const qint64 whole = 1700000000LL * 1000 * ms;  // whole seconds, or hundredths: FAT, exFAT, ext3
+  EXPECT_FALSE(FolderTimesSettled(whole, whole + 10 * ms, whole + 1500 * ms));
+  EXPECT_TRUE(FolderTimesSettled(whole, whole + 10 * ms, whole + 2100 * ms));
+
+  const qint64 max = std::numeric_limits<qint64>::max();
+  EXPECT_FALSE(FolderTimesSettled(max, max, max));
 }

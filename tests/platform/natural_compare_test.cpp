@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -134,12 +135,45 @@ TEST(NaturalCompare, TheLettersFollowTheLocale) {
   EXPECT_EQ(c.Compare("img9", "IMG10"), -1);
 }
 
-TEST(NaturalCompare, SortKeysOrderAsTheComparisonDoes) {
+TEST(NaturalCompare, KeysOfManyNamesOrderAsTheComparisonDoes) {
+  // A key ranks its texts among those of the names it was made with: keys of
+  // a whole list must still order each pair as a comparison of the two does.
   const TNaturalCollator collator;
   const QStringList names = {"", "a", "A1", "a01", "a 1", "a_1", "img9", "IMG10", "img010", QString::fromUtf8("éa"),
-                             "ea", QString::fromUtf8("Éb2"), "z", QString::fromUtf8("жук"), "x1y2z3", "X1Y2Z03"};
-  for (const QString& a : names)
-    for (const QString& b : names)
-      EXPECT_EQ(CompareSortKeys(collator.SortKey(a), collator.SortKey(b)), collator.Compare(a, b))
-          << a.toStdString() << " / " << b.toStdString();
+                             "ea", QString::fromUtf8("Éb2"), "z", QString::fromUtf8("жук"), "x1y2z3", "X1Y2Z03",
+                             "a\u0661", "a\u0660", "a0", "a00", "a1b", "a01b", "img", "IMG"};
+  const std::vector<std::string> keys = collator.SortKeys(names);
+  ASSERT_EQ(keys.size(), std::size_t(names.size()));
+  for (qsizetype i = 0; i < names.size(); ++i)
+    for (qsizetype j = 0; j < names.size(); ++j)
+      EXPECT_EQ(CompareNameKeys(keys[std::size_t(i)], names[i], keys[std::size_t(j)], names[j]),
+                collator.Compare(names[i], names[j]))
+          << names[i].toStdString() << " / " << names[j].toStdString();
+}
+
+TEST(NaturalCompare, KeysOfAFolderOfManyTextsAndLongNumbersSortAsTheComparisonDoes) {
+  // More distinct texts than one byte can rank, and runs too long for a
+  // one-byte length.
+  QStringList names;
+  for (int i = 0; i < 700; ++i) {
+    const QString text = QString(QChar(u'a' + i % 26)) + QChar(u'a' + i / 26 % 26) + (i % 3 ? "-" : " ");
+    names << text + QString::number(i * 7919 % 1000) + (i % 5 ? ".jpg" : ".PNG");
+  }
+  for (const int digits : {254, 255, 256, 300})
+    names << "n" + QString(digits - 1, u'9') + "8" << "n" + QString(digits, u'1') << "n0" + QString(digits, u'1');
+  const TNaturalCollator collator;
+  const std::vector<std::string> keys = collator.SortKeys(names);
+  std::vector<qsizetype> order(static_cast<std::size_t>(names.size()));
+  std::iota(order.begin(), order.end(), qsizetype{0});
+  std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+    return CompareNameKeys(keys[std::size_t(a)], names[a], keys[std::size_t(b)], names[b]) < 0;
+  });
+  QStringList byKeys;
+  for (const qsizetype i : order) byKeys << names[i];
+  EXPECT_EQ(byKeys, Sorted(names));
+
+  // The longer number is the larger across the lengths that change the
+  // length's form.
+  for (const int digits : {253, 254, 255, 256, 299})
+    EXPECT_EQ(NaturalCompare("n" + QString(digits, u'9'), "n1" + QString(digits, u'0')), -1) << digits;
 }

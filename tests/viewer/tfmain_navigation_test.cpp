@@ -2,6 +2,8 @@
 // all through the real main window.
 #include "tfmain_fixture.h"
 
+#include "decoder/decoder_client.h"
+#include "folder/folder_lister.h"
 #include "platform/desktop_services.h"
 #include "settings/settings_store.h"
 
@@ -13,6 +15,7 @@
 #include <QMenu>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 
 namespace {
@@ -47,6 +50,11 @@ protected:
     QCoreApplication::sendEvent(window.get(), &drop);
     return enter.isAccepted();
   }
+  // Waits, with the window alive, until its folder was read ahead.
+  bool WaitForListingAhead() {
+    return QTest::qWaitFor([this] { return window->FolderLister().Finished(dir.Path(), state.Settings) != nullptr; },
+                           20000);
+  }
   QString a, b, c;
 };
 
@@ -65,6 +73,47 @@ TEST_F(NavigationTest, NextAndPreviousWrapRoundBothWays) {
   Run("AcLast");
   EXPECT_EQ(Shown(), "c.png");
   EXPECT_EQ(state.Folder.iScanCount, 1);
+}
+
+TEST_F(NavigationTest, TheFirstStepTakesTheFolderReadAheadAndTheNeighbourDecodedWithIt) {
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  QTest::qWait(100);  // folder times a listing can trust
+  Open(b);
+  const std::uint64_t sentForOpen = client.DecodesSent();
+  ASSERT_TRUE(WaitForListingAhead());
+  EXPECT_TRUE(state.Folder.lsDir.empty()) << "nothing is listed before the first step";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return client.DecodesSent() > sentForOpen; }, 20000))
+      << "the finished listing brings the decode ahead";
+  const std::uint64_t sentAhead = client.DecodesSent();
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "c.png");
+  EXPECT_EQ(client.DecodesSent(), sentAhead) << "the step takes the decode ahead";
+  EXPECT_EQ(state.Folder.iAheadCount, 1);
+  EXPECT_EQ(state.Folder.iScanCount, 1);
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "a.png");
+}
+
+TEST_F(NavigationTest, AFileAddedBeforeTheFirstStepIsListedAsAScanWouldListIt) {
+  QTest::qWait(100);
+  Open(b);
+  ASSERT_TRUE(WaitForListingAhead());
+  Image("b2.png");
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "b2.png");
+  EXPECT_EQ(state.Folder.iAheadCount, 0);
+  EXPECT_EQ(state.Folder.iScanCount, 1);
+}
+
+TEST_F(NavigationTest, ASortBeforeTheFirstStepReadsTheFolderAheadInTheNewOrder) {
+  QTest::qWait(100);
+  Open(b);
+  ASSERT_TRUE(WaitForListingAhead());
+  Run("AcSortByName");  // the active key again: reversed
+  ASSERT_TRUE(WaitForListingAhead());
+  Run("AcNext");
+  EXPECT_EQ(Shown(), "a.png");
+  EXPECT_EQ(state.Folder.iAheadCount, 1);
 }
 
 TEST_F(NavigationTest, ASingleImageReloadsItselfWithTheViewReset) {
