@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -78,7 +77,7 @@ TDecoderClient::TDecoderClient() : FKept(KeptPictures, PhysicalMemory() / 4) {}
 TDecoderClient::~TDecoderClient() {
   if (FPid > 0) {
     ::kill(FPid, SIGKILL);
-    ::waitpid(FPid, nullptr, 0);
+    if (FWatch) FWatch->WaitEnded(std::chrono::seconds(2));
   }
   if (FSocket >= 0) ::close(FSocket);
 }
@@ -134,6 +133,7 @@ void TDecoderClient::Start() {
     return;
   }
   FPid = pid;
+  FWatch = std::make_unique<TChildWatch>(pid);
   FSocket = sv[0];
 }
 
@@ -296,25 +296,22 @@ void TDecoderClient::FinishLoad(TLoadResult result) {
 }
 
 void TDecoderClient::WorkerDied(bool killedByUs) {
-  int status = 0;
-  bool reaped = false;
-  if (FPid > 0) {
+  std::optional<int> status;
+  if (FPid > 0 && FWatch) {
     // It has closed its socket or was killed: it is gone or about to be.
-    for (int i = 0; i < 200 && !reaped; ++i) {
-      const pid_t r = ::waitpid(FPid, &status, WNOHANG);
-      if (r == FPid || (r < 0 && errno == ECHILD)) {
-        reaped = true;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    status = FWatch->WaitEnded(std::chrono::milliseconds(200));
+    // Still there: its socket failed while it lives, or it is stuck. It is
+    // dropped either way, so it must end; its watch reaps it whenever it
+    // does, however long that takes.
+    if (!FWatch->Ended()) ::kill(FPid, SIGKILL);
   }
   if (FSocket >= 0) ::close(FSocket);
   FSocket = -1;
   FPid = 0;
+  FWatch.reset();
   // A crash is the file's doing; SIGKILL is ours, the system's or the
   // user's, and says nothing about the file.
-  const bool fileFault = !killedByUs && reaped && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL;
+  const bool fileFault = !killedByUs && status && WIFSIGNALED(*status) && WTERMSIG(*status) != SIGKILL;
 
   FPreview.reset();
   FPreviewFresh = false;

@@ -12,6 +12,7 @@
 // its address space, overruns the time limit or is cancelled makes the load
 // fail, like a file that cannot be decoded.
 
+#include "decoder/child_watch.h"
 #include "decoder/decode_cache.h"
 #include "decoder/decode_protocol.h"
 
@@ -135,6 +136,7 @@ private:
   void FinishLoad(TLoadResult result);
 
   pid_t FPid = 0;
+  std::unique_ptr<TChildWatch> FWatch;  // reaps FPid whenever it ends
   int FSocket = -1;
   std::uint64_t FNextId = 1;
   std::uint64_t FSent = 0;

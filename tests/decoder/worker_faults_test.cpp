@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <csignal>
@@ -109,6 +111,41 @@ TEST_F(WorkerFaultsTest, KillingTheIdleWorkerCostsNothing) {
   ASSERT_TRUE(testimg::Save(testimg::Solid24(9, 2, 0x405060), FIF_PNG, other));
   ASSERT_TRUE(LoadImageFile(bitmap, other, true));
   EXPECT_EQ(bitmap.Width(), 9u);
+}
+
+// Whether pid has been reaped (a zombie still answers kill 0), waiting up to
+// three seconds for it without touching the client.
+bool ReapedWithin3s(pid_t pid) {
+  const auto until = Clock::now() + std::chrono::seconds(3);
+  while (Clock::now() < until) {
+    if (::kill(pid, 0) != 0 && errno == ESRCH) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// However a worker ends, it is reaped at once: killed from outside or
+// ending by itself while idle, with nothing asked of the client meanwhile;
+// and dropped alive because its socket failed, when it ends only after the
+// viewer has given up waiting for it.
+TEST_F(WorkerFaultsTest, AWorkerIsReapedHoweverItEnds) {
+  ExpectGoodLoadWorks();
+  pid_t worker = client.WorkerPid();
+  ASSERT_EQ(::kill(worker, SIGKILL), 0);
+  EXPECT_TRUE(ReapedWithin3s(worker)) << "killed while idle";
+
+  ExpectGoodLoadWorks();
+  worker = client.WorkerPid();
+  ASSERT_EQ(::shutdown(client.SocketFd(), SHUT_WR), 0);  // the worker reads the end and exits
+  EXPECT_TRUE(ReapedWithin3s(worker)) << "exited by itself while idle";
+
+  ExpectGoodLoadWorks();
+  worker = client.WorkerPid();
+  ASSERT_EQ(::shutdown(client.SocketFd(), SHUT_RD), 0);  // the viewer's side fails, the worker lives
+  client.Pump();
+  EXPECT_NE(client.WorkerPid(), worker);
+  EXPECT_TRUE(ReapedWithin3s(worker)) << "dropped alive";
+  ExpectGoodLoadWorks();
 }
 
 TEST_F(WorkerFaultsTest, ACrashIsKeptAsAFailureOfThatVersionOfTheFile) {
