@@ -70,6 +70,19 @@ bool ValidPixelFile(int fd, const TReplyHeader& reply) {
          within(reply.pixelOffset, reply.pixelBytes);
 }
 
+// What the file itself tells of a load that brought no picture: missing or
+// unreadable, or otherwise as the decode said.
+TLoadProblem ProblemOfFile(const std::string& path, TLoadProblem otherwise) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == EACCES) return TLoadProblem::Unreadable;
+    return TLoadProblem::Missing;
+  }
+  if (S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
+    return TLoadProblem::Unreadable;
+  return otherwise;
+}
+
 }  // namespace
 
 TDecoderClient::TDecoderClient() : FKept(KeptPictures, PhysicalMemory() / 4) {}
@@ -269,10 +282,15 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   result.fif = static_cast<FREE_IMAGE_FORMAT>(kept.fif);
   if (kept.status == TReplyStatus::UnknownFormat) {
     result.outcome = TLoadOutcome::UnknownFormat;
+    result.problem = TLoadProblem::NotAPicture;
     result.fif = FIF_UNKNOWN;
     return result;
   }
-  if (kept.status != TReplyStatus::Decoded || kept.pixels.Get() < 0) return result;
+  if (kept.status != TReplyStatus::Decoded) {
+    result.problem = kept.crashed ? TLoadProblem::GaveUp : TLoadProblem::Damaged;
+    return result;
+  }
+  if (kept.pixels.Get() < 0) return result;
 
   // The pages around the rows; private, so the viewer's edits in place copy
   // the pages they touch and never reach the kept decode.
@@ -288,14 +306,18 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   if (!result.dib) return result;
   result.pixels = std::move(pixels);
   result.outcome = TLoadOutcome::Decoded;
+  result.problem = TLoadProblem::None;
   return result;
 }
 
 void TDecoderClient::FinishLoad(TLoadResult result) {
-  if (FLoad && !FLoad->result) FLoad->result = std::move(result);
+  if (!FLoad || FLoad->result) return;
+  if (result.problem == TLoadProblem::NotAPicture || result.problem == TLoadProblem::Damaged)
+    result.problem = ProblemOfFile(FLoad->path, result.problem);
+  FLoad->result = std::move(result);
 }
 
-void TDecoderClient::WorkerDied(bool killedByUs) {
+void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
   std::optional<int> status;
   if (FPid > 0 && FWatch) {
     // It has closed its socket or was killed: it is gone or about to be.
@@ -329,23 +351,25 @@ void TDecoderClient::WorkerDied(bool killedByUs) {
         failed.flags = FLoad->flags;
         failed.stamp = FLoad->stamp;
         failed.status = TReplyStatus::Failed;
+        failed.crashed = true;
         FKept.Keep(std::move(failed), true);
       }
       TLoadResult result;
       result.cancelled = killedByUs;
+      result.problem = killedByUs && !timeLimit ? TLoadProblem::Cancelled : TLoadProblem::GaveUp;
       FinishLoad(std::move(result));
     }
   }
   Start();
 }
 
-void TDecoderClient::KillWorker() {
+void TDecoderClient::KillWorker(bool timeLimit) {
   if (FPid > 0) ::kill(FPid, SIGKILL);
-  WorkerDied(true);
+  WorkerDied(true, timeLimit);
 }
 
 void TDecoderClient::CheckTimeLimit() {
-  if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker();
+  if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker(true);
 }
 
 void TDecoderClient::StartLoad(const std::string& path, int flags, unsigned previewSize) {
@@ -416,6 +440,7 @@ void TDecoderClient::CancelLoad() {
   if (FBusy && FBusy->forLoad) KillWorker();
   TLoadResult cancelled;
   cancelled.cancelled = true;
+  cancelled.problem = TLoadProblem::Cancelled;
   FinishLoad(std::move(cancelled));
 }
 

@@ -34,6 +34,20 @@ bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation) 
 
 QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
+QString LoadProblemMessage(const QString& path, decoder::TLoadProblem problem) {
+  const char* reason = nullptr;
+  switch (problem) {
+    case decoder::TLoadProblem::Missing: reason = "the file does not exist"; break;
+    case decoder::TLoadProblem::Unreadable: reason = "the file cannot be read"; break;
+    case decoder::TLoadProblem::NotAPicture: reason = "not a picture this viewer can read"; break;
+    case decoder::TLoadProblem::Damaged: reason = "the file is damaged"; break;
+    case decoder::TLoadProblem::GaveUp: reason = "the decoder gave up"; break;
+    case decoder::TLoadProblem::None:
+    case decoder::TLoadProblem::Cancelled: return QString();
+  }
+  return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), QLatin1String(reason));
+}
+
 QString WindowCaption(const QString& path, unsigned width, unsigned height) {
   // One call fills every placeholder at once: a name holding "%2" or the like
   // is text, never a placeholder for the arguments after it.

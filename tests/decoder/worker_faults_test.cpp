@@ -76,8 +76,11 @@ TEST_F(WorkerFaultsTest, ADecodeOverItsTimeLimitEndsEmpty) {
   ASSERT_TRUE(LoadImageFile(bitmap, good, true));
   slow = dir.Write("slow.jpg", hostile::JpegWithEmptyScans(2048, 2048, 20000));
   const auto started = Clock::now();
-  EXPECT_TRUE(LoadImageFile(bitmap, slow, true));
-  EXPECT_FALSE(bitmap.IsValid());
+  client.StartLoad(DecoderPath(slow), JPEG_EXIFROTATE);
+  client.WaitLoad(-1);
+  decoder::TLoadResult result = client.TakeLoad();
+  EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(result.problem, decoder::TLoadProblem::GaveUp);
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(3));
   ExpectGoodLoadWorks();
 }
@@ -90,6 +93,7 @@ TEST_F(WorkerFaultsTest, KillingTheWorkerInTheMiddleOfADecodeFailsThatLoadOnly) 
   ASSERT_TRUE(client.WaitLoad(3000));
   decoder::TLoadResult result = client.TakeLoad();
   EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(result.problem, decoder::TLoadProblem::GaveUp);
   EXPECT_NE(client.WorkerPid(), worker) << "a new worker is started";
   ExpectGoodLoadWorks();
   // A kill says nothing about the file: it is decoded again next time.
@@ -152,11 +156,15 @@ TEST_F(WorkerFaultsTest, ACrashIsKeptAsAFailureOfThatVersionOfTheFile) {
   StartSlowLoad();
   ASSERT_EQ(::kill(client.WorkerPid(), SIGSEGV), 0);
   ASSERT_TRUE(client.WaitLoad(3000));
-  EXPECT_EQ(client.TakeLoad().outcome, decoder::TLoadOutcome::Failed);
+  decoder::TLoadResult crashed = client.TakeLoad();
+  EXPECT_EQ(crashed.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(crashed.problem, decoder::TLoadProblem::GaveUp);
   const auto sent = client.DecodesSent();
   client.StartLoad(DecoderPath(slow), JPEG_EXIFROTATE);
   ASSERT_TRUE(client.WaitLoad(0)) << "the crash is not repeated";
-  EXPECT_EQ(client.TakeLoad().outcome, decoder::TLoadOutcome::Failed);
+  decoder::TLoadResult kept = client.TakeLoad();
+  EXPECT_EQ(kept.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(kept.problem, decoder::TLoadProblem::GaveUp) << "a kept crash is still the decoder giving up";
   EXPECT_EQ(client.DecodesSent(), sent);
 }
 
@@ -167,6 +175,7 @@ TEST_F(WorkerFaultsTest, CancellingEndsTheLoadAtOnce) {
   decoder::TLoadResult result = client.TakeLoad();
   EXPECT_TRUE(result.cancelled);
   EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(result.problem, decoder::TLoadProblem::Cancelled) << "the user moved on: nothing to say";
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(500));
   ExpectGoodLoadWorks();
 }
