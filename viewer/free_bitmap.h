@@ -18,7 +18,8 @@ public:
   TFreeBitmap(const TFreeBitmap&) = delete;
   TFreeBitmap& operator=(const TFreeBitmap&) = delete;
   TFreeBitmap(TFreeBitmap&& other) noexcept
-      : FDib(std::exchange(other.FDib, nullptr)), FPixels(std::move(other.FPixels)) {
+      : FDib(std::exchange(other.FDib, nullptr)), FPixels(std::move(other.FPixels)),
+        FLinearLight(std::exchange(other.FLinearLight, false)) {
     other.FComposite = -1;
   }
   TFreeBitmap& operator=(TFreeBitmap&& other) noexcept {
@@ -26,6 +27,7 @@ public:
       Clear();
       FDib = std::exchange(other.FDib, nullptr);
       FPixels = std::move(other.FPixels);
+      FLinearLight = std::exchange(other.FLinearLight, false);
       other.FComposite = -1;
     }
     return *this;
@@ -63,10 +65,13 @@ public:
   // Tells the bitmap that its pixels were changed in place.
   void Touch() { FComposite = -1; }
   // The replace rule: an operation's result replaces the held bitmap only
-  // when the operation returned one. True when it did.
+  // when the operation returned one. True when it did. The result is the same
+  // picture changed: it keeps what is known of its values.
   bool Replace(FIBITMAP* result) {
     if (!result) return false;
+    const bool linear = FLinearLight;
     Assign(result);
+    FLinearLight = linear;
     return true;
   }
   void Clear() {
@@ -74,7 +79,12 @@ public:
     FDib = nullptr;
     FPixels.reset();
     FComposite = -1;
+    FLinearLight = false;
   }
+  // Whether floating-point values are linear light (OpenEXR and Radiance
+  // HDR files say so) rather than values to show as they are.
+  bool LinearLight() const { return FLinearLight; }
+  void SetLinearLight(bool linear) { FLinearLight = linear; }
   // Hands the bitmap over to the caller, who will free it with
   // FreeImage_Unload: rows that live in a mapping are first copied into a
   // bitmap of FreeImage's own (null when that copy fails).
@@ -87,6 +97,7 @@ public:
     FDib = nullptr;
     FPixels.reset();
     FComposite = -1;
+    FLinearLight = false;
     return dib;
   }
 
@@ -94,4 +105,5 @@ private:
   FIBITMAP* FDib = nullptr;
   std::shared_ptr<void> FPixels;  // where FDib's rows live, when not in FDib
   mutable int FComposite = -1;  // NeedsComposite() as last answered; -1 unknown
+  bool FLinearLight = false;
 };

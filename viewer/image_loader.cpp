@@ -20,7 +20,10 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
     *previous = std::move(bitmap);
   else
     bitmap.Clear();
-  if (result.outcome == decoder::TLoadOutcome::Decoded) bitmap.Assign(result.dib, std::move(result.pixels));
+  if (result.outcome == decoder::TLoadOutcome::Decoded) {
+    bitmap.Assign(result.dib, std::move(result.pixels));
+    bitmap.SetLinearLight(result.fif == FIF_EXR || result.fif == FIF_HDR);
+  }
   if (bitmap.BPP() > 32) bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
   return true;
 }
