@@ -134,7 +134,10 @@ TEST_F(DecodeWaitTest, SixtySpacesThroughDamagedFilesAndGoodPhotos) {
     const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(path.toUtf8().constData());
     ASSERT_TRUE(testimg::Save(testimg::Solid24(64, 48, g.rgb), fif, path));
   }
-  for (const hostile::TFile& f : hostile::All()) mixed.Write(f.name, f.bytes);
+  const std::vector<hostile::TFile> damaged = hostile::All();
+  for (const hostile::TFile& f : damaged) mixed.Write(f.name, f.bytes);
+  // Each pass round the folder shows every good photo once.
+  const int goodExpected = static_cast<int>(60 * photos.size() / (photos.size() + damaged.size()));
 
   DefaultSettings(state.Settings);
   state.Settings.SortType = SortByName;
@@ -164,7 +167,7 @@ TEST_F(DecodeWaitTest, SixtySpacesThroughDamagedFilesAndGoodPhotos) {
       EXPECT_EQ(window->windowTitle(), name + QStringLiteral("  (64 x 48) - Velvane Photo Viewer"));
     }
   }
-  EXPECT_GE(goodShown, 15);
+  EXPECT_GE(goodShown, goodExpected - 4);
   EXPECT_TRUE(window->isVisible());
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(90));
 }
