@@ -2,6 +2,8 @@
 
 #include <FreeImage.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <utility>
 
@@ -45,6 +47,7 @@ public:
     if (dib == FDib) return;
     Clear();
     FDib = dib;
+    FVersion = NextVersion();
   }
   // Takes ownership of dib whose rows live in pixels, which is released
   // after the bitmap.
@@ -53,6 +56,7 @@ public:
     Clear();
     FDib = dib;
     FPixels = std::move(pixels);
+    FVersion = NextVersion();
   }
   // Whether the bitmap is transparent or carries a file background colour.
   // FreeImage answers the first by scanning every pixel of a 32-bit image, so
@@ -63,7 +67,13 @@ public:
     return FComposite == 1;
   }
   // Tells the bitmap that its pixels were changed in place.
-  void Touch() { FComposite = -1; }
+  void Touch() {
+    FComposite = -1;
+    FVersion = NextVersion();
+  }
+  // Names the pixels as they are: it changes with every bitmap held and
+  // every Touch(), so what was made of them can be kept until it does.
+  std::uint64_t Version() const { return FVersion; }
   // The replace rule: an operation's result replaces the held bitmap only
   // when the operation returned one. True when it did. The result is the same
   // picture changed: it keeps what is known of its values.
@@ -79,6 +89,7 @@ public:
     FDib = nullptr;
     FPixels.reset();
     FComposite = -1;
+    FVersion = NextVersion();
     FLinearLight = false;
   }
   // Whether floating-point values are linear light (OpenEXR and Radiance
@@ -102,8 +113,14 @@ public:
   }
 
 private:
+  static std::uint64_t NextVersion() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+  }
+
   FIBITMAP* FDib = nullptr;
   std::shared_ptr<void> FPixels;  // where FDib's rows live, when not in FDib
   mutable int FComposite = -1;  // NeedsComposite() as last answered; -1 unknown
   bool FLinearLight = false;
+  std::uint64_t FVersion = NextVersion();
 };

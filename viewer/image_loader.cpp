@@ -1,5 +1,6 @@
 #include "viewer/image_loader.h"
 
+#include "edit/cmyk_picture.h"
 #include "edit/icc_profile.h"
 
 #include <QByteArray>
@@ -24,7 +25,12 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
     bitmap.Assign(result.dib, std::move(result.pixels));
     bitmap.SetLinearLight(result.fif == FIF_EXR || result.fif == FIF_HDR);
   }
-  if (bitmap.BPP() > 32) bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
+  // 16 bits an ink become 8, kept as inks; FreeImage's conversion would take
+  // them for red, green, blue and alpha.
+  if (IsCmykPicture(bitmap.Dib()) && bitmap.BPP() > 32)
+    bitmap.Replace(Cmyk16To8(bitmap.Dib()));
+  else if (bitmap.BPP() > 32)
+    bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
   return true;
 }
 
