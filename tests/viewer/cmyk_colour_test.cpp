@@ -2,6 +2,8 @@
 // ImageMagick converts them; a CMYK working image stays CMYK, and each
 // command that needs red, green and blue, and each save into a format
 // without CMYK, gets sRGB through the profile.
+#include "tfmain_fixture.h"
+
 #include "edit/cmyk_picture.h"
 #include "edit/rescale_picture.h"
 #include "edit/save_picture.h"
@@ -134,6 +136,42 @@ TEST_F(CmykColourTest, CommandsAndSavesNeverTakeInksForRed) {
   identify.start(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%[colorspace]"), tiff});
   ASSERT_TRUE(identify.waitForFinished(60000));
   EXPECT_EQ(identify.readAllStandardOutput().trimmed(), QByteArray("CMYK"));
+}
+
+// Through the window: a tone step and grey-scale on a CMYK photo work on its
+// sRGB colours, never on its inks taken for red, green and blue.
+class CmykWindowTest : public TfmainFixture {};
+
+TEST_F(CmykWindowTest, ToneAndGreyScaleWorkOnTheColoursTheInksMake) {
+  const QString file = dir.File("inks.jpg");
+  // An even warm orange, in inks of a press without a profile of its own.
+  ASSERT_EQ(QProcess::execute(QStringLiteral("convert"),
+                              {"-size", "32x24", "xc:#e08020", "-profile", GhostscriptIcc + "srgb.icc", "-profile",
+                               GhostscriptIcc + "default_cmyk.icc", "+profile", "*", file}),
+            0);
+  Open(file);
+  ASSERT_TRUE(IsCmykPicture(window->Bitmap().Dib()));
+  TFreeBitmap srgb(CmykToSrgb(window->Bitmap().Dib()));
+  RGBQUAD want{};
+  FreeImage_GetPixelColor(srgb.Dib(), 10, 10, &want);
+
+  Run("AcContrastIncrease");
+  Run("AcContrastOriginal");  // back to neutral: the picture is the file's again
+  ASSERT_TRUE(IsCmykPicture(window->Bitmap().Dib())) << "a neutral tone leaves the inks";
+  Run("AcBrightnessIncrease");
+  ASSERT_FALSE(IsCmykPicture(window->Bitmap().Dib()));
+  RGBQUAD got{};
+  FreeImage_GetPixelColor(window->Bitmap().Dib(), 10, 10, &got);
+  EXPECT_GE(got.rgbRed, want.rgbRed);
+  EXPECT_GT(got.rgbRed, got.rgbBlue + 100) << "still orange, brighter";
+
+  Run("AcBrightnessOriginal");
+  Run("acConvertToGrayScale");
+  ASSERT_EQ(window->Bitmap().BPP(), 8u);
+  BYTE grey = 0;
+  FreeImage_GetPixelIndex(window->Bitmap().Dib(), 10, 10, &grey);
+  const double luma = 0.2126 * want.rgbRed + 0.7152 * want.rgbGreen + 0.0722 * want.rgbBlue;
+  EXPECT_NEAR(grey, luma, 12.0) << "the grey of the orange, not of its inks";
 }
 
 }  // namespace
