@@ -55,10 +55,12 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
   // A picture whose colours take converting is drawn through the converter,
   // which keeps what it converted; a CMYK one without it goes through a
   // display copy in sRGB.
-  if (colour && colour->Draw(target, r, working.Dib(), working.Version(), [&](bool inks) {
-        FIBITMAP* shown = inks ? working.Dib() : DisplayBitmap(working, displayCopy);
-        return shown && stretch(shown, inks);
-      })) {
+  FIBITMAP* shownForColour = nullptr;
+  if (colour && colour->Draw(target, r, working.Dib(), working.Version(),
+                             [&](const TFrameBuffer& part, int x, int y, bool inks) {
+                               if (!shownForColour) shownForColour = inks ? working.Dib() : DisplayBitmap(working, displayCopy);
+                               return shownForColour && StretchNearest(shownForColour, part, x, y, r.width, r.height, inks);
+                             })) {
     bDrawn = true;
   } else if (IsCmykPicture(working.Dib())) {
     displayCopy.Assign(CmykToSrgb(working.Dib()));

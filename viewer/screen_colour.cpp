@@ -177,14 +177,28 @@ void TScreenColour::ConvertRows(const TFrameBuffer& frame, int x0, int y0, int x
 }
 
 bool TScreenColour::Draw(const TFrameBuffer& frame, const TDrawRect& rect, FIBITMAP* source, std::uint64_t version,
-                         const std::function<bool(bool inks)>& stretch) {
+                         const TStretch& stretch) {
   if (!frame.pixels || !TransformFor(source)) return false;
   const bool inks = FKind == KindInks;
   const int x0 = std::max(0, rect.x);
   const int y0 = std::max(0, rect.y);
   const int x1 = static_cast<int>(std::min<long long>(frame.width, static_cast<long long>(rect.x) + rect.width));
   const int y1 = static_cast<int>(std::min<long long>(frame.height, static_cast<long long>(rect.y) + rect.height));
-  if (rect.width <= 0 || rect.height <= 0 || x0 >= x1 || y0 >= y1) return stretch(inks);
+  if (rect.width <= 0 || rect.height <= 0 || x0 >= x1 || y0 >= y1) return stretch(frame, rect.x, rect.y, inks);
+
+  auto* base = reinterpret_cast<unsigned char*>(frame.pixels);
+  const auto frameRow = [&](int y) {
+    return reinterpret_cast<std::uint32_t*>(base + static_cast<size_t>(y) * frame.strideBytes);
+  };
+  const auto layerRow = [&](long long y) { return FLayer.pixels.data() + static_cast<size_t>(y) * frame.width; };
+  // Draws and converts the part px0..px1, py0..py1 of the frame alone.
+  const auto drawPart = [&](int px0, int py0, int px1, int py1) {
+    if (px0 >= px1 || py0 >= py1) return true;
+    const TFrameBuffer part{frameRow(py0) + px0, px1 - px0, py1 - py0, frame.strideBytes};
+    if (!stretch(part, rect.x - px0, rect.y - py0, inks)) return false;
+    ConvertRows(frame, px0, py0, px1, py1);
+    return true;
+  };
 
   // The layer drawn last with this picture, transform and size: moved by
   // (dx, dy) since, or not at all.
@@ -193,35 +207,22 @@ bool TScreenColour::Draw(const TFrameBuffer& frame, const TDrawRect& rect, FIBIT
                          FLayer.rect.width == rect.width && FLayer.rect.height == rect.height;
   const long long dx = sameLayer ? static_cast<long long>(rect.x) - FLayer.rect.x : 0;
   const long long dy = sameLayer ? static_cast<long long>(rect.y) - FLayer.rect.y : 0;
-  auto* base = reinterpret_cast<unsigned char*>(frame.pixels);
-  const auto frameRow = [&](int y) {
-    return reinterpret_cast<std::uint32_t*>(base + static_cast<size_t>(y) * frame.strideBytes);
-  };
-  const auto layerRow = [&](long long y) { return FLayer.pixels.data() + static_cast<size_t>(y) * frame.width; };
-
-  if (sameLayer && dx == 0 && dy == 0) {
-    for (int y = y0; y < y1; ++y) std::memcpy(frameRow(y) + x0, layerRow(y) + x0, sizeof(std::uint32_t) * (x1 - x0));
-    return true;
-  }
-  if (!stretch(inks)) return false;
-  if (!sameLayer) {
-    ConvertRows(frame, x0, y0, x1, y1);
-  } else {
-    // Panned: what was on screen before moves along; only what comes into
-    // view is converted.
-    for (int y = y0; y < y1; ++y) {
-      std::uint32_t* row = frameRow(y);
-      const long long oy = y - dy;
-      long long ox0 = x1, ox1 = x1;  // the part of this row the layer holds
-      if (oy >= FLayer.y0 && oy < FLayer.y1) {
-        ox0 = std::max<long long>(x0, FLayer.x0 + dx);
-        ox1 = std::min<long long>(x1, FLayer.x1 + dx);
-        if (ox0 >= ox1) ox0 = ox1 = x1;
-      }
-      if (ox0 < ox1) std::memcpy(row + ox0, layerRow(oy) + (ox0 - dx), sizeof(std::uint32_t) * (ox1 - ox0));
-      ConvertSpan(row + x0, static_cast<size_t>(std::min<long long>(ox0, x1) - x0));
-      if (ox1 < x1) ConvertSpan(row + ox1, static_cast<size_t>(x1 - ox1));
-    }
+  // What the layer holds of this paint's visible part.
+  const int rx0 = static_cast<int>(std::clamp<long long>(FLayer.x0 + dx, x0, x1));
+  const int rx1 = static_cast<int>(std::clamp<long long>(FLayer.x1 + dx, x0, x1));
+  const int ry0 = static_cast<int>(std::clamp<long long>(FLayer.y0 + dy, y0, y1));
+  const int ry1 = static_cast<int>(std::clamp<long long>(FLayer.y1 + dy, y0, y1));
+  if (sameLayer && rx0 < rx1 && ry0 < ry1) {
+    // What was on screen before moves along (or stays); only what comes
+    // into view is drawn and converted.
+    for (int y = ry0; y < ry1; ++y)
+      std::memcpy(frameRow(y) + rx0, layerRow(y - dy) + (rx0 - dx), sizeof(std::uint32_t) * (rx1 - rx0));
+    if (dx == 0 && dy == 0 && rx0 == x0 && rx1 == x1 && ry0 == y0 && ry1 == y1) return true;
+    if (!drawPart(x0, y0, x1, ry0) || !drawPart(x0, ry1, x1, y1) || !drawPart(x0, ry0, rx0, ry1) ||
+        !drawPart(rx1, ry0, x1, ry1))
+      return false;
+  } else if (!drawPart(x0, y0, x1, y1)) {
+    return false;
   }
   FLayer.pixels.resize(static_cast<size_t>(frame.width) * frame.height);
   for (int y = y0; y < y1; ++y) std::memcpy(layerRow(y) + x0, frameRow(y) + x0, sizeof(std::uint32_t) * (x1 - x0));

@@ -38,14 +38,17 @@ public:
   // profile embedded in source to sRGB. True when pixels were converted.
   bool Apply(const TFrameBuffer& frame, const TDrawRect& rect, FIBITMAP* source);
 
-  // Draws source into rect of frame, converted: stretch(inks) draws it as it
-  // is (inks: a CMYK picture, whose fourth byte must be kept), and the
-  // visible part is converted, or taken from the last layer where that
-  // holds the same pixels. version names the picture's pixels as they are
-  // (TFreeBitmap::Version). False, with nothing drawn, when source has
-  // nothing to convert with; otherwise what stretch returned.
+  // Draws the picture source into rect of frame, placed at (x, y) in a part
+  // of the frame, as it is (inks: a CMYK picture, whose fourth byte must be
+  // kept). True when it did.
+  using TStretch = std::function<bool(const TFrameBuffer& part, int x, int y, bool inks)>;
+  // Draws source into rect of frame, converted: the visible part is taken
+  // from the last layer where that holds the same pixels, and the rest is
+  // drawn by stretch and converted. version names the picture's pixels as
+  // they are (TFreeBitmap::Version). False, with nothing drawn, when source
+  // has nothing to convert with or stretch failed.
   bool Draw(const TFrameBuffer& frame, const TDrawRect& rect, FIBITMAP* source, std::uint64_t version,
-            const std::function<bool(bool inks)>& stretch);
+            const TStretch& stretch);
 
   // Whether source's profile is usable and differs from sRGB: what Apply
   // would convert with. Builds (and keeps) the transform when needed.
