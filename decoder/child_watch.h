@@ -4,7 +4,8 @@
 // kill from us or from outside, or its own exit after its socket closed. A
 // thread of its own waits for it, so a child that takes long to go (killed
 // in the middle of a large decode on a busy machine) or that ends while
-// nobody asks is never left behind as a zombie.
+// nobody asks is never left behind as a zombie. Where no thread can be made,
+// the waits look for the child themselves, as far as they wait.
 
 #include <sys/types.h>
 
