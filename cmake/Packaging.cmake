@@ -9,6 +9,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Fast photo viewer that steps through the 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-font-awesome, fonts-dejavu-core, shared-mime-info")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-font-awesome, fonts-dejavu-core, shared-mime-info, libgs-common")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

@@ -42,6 +42,7 @@ struct TKeptDecode {
   int flags = 0;
   TFileStamp stamp;
   TReplyStatus status = TReplyStatus::Failed;
+  bool crashed = false;  // Failed because the worker crashed on it
   int fif = -1;
   std::vector<std::uint8_t> blob;  // the bitmap's description
   TFd pixels;                      // the memfd; its rows start at pixelOffset

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -71,6 +70,19 @@ bool ValidPixelFile(int fd, const TReplyHeader& reply) {
          within(reply.pixelOffset, reply.pixelBytes);
 }
 
+// What the file itself tells of a load that brought no picture: missing or
+// unreadable, or otherwise as the decode said.
+TLoadProblem ProblemOfFile(const std::string& path, TLoadProblem otherwise) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == EACCES) return TLoadProblem::Unreadable;
+    return TLoadProblem::Missing;
+  }
+  if (S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
+    return TLoadProblem::Unreadable;
+  return otherwise;
+}
+
 }  // namespace
 
 TDecoderClient::TDecoderClient() : FKept(KeptPictures, PhysicalMemory() / 4) {}
@@ -78,7 +90,7 @@ TDecoderClient::TDecoderClient() : FKept(KeptPictures, PhysicalMemory() / 4) {}
 TDecoderClient::~TDecoderClient() {
   if (FPid > 0) {
     ::kill(FPid, SIGKILL);
-    ::waitpid(FPid, nullptr, 0);
+    if (FWatch) FWatch->WaitEnded(std::chrono::seconds(2));
   }
   if (FSocket >= 0) ::close(FSocket);
 }
@@ -144,6 +156,7 @@ void TDecoderClient::Start() {
     return;
   }
   FPid = pid;
+  FWatch = std::make_unique<TChildWatch>(pid);
   FSocket = sv[0];
 }
 
@@ -279,10 +292,15 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   result.fif = static_cast<FREE_IMAGE_FORMAT>(kept.fif);
   if (kept.status == TReplyStatus::UnknownFormat) {
     result.outcome = TLoadOutcome::UnknownFormat;
+    result.problem = TLoadProblem::NotAPicture;
     result.fif = FIF_UNKNOWN;
     return result;
   }
-  if (kept.status != TReplyStatus::Decoded || kept.pixels.Get() < 0) return result;
+  if (kept.status != TReplyStatus::Decoded) {
+    result.problem = kept.crashed ? TLoadProblem::GaveUp : TLoadProblem::Damaged;
+    return result;
+  }
+  if (kept.pixels.Get() < 0) return result;
 
   // The pages around the rows; private, so the viewer's edits in place copy
   // the pages they touch and never reach the kept decode.
@@ -298,33 +316,34 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   if (!result.dib) return result;
   result.pixels = std::move(pixels);
   result.outcome = TLoadOutcome::Decoded;
+  result.problem = TLoadProblem::None;
   return result;
 }
 
 void TDecoderClient::FinishLoad(TLoadResult result) {
-  if (FLoad && !FLoad->result) FLoad->result = std::move(result);
+  if (!FLoad || FLoad->result) return;
+  if (result.problem == TLoadProblem::NotAPicture || result.problem == TLoadProblem::Damaged)
+    result.problem = ProblemOfFile(FLoad->path, result.problem);
+  FLoad->result = std::move(result);
 }
 
-void TDecoderClient::WorkerDied(bool killedByUs) {
-  int status = 0;
-  bool reaped = false;
-  if (FPid > 0) {
+void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
+  std::optional<int> status;
+  if (FPid > 0 && FWatch) {
     // It has closed its socket or was killed: it is gone or about to be.
-    for (int i = 0; i < 200 && !reaped; ++i) {
-      const pid_t r = ::waitpid(FPid, &status, WNOHANG);
-      if (r == FPid || (r < 0 && errno == ECHILD)) {
-        reaped = true;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    status = FWatch->WaitEnded(std::chrono::milliseconds(200));
+    // Still there: its socket failed while it lives, or it is stuck. It is
+    // dropped either way, so it must end; its watch reaps it whenever it
+    // does, however long that takes.
+    if (!FWatch->Ended()) ::kill(FPid, SIGKILL);
   }
   if (FSocket >= 0) ::close(FSocket);
   FSocket = -1;
   FPid = 0;
+  FWatch.reset();
   // A crash is the file's doing; SIGKILL is ours, the system's or the
   // user's, and says nothing about the file.
-  const bool fileFault = !killedByUs && reaped && WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL;
+  const bool fileFault = !killedByUs && status && WIFSIGNALED(*status) && WTERMSIG(*status) != SIGKILL;
 
   FPreview.reset();
   FPreviewFresh = false;
@@ -342,23 +361,25 @@ void TDecoderClient::WorkerDied(bool killedByUs) {
         failed.flags = FLoad->flags;
         failed.stamp = FLoad->stamp;
         failed.status = TReplyStatus::Failed;
+        failed.crashed = true;
         FKept.Keep(std::move(failed), true);
       }
       TLoadResult result;
       result.cancelled = killedByUs;
+      result.problem = killedByUs && !timeLimit ? TLoadProblem::Cancelled : TLoadProblem::GaveUp;
       FinishLoad(std::move(result));
     }
   }
   Start();
 }
 
-void TDecoderClient::KillWorker() {
+void TDecoderClient::KillWorker(bool timeLimit) {
   if (FPid > 0) ::kill(FPid, SIGKILL);
-  WorkerDied(true);
+  WorkerDied(true, timeLimit);
 }
 
 void TDecoderClient::CheckTimeLimit() {
-  if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker();
+  if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker(true);
 }
 
 void TDecoderClient::StartLoad(const std::string& path, int flags, unsigned previewSize) {
@@ -429,6 +450,7 @@ void TDecoderClient::CancelLoad() {
   if (FBusy && FBusy->forLoad) KillWorker();
   TLoadResult cancelled;
   cancelled.cancelled = true;
+  cancelled.problem = TLoadProblem::Cancelled;
   FinishLoad(std::move(cancelled));
 }
 

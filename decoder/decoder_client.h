@@ -12,6 +12,7 @@
 // its address space, overruns the time limit or is cancelled makes the load
 // fail, like a file that cannot be decoded.
 
+#include "decoder/child_watch.h"
 #include "decoder/decode_cache.h"
 #include "decoder/decode_protocol.h"
 
@@ -32,8 +33,20 @@ enum class TLoadOutcome {
   UnknownFormat,  // no readable format: the caller keeps its previous picture
 };
 
+// Why a load brought no picture, for the viewer to say so.
+enum class TLoadProblem {
+  None,        // decoded
+  Missing,     // the file does not exist
+  Unreadable,  // the file exists but may not be read
+  NotAPicture, // no readable format
+  Damaged,     // a readable format that did not decode
+  GaveUp,      // the worker crashed, ran out of memory or time, or could not run
+  Cancelled,   // ended by Cancel
+};
+
 struct TLoadResult {
   TLoadOutcome outcome = TLoadOutcome::Failed;
+  TLoadProblem problem = TLoadProblem::GaveUp;
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
   FIBITMAP* dib = nullptr;        // owned by the receiver; unload it before releasing pixels
   std::shared_ptr<void> pixels;   // the mapping dib's rows live in
@@ -131,13 +144,15 @@ private:
   bool ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept);
   bool ReadReply(bool block, int timeoutMs);
   void HandleReply(const TReplyHeader& reply, TFd fd);
-  void WorkerDied(bool killedByUs);
-  void KillWorker();
+  // timeLimit: killed because the request overran its time.
+  void WorkerDied(bool killedByUs, bool timeLimit = false);
+  void KillWorker(bool timeLimit = false);
   void CheckTimeLimit();
   TLoadResult Materialize(const TKeptDecode& kept) const;
   void FinishLoad(TLoadResult result);
 
   pid_t FPid = 0;
+  std::unique_ptr<TChildWatch> FWatch;  // reaps FPid whenever it ends
   int FSocket = -1;
   std::uint64_t FNextId = 1;
   std::uint64_t FSent = 0;

@@ -1,5 +1,7 @@
 #include "decoder/worker_decode.h"
 
+#include "decoder/bmp_reader.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -74,9 +76,15 @@ TWorkerResult DecodeFile(const std::string& path, int flags, TRequestKind kind, 
     result.fif = fif;
   } else {
     result.fif = fif;
+    // CMYK JPEG and TIFF files come as their inks, for the viewer to show
+    // through their colour profile, never through a formula.
+    if (fif == FIF_JPEG) flags |= JPEG_CMYK;
+    if (fif == FIF_TIFF) flags |= TIFF_CMYK;
     if (file && preview && previewSize > 0 && previewSize < 0x8000 && fif == FIF_JPEG && std::fseek(file, 0, SEEK_SET) == 0)
       SendPreview(file, io, flags, previewSize, preview);
     if (file && std::fseek(file, 0, SEEK_SET) == 0) result.dib = FreeImage_LoadFromHandle(fif, &io, file, flags);
+    // FreeImage refuses the newer BMP headers; our own reader takes them.
+    if (!result.dib && file && fif == FIF_BMP) result.dib = ReadBmp(file);
     result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
   }
 

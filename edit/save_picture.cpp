@@ -1,10 +1,13 @@
 #include "edit/save_picture.h"
 
+#include "edit/cmyk_picture.h"
+
 #include "edit/exif/exif_data.h"
 #include "platform/atomic_file.h"
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -113,12 +116,27 @@ std::string SaveFailureText(const TSaveResult& r) {
   return text;
 }
 
+namespace {
+
+// CMYK pixels go into a file as CMYK only where FreeImage writes them so;
+// into any other format as sRGB, through the picture's profile, never as if
+// their inks were red, green and blue.
+bool WritesAsSrgb(FIBITMAP* dib, FREE_IMAGE_FORMAT format) {
+  return IsCmykPicture(dib) && !FormatKeepsCmyk(format);
+}
+
+}  // namespace
+
 TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path) {
   if (!dib) return Failed(TSaveFailure::NoPicture);
   TSaveResult result;
   result.Format = FormatOfExtension(path);
   result.Type = FreeImage_GetImageType(dib);
   result.Bpp = FreeImage_GetBPP(dib);
+  if (WritesAsSrgb(dib, result.Format)) {
+    result.Type = FIT_BITMAP;
+    result.Bpp = 24;
+  }
   if (result.Format == FIF_UNKNOWN) {
     result.Failure = TSaveFailure::UnknownFormat;
     return result;
@@ -163,6 +181,15 @@ TSaveResult EncodePicture(FIBITMAP* dib, const std::string& path, TEncodedPictur
   if (!encoded.FMemory) {
     result.Failure = TSaveFailure::OutOfMemory;
     return result;
+  }
+  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> srgb(nullptr, FreeImage_Unload);
+  if (WritesAsSrgb(dib, result.Format)) {
+    srgb.reset(CmykToSrgb(dib));
+    if (!srgb) {
+      result.Failure = TSaveFailure::EncoderFailed;
+      return result;
+    }
+    dib = srgb.get();
   }
   try {
     if (!FreeImage_SaveToMemory(result.Format, dib, encoded.FMemory, 0) || encoded.Bytes().empty())

@@ -2,6 +2,8 @@
 
 #include <FreeImage.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <utility>
 
@@ -18,7 +20,8 @@ public:
   TFreeBitmap(const TFreeBitmap&) = delete;
   TFreeBitmap& operator=(const TFreeBitmap&) = delete;
   TFreeBitmap(TFreeBitmap&& other) noexcept
-      : FDib(std::exchange(other.FDib, nullptr)), FPixels(std::move(other.FPixels)) {
+      : FDib(std::exchange(other.FDib, nullptr)), FPixels(std::move(other.FPixels)),
+        FLinearLight(std::exchange(other.FLinearLight, false)) {
     other.FComposite = -1;
   }
   TFreeBitmap& operator=(TFreeBitmap&& other) noexcept {
@@ -26,6 +29,7 @@ public:
       Clear();
       FDib = std::exchange(other.FDib, nullptr);
       FPixels = std::move(other.FPixels);
+      FLinearLight = std::exchange(other.FLinearLight, false);
       other.FComposite = -1;
     }
     return *this;
@@ -43,6 +47,7 @@ public:
     if (dib == FDib) return;
     Clear();
     FDib = dib;
+    FVersion = NextVersion();
   }
   // Takes ownership of dib whose rows live in pixels, which is released
   // after the bitmap.
@@ -51,6 +56,7 @@ public:
     Clear();
     FDib = dib;
     FPixels = std::move(pixels);
+    FVersion = NextVersion();
   }
   // Whether the bitmap is transparent or carries a file background colour.
   // FreeImage answers the first by scanning every pixel of a 32-bit image, so
@@ -61,12 +67,21 @@ public:
     return FComposite == 1;
   }
   // Tells the bitmap that its pixels were changed in place.
-  void Touch() { FComposite = -1; }
+  void Touch() {
+    FComposite = -1;
+    FVersion = NextVersion();
+  }
+  // Names the pixels as they are: it changes with every bitmap held and
+  // every Touch(), so what was made of them can be kept until it does.
+  std::uint64_t Version() const { return FVersion; }
   // The replace rule: an operation's result replaces the held bitmap only
-  // when the operation returned one. True when it did.
+  // when the operation returned one. True when it did. The result is the same
+  // picture changed: it keeps what is known of its values.
   bool Replace(FIBITMAP* result) {
     if (!result) return false;
+    const bool linear = FLinearLight;
     Assign(result);
+    FLinearLight = linear;
     return true;
   }
   void Clear() {
@@ -74,7 +89,13 @@ public:
     FDib = nullptr;
     FPixels.reset();
     FComposite = -1;
+    FVersion = NextVersion();
+    FLinearLight = false;
   }
+  // Whether floating-point values are linear light (OpenEXR and Radiance
+  // HDR files say so) rather than values to show as they are.
+  bool LinearLight() const { return FLinearLight; }
+  void SetLinearLight(bool linear) { FLinearLight = linear; }
   // Hands the bitmap over to the caller, who will free it with
   // FreeImage_Unload: rows that live in a mapping are first copied into a
   // bitmap of FreeImage's own (null when that copy fails).
@@ -87,11 +108,19 @@ public:
     FDib = nullptr;
     FPixels.reset();
     FComposite = -1;
+    FLinearLight = false;
     return dib;
   }
 
 private:
+  static std::uint64_t NextVersion() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+  }
+
   FIBITMAP* FDib = nullptr;
   std::shared_ptr<void> FPixels;  // where FDib's rows live, when not in FDib
   mutable int FComposite = -1;  // NeedsComposite() as last answered; -1 unknown
+  bool FLinearLight = false;
+  std::uint64_t FVersion = NextVersion();
 };

@@ -1,5 +1,6 @@
 #include "viewer/image_loader.h"
 
+#include "edit/cmyk_picture.h"
 #include "edit/icc_profile.h"
 
 #include <QByteArray>
@@ -20,8 +21,16 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
     *previous = std::move(bitmap);
   else
     bitmap.Clear();
-  if (result.outcome == decoder::TLoadOutcome::Decoded) bitmap.Assign(result.dib, std::move(result.pixels));
-  if (bitmap.BPP() > 32) bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
+  if (result.outcome == decoder::TLoadOutcome::Decoded) {
+    bitmap.Assign(result.dib, std::move(result.pixels));
+    bitmap.SetLinearLight(result.fif == FIF_EXR || result.fif == FIF_HDR);
+  }
+  // 16 bits an ink become 8, kept as inks; FreeImage's conversion would take
+  // them for red, green, blue and alpha.
+  if (IsCmykPicture(bitmap.Dib()) && bitmap.BPP() > 32)
+    bitmap.Replace(Cmyk16To8(bitmap.Dib()));
+  else if (bitmap.BPP() > 32)
+    bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
   return true;
 }
 
@@ -33,6 +42,20 @@ bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation) 
 }
 
 QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+
+QString LoadProblemMessage(const QString& path, decoder::TLoadProblem problem) {
+  const char* reason = nullptr;
+  switch (problem) {
+    case decoder::TLoadProblem::Missing: reason = "the file does not exist"; break;
+    case decoder::TLoadProblem::Unreadable: reason = "the file cannot be read"; break;
+    case decoder::TLoadProblem::NotAPicture: reason = "not a picture this viewer can read"; break;
+    case decoder::TLoadProblem::Damaged: reason = "the file is damaged"; break;
+    case decoder::TLoadProblem::GaveUp: reason = "the decoder gave up"; break;
+    case decoder::TLoadProblem::None:
+    case decoder::TLoadProblem::Cancelled: return QString();
+  }
+  return QStringLiteral("Cannot open %1: %2").arg(FileNamePart(path), QLatin1String(reason));
+}
 
 QString WindowCaption(const QString& path, unsigned width, unsigned height) {
   // One call fills every placeholder at once: a name holding "%2" or the like

@@ -33,6 +33,10 @@ bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation);
 // release when it suits it.
 bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous = nullptr);
 
+// What the picture area says about a load of path that brought no picture:
+// "Cannot open NAME: " and the reason; empty for a decoded or cancelled load.
+QString LoadProblemMessage(const QString& path, decoder::TLoadProblem problem);
+
 // The path as the decoder takes it (UTF-8).
 std::string DecoderPath(const QString& path);
 

@@ -28,6 +28,7 @@ constexpr int MetadataBottomMargin = 240;  // above the toolbar panel
 constexpr int FileFactsLeft = 20;
 constexpr int FileNameTop = 5;
 constexpr int HintAbovePanel = 20;
+constexpr int LoadProblemGap = 8;  // between it and a message under it
 
 }  // namespace
 
@@ -99,7 +100,15 @@ TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measu
         {TOverlayLayer::FileName, (cw - size.width()) / 2 + 1, FileNameTop, name, FileNameBackground, BannerTextColor});
   }
 
-  if (!in.sMessage.isEmpty() && in.TmrMessage > 0) {
+  const bool messageUp = !in.sMessage.isEmpty() && in.TmrMessage > 0;
+  if (!in.sLoadProblem.isEmpty()) {
+    const QSize size = measure(in.sLoadProblem, false);
+    const int y = (ch - size.height()) / 2 - (messageUp ? size.height() + LoadProblemGap : 0);
+    layout.texts.push_back({TOverlayLayer::LoadProblem, (cw - size.width()) / 2, y, in.sLoadProblem, MessageBackground,
+                            BannerTextColor});
+  }
+
+  if (messageUp) {
     const QSize size = measure(in.sMessage, false);
     layout.texts.push_back({TOverlayLayer::Message, (cw - size.width()) / 2, (ch - size.height()) / 2, in.sMessage,
                             MessageBackground, BannerTextColor});

@@ -31,6 +31,7 @@ struct TOverlayInput {
   QString sCurrentFile;
   QString sMessage;
   int TmrMessage = 0;  // remaining ticks; the message shows while > 0
+  QString sLoadProblem;  // why the file on display shows no picture of its own; may be empty
   QString hint;        // the application's current hint text
 };
 
@@ -46,7 +47,7 @@ inline constexpr QColor HintBackground(0, 0, 0);  // the box that keeps the hint
 // The widest a metadata line is drawn: its column less a gap before the next.
 inline constexpr int MetadataLineWidth = 292;
 
-enum class TOverlayLayer { Metadata, FileFact, FileName, Message };
+enum class TOverlayLayer { Metadata, FileFact, FileName, Message, LoadProblem };
 
 // One boxed text: drawn by WriteText(X, Y, str, OverlayTextSize, color, textcolor).
 struct TOverlayText {
@@ -101,7 +102,8 @@ std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigne
                                         const QString& path, int clientHeight, int bevelHeight);
 
 // Every overlay of one frame, in drawing order: metadata lines and file facts
-// (when the information overlay is on), the file name at the top, the message
-// in the centre and the hint line. Reads the working image's metadata and the
+// (when the information overlay is on), the file name at the top, the reason
+// a file shows no picture in the centre, in the message's style (moved up a
+// line while a message is up), the message in the centre and the hint line. Reads the working image's metadata and the
 // file's size afresh on every call.
 TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measure);

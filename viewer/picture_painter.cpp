@@ -1,5 +1,7 @@
 #include "viewer/picture_painter.h"
 
+#include "edit/cmyk_picture.h"
+
 #include "viewer/display_bitmap.h"
 #include "viewer/screen_colour.h"
 #include "viewer/stream_store.h"
@@ -45,11 +47,26 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
   if (bottom < CH) FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
 
   bool bDrawn = false;
-  if (FIBITMAP* shown = DisplayBitmap(working, displayCopy)) {
-    const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
-                              static_cast<int>(frame.bytesPerLine())};
-    bDrawn = StretchNearest(shown, target, r.x, r.y, r.width, r.height);
-    if (bDrawn && colour) colour->Apply(target, r, working.Dib());
+  const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
+                            static_cast<int>(frame.bytesPerLine())};
+  const auto stretch = [&](FIBITMAP* shown, bool inks) {
+    return StretchNearest(shown, target, r.x, r.y, r.width, r.height, inks);
+  };
+  // A picture whose colours take converting is drawn through the converter,
+  // which keeps what it converted; a CMYK one without it goes through a
+  // display copy in sRGB.
+  FIBITMAP* shownForColour = nullptr;
+  if (colour && colour->Draw(target, r, working.Dib(), working.Version(),
+                             [&](const TFrameBuffer& part, int x, int y, bool inks) {
+                               if (!shownForColour) shownForColour = inks ? working.Dib() : DisplayBitmap(working, displayCopy);
+                               return shownForColour && StretchNearest(shownForColour, part, x, y, r.width, r.height, inks);
+                             })) {
+    bDrawn = true;
+  } else if (IsCmykPicture(working.Dib())) {
+    displayCopy.Assign(CmykToSrgb(working.Dib()));
+    bDrawn = displayCopy.IsValid() && stretch(displayCopy.Dib(), false);
+  } else if (FIBITMAP* shown = DisplayBitmap(working, displayCopy)) {
+    bDrawn = stretch(shown, false);
   }
   // The frame is reused from paint to paint (and new frames hold whatever was
   // in memory): an image that cannot be shown must not leave the previous

@@ -48,7 +48,7 @@ void FillRow(Pixel* out, const std::vector<int>& columns, Fetch fetch) {
 
 }  // namespace
 
-bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h) {
+bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte) {
   if (!src || FreeImage_GetImageType(src) != FIT_BITMAP || !FreeImage_HasPixels(src)) return false;
   const unsigned bpp = FreeImage_GetBPP(src);
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
@@ -82,6 +82,14 @@ bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int 
     const BYTE* line = FreeImage_GetScanLine(src, H - 1 - sy);
     switch (bpp) {
       case 32:
+        if (keepFourthByte) {
+          FillRow(out, columns, [line](int sx) {
+            Pixel p;
+            std::memcpy(&p, line + 4 * sx, 4);
+            return p;
+          });
+          break;
+        }
         FillRow(out, columns, [line](int sx) {
           Pixel p;
           std::memcpy(&p, line + 4 * sx, 4);

@@ -18,5 +18,7 @@ struct TFrameBuffer {
 // blocks, reduced ones drop rows and columns. Only the part of the rectangle
 // inside the frame is written. src must be a standard bitmap (FIT_BITMAP) of
 // 1, 4, 8, 16, 24 or 32 bits per pixel; anything else draws nothing and
-// returns false. Alpha is ignored.
-bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h);
+// returns false. Alpha is ignored (set opaque), unless keepFourthByte: then
+// 32-bit pixels are copied as they are (a CMYK picture's K), for a colour
+// conversion to make frame pixels of them.
+bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte = false);

@@ -213,6 +213,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
+  FLoadProblem.clear();
 
   bWorkingImageEdited = false;
   decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
@@ -231,7 +232,9 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   // The picture replaced is released once the new one is on screen: unmapping
   // a large one takes milliseconds.
   auto previous = std::make_shared<TFreeBitmap>();
-  bLastLoadReadFile = ApplyLoadResult(FBitmap, client.TakeLoad(), previous.get());
+  decoder::TLoadResult result = client.TakeLoad();
+  FLoadProblem = LoadProblemMessage(path, result.problem);
+  bLastLoadReadFile = ApplyLoadResult(FBitmap, std::move(result), previous.get());
   if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
   FPreview.Clear();
 
@@ -363,6 +366,7 @@ void Tfmain::RenderFrame() {
   in.sCurrentFile = FState.sCurrentFile;
   in.sMessage = sMessage;
   in.TmrMessage = TmrMessage;
+  in.sLoadProblem = FPreview.IsValid() ? QString() : FLoadProblem;
   in.hint = FHint;
   QPainter painter(&FFrame);
   PaintOverlays(painter, font(), in);

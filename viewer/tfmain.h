@@ -90,6 +90,8 @@ public:
   const QFrame* Bevel() const { return Bevel1; }
   const QString& CurrentHint() const { return FHint; }
   const QString& Message() const { return sMessage; }
+  // Why the file on display could not be shown; empty when it could.
+  const QString& LoadProblem() const { return FLoadProblem; }
   int MessageTicks() const { return TmrMessage; }
   int Tag() const { return FTag; }
   // Layout values are designed at 120 pixels per inch.
@@ -256,6 +258,7 @@ private:
   QTimer Timer1;
   QString FHint;              // hint of the control under the pointer
   QString sMessage;           // the on-screen message
+  QString FLoadProblem;       // why the last load brought no picture, while its file is on display
   int TmrMessage = 0;         // its remaining lifetime in timer ticks
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch

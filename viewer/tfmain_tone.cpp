@@ -1,6 +1,7 @@
 // Gamma, brightness and contrast steps and the grey-scale conversion. The
 // steps start from the file each time, so they never pile up on the working
 // image; grey-scale converts the working image as it stands.
+#include "edit/cmyk_picture.h"
 #include "platform/desktop_services.h"
 #include "viewer/tfmain.h"
 
@@ -21,9 +22,14 @@ double& Tfmain::ToneVariable(TToneValue which) {
 
 void Tfmain::ApplyAdjustments(double gamma, double brightness, double contrast) {
   if (!FBitmap.IsValid()) return;
+  // The curves work on red, green and blue: a CMYK picture is first turned
+  // into sRGB through its profile.
+  if (!ToneIsNeutral(gamma, brightness, contrast) && IsCmykPicture(FBitmap.Dib()))
+    FBitmap.Replace(CmykToSrgb(FBitmap.Dib()));
   // The curves leave alpha and the transparency table alone: the bitmap's
   // composite answer stands.
   ApplyToneAdjustments(FBitmap.Dib(), gamma, brightness, contrast);
+  FBitmap.Touch();
   if (!ToneIsNeutral(gamma, brightness, contrast)) bWorkingImageEdited = true;
 }
 
@@ -78,6 +84,8 @@ void Tfmain::acConvertToGrayScaleExecute() {
   if (FBitmap.IsValid()) {
     // An 8-bit grey picture comes back as a copy of itself: nothing changed.
     const bool grey = FBitmap.BPP() == 8 && FreeImage_GetColorType(FBitmap.Dib()) == FIC_MINISBLACK;
+    // FreeImage would weigh the inks as red, green and blue.
+    if (IsCmykPicture(FBitmap.Dib())) FBitmap.Replace(CmykToSrgb(FBitmap.Dib()));
     if (FBitmap.Replace(FreeImage_ConvertToGreyscale(FBitmap.Dib())) && !grey) bWorkingImageEdited = true;
   }
   Repaint();

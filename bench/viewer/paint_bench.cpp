@@ -1,8 +1,9 @@
 // Painting a large photo into typical frames, against Qt's own nearest-pixel
 // scaling of the same pixels to the same size; painting the same photo with
-// a ProPhoto colour profile, converted for the screen, against the photo
-// without one; and decoding a 24-megapixel JPEG, against Qt's JPEG reader on
-// the same file.
+// a ProPhoto colour profile, and as CMYK inks through the standard press
+// profile, converted for the screen, against the photo without either, when
+// repainted in place, panned and zoomed; and decoding a 24-megapixel JPEG,
+// against Qt's JPEG reader on the same file.
 #include "viewer/image_loader.h"
 #include "viewer/picture_painter.h"
 #include "viewer/screen_colour.h"
@@ -78,11 +79,18 @@ FIBITMAP* WithProPhotoProfile(FIBITMAP* photo) {
   return dib;
 }
 
+// The 32-bit photo's bytes taken as CMYK inks, without a profile of their own.
+FIBITMAP* AsInks(FIBITMAP* photo) {
+  FIBITMAP* dib = FreeImage_Clone(photo);
+  FreeImage_GetICCProfile(dib)->flags |= FIICC_COLOR_IS_CMYK;
+  return dib;
+}
+
 struct Photos {
   Photos()
       : bpp24(MakePhoto(24)), bpp32(MakePhoto(32)), tagged24(WithProPhotoProfile(bpp24.Dib())),
-        q24(AsQImage(bpp24.Dib())), q32(AsQImage(bpp32.Dib())) {}
-  TFreeBitmap bpp24, bpp32, tagged24;
+        inks(AsInks(bpp32.Dib())), q24(AsQImage(bpp24.Dib())), q32(AsQImage(bpp32.Dib())) {}
+  TFreeBitmap bpp24, bpp32, tagged24, inks;
   QImage q24, q32;
 };
 
@@ -113,6 +121,28 @@ void BM_PaintPictureProfile(benchmark::State& state) {
   TFreeBitmap copy;
   TScreenColour colour;
   for (auto _ : state) {
+    PaintPicture(frame, dib, view, copy, &colour);
+    benchmark::DoNotOptimize(frame.constBits());
+  }
+  state.counters["transforms"] = colour.BuildCount();
+}
+
+// range(0): 0 the photo without a profile, 1 with its ProPhoto profile, 2
+// as CMYK inks; range(1): 0 repainted in place (an overlay, the panel or a
+// message changed), 1 panned 20 pixels each paint, 2 zoomed in and out a
+// step each paint (every pixel converted again). 1920 x 1080, fitted.
+void BM_PaintColourManaged(benchmark::State& state) {
+  const TFreeBitmap& dib = state.range(0) == 2 ? Shared().inks : state.range(0) == 1 ? Shared().tagged24 : Shared().bpp24;
+  QImage frame(1920, 1080, QImage::Format_RGB32);
+  TViewState view;
+  TFreeBitmap copy;
+  TScreenColour colour;
+  PaintPicture(frame, dib, view, copy, &colour);  // the first paint of the picture
+  int step = 0;
+  for (auto _ : state) {
+    ++step;
+    if (state.range(1) == 1) view.iOffsetX = (step % 2 ? 20 : -20) * (step % 7);
+    if (state.range(1) == 2) view.fZoom = step % 2 ? 1.2f : 1.0f;
     PaintPicture(frame, dib, view, copy, &colour);
     benchmark::DoNotOptimize(frame.constBits());
   }
@@ -172,6 +202,9 @@ BENCHMARK(BM_PaintPictureProfile)
     ->Args({1, 1920, 1080})
     ->Args({0, 3840, 2160})
     ->Args({1, 3840, 2160})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintColourManaged)
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtFastScaled)->Apply(Frames);
 BENCHMARK(BM_LoadImageJpeg24MP)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,8 @@
 
 #include <FreeImage.h>
 
+#include <cstdint>
+
 namespace hostile {
 
 namespace {
@@ -155,8 +157,92 @@ QByteArray JpegWithEmptyScans(int width, int height, int scans) {
   return jpeg.left(jpeg.size() - 2) + extra + jpeg.right(2);
 }
 
+QByteArray BmpV5(const TBmpV5& spec) {
+  const quint32 headerEnd = 14 + 124 + static_cast<quint32>(spec.palette.size());
+  const quint32 dataOffset = spec.dataOffset ? spec.dataOffset : headerEnd;
+  const quint32 profileAt = static_cast<quint32>(headerEnd + spec.pixels.size());
+  QByteArray b("BM");
+  Le32(b, static_cast<quint32>(profileAt + spec.profile.size()));
+  Le32(b, 0);
+  Le32(b, dataOffset);
+  Le32(b, 124);
+  Le32(b, static_cast<quint32>(spec.width));
+  Le32(b, static_cast<quint32>(spec.height));
+  Le16(b, 1);
+  Le16(b, spec.bpp);
+  Le32(b, spec.compression);
+  Le32(b, static_cast<quint32>(spec.pixels.size()));
+  Le32(b, 2835);  // 72 dpi
+  Le32(b, 2835);
+  Le32(b, spec.colorsUsed ? spec.colorsUsed : static_cast<quint32>(spec.palette.size() / 4));
+  Le32(b, 0);
+  for (quint32 m : spec.masks) Le32(b, m);
+  Le32(b, spec.profile.isEmpty() ? 0x73524742 : 0x4D424544);  // 'sRGB' or 'MBED'
+  b.append(QByteArray(36 + 12, '\0'));  // endpoints and gamma
+  Le32(b, 4);  // intent
+  Le32(b, spec.profile.isEmpty() ? 0 : (spec.profileOffset ? spec.profileOffset : profileAt - 14));
+  Le32(b, static_cast<quint32>(spec.profile.size()));
+  Le32(b, 0);
+  b.append(spec.palette);
+  b.append(spec.pixels);
+  b.append(spec.profile);
+  return b;
+}
+
+namespace {
+
+// BMP V5 files that lie about their sizes and offsets, one per lie.
+std::vector<TFile> HostileBmps() {
+  std::vector<TFile> files;
+  TBmpV5 huge;  // 65535 x 65535 at 32 bits, a few bytes of pixels
+  huge.width = huge.height = 65535;
+  huge.bpp = 32;
+  huge.compression = 3;
+  huge.masks[0] = 0xFF0000, huge.masks[1] = 0xFF00, huge.masks[2] = 0xFF, huge.masks[3] = 0xFF000000u;
+  huge.pixels = QByteArray(64, '\x7F');
+  files.push_back({QStringLiteral("v5-huge.bmp"), BmpV5(huge)});
+  TBmpV5 tall = huge;  // the most negative height there is
+  tall.width = 1;
+  tall.height = INT32_MIN;
+  files.push_back({QStringLiteral("v5-int-min-height.bmp"), BmpV5(tall)});
+  TBmpV5 beyond;  // pixels said to start past the end
+  beyond.width = beyond.height = 4;
+  beyond.pixels = QByteArray(48, '\x10');
+  beyond.dataOffset = 0x7FFFFFF0;
+  files.push_back({QStringLiteral("v5-data-beyond-end.bmp"), BmpV5(beyond)});
+  TBmpV5 palette;  // 200 palette entries claimed, 2 there, pixels overlapping them
+  palette.width = palette.height = 4;
+  palette.bpp = 8;
+  palette.palette = QByteArray(8, '\x40');
+  palette.colorsUsed = 200;
+  palette.pixels = QByteArray(16, '\xC7');
+  files.push_back({QStringLiteral("v5-palette-past-pixels.bmp"), BmpV5(palette)});
+  TBmpV5 masks = huge;  // a mask with a hole in it
+  masks.width = masks.height = 2;
+  masks.masks[0] = 0xF0F000;
+  masks.pixels = QByteArray(16, '\x33');
+  files.push_back({QStringLiteral("v5-split-mask.bmp"), BmpV5(masks)});
+  TBmpV5 profile;  // an embedded profile far past the end
+  profile.width = profile.height = 2;
+  profile.pixels = QByteArray(16, '\x55');
+  profile.profile = QByteArray(32, '\x01');
+  profile.profileOffset = 0xFFFFFF00u;
+  files.push_back({QStringLiteral("v5-profile-past-end.bmp"), BmpV5(profile)});
+  TBmpV5 depth;  // 64 bits per pixel
+  depth.width = depth.height = 2;
+  depth.bpp = 64;
+  depth.pixels = QByteArray(32, '\x01');
+  files.push_back({QStringLiteral("v5-64-bit.bmp"), BmpV5(depth)});
+  QByteArray cut = BmpV5(profile);  // the info header cut short
+  cut.truncate(60);
+  files.push_back({QStringLiteral("v5-cut-header.bmp"), cut});
+  return files;
+}
+
+}  // namespace
+
 std::vector<TFile> All() {
-  return {
+  std::vector<TFile> files{
       {QStringLiteral("valid-looking.pct"), Pict()},
       {QStringLiteral("bad-rle.psd"), PsdBadRle()},
       {QStringLiteral("too-small.ico"), IcoTooSmall()},
@@ -169,6 +255,8 @@ std::vector<TFile> All() {
       {QStringLiteral("huge-header.bmp"), BmpHugeHeader()},
       {QStringLiteral("short-body.iff"), IffShortBody()},
   };
+  for (TFile& bmp : HostileBmps()) files.push_back(std::move(bmp));
+  return files;
 }
 
 }  // namespace hostile

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <csignal>
@@ -74,8 +76,11 @@ TEST_F(WorkerFaultsTest, ADecodeOverItsTimeLimitEndsEmpty) {
   ASSERT_TRUE(LoadImageFile(bitmap, good, true));
   slow = dir.Write("slow.jpg", hostile::JpegWithEmptyScans(2048, 2048, 20000));
   const auto started = Clock::now();
-  EXPECT_TRUE(LoadImageFile(bitmap, slow, true));
-  EXPECT_FALSE(bitmap.IsValid());
+  client.StartLoad(DecoderPath(slow), JPEG_EXIFROTATE);
+  client.WaitLoad(-1);
+  decoder::TLoadResult result = client.TakeLoad();
+  EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(result.problem, decoder::TLoadProblem::GaveUp);
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(3));
   ExpectGoodLoadWorks();
 }
@@ -88,6 +93,7 @@ TEST_F(WorkerFaultsTest, KillingTheWorkerInTheMiddleOfADecodeFailsThatLoadOnly) 
   ASSERT_TRUE(client.WaitLoad(3000));
   decoder::TLoadResult result = client.TakeLoad();
   EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(result.problem, decoder::TLoadProblem::GaveUp);
   EXPECT_NE(client.WorkerPid(), worker) << "a new worker is started";
   ExpectGoodLoadWorks();
   // A kill says nothing about the file: it is decoded again next time.
@@ -111,15 +117,54 @@ TEST_F(WorkerFaultsTest, KillingTheIdleWorkerCostsNothing) {
   EXPECT_EQ(bitmap.Width(), 9u);
 }
 
+// Whether pid has been reaped (a zombie still answers kill 0), waiting up to
+// three seconds for it without touching the client.
+bool ReapedWithin3s(pid_t pid) {
+  const auto until = Clock::now() + std::chrono::seconds(3);
+  while (Clock::now() < until) {
+    if (::kill(pid, 0) != 0 && errno == ESRCH) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// However a worker ends, it is reaped at once: killed from outside or
+// ending by itself while idle, with nothing asked of the client meanwhile;
+// and dropped alive because its socket failed, when it ends only after the
+// viewer has given up waiting for it.
+TEST_F(WorkerFaultsTest, AWorkerIsReapedHoweverItEnds) {
+  ExpectGoodLoadWorks();
+  pid_t worker = client.WorkerPid();
+  ASSERT_EQ(::kill(worker, SIGKILL), 0);
+  EXPECT_TRUE(ReapedWithin3s(worker)) << "killed while idle";
+
+  ExpectGoodLoadWorks();
+  worker = client.WorkerPid();
+  ASSERT_EQ(::shutdown(client.SocketFd(), SHUT_WR), 0);  // the worker reads the end and exits
+  EXPECT_TRUE(ReapedWithin3s(worker)) << "exited by itself while idle";
+
+  ExpectGoodLoadWorks();
+  worker = client.WorkerPid();
+  ASSERT_EQ(::shutdown(client.SocketFd(), SHUT_RD), 0);  // the viewer's side fails, the worker lives
+  client.Pump();
+  EXPECT_NE(client.WorkerPid(), worker);
+  EXPECT_TRUE(ReapedWithin3s(worker)) << "dropped alive";
+  ExpectGoodLoadWorks();
+}
+
 TEST_F(WorkerFaultsTest, ACrashIsKeptAsAFailureOfThatVersionOfTheFile) {
   StartSlowLoad();
   ASSERT_EQ(::kill(client.WorkerPid(), SIGSEGV), 0);
   ASSERT_TRUE(client.WaitLoad(3000));
-  EXPECT_EQ(client.TakeLoad().outcome, decoder::TLoadOutcome::Failed);
+  decoder::TLoadResult crashed = client.TakeLoad();
+  EXPECT_EQ(crashed.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(crashed.problem, decoder::TLoadProblem::GaveUp);
   const auto sent = client.DecodesSent();
   client.StartLoad(DecoderPath(slow), JPEG_EXIFROTATE);
   ASSERT_TRUE(client.WaitLoad(0)) << "the crash is not repeated";
-  EXPECT_EQ(client.TakeLoad().outcome, decoder::TLoadOutcome::Failed);
+  decoder::TLoadResult kept = client.TakeLoad();
+  EXPECT_EQ(kept.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(kept.problem, decoder::TLoadProblem::GaveUp) << "a kept crash is still the decoder giving up";
   EXPECT_EQ(client.DecodesSent(), sent);
 }
 
@@ -130,6 +175,7 @@ TEST_F(WorkerFaultsTest, CancellingEndsTheLoadAtOnce) {
   decoder::TLoadResult result = client.TakeLoad();
   EXPECT_TRUE(result.cancelled);
   EXPECT_EQ(result.outcome, decoder::TLoadOutcome::Failed);
+  EXPECT_EQ(result.problem, decoder::TLoadProblem::Cancelled) << "the user moved on: nothing to say";
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(500));
   ExpectGoodLoadWorks();
 }

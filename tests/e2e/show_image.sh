@@ -2,7 +2,7 @@
 # End to end: the real viewer under Xvfb opens a known image, given as its
 # folder (the oldest picture comes first in the factory date order); the
 # screenshot shows it where the view geometry puts it, and the title is the
-# caption.
+# caption. A damaged file then says so in the middle of the picture area.
 # Usage: show_image.sh BUILD_DIR [SCREENSHOT_OUT]
 set -euo pipefail
 build=$1
@@ -44,3 +44,17 @@ if [ "$dx" -gt 1 ]; then
   [ "$(pixel "$shot_out" $((X + dx / 2)) $((Y + HEIGHT / 2)))" = "0,0,0" ] || fail "band left of the picture is not black"
 fi
 echo "ok: window ${WIDTH}x${HEIGHT} at $X,$Y, picture ${dw}x${dh} at +$dx+$dy; screenshot $shot_out"
+
+# A damaged JPEG: the caption names it at 0 x 0, and the message box says why
+# in the middle of the window.
+printf '\377\330\377\340garbage' >"$WORK/damaged.jpg"
+problem_shot="${shot_out%.png}-damaged.png"
+"$build/velvane" /windowed "$WORK/damaged.jpg" &
+PIDS+=($!)
+wid=$(wait_window '^damaged\.jpg  \(0 x 0\) - Velvane Photo Viewer$') || fail "no window for the damaged file"
+sleep 0.5
+client_geometry "$wid"
+import -window root "$problem_shot"
+boxed=$(convert "$problem_shot" -crop "${WIDTH}x40+$X+$((Y + HEIGHT / 2 - 20))" +repage txt:- | grep -c '#905656' || true)
+[ "$boxed" -gt 200 ] || fail "no message box in the middle of the window ($boxed pixels); screenshot $problem_shot"
+echo "ok: the damaged file says why ($boxed pixels of its box); screenshot $problem_shot"

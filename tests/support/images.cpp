@@ -1,6 +1,7 @@
 #include "support/images.h"
 
 #include <QFile>
+#include <QProcess>
 
 namespace testimg {
 
@@ -33,6 +34,22 @@ QByteArray WithExifOrientation(const QByteArray& jpeg, std::uint16_t orientation
 QByteArray ReadFile(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool MagickMeanRgb(const QString& path, const QStringList& options, double rgb[3]) {
+  QProcess convert;
+  convert.start(QStringLiteral("convert"),
+                QStringList{path} + options +
+                    QStringList{QStringLiteral("-format"),
+                                QStringLiteral("%[fx:255*mean.r] %[fx:255*mean.g] %[fx:255*mean.b]"),
+                                QStringLiteral("info:")});
+  if (!convert.waitForFinished(60000) || convert.exitStatus() != QProcess::NormalExit || convert.exitCode() != 0)
+    return false;
+  const QStringList values = QString::fromLatin1(convert.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);
+  if (values.size() != 3) return false;
+  bool ok = true;
+  for (int i = 0; i < 3 && ok; ++i) rgb[i] = values[i].toDouble(&ok);
+  return ok;
 }
 
 }  // namespace testimg

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -19,5 +20,9 @@ bool Save(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const QString& path, int flags =
 // orientation, inserted right after SOI.
 QByteArray WithExifOrientation(const QByteArray& jpeg, std::uint16_t orientation);
 QByteArray ReadFile(const QString& path);
+
+// The mean red, green and blue (0..255) of ImageMagick's reading of path
+// after options (such as "-colorspace sRGB"); false when convert fails.
+bool MagickMeanRgb(const QString& path, const QStringList& options, double rgb[3]);
 
 }  // namespace testimg

@@ -81,6 +81,26 @@ TEST_F(ImageLoaderTest, UnknownTypeKeepsThePreviousImage) {
             QStringLiteral("notes.txt  (1800 x 1200) - Velvane Photo Viewer"));
 }
 
+// Each load that brings no picture tells why, for the picture area to say.
+TEST_F(ImageLoaderTest, EveryLoadWithoutAPictureSaysWhy) {
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  const auto message = [&client](const QString& path) {
+    client.StartLoad(DecoderPath(path), 0);
+    client.WaitLoad(-1);
+    decoder::TLoadResult result = client.TakeLoad();
+    if (result.dib) FreeImage_Unload(result.dib);
+    return LoadProblemMessage(path, result.problem);
+  };
+  EXPECT_EQ(message(dir.File("gone.jpg")), QStringLiteral("Cannot open gone.jpg: the file does not exist"));
+  EXPECT_EQ(message(dir.File("gone.xyz")), QStringLiteral("Cannot open gone.xyz: the file does not exist"));
+  EXPECT_EQ(message(dir.File("no-folder/a.png")), QStringLiteral("Cannot open a.png: the file does not exist"));
+  EXPECT_EQ(message(dir.Write("notes.txt", "just some words\n")),
+            QStringLiteral("Cannot open notes.txt: not a picture this viewer can read"));
+  EXPECT_EQ(message(dir.Write("a.jpg", QByteArray("\xFF\xD8\xFF\xE0garbage", 11))),
+            QStringLiteral("Cannot open a.jpg: the file is damaged"));
+  EXPECT_EQ(message(QString::fromUtf8(SAMPLE_IMAGE)), QString());
+}
+
 TEST_F(ImageLoaderTest, PathsThatAreNotRegularFilesAreNeverOpened) {
   // A fifo named like an image would block a decoder that opened it.
   const QString fifo = dir.File("pipe.png");

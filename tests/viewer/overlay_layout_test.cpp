@@ -201,6 +201,27 @@ TEST_F(OverlayInputTest, MessageShowsOnlyWhileItsCountLasts) {
   EXPECT_TRUE(LayoutOverlays(in, FakeMeasure).texts.empty());
 }
 
+// Why a file shows no picture stays in the centre in the message's style; a
+// message flashed meanwhile takes the centre and pushes it up a line.
+TEST_F(OverlayInputTest, TheReasonAFileShowsNoPictureStaysCentredAboveAnyMessage) {
+  in.sLoadProblem = "Cannot open a.jpg: the file is damaged";  // 38 x 13
+  auto problems = OfLayer(LayoutOverlays(in, FakeMeasure), TOverlayLayer::LoadProblem);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(QPoint(problems[0].X, problems[0].Y), QPoint(267, 293));  // (801 - 266) / 2
+  EXPECT_EQ(problems[0].color, QColor(144, 86, 86));
+  EXPECT_EQ(problems[0].textcolor, QColor(240, 242, 251));
+
+  in.sMessage = "Saved";
+  in.TmrMessage = 9;
+  const TOverlayLayout both = LayoutOverlays(in, FakeMeasure);
+  problems = OfLayer(both, TOverlayLayer::LoadProblem);
+  const auto messages = OfLayer(both, TOverlayLayer::Message);
+  ASSERT_EQ(problems.size(), 1u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].Y, 293);
+  EXPECT_EQ(problems[0].Y, 293 - 13 - 8);
+}
+
 TEST_F(OverlayInputTest, HintLineIsMeasuredBoldAboveThePanel) {
   in.hint = "Next image";  // 10 bold characters: 90 pixels
   const TOverlayLayout layout = LayoutOverlays(in, FakeMeasure);

@@ -5,6 +5,7 @@
 
 #include "viewer/picture_painter.h"
 #include "viewer/screen_colour.h"
+#include "viewer/stretch.h"
 
 #include <lcms2.h>
 
@@ -266,6 +267,44 @@ TEST_F(ScreenColourTest, ThePainterConvertsOnlyWhenGivenTheConverter) {
   PaintPicture(frame, working, view, copy, &colour);
   EXPECT_LE(Distance(frame.pixel(50, 30), ProPhotoInSrgb(MidColour)), 2);
   EXPECT_EQ(frame.pixel(10, 30), BackgroundColor);  // the bands stay black
+}
+
+// The converted layer kept from paint to paint: a pan, a repaint in place and
+// a changed picture each give exactly what a converter without a past gives.
+TEST_F(ScreenColourTest, KeptLayersGiveWhatAFreshConversionGives) {
+  TFreeBitmap working(FreeImage_Allocate(50, 40, 24));
+  for (unsigned y = 0; y < 40; ++y)
+    for (unsigned x = 0; x < 50; ++x) {
+      RGBQUAD c{static_cast<BYTE>(5 * x), static_cast<BYTE>(6 * y), static_cast<BYTE>((x * y) & 255), 0};
+      FreeImage_SetPixelColor(working.Dib(), x, y, &c);
+    }
+  const Bytes pro = ProPhotoProfile();
+  FreeImage_CreateICCProfile(working.Dib(), const_cast<unsigned char*>(pro.data()), static_cast<long>(pro.size()));
+  const auto paint = [&](TScreenColour& converter, TDrawRect rect) {
+    QImage frame(60, 45, QImage::Format_RGB32);
+    frame.fill(0xFF000000u);
+    const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), 60, 45,
+                              static_cast<int>(frame.bytesPerLine())};
+    EXPECT_TRUE(converter.Draw(target, rect, working.Dib(), working.Version(),
+                               [&](const TFrameBuffer& part, int x, int y, bool inks) {
+                                 return StretchNearest(working.Dib(), part, x, y, rect.width, rect.height, inks);
+                               }));
+    return frame;
+  };
+  const auto fresh = [&](TDrawRect rect) {
+    TScreenColour converter;
+    return paint(converter, rect);
+  };
+  const TDrawRect places[] = {{5, 3, 100, 80}, {5, 3, 100, 80}, {-12, 9, 100, 80}, {30, -20, 100, 80},
+                              {300, 0, 100, 80}, {0, 0, 100, 80}};
+  for (const TDrawRect& r : places) {
+    SCOPED_TRACE(std::to_string(r.x) + "," + std::to_string(r.y));
+    ASSERT_EQ(paint(colour, r), fresh(r));
+  }
+  // The picture changed in place: nothing kept of it may show.
+  FreeImage_Invert(working.Dib());
+  working.Touch();
+  EXPECT_EQ(paint(colour, places[5]), fresh(places[5]));
 }
 
 }  // namespace
