@@ -36,7 +36,7 @@ TEST(UninstallMode, RestoresEverythingWithoutADisplay) {
   for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
   QProcess viewer;
   viewer.setProcessEnvironment(env);
-  viewer.start(exe, {"/UnInstall"});
+  viewer.start(exe, {"/UnInstall", "-x", "more"});  // what follows is ignored
   ASSERT_TRUE(viewer.waitForFinished(60000));
   EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
