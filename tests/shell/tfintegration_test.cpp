@@ -142,7 +142,7 @@ TEST_F(IntegrationDialog, OkWithEveryRowUncheckedEqualsUninstall) {
   EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.TIF"), "tiffile");
 }
 
-TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenShowings) {
+TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachShowing) {
   Show();
   dialog->SetRowChecked(3, true);
   dialog->SelectAll()->click();
@@ -155,10 +155,10 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenSh
   dialog->SetRowChecked(Row("GIF"), false);
   dialog->OkButton()->click();
 
-  // The next showing rebuilds the rows from the registry; the box stays
-  // checked although GIF is not.
+  // The next showing rebuilds the rows from the registry; the box, checked
+  // when the dialog closed, says that not every row is.
   Show();
-  EXPECT_TRUE(dialog->SelectAll()->isChecked());
+  EXPECT_FALSE(dialog->SelectAll()->isChecked());
   EXPECT_FALSE(dialog->IsRowChecked(Row("GIF")));
   EXPECT_EQ(CheckedRows(), 35);
   // A row's box toggles with the space key, as in a list view.
@@ -169,6 +169,57 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenSh
   QTest::keyClick(dialog->List(), Qt::Key_Escape);
   EXPECT_FALSE(IsFormatAssociated("GIF"));
   EXPECT_EQ(notices, 1);
+
+  // The reverse: every format associated while the box was left clear.
+  dialog->SelectAll()->setChecked(false);
+  AssociateFormat("GIF");
+  Show();
+  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_TRUE(dialog->SelectAll()->isChecked());
+  dialog->CancelButton()->click();
+}
+
+TEST_F(IntegrationDialog, EnterPressesOnlyTheFocusedButton) {
+  settings.FirstRun = true;
+  dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
+  Show();
+  ASSERT_EQ(CheckedRows(), 36);
+  EXPECT_FALSE(dialog->OkButton()->isDefault());
+  for (QWidget* control : {static_cast<QWidget*>(dialog->List()), static_cast<QWidget*>(dialog->SelectAll())}) {
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_Return);
+    QTest::keyClick(control, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(dialog->isVisible()) << control->objectName().toStdString();
+  }
+  EXPECT_FALSE(dialog->OkButton()->isDefault());  // not even after the dialog had the keys
+  EXPECT_EQ(notices, 0);
+  EXPECT_FALSE(IsFormatAssociated("JPEG"));
+  dialog->CancelButton()->setFocus();
+  QTest::keyClick(dialog->CancelButton(), Qt::Key_Return);
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(notices, 0);
+
+  Show();
+  dialog->SetRowChecked(Row("JPEG"), false);
+  dialog->OkButton()->setFocus();
+  QTest::keyClick(dialog->OkButton(), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(notices, 1);
+  EXPECT_FALSE(IsFormatAssociated("JPEG"));
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+}
+
+TEST_F(IntegrationDialog, MinimisingAndRestoringKeepsTheUnsavedChecks) {
+  Show();
+  dialog->SetRowChecked(Row("TIFF"), true);
+  dialog->showMinimized();
+  QTest::qWait(20);
+  dialog->showNormal();
+  QTest::qWait(20);
+  EXPECT_TRUE(dialog->IsRowChecked(Row("TIFF")));
+  EXPECT_EQ(CheckedRows(), 1);
+  dialog->OkButton()->click();
+  EXPECT_TRUE(IsFormatAssociated("TIFF"));
 }
 
 TEST_F(IntegrationDialog, TheSharedPortableExtensionsFollowTheBinaryRow) {
