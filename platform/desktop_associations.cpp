@@ -23,8 +23,6 @@ const QString kCreatedFile = QStringLiteral(":created-file");
 const QString kCreatedGroup = QStringLiteral(":created-group");
 const QString kAddedLineEnd = QStringLiteral(":added-line-end");
 
-// A mimeapps.list is a few kilobytes; a far larger file is not read.
-constexpr qint64 kMaxListSize = 4 * 1024 * 1024;
 constexpr int kLockTimeoutMs = 10000;
 constexpr int kStaleLockMs = 4000;
 constexpr int kToolTimeoutMs = 10000;
@@ -33,20 +31,6 @@ QString ConfigHome() {
   QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
   return config;
-}
-
-enum class TReadResult { Missing, Ok, Unusable };
-
-TReadResult ReadSmallFile(const QString& path, QByteArray& bytes) {
-  const QFileInfo info(path);
-  if (!info.exists()) return info.isSymLink() ? TReadResult::Unusable : TReadResult::Missing;
-  // Not opened unless it is a regular file: reading a fifo would block.
-  if (!info.isFile() || info.size() > kMaxListSize) return TReadResult::Unusable;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return TReadResult::Unusable;
-  bytes = file.read(kMaxListSize + 1);
-  if (file.error() != QFileDevice::NoError || bytes.size() > kMaxListSize) return TReadResult::Unusable;
-  return TReadResult::Ok;
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -60,10 +44,10 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 bool SyncDesktopEntry(const TDesktopAssociations& wanted) {
   const QString path = UserDesktopEntryPath();
   QByteArray current;
-  const TReadResult read = ReadSmallFile(path, current);
-  if (read == TReadResult::Unusable) return false;
-  const bool bOurs = read == TReadResult::Ok && IsViewerWrittenEntry(current);
-  if (read == TReadResult::Ok && !bOurs) return true;
+  const TKeyFileRead read = ReadKeyFile(path, current);
+  if (read == TKeyFileRead::Unusable) return false;
+  const bool bOurs = read == TKeyFileRead::Ok && IsViewerWrittenEntry(current);
+  if (read == TKeyFileRead::Ok && !bOurs) return true;
   if (wanted.sExecutable.isEmpty()) return !bOurs || QFile::remove(path);
   const QByteArray text = DesktopEntryText(wanted.sExecutable, wanted.SupportedTypes);
   return current == text || WriteFile(path, text);
@@ -95,12 +79,14 @@ void Reconcile(TMimeAppsList& list, bool bFileExisted, const TDesktopAssociation
     if (wanted.HeldTypes.contains(type)) {
       bHoldAny = true;
       if (bOursFirst) continue;
-      if (!reg.ValueExists(type)) {
-        const QByteArray lines = list.KeyLines(kDefaults, key).join('\n');
-        // A backup that could not give the same bytes back is no backup.
-        if (QString::fromUtf8(lines).toUtf8() != lines) continue;
-        reg.WriteString(type, QString::fromUtf8(lines));
-      }
+      // The line as it is now goes back when the viewer gives the type up:
+      // a line kept from before is replaced, because a line that no longer
+      // starts with the viewer was chosen since, by the user.
+      QByteArray lines = list.KeyLines(kDefaults, key).join('\n');
+      if (entries.contains(id)) lines = TMimeAppsList::ListLine(key, Without(entries, id));
+      // A backup that could not give the same bytes back is no backup.
+      if (QString::fromUtf8(lines).toUtf8() != lines) continue;
+      reg.WriteString(type, QString::fromUtf8(lines));
       const bool bHadGroup = list.HasGroup(kDefaults);
       list.ReplaceKey(kDefaults, key, {TMimeAppsList::ListLine(key, QList<QByteArray>{id} + Without(entries, id))});
       if (!bHadGroup) {
@@ -162,7 +148,7 @@ QList<TDesktopOverride> DesktopOverrides(const QStringList& types) {
   for (const QString& desktop : CurrentDesktops()) {
     const QString path = ConfigHome() + u'/' + desktop + QStringLiteral("-mimeapps.list");
     QByteArray bytes;
-    if (ReadSmallFile(path, bytes) != TReadResult::Ok) continue;
+    if (ReadKeyFile(path, bytes) != TKeyFileRead::Ok) continue;
     const TMimeAppsList list(bytes);
     for (const QString& type : types) {
       const QList<QByteArray> entries = list.Entries(kDefaults, type.toUtf8());
@@ -186,20 +172,20 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
 
   const QString path = MimeAppsListPath();
   QByteArray before;
-  const TReadResult read = ReadSmallFile(path, before);
+  const TKeyFileRead read = ReadKeyFile(path, before);
   bool bList = false;
   // Defaults never name an entry that could not be written.
-  if (bEntry && read != TReadResult::Unusable) {
+  if (bEntry && read != TKeyFileRead::Unusable) {
     TMimeAppsList list(before);
     QStringList drop;
     TRegistry reg;
     if (reg.OpenKey(MimeAppsBackupKey, true)) {
-      Reconcile(list, read == TReadResult::Ok, wanted, reg, drop);
+      Reconcile(list, read == TKeyFileRead::Ok, wanted, reg, drop);
       // The backups reach the disk before the file changes.
       if (reg.Flush()) {
         const QByteArray after = list.Bytes();
         bool bWritten = true;
-        if (read == TReadResult::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
+        if (read == TKeyFileRead::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
           bWritten = QFile::remove(path);
         else if (after != before)
           bWritten = WriteFile(path, after);

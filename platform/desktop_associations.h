@@ -5,10 +5,13 @@
 // entry in the user's applications folder and its place as the default
 // application in $XDG_CONFIG_HOME/mimeapps.list.
 //
-// Before the viewer first changes the default of a type, the type's previous
-// line (or the fact that there was none) is kept in the registry under
-// MimeAppsBackupKey; when the viewer gives the type up, that line comes back.
-// Every other byte of mimeapps.list stays as it was.
+// Whenever the viewer puts itself first for a type, the type's line as it was
+// (or the fact that there was none) is kept in the registry under
+// MimeAppsBackupKey, replacing a line kept before: a line that no longer
+// starts with the viewer is a later choice of the user's. When the viewer
+// gives the type up while still first, that line comes back; when it is no
+// longer first, only its ID leaves the line. Every other byte of
+// mimeapps.list stays as it was.
 
 #include <QList>
 #include <QString>

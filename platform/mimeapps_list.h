@@ -7,8 +7,16 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include <optional>
+
+enum class TKeyFileRead { Missing, Ok, Unusable };
+
+// Reads a small key file (a mimeapps.list, a desktop entry). One that is not
+// a regular file (a fifo would block), a dangling link, a file far larger
+// than such a file can be, or one that cannot be read is Unusable.
+TKeyFileRead ReadKeyFile(const QString& path, QByteArray& bytes);
 
 class TMimeAppsList {
 public:

@@ -17,6 +17,14 @@ void ForEachExtensionType(const TMimePackage& package, Visit visit) {
 
 }  // namespace
 
+QStringList FormatMimeTypes(const ftype& format, const TMimePackage& package) {
+  QStringList types;
+  for (const QString& ext : QString(format.Ext).split(u' ', Qt::SkipEmptyParts))
+    for (const QString& type : MimeTypesForExtension(ext.toLower(), package))
+      if (!types.contains(type)) types << type;
+  return types;
+}
+
 QStringList SupportedMimeTypes(const TMimePackage& package) {
   QStringList types;
   ForEachExtensionType(package, [&types](const QString&, const QString& type) {

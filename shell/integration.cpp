@@ -1,6 +1,8 @@
 #include "shell/integration.h"
 
 #include "folder/formats.h"
+#include "platform/desktop_defaults.h"
+#include "platform/desktop_entry.h"
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
 
@@ -17,6 +19,25 @@ QString HomeRelative(const QString& path) {
 }
 
 }  // namespace
+
+std::vector<bool> FormatsOpenedByViewer() {
+  const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
+  std::vector<QStringList> types;
+  QStringList all;
+  for (const ftype& format : SupportedFormats) {
+    types.push_back(FormatMimeTypes(format, package));
+    for (const QString& type : types.back())
+      if (!all.contains(type)) all << type;
+  }
+  const QHash<QString, QString> defaults = DesktopDefaults(all);
+  std::vector<bool> opened;
+  for (int row = 0; row < SupportedFormatCount; ++row) {
+    bool bOpened = IsFormatAssociated(QString(SupportedFormats[row].name));
+    for (const QString& type : types[row]) bOpened = bOpened && defaults.value(type) == DesktopFileId;
+    opened.push_back(bOpened);
+  }
+  return opened;
+}
 
 void Uninstall() {
   for (const ftype& format : SupportedFormats) RestoreFormat(QString(format.name));

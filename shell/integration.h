@@ -11,6 +11,12 @@
 #include <utility>
 #include <vector>
 
+// Per row of the format table: whether the viewer opens the format. The
+// registry must associate it, and the desktop must still open every MIME type
+// of its extensions with the viewer's entry: a default the user chose in the
+// desktop's settings after the viewer took a type wins.
+std::vector<bool> FormatsOpenedByViewer();
+
 // Restores all 36 formats in table order, then sends the notice once.
 void Uninstall();
 

@@ -137,11 +137,12 @@ void TfIntegration::SetRowChecked(int row, bool bChecked) {
 
 void TfIntegration::FormShow() {
   LV->clearContents();
+  const std::vector<bool> opened = FormatsOpenedByViewer();
   for (int row = 0; row < SupportedFormatCount; ++row) {
     const ftype& format = SupportedFormats[row];
     auto* name = new QTableWidgetItem(QString(format.name));
     name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    name->setCheckState(IsFormatAssociated(QString(format.name)) ? Qt::Checked : Qt::Unchecked);
+    name->setCheckState(opened[row] ? Qt::Checked : Qt::Unchecked);
     LV->setItem(row, ColFormat, name);
     auto* desc = new QTableWidgetItem(QString(format.desc));
     desc->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);

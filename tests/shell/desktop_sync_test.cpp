@@ -2,6 +2,7 @@
 // own readers (xdg-mime, gio) on private XDG folders.
 #include "shell_fixture.h"
 
+#include "platform/desktop_defaults.h"
 #include "platform/desktop_entry.h"
 #include "platform/mimeapps_list.h"
 #include "shell/integration.h"
@@ -26,6 +27,9 @@ protected:
     home.Write("sys/applications/other-viewer.desktop", kOther);
     home.Write("sys/applications/third-viewer.desktop", QByteArray(kOther).replace("Other", "Third"));
     QFile::link(QStringLiteral("/usr/share/mime"), home.File("sys/mime"));
+    // The viewer sees the same folders as the readers.
+    qputenv("XDG_CONFIG_DIRS", home.File("sysconfig").toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", home.File("sys").toLocal8Bit());
     exe = FakeViewer(QStringLiteral("Velvane Apps/$x\\y'z `q/velvane"));
     UseExecutable(exe);
   }
@@ -55,7 +59,17 @@ protected:
     if (!p.waitForFinished(30000)) return QStringLiteral("<timeout>");
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
   }
-  QString XdgDefault(const char* type) const { return Run("xdg-mime", {"query", "default", type}); }
+  QString XdgDefault(const QString& type, const QByteArray& desktop = {}) const {
+    return Run("xdg-mime", {"query", "default", type}, desktop);
+  }
+  // The rows of the dialog whose formats the viewer opens, by name.
+  static QStringList Opened() {
+    QStringList names;
+    const std::vector<bool> opened = FormatsOpenedByViewer();
+    for (int row = 0; row < SupportedFormatCount; ++row)
+      if (opened[row]) names << QString(SupportedFormats[row].name);
+    return names;
+  }
   // The default that gio names for type.
   QString GioDefault(const char* type) const {
     const QString out = Run("gio", {"mime", type});
@@ -115,6 +129,9 @@ TEST_F(DesktopSync, TheEntryRunsTheOpenCommandsProgramAndDeclaresEveryType) {
   const QByteArray entry = f.readAll();
   EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " -- %f\n")) << entry.toStdString();
   EXPECT_EQ(DesktopExecArgument("/a b/100% $x\\y`z\"q"), "\"/a b/100%% \\\\$x\\\\\\\\y\\\\`z\\\\\"q\"");
+  // A plain path goes unquoted: xdg-mime takes the first word as it stands.
+  EXPECT_EQ(DesktopExecArgument("/opt/velvane-1.5/bin/velvane"), "/opt/velvane-1.5/bin/velvane");
+  EXPECT_EQ(DesktopExecArgument("/opt/100%/velvane"), "/opt/100%%/velvane");
   for (const char* type : {"image/jpeg;", "image/png;", "image/x-koala;", "image/tiff;", "image/x-portable-floatmap;"})
     EXPECT_TRUE(entry.contains(type)) << type;
   EXPECT_EQ(GioDefault("image/x-koala"), DesktopFileId);
@@ -182,6 +199,77 @@ TEST_F(DesktopSync, AListTheViewerCreatedGoesAgainAndALaterChoiceOfTheUserStays)
   Ok({});
   EXPECT_EQ(List(), "[Default Applications]\nimage/gif=third-viewer.desktop;\n");
   EXPECT_EQ(GioDefault("image/gif"), "third-viewer.desktop");
+}
+
+// The user picks another application for JPEG after the viewer took it.
+TEST_F(DesktopSync, ALaterChoiceOfTheUserIsNeitherUndoneNorLost) {
+  UseExecutable(FakeViewer(QStringLiteral("plain/velvane")));  // a path xdg-mime can follow
+  SetList("[Default Applications]\nimage/jpeg=other-viewer.desktop;\n");
+  Ok({"JPEG", "PNG"});
+  ASSERT_EQ(XdgDefault("image/jpeg"), DesktopFileId);
+  EXPECT_EQ(Opened(), (QStringList{"JPEG", "PNG"}));
+
+  Run("xdg-mime", {"default", "third-viewer.desktop", "image/jpeg"});
+  ASSERT_EQ(XdgDefault("image/jpeg"), "third-viewer.desktop");
+  // The dialog shows JPEG unchecked although the registry still has it, and
+  // an OK as shown leaves the user's choice in place.
+  EXPECT_TRUE(IsFormatAssociated("JPEG"));
+  EXPECT_EQ(Opened(), (QStringList{"PNG"}));
+  Ok({"PNG"});
+  EXPECT_EQ(XdgDefault("image/jpeg"), "third-viewer.desktop");
+  EXPECT_EQ(GioDefault("image/jpeg"), "third-viewer.desktop");
+
+  // Checked again, JPEG is the viewer's again; given up, it goes back to the
+  // user's choice, not to the application from before the first association.
+  Ok({"JPEG", "PNG"});
+  EXPECT_EQ(XdgDefault("image/jpeg"), DesktopFileId);
+  Run("xdg-mime", {"default", "other-viewer.desktop", "image/jpeg"});
+  Ok({"JPEG", "PNG"});  // the user checked it once more
+  Uninstall();
+  EXPECT_EQ(XdgDefault("image/jpeg"), "other-viewer.desktop");
+  EXPECT_EQ(GioDefault("image/jpeg"), "other-viewer.desktop");
+  EXPECT_EQ(Opened(), QStringList{});
+
+  // A type whose line still names the viewer, after the user's choice.
+  SetList("[Default Applications]\nimage/gif=other-viewer.desktop;\n");
+  Ok({"GIF"});
+  SetList("[Default Applications]\nimage/gif=third-viewer.desktop;org.norquill.Velvane.desktop;\n");
+  Ok({"GIF"});
+  Uninstall();
+  EXPECT_EQ(List(), "[Default Applications]\nimage/gif=third-viewer.desktop;\n");
+}
+
+// The desktop's default read by the viewer is the one xdg-mime reports, from
+// the desktop-specific lists and the lists of the config and data folders.
+TEST_F(DesktopSync, TheDesktopsDefaultIsReadAsXdgMimeReadsIt) {
+  UseExecutable(FakeViewer(QStringLiteral("plain/velvane")));
+  home.Write("sys/applications/vendor/fourth.desktop", QByteArray(kOther).replace("Other", "Fourth"));
+  home.Write("config/gnome-mimeapps.list", "[Default Applications]\nimage/png=other-viewer.desktop;\n");
+  home.Write("sysconfig/mimeapps.list", "[Default Applications]\nimage/bmp=third-viewer.desktop;\n"
+                                        "image/gif=missing.desktop;\n");
+  home.Write("sys/applications/mimeapps.list", "[Default Applications]\nimage/gif=vendor-fourth.desktop;\n"
+                                               "image/tiff=third-viewer.desktop;\n");
+  Ok({"PNG", "BMP", "GIF", "TIFF", "WEBP"});
+  const QStringList types{"image/png", "image/bmp", "image/gif", "image/tiff", "image/webp", "image/jpeg"};
+  for (const QByteArray& desktop : {QByteArray(), QByteArray("ubuntu:GNOME")}) {
+    if (desktop.isEmpty())
+      qunsetenv("XDG_CURRENT_DESKTOP");
+    else
+      qputenv("XDG_CURRENT_DESKTOP", desktop);
+    const QHash<QString, QString> ours = DesktopDefaults(types);
+    for (const QString& type : types)
+      EXPECT_EQ(ours.value(type), XdgDefault(type, desktop)) << type.toStdString() << " on " << desktop.data();
+  }
+  EXPECT_EQ(DesktopDefaults({"image/png"}).value("image/png"), "other-viewer.desktop");
+  EXPECT_EQ(Opened(), (QStringList{"BMP", "GIF", "TIFF", "WEBP"}));
+  qunsetenv("XDG_CURRENT_DESKTOP");
+  EXPECT_EQ(Opened(), (QStringList{"BMP", "GIF", "PNG", "TIFF", "WEBP"}));
+  // The list's first entry counts only while it is installed.
+  SetList("[Default Applications]\nimage/gif=missing.desktop;org.norquill.Velvane.desktop;\n");
+  EXPECT_EQ(DesktopDefaults({"image/gif"}).value("image/gif"), XdgDefault("image/gif"));
+  EXPECT_EQ(DesktopDefaults({"image/gif"}).value("image/gif"), "vendor-fourth.desktop");
+  EXPECT_TRUE(IsDesktopEntryInstalled("vendor-fourth.desktop"));
+  EXPECT_FALSE(IsDesktopEntryInstalled("../applications/other-viewer.desktop"));
 }
 
 TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {

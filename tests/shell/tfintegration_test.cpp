@@ -19,7 +19,11 @@ class IntegrationDialog : public ShellFixture {
 protected:
   void SetUp() override {
     ShellFixture::SetUp();
-    AssociationNoticeHook() = [this] { ++notices; };
+    // Counted, and carried to the desktop, whose defaults the rows show.
+    AssociationNoticeHook() = [this] {
+      ++notices;
+      NotifyAssociationsChanged();
+    };
     DefaultSettings(settings);
     settings.FirstRun = false;
     dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
@@ -109,6 +113,7 @@ TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheView
   AssociateFormat("JPEG");
   AssociateFormat("PNG");
   Write("\\SOFTWARE\\Classes\\.JPE", "", "jpegfile");  // another program took one extension
+  NotifyAssociationsChanged();
   Show();
   EXPECT_FALSE(dialog->IsRowChecked(Row("JPEG")));
   EXPECT_TRUE(dialog->IsRowChecked(Row("PNG")));
@@ -118,6 +123,24 @@ TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheView
   EXPECT_FALSE(KeyExists("\\SOFTWARE\\Classes\\VelvanePhotoViewerJPEG"));
   EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.JPE"), "jpegfile");
   EXPECT_TRUE(IsFormatAssociated("PNG"));
+}
+
+TEST_F(IntegrationDialog, AFormatTheUserGaveToAnotherApplicationShowsUncheckedAndOkLeavesItThere) {
+  AssociateFormat("PNG");
+  AssociateFormat("GIF");
+  NotifyAssociationsChanged();
+  home.Write("data/applications/other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=true %f\n");
+  const QByteArray chosen = "[Default Applications]\nimage/png=other.desktop;\nimage/gif=org.norquill.Velvane.desktop;\n";
+  home.Write("config/mimeapps.list", chosen);
+  Show();
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+  EXPECT_FALSE(dialog->IsRowChecked(Row("PNG")));
+  EXPECT_TRUE(dialog->IsRowChecked(Row("GIF")));
+  dialog->OkButton()->click();
+  EXPECT_FALSE(IsFormatAssociated("PNG"));
+  QFile list(home.File("config/mimeapps.list"));
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  EXPECT_EQ(list.readAll(), chosen);
 }
 
 TEST_F(IntegrationDialog, OkWithEveryRowUncheckedEqualsUninstall) {
@@ -173,6 +196,7 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   // The reverse: every format associated while the box was left clear.
   dialog->SelectAll()->setChecked(false);
   AssociateFormat("GIF");
+  NotifyAssociationsChanged();
   Show();
   EXPECT_EQ(CheckedRows(), 36);
   EXPECT_TRUE(dialog->SelectAll()->isChecked());
