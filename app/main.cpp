@@ -49,14 +49,21 @@ int RunTextMode(const TCommandLine& cmd) {
   return 0;
 }
 
+// An uninstall that could not write everything says so and fails.
+int ReportUninstall(const QString& failure) {
+  if (failure.isEmpty()) return 0;
+  std::fprintf(stderr, "velvane: %s\n", qPrintable(failure));
+  return 1;
+}
+
 // The uninstall mode shows no window, so it needs no display either.
 int RunUninstallMode(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("velvane"));
   TAppState state;
-  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
-    Uninstall();
-  return 0;
+  if (PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
+    return 0;
+  return ReportUninstall(Uninstall());
 }
 
 // Without any display Qt could not start; a usage error is then reported
@@ -100,10 +107,7 @@ int main(int argc, char** argv) {
     return RunTextMode(cmd);
 
   TAppState state;
-  if (!PrepareAppState(state, appDir, args)) {
-    Uninstall();
-    return 0;
-  }
+  if (!PrepareAppState(state, appDir, args)) return ReportUninstall(Uninstall());
 
   const auto applyDisplayMode = [&state](Tfmain& window) {
     state.bFullScreen = !state.bFullScreen;

@@ -1,9 +1,9 @@
 #include "platform/desktop_associations.h"
 
-#include "platform/atomic_file.h"
 #include "platform/desktop_entry.h"
 #include "platform/mimeapps_list.h"
 #include "platform/registry.h"
+#include "platform/user_mime_package.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <span>
 
 namespace {
 
@@ -33,12 +32,6 @@ QString ConfigHome() {
   return config;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-  return ReplaceFileAtomically(QFile::encodeName(path).toStdString(),
-                               std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
-}
-
 // Writes the entry while a program is wanted, removes it when none is. An
 // entry at our ID that the viewer did not write is the user's and stays.
 bool SyncDesktopEntry(const TDesktopAssociations& wanted) {
@@ -50,7 +43,7 @@ bool SyncDesktopEntry(const TDesktopAssociations& wanted) {
   if (read == TKeyFileRead::Ok && !bOurs) return true;
   if (wanted.sExecutable.isEmpty()) return !bOurs || QFile::remove(path);
   const QByteArray text = DesktopEntryText(wanted.sExecutable, wanted.SupportedTypes);
-  return current == text || WriteFile(path, text);
+  return current == text || WriteKeyFile(path, text);
 }
 
 QList<QByteArray> Without(const QList<QByteArray>& ids, const QByteArray& id) {
@@ -160,45 +153,74 @@ QList<TDesktopOverride> DesktopOverrides(const QStringList& types) {
 
 TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& want) {
   TDesktopSyncResult result;
+  // The first thing that could not be written is the one reported.
+  const auto failed = [&result](const QString& path) {
+    if (result.sFailed.isEmpty()) result.sFailed = path;
+    return false;
+  };
   const QString lockFolder = ConfigHome() + QStringLiteral("/velvane");
-  if (!QDir().mkpath(lockFolder)) return result;
+  if (!QDir().mkpath(lockFolder)) {
+    failed(lockFolder);
+    return result;
+  }
   QLockFile lock(lockFolder + QStringLiteral("/mimeapps.lock"));
   lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(kLockTimeoutMs)) return result;
+  if (!lock.tryLock(kLockTimeoutMs)) {
+    failed(lock.error() == QLockFile::LockFailedError ? QString() : lockFolder);
+    if (result.sFailed.isEmpty()) result.bLockBusy = true;
+    return result;
+  }
   const TDesktopAssociations wanted = want();
+  const bool bHeld = !wanted.sExecutable.isEmpty();
+  TRegistry reg;
+  if (!reg.OpenKey(MimeAppsBackupKey, true)) {
+    failed(TRegistryFile::DefaultPath());
+    return result;
+  }
 
-  // The entry exists before any default names it and goes after the last one.
-  bool bEntry = wanted.sExecutable.isEmpty() || SyncDesktopEntry(wanted);
+  // The types exist, and the entry too, before any default names them; they
+  // go after the last default.
+  bool bMimeChanged = false;
+  bool bPackage = !bHeld || SyncUserMimePackage(wanted.sMimePackage, true, reg, result.sFailed, bMimeChanged);
+  bool bEntry = !bHeld || SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
 
   const QString path = MimeAppsListPath();
   QByteArray before;
   const TKeyFileRead read = ReadKeyFile(path, before);
   bool bList = false;
   // Defaults never name an entry that could not be written.
-  if (bEntry && read != TKeyFileRead::Unusable) {
+  if (bEntry && read == TKeyFileRead::Unusable) {
+    failed(path);
+  } else if (bEntry) {
     TMimeAppsList list(before);
     QStringList drop;
-    TRegistry reg;
-    if (reg.OpenKey(MimeAppsBackupKey, true)) {
-      Reconcile(list, read == TKeyFileRead::Ok, wanted, reg, drop);
-      // The backups reach the disk before the file changes.
-      if (reg.Flush()) {
-        const QByteArray after = list.Bytes();
-        bool bWritten = true;
-        if (read == TKeyFileRead::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
-          bWritten = QFile::remove(path);
-        else if (after != before)
-          bWritten = WriteFile(path, after);
-        if (bWritten) {
-          for (const QString& name : drop) reg.DeleteValue(name);
-          bList = reg.Flush();
-        }
+    Reconcile(list, read == TKeyFileRead::Ok, wanted, reg, drop);
+    // The backups reach the disk before the file changes.
+    if (!reg.Flush()) {
+      failed(TRegistryFile::DefaultPath());
+    } else {
+      const QByteArray after = list.Bytes();
+      bool bWritten = true;
+      if (read == TKeyFileRead::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
+        bWritten = QFile::remove(path);
+      else if (after != before)
+        bWritten = WriteKeyFile(path, after);
+      if (!bWritten) {
+        failed(path);
+      } else {
+        for (const QString& name : drop) reg.DeleteValue(name);
+        bList = reg.Flush() || failed(TRegistryFile::DefaultPath());
       }
     }
   }
 
-  if (wanted.sExecutable.isEmpty()) bEntry = SyncDesktopEntry(wanted);
-  result.bDone = bEntry && bList;
+  if (!bHeld) {
+    bEntry = SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
+    bPackage = SyncUserMimePackage(wanted.sMimePackage, false, reg, result.sFailed, bMimeChanged) &&
+               (reg.Flush() || failed(TRegistryFile::DefaultPath()));
+  }
+  if (bMimeChanged) UpdateUserMimeDatabase();
+  result.bDone = bPackage && bEntry && bList;
   result.Overrides = DesktopOverrides(wanted.HeldTypes);
   return result;
 }

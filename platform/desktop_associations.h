@@ -26,6 +26,7 @@ struct TDesktopAssociations {
   QString sExecutable;         // the program of the open command; empty when no format is associated
   QStringList SupportedTypes;  // every type of every supported extension, declared by the entry
   QStringList HeldTypes;       // the types whose extensions the registry gives to the viewer
+  QString sMimePackage;        // the viewer's MIME package, for a MIME database that lacks it
 };
 
 // A desktop-specific list that names another default for a type, which wins
@@ -37,6 +38,8 @@ struct TDesktopOverride {
 
 struct TDesktopSyncResult {
   bool bDone = false;  // the entry and mimeapps.list now say what the registry says
+  QString sFailed;     // when not done: the first file or folder that could not be written
+  bool bLockBusy = false;  // when not done: another viewer held the lock all the while
   QList<TDesktopOverride> Overrides;  // among the held types
 };
 
@@ -51,7 +54,9 @@ QStringList CurrentDesktops();
 QList<TDesktopOverride> DesktopOverrides(const QStringList& types);
 
 // Writes or removes the desktop entry and reconciles mimeapps.list with what
-// wanted returns, under a lock shared by the viewer's processes. wanted runs
+// wanted returns, under a lock shared by the viewer's processes; while a type
+// is held, the MIME package goes into the user's MIME database when no
+// database has it (user_mime_package.h). wanted runs
 // under the lock, so the last of two viewers that sync at once sees the
 // registry with both their changes. The list is replaced atomically; one that
 // is not a regular readable file is left alone.

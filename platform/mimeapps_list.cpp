@@ -1,9 +1,13 @@
 #include "platform/mimeapps_list.h"
 
+#include "platform/atomic_file.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <span>
 
 namespace {
 
@@ -31,6 +35,12 @@ TKeyFileRead ReadKeyFile(const QString& path, QByteArray& bytes) {
   bytes = file.read(kMaxKeyFileSize + 1);
   if (file.error() != QFileDevice::NoError || bytes.size() > kMaxKeyFileSize) return TKeyFileRead::Unusable;
   return TKeyFileRead::Ok;
+}
+
+bool WriteKeyFile(const QString& path, const QByteArray& bytes) {
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+  return ReplaceFileAtomically(QFile::encodeName(path).toStdString(),
+                               std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
 }
 
 TMimeAppsList::TMimeAppsList(const QByteArray& bytes) {

@@ -51,8 +51,13 @@ TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package) {
 }
 
 TDesktopSyncResult NotifyAssociationsChanged() {
-  const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
-  const TDesktopSyncResult result = SyncDesktopAssociations([&package] { return DesktopStateFromRegistry(package); });
+  const QString packagePath = MimePackagePath(ApplicationDir());
+  const TMimePackage package = TMimePackage::Load(packagePath);
+  const TDesktopSyncResult result = SyncDesktopAssociations([&package, &packagePath] {
+    TDesktopAssociations state = DesktopStateFromRegistry(package);
+    state.sMimePackage = packagePath;
+    return state;
+  });
   RefreshDesktopCaches();
   return result;
 }
@@ -62,9 +67,10 @@ std::function<void()>& AssociationNoticeHook() {
   return hook;
 }
 
-void SendAssociationNotice() {
-  if (AssociationNoticeHook())
-    AssociationNoticeHook()();
-  else
-    NotifyAssociationsChanged();
+TDesktopSyncResult SendAssociationNotice() {
+  if (!AssociationNoticeHook()) return NotifyAssociationsChanged();
+  AssociationNoticeHook()();
+  TDesktopSyncResult done;
+  done.bDone = true;
+  return done;
 }

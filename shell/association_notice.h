@@ -28,7 +28,7 @@ TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package);
 TDesktopSyncResult NotifyAssociationsChanged();
 
 // When set, runs instead of NotifyAssociationsChanged's work (tests count the
-// notices through it).
+// notices through it); the notice then counts as done.
 std::function<void()>& AssociationNoticeHook();
 // The notice as callers send it: the hook when set, the real one otherwise.
-void SendAssociationNotice();
+TDesktopSyncResult SendAssociationNotice();

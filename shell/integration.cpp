@@ -3,6 +3,7 @@
 #include "folder/formats.h"
 #include "platform/desktop_defaults.h"
 #include "platform/desktop_entry.h"
+#include "platform/registry_file.h"
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
 
@@ -39,19 +40,27 @@ std::vector<bool> FormatsOpenedByViewer() {
   return opened;
 }
 
-void Uninstall() {
-  for (const ftype& format : SupportedFormats) RestoreFormat(QString(format.name));
-  SendAssociationNotice();
+QString Uninstall() {
+  bool bRegistry = true;
+  for (const ftype& format : SupportedFormats) bRegistry = RestoreFormat(QString(format.name)) && bRegistry;
+  return AssociationsFailureText(bRegistry, SendAssociationNotice());
 }
 
-void ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
-  for (const auto& [name, bChecked] : choices) {
-    if (bChecked)
-      AssociateFormat(name);
-    else
-      RestoreFormat(name);
+QString ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
+  bool bRegistry = true;
+  for (const auto& [name, bChecked] : choices) bRegistry = (bChecked ? AssociateFormat(name) : RestoreFormat(name)) && bRegistry;
+  return AssociationsFailureText(bRegistry, SendAssociationNotice());
+}
+
+QString AssociationsFailureText(bool bRegistry, const TDesktopSyncResult& notice) {
+  if (bRegistry && notice.bDone) return {};
+  if (!bRegistry || !notice.sFailed.isEmpty()) {
+    const QString path = bRegistry ? notice.sFailed : TRegistryFile::DefaultPath();
+    return QStringLiteral("The file associations could not be saved: %1 could not be written.")
+        .arg(HomeRelative(QDir::cleanPath(path)));
   }
-  SendAssociationNotice();
+  return QStringLiteral("The file associations could not be saved: another viewer kept them locked. "
+                        "Try again in a moment.");
 }
 
 QString IntegrationNoticeText(const QString& desktopName, const QString& listPath,

@@ -1,6 +1,8 @@
 #include "shell/tfintegration.h"
 
 #include "folder/formats.h"
+#include "platform/application_title.h"
+#include "platform/message_box.h"
 #include "platform/modal_dialog.h"
 #include "platform/screen_scale.h"
 #include "shell/association_store.h"
@@ -175,7 +177,8 @@ void TfIntegration::btnOkClick() {
     const QTableWidgetItem* item = LV->item(row, ColFormat);
     if (item) choices.emplace_back(item->text(), IsRowChecked(row));
   }
-  ApplyAssociations(choices);
+  const QString failure = ApplyAssociations(choices);
+  if (!failure.isEmpty()) ShowErrorBox(this, failure, QLatin1String(ApplicationTitle));
   accept();
 }
 

@@ -299,6 +299,43 @@ TEST(DesktopTypes, EveryExtensionOfTheFormatsHasAType) {
       EXPECT_FALSE(MimeTypesForExtension(ext, package).isEmpty()) << ext.toStdString();
 }
 
+// Types that only the viewer's own MIME package knows reach the desktop.
+TEST_F(DesktopSync, TheMimePackageGoesIntoTheUsersDatabaseWhileNoDatabaseHasIt) {
+  const QString koala = home.Write("pics/c64.koa", QByteArray("\x00\x60\x01\xff\x10\x80", 6).repeated(100));
+  const auto typeOf = [this](const QString& file) {
+    return Run("gio", {"info", "-a", "standard::content-type", file}).section(u' ', -1);
+  };
+  const QString installed = home.File("data/mime/packages/org.norquill.Velvane.xml");
+  ASSERT_EQ(typeOf(koala), "application/octet-stream");
+  Ok({"KOALA", "PNG"});
+  EXPECT_TRUE(QFileInfo::exists(installed));
+  EXPECT_EQ(typeOf(koala), "image/x-koala");
+  EXPECT_EQ(GioDefault("image/x-koala"), DesktopFileId);
+  Ok({"PNG"});  // not the last association: the package stays
+  EXPECT_EQ(typeOf(koala), "image/x-koala");
+  Uninstall();
+  EXPECT_FALSE(QFileInfo::exists(home.File("data/mime")));  // the viewer made the folder
+  EXPECT_EQ(typeOf(koala), "application/octet-stream");
+
+  // A user's database of their own keeps its other packages and is updated.
+  home.Write("data/mime/packages/mine.xml",
+             "<?xml version=\"1.0\"?>\n<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">"
+             "<mime-type type=\"image/x-mine\"><glob pattern=\"*.mine\"/></mime-type></mime-info>\n");
+  Ok({"KOALA"});
+  EXPECT_EQ(typeOf(koala), "image/x-koala");
+  Ok({});
+  EXPECT_FALSE(QFileInfo::exists(installed));
+  EXPECT_TRUE(QFileInfo::exists(home.File("data/mime/packages/mine.xml")));
+  EXPECT_EQ(typeOf(koala), "application/octet-stream");
+  EXPECT_EQ(typeOf(home.Write("pics/x.mine", QByteArray(600, '\x01'))), "image/x-mine");
+
+  // Where the system's database has the package, none is installed.
+  home.Write("sys2/mime/packages/org.norquill.Velvane.xml", "<mime-info/>");
+  qputenv("XDG_DATA_DIRS", (home.File("sys") + ':' + home.File("sys2")).toLocal8Bit());
+  Ok({"KOALA"});
+  EXPECT_FALSE(QFileInfo::exists(installed));
+}
+
 TEST_F(DesktopSync, AListThatIsNotARegularFileIsLeftAlone) {
   ASSERT_TRUE(QDir().mkpath(ListPath()));
   AssociateFormat("PNG");

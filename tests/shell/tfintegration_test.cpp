@@ -3,6 +3,8 @@
 
 #include "shell/integration.h"
 #include "shell/tfintegration.h"
+#include "platform/message_box.h"
+#include "support/scratch_mount.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -141,6 +143,40 @@ TEST_F(IntegrationDialog, AFormatTheUserGaveToAnotherApplicationShowsUncheckedAn
   QFile list(home.File("config/mimeapps.list"));
   ASSERT_TRUE(list.open(QIODevice::ReadOnly));
   EXPECT_EQ(list.readAll(), chosen);
+}
+
+TEST_F(IntegrationDialog, AssociationsThatCannotBeWrittenAreReported) {
+  QStringList errors;
+  MessageBoxHooks().error = [&errors](const QString& text, const QString& caption) {
+    EXPECT_EQ(caption, "Velvane Photo Viewer");
+    errors << text;
+  };
+  AssociationNoticeHook() = nullptr;  // what the real notice reports
+  // The desktop's list cannot be written: the registry is, and the list named.
+  ASSERT_TRUE(QDir().mkpath(home.File("config/mimeapps.list")));
+  Show();
+  dialog->SetRowChecked(Row("PNG"), true);
+  dialog->OkButton()->click();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].startsWith("The file associations could not be saved: ")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains(home.File("config/mimeapps.list") + " could not be written.")) << errors[0].toStdString();
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+
+  // A read-only config folder: nothing is written, and that is said.
+  TScratchMount config;
+  SKIP_UNLESS_MOUNTED(config);
+  qputenv("XDG_CONFIG_HOME", config.Path().toLocal8Bit());
+  ASSERT_TRUE(config.MakeReadOnly());
+  Show();
+  dialog->SetRowChecked(Row("GIF"), true);
+  dialog->OkButton()->click();
+  ASSERT_EQ(errors.size(), 2);
+  EXPECT_TRUE(errors[1].contains(config.File("velvane/registry-hkcu.txt") + " could not be written."))
+      << errors[1].toStdString();
+  EXPECT_FALSE(IsFormatAssociated("GIF"));
+  EXPECT_TRUE(config.Entries().isEmpty()) << config.Entries().join(u' ').toStdString();
+  MessageBoxHooks().error = nullptr;
 }
 
 TEST_F(IntegrationDialog, OkWithEveryRowUncheckedEqualsUninstall) {
