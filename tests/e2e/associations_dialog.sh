@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: a first run shows the associations dialog before the main
-# window, every format checked; Esc closes it without touching the registry
-# or the desktop's defaults, and the main window follows.
+# window, every format checked, even when the first picture takes the
+# decoder over a second; Esc closes it without touching the registry or the
+# desktop's defaults, and the main window follows.
 # Usage: associations_dialog.sh BUILD_DIR [SCREENSHOT_OUT]
 set -euo pipefail
 build=$1
@@ -10,9 +11,25 @@ source "$(dirname "$0")/xvfb_session.sh"
 first_run_again
 start_window_manager || fail "no window manager"
 
-"$build/velvane" /windowed "$build/samples/A_beautiful_Sky.jpg" &
+# A progressive JPEG followed by scans without data: libjpeg walks the whole
+# picture once per scan.
+convert -size 2048x2048 gradient:red-blue -interlace JPEG -quality 80 "$WORK/prog.jpg"
+size=$(stat -c %s "$WORK/prog.jpg")
+head -c $((size - 2)) "$WORK/prog.jpg" >"$WORK/slow.jpg"
+printf '\xff\xda\x00\x08\x01\x01\x00\x00\x00\x10%.0s' $(seq 300) >>"$WORK/slow.jpg"
+printf '\xff\xd9' >>"$WORK/slow.jpg"
+
+"$build/velvane" /windowed "$WORK/slow.jpg" &
 PIDS+=($!)
-wid=$(wait_window '^File Associations$') || fail "no associations dialog on the first run"
+wid=
+for _ in $(seq 150); do
+  xdotool search --onlyvisible --name 'Velvane Photo Viewer$' >/dev/null 2>&1 &&
+    fail "the main window came before the dialog"
+  wid=$(xdotool search --onlyvisible --name '^File Associations$' 2>/dev/null | head -n1 || true)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || fail "no associations dialog on the first run"
 sleep 0.5
 xdotool search --onlyvisible --name 'Velvane Photo Viewer$' >/dev/null 2>&1 && fail "the main window came before the dialog"
 client_geometry "$wid"
