@@ -3,6 +3,8 @@
 #include "platform/desktop_associations.h"
 #include "platform/mimeapps_list.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -80,4 +82,28 @@ QHash<QString, QString> DesktopDefaults(const QStringList& types) {
     }
   }
   return defaults;
+}
+
+bool CanShowWebPages() {
+  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  for (const char* command : {"x-www-browser", "www-browser", "firefox", "firefox-esr", "chromium",
+                              "chromium-browser", "google-chrome", "epiphany", "konqueror", "falkon", "qutebrowser",
+                              "midori", "links2", "elinks", "links", "lynx", "w3m"})
+    if (!QStandardPaths::findExecutable(QLatin1String(command)).isEmpty()) return true;
+  const QString type = QStringLiteral("text/html");
+  if (!DesktopDefaults({type}).isEmpty()) return true;
+  // Entries that declare the type, for desktops whose caches were never built.
+  for (const QString& data : Folders(QStandardPaths::GenericDataLocation)) {
+    QDirIterator entries(data + QStringLiteral("/applications"), {QStringLiteral("*.desktop")}, QDir::Files,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+      QByteArray bytes;
+      if (ReadKeyFile(entries.next(), bytes) != TKeyFileRead::Ok) continue;
+      const TMimeAppsList entry(bytes);
+      for (const QByteArray& line : entry.KeyLines("Desktop Entry", "MimeType"))
+        for (const QByteArray& declared : line.mid(line.indexOf('=') + 1).split(';'))
+          if (declared.trimmed() == type.toUtf8()) return true;
+    }
+  }
+  return false;
 }

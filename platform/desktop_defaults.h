@@ -25,3 +25,9 @@ bool IsDesktopEntryInstalled(const QString& desktopId);
 // for the type in defaults.list or mimeinfo.cache of the data folders. Types
 // that nothing names are left out.
 QHash<QString, QString> DesktopDefaults(const QStringList& types);
+
+// Whether anything could show a web page: an application for text/html (a
+// default in the lists, or any desktop entry that declares the type), the
+// BROWSER variable, or one of the usual browser commands on the PATH. Errs on
+// the side of yes.
+bool CanShowWebPages();

@@ -2,7 +2,8 @@
 # End to end: a first run shows the associations dialog before the main
 # window, every format checked, even when the first picture takes the
 # decoder over a second; Esc closes it without touching the registry or the
-# desktop's defaults, and the main window follows.
+# desktop's defaults, and the main window follows. Help there, with no web
+# browser on the machine, says so in a message.
 # Usage: associations_dialog.sh BUILD_DIR [SCREENSHOT_OUT]
 set -euo pipefail
 build=$1
@@ -44,4 +45,15 @@ wait_window 'Velvane Photo Viewer$' >/dev/null || fail "no main window after Esc
 [ ! -e "$XDG_DATA_HOME/applications/org.norquill.Velvane.desktop" ] || fail "Esc wrote the desktop entry"
 grep -q 'Classes' "$XDG_CONFIG_HOME/velvane/registry-hkcu.txt" && fail "Esc wrote associations"
 grep -qi '"FirstRun"=dword:00000000' "$XDG_CONFIG_HOME/velvane/registry-hkcu.txt" || fail "FirstRun not stored as done"
-echo "associations dialog: ok"
+
+# Help on a desktop without a web browser: the menu (M), its third entry from
+# the bottom, and a message instead of nothing.
+main=$(wait_window 'Velvane Photo Viewer$')
+xdotool windowactivate --sync "$main" key m
+sleep 0.3
+xdotool key Up Up Up Return
+box=$(wait_window '^Velvane Photo Viewer$') || fail "no message when Help finds no web browser"
+sleep 0.3
+import -window root "${shot_out%.png}-help.png"
+xdotool windowactivate --sync "$box" key Return
+echo "associations dialog: ok; help without a browser: message shown"

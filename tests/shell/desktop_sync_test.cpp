@@ -272,6 +272,32 @@ TEST_F(DesktopSync, TheDesktopsDefaultIsReadAsXdgMimeReadsIt) {
   EXPECT_FALSE(IsDesktopEntryInstalled("../applications/other-viewer.desktop"));
 }
 
+// The help page is opened only where something can show it.
+TEST_F(DesktopSync, AWebBrowserIsFoundWhereverTheDesktopKeepsIt) {
+  const QByteArray path = qgetenv("PATH"), browser = qgetenv("BROWSER");
+  qputenv("PATH", home.File("bin").toLocal8Bit());
+  qunsetenv("BROWSER");
+  EXPECT_FALSE(CanShowWebPages());
+  const QString web = home.Write("sys/applications/vendor/web.desktop",
+                                 "[Desktop Entry]\nType=Application\nName=Web\nExec=web %u\n"
+                                 "MimeType=application/xhtml+xml;text/html;\n");
+  EXPECT_TRUE(CanShowWebPages());  // declared, with no cache built
+  QFile::remove(web);
+  SetList("[Default Applications]\ntext/html=other-viewer.desktop;\n");
+  EXPECT_TRUE(CanShowWebPages());
+  SetList("");
+  const QString lynx = home.Write("bin/lynx", "#!/bin/sh\n");
+  QFile::setPermissions(lynx, QFile::permissions(lynx) | QFileDevice::ExeOwner);
+  EXPECT_TRUE(CanShowWebPages());
+  QFile::remove(lynx);
+  qputenv("BROWSER", "w3m");
+  EXPECT_TRUE(CanShowWebPages());
+  qunsetenv("BROWSER");
+  EXPECT_FALSE(CanShowWebPages());
+  qputenv("PATH", path);
+  if (!browser.isNull()) qputenv("BROWSER", browser);
+}
+
 TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {
   qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
   home.Write("config/gnome-mimeapps.list", "[Default Applications]\nimage/png=other-viewer.desktop;\n");
