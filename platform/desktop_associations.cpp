@@ -225,18 +225,21 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
   return result;
 }
 
-void RefreshDesktopCaches() {
-  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
-  const QString folder = UserApplicationsFolder();
+void RunDesktopTool(const QString& program, QStringList args, const QString& folder) {
+  const QString tool = QStandardPaths::findExecutable(program);
   if (tool.isEmpty() || !QFileInfo(folder).isDir()) return;
   QProcess process;
   // The viewer writes no log: what the tool says goes nowhere.
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.setStandardOutputFile(QProcess::nullDevice());
-  process.start(tool, {QStringLiteral("-q"), folder});
+  process.start(tool, args << folder);
   if (!process.waitForStarted(kToolTimeoutMs)) return;
   if (!process.waitForFinished(kToolTimeoutMs)) {
     process.kill();
     process.waitForFinished(1000);
   }
+}
+
+void RefreshDesktopCaches() {
+  RunDesktopTool(QStringLiteral("update-desktop-database"), {QStringLiteral("-q")}, UserApplicationsFolder());
 }

@@ -62,6 +62,11 @@ QList<TDesktopOverride> DesktopOverrides(const QStringList& types);
 // is not a regular readable file is left alone.
 TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& wanted);
 
+// Runs a tool that rebuilds one of the desktop's caches (program args...
+// folder), quietly and for at most a few seconds; a missing tool or folder
+// does nothing.
+void RunDesktopTool(const QString& program, QStringList args, const QString& folder);
+
 // Lets the desktop's caches catch up (update-desktop-database on the user's
 // applications folder) when the tools are there; a missing or failing tool
 // changes nothing.

@@ -1,12 +1,12 @@
 #include "platform/user_mime_package.h"
 
+#include "platform/desktop_associations.h"
 #include "platform/mimeapps_list.h"
 #include "platform/registry.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 namespace {
@@ -14,8 +14,6 @@ namespace {
 // Flags beside the association backups (no MIME type begins with ':').
 const QString kInstalledPackage = QStringLiteral(":installed-mime-package");
 const QString kCreatedMimeFolder = QStringLiteral(":created-mime-folder");
-
-constexpr int kToolTimeoutMs = 20000;
 
 }  // namespace
 
@@ -78,17 +76,4 @@ bool SyncUserMimePackage(const QString& package, bool bWanted, TRegistry& reg, Q
   return true;
 }
 
-void UpdateUserMimeDatabase() {
-  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
-  const QString folder = UserMimeFolder();
-  if (tool.isEmpty() || !QFileInfo(folder).isDir()) return;
-  QProcess process;
-  process.setProcessChannelMode(QProcess::MergedChannels);
-  process.setStandardOutputFile(QProcess::nullDevice());
-  process.start(tool, {folder});
-  if (!process.waitForStarted(kToolTimeoutMs)) return;
-  if (!process.waitForFinished(kToolTimeoutMs)) {
-    process.kill();
-    process.waitForFinished(1000);
-  }
-}
+void UpdateUserMimeDatabase() { RunDesktopTool(QStringLiteral("update-mime-database"), {}, UserMimeFolder()); }

@@ -12,13 +12,7 @@ source "$(dirname "$0")/xvfb_session.sh"
 first_run_again
 start_window_manager || fail "no window manager"
 
-# A progressive JPEG followed by scans without data: libjpeg walks the whole
-# picture once per scan.
-convert -size 2048x2048 gradient:red-blue -interlace JPEG -quality 80 "$WORK/prog.jpg"
-size=$(stat -c %s "$WORK/prog.jpg")
-head -c $((size - 2)) "$WORK/prog.jpg" >"$WORK/slow.jpg"
-printf '\xff\xda\x00\x08\x01\x01\x00\x00\x00\x10%.0s' $(seq 300) >>"$WORK/slow.jpg"
-printf '\xff\xd9' >>"$WORK/slow.jpg"
+slow_jpeg "$WORK/slow.jpg" 300
 
 "$build/velvane" /windowed "$WORK/slow.jpg" &
 PIDS+=($!)
