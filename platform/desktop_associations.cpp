@@ -95,8 +95,10 @@ void Reconcile(TMimeAppsList& list, bool bFileExisted, const TDesktopAssociation
         list.RemoveKey(kDefaults, key);
       else
         list.ReplaceKey(kDefaults, key, lines.split('\n'));
-    } else if (entries.contains(id)) {
-      // Changed by someone else since: only the viewer's ID goes.
+    } else if (bBackup && entries.contains(id)) {
+      // Changed by someone else since: only the viewer's ID goes. Without a
+      // backup the viewer never put itself there: the user chose it in the
+      // desktop's settings, and that stays.
       const QList<QByteArray> rest = Without(entries, id);
       if (rest.isEmpty())
         list.RemoveKey(kDefaults, key);

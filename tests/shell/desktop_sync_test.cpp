@@ -230,6 +230,13 @@ TEST_F(DesktopSync, ALaterChoiceOfTheUserIsNeitherUndoneNorLost) {
   EXPECT_EQ(GioDefault("image/jpeg"), "other-viewer.desktop");
   EXPECT_EQ(Opened(), QStringList{});
 
+  // The viewer chosen in the desktop's settings for a type it never took:
+  // neither an OK without it nor an uninstall takes that choice away.
+  SetList("[Default Applications]\nimage/webp=org.norquill.Velvane.desktop;other-viewer.desktop;\n");
+  Ok({"PNG"});
+  Uninstall();
+  EXPECT_EQ(List(), "[Default Applications]\nimage/webp=org.norquill.Velvane.desktop;other-viewer.desktop;\n");
+
   // A type whose line still names the viewer, after the user's choice.
   SetList("[Default Applications]\nimage/gif=other-viewer.desktop;\n");
   Ok({"GIF"});
