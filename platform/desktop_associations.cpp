@@ -168,8 +168,10 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
   QLockFile lock(lockFolder + QStringLiteral("/mimeapps.lock"));
   lock.setStaleLockTime(kStaleLockMs);
   if (!lock.tryLock(kLockTimeoutMs)) {
-    failed(lock.error() == QLockFile::LockFailedError ? QString() : lockFolder);
-    if (result.sFailed.isEmpty()) result.bLockBusy = true;
+    if (lock.error() == QLockFile::LockFailedError)
+      result.bLockBusy = true;
+    else
+      failed(lockFolder);
     return result;
   }
   const TDesktopAssociations wanted = want();
@@ -183,7 +185,9 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
   // The types exist, and the entry too, before any default names them; they
   // go after the last default.
   bool bMimeChanged = false;
-  bool bPackage = !bHeld || SyncUserMimePackage(wanted.sMimePackage, true, reg, result.sFailed, bMimeChanged);
+  QString packageFailure;
+  bool bPackage =
+      !bHeld || SyncUserMimePackage(wanted.sMimePackage, true, reg, packageFailure, bMimeChanged) || failed(packageFailure);
   bool bEntry = !bHeld || SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
 
   const QString path = MimeAppsListPath();
@@ -218,7 +222,8 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
 
   if (!bHeld) {
     bEntry = SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
-    bPackage = SyncUserMimePackage(wanted.sMimePackage, false, reg, result.sFailed, bMimeChanged) &&
+    bPackage = (SyncUserMimePackage(wanted.sMimePackage, false, reg, packageFailure, bMimeChanged) ||
+                failed(packageFailure)) &&
                (reg.Flush() || failed(TRegistryFile::DefaultPath()));
   }
   if (bMimeChanged) UpdateUserMimeDatabase();
