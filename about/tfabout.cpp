@@ -32,7 +32,8 @@ const char* const CreditsHtml =
 
 }  // namespace
 
-TfAbout::TfAbout(QWidget* parent, int screenPpi) : QDialog(parent, FixedDialogFlags), FScreenPpi(screenPpi) {
+TfAbout::TfAbout(const QString& appDir, QWidget* parent, int screenPpi)
+    : QDialog(parent, FixedDialogFlags), FAppDir(appDir), FScreenPpi(screenPpi) {
   setObjectName(QStringLiteral("fAbout"));
   setWindowTitle(QStringLiteral("About"));
   setModal(true);
@@ -66,7 +67,7 @@ TfAbout::TfAbout(QWidget* parent, int screenPpi) : QDialog(parent, FixedDialogFl
   lblLink->setAlignment(Qt::AlignCenter);
   lblLink->setGeometry(Scaled(10), Scaled(150), Scaled(376), Scaled(24));
   lblLink->setTextFormat(Qt::RichText);
-  lblLink->setText(QStringLiteral("<a href=\"%1\">www.example.com/velvane-photo-viewer</a>").arg(QLatin1String(ProjectWebSite)));
+  lblLink->setText(QStringLiteral("<a href=\"help\">Velvane Photo Viewer help</a>"));
   lblLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   lblLink->setOpenExternalLinks(false);
   lblLink->setCursor(Qt::PointingHandCursor);
@@ -90,4 +91,4 @@ int TfAbout::Scaled(int designValue) const {
   return ScaledToPpi(designValue, ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch), FormDesignPixelsPerInch);
 }
 
-void TfAbout::lblLinkClick() { OpenUrlInBrowser(QLatin1String(ProjectWebSite)); }
+void TfAbout::lblLinkClick() { ShowHelpPage(this, FAppDir); }

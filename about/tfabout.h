@@ -7,13 +7,15 @@ class QPushButton;
 class QTabWidget;
 class QTextBrowser;
 
-// The about dialog: product title, version, a link to the project's web site,
-// and the credits of the libraries and fonts the viewer uses.
+// The about dialog: product title, version, a link to the help page that
+// ships with the viewer, and the credits of the libraries and fonts the
+// viewer uses.
 class TfAbout : public QDialog {
   Q_OBJECT
 public:
-  // screenPpi 0 takes the screen's pixels per inch.
-  explicit TfAbout(QWidget* parent = nullptr, int screenPpi = 0);
+  // appDir is the executable's folder, with a trailing '/' (where the help
+  // page is looked for). screenPpi 0 takes the screen's pixels per inch.
+  explicit TfAbout(const QString& appDir, QWidget* parent = nullptr, int screenPpi = 0);
 
   QLabel* TitleLabel() const { return lblTitle; }
   QLabel* VersionLabel() const { return lblVersion; }
@@ -27,6 +29,7 @@ public:
 private:
   int Scaled(int designValue) const;
 
+  QString FAppDir;
   int FScreenPpi;
   QTabWidget* PageControl1 = nullptr;
   QLabel* lblTitle = nullptr;
@@ -36,5 +39,3 @@ private:
   QPushButton* btnOk = nullptr;
 };
 
-// The address the link opens.
-inline const char* const ProjectWebSite = "https://www.example.com/velvane-photo-viewer/";

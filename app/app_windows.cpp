@@ -8,7 +8,7 @@ TAppWindows::TAppWindows(TAppState& state, int screenPpi, const std::function<vo
       fmain(state, nullptr, screenPpi),
       FMainWindowMade(mainWindowMade, fmain),
       fIntegration(state.Settings, &fmain, screenPpi),
-      fAbout(&fmain, screenPpi),
+      fAbout(state.sAppDir, &fmain, screenPpi),
       fResizeTo(state.bRememberResize, &fmain, screenPpi) {
   fmain.ShowIntegration = [this] { fIntegration.ShowModalFor(&fmain); };
   fmain.ShowAbout = [this] { ShowModal(fAbout); };

@@ -72,6 +72,20 @@ TCommandLine InterpretCommandLine(const QStringList& args, bool settingsFullScre
     return result;
   }
 
+  // An uninstall asked for first ignores what follows it (only a request for
+  // the help or the version before "--" still wins).
+  if (IsUninstallArgument(args.first())) {
+    result.Mode = TStartMode::Uninstall;
+    for (qsizetype i = 1; i < args.size() && args.at(i) != QLatin1String("--"); ++i) {
+      const QString arg = Canonical(args.at(i), false);
+      if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) result.Mode = TStartMode::Help;
+      if (result.Mode == TStartMode::Uninstall && (arg == QLatin1String("--version") || arg == QLatin1String("-v")))
+        result.Mode = TStartMode::Version;
+    }
+    result.bUninstall = result.Mode == TStartMode::Uninstall;
+    return result;
+  }
+
   // Switches are read up to the first other argument or "--".
   QStringList argv{QStringLiteral("velvane")};
   qsizetype i = 0;

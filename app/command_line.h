@@ -30,7 +30,8 @@ struct TCommandLine {
 // The file is the first argument that is not a switch, or the one after
 // "--", which is how a file whose name starts with '-' is given; any other
 // argument starting with '-' is an error. Arguments after the file are
-// ignored. With no argument at all (or "--" alone) the sample image is shown
+// ignored, and so is everything after an uninstall switch given first
+// ("/uninstall -x" uninstalls). With no argument at all (or "--" alone) the sample image is shown
 // windowed; an empty file becomes the sample image.
 TCommandLine InterpretCommandLine(const QStringList& args, bool settingsFullScreen, const QString& appDir);
 

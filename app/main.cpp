@@ -1,17 +1,14 @@
-#include "app/app_windows.h"
 #include "app/command_line.h"
 #include "app/desktop_identity.h"
 #include "app/display_guard.h"
 #include "app/early_decode.h"
+#include "app/run_viewer.h"
 #include "app/startup.h"
 #include "decoder/decoder_client.h"
 #include "platform/freeimage_setup.h"
-#include "settings/tfoptions.h"
 #include "shell/integration.h"
-#include "viewer/options_target.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include <FreeImage.h>
 
@@ -20,11 +17,6 @@
 #include <vector>
 
 namespace {
-
-// How long start-up waits for the first picture to reach the screen before it
-// goes on making the other windows (a window manager that never maps the
-// window must not hold it up).
-constexpr int FirstPictureWaitMs = 500;
 
 // FreeImage's plugins, initialised for the life of the process.
 struct TFreeImageLibrary {
@@ -52,14 +44,21 @@ int RunTextMode(const TCommandLine& cmd) {
   return 0;
 }
 
+// An uninstall that could not write everything says so and fails.
+int ReportUninstall(const QString& failure) {
+  if (failure.isEmpty()) return 0;
+  std::fprintf(stderr, "velvane: %s\n", qPrintable(failure));
+  return 1;
+}
+
 // The uninstall mode shows no window, so it needs no display either.
 int RunUninstallMode(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("velvane"));
   TAppState state;
-  if (!PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
-    Uninstall();
-  return 0;
+  if (PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
+    return 0;
+  return ReportUninstall(Uninstall());
 }
 
 // Without any display Qt could not start; a usage error is then reported
@@ -117,44 +116,7 @@ int main(int argc, char** argv) {
     return RunTextMode(cmd);
 
   TAppState state;
-  if (!PrepareAppState(state, appDir, args)) {
-    Uninstall();
-    return 0;
-  }
+  if (!PrepareAppState(state, appDir, args)) return ReportUninstall(Uninstall());
 
-  const auto applyDisplayMode = [&state](Tfmain& window) {
-    state.bFullScreen = !state.bFullScreen;
-    window.ToggleFullscreen();
-  };
-  // A slow first decode shows the window early, so the wait can be seen and ended.
-  state.ShowWhileLoading = [&applyDisplayMode](Tfmain& window) {
-    applyDisplayMode(window);
-    window.show();
-  };
-  // Unless the associations dialog of a first run must come first, the
-  // picture goes on screen before the dialogs and the window icon are made:
-  // they take tens of milliseconds the user would otherwise wait for.
-  const auto showFirstPicture = [&state, &applyDisplayMode](Tfmain& window) {
-    state.ShowWhileLoading = nullptr;
-    if (state.Settings.FirstRun || window.isVisible()) return;
-    applyDisplayMode(window);
-    window.show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!window.ShownOnScreen() && waited.elapsed() < FirstPictureWaitMs)
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 10);
-  };
-  TAppWindows windows(state, 0, showFirstPicture);
-  SetApplicationIcon(appDir);
-  Tfmain& fmain = windows.fmain;
-  const bool shownEarly = fmain.isVisible();
-  if (!shownEarly) applyDisplayMode(fmain);
-  TfmainOptionsTarget optionsTarget(fmain);
-  TfOptions fOptions(state.Settings, optionsTarget, &fmain);
-  fmain.ShowOptions = [&fOptions] { fOptions.ShowModal(); };
-  fOptions.ShowIntegration = [&windows, &fOptions] { windows.fIntegration.ShowModalFor(&fOptions); };
-  windows.RunFirstRun();
-  if (!shownEarly) fmain.show();
-  ShowStartupNotice(fmain, state);
-  return QApplication::exec();
+  return RunViewer(state, appDir);
 }

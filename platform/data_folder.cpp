@@ -8,3 +8,5 @@ QString DataFolder(const QString& appDir) {
   if (installed.isDir()) return QDir::cleanPath(installed.absoluteFilePath()) + u'/';
   return appDir;
 }
+
+QString HelpPagePath(const QString& appDir) { return DataFolder(appDir) + QStringLiteral("res/help/index.html"); }

@@ -7,3 +7,6 @@
 // the executable's folder appDir, else appDir itself (the build folder, which
 // is laid out like that folder).
 QString DataFolder(const QString& appDir);
+
+// The help page (res/help/index.html in the data folder of appDir).
+QString HelpPagePath(const QString& appDir);

@@ -1,9 +1,9 @@
 #include "platform/desktop_associations.h"
 
-#include "platform/atomic_file.h"
 #include "platform/desktop_entry.h"
 #include "platform/mimeapps_list.h"
 #include "platform/registry.h"
+#include "platform/user_mime_package.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <span>
 
 namespace {
 
@@ -23,8 +22,6 @@ const QString kCreatedFile = QStringLiteral(":created-file");
 const QString kCreatedGroup = QStringLiteral(":created-group");
 const QString kAddedLineEnd = QStringLiteral(":added-line-end");
 
-// A mimeapps.list is a few kilobytes; a far larger file is not read.
-constexpr qint64 kMaxListSize = 4 * 1024 * 1024;
 constexpr int kLockTimeoutMs = 10000;
 constexpr int kStaleLockMs = 4000;
 constexpr int kToolTimeoutMs = 10000;
@@ -35,38 +32,18 @@ QString ConfigHome() {
   return config;
 }
 
-enum class TReadResult { Missing, Ok, Unusable };
-
-TReadResult ReadSmallFile(const QString& path, QByteArray& bytes) {
-  const QFileInfo info(path);
-  if (!info.exists()) return info.isSymLink() ? TReadResult::Unusable : TReadResult::Missing;
-  // Not opened unless it is a regular file: reading a fifo would block.
-  if (!info.isFile() || info.size() > kMaxListSize) return TReadResult::Unusable;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return TReadResult::Unusable;
-  bytes = file.read(kMaxListSize + 1);
-  if (file.error() != QFileDevice::NoError || bytes.size() > kMaxListSize) return TReadResult::Unusable;
-  return TReadResult::Ok;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-  return ReplaceFileAtomically(QFile::encodeName(path).toStdString(),
-                               std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
-}
-
 // Writes the entry while a program is wanted, removes it when none is. An
 // entry at our ID that the viewer did not write is the user's and stays.
 bool SyncDesktopEntry(const TDesktopAssociations& wanted) {
   const QString path = UserDesktopEntryPath();
   QByteArray current;
-  const TReadResult read = ReadSmallFile(path, current);
-  if (read == TReadResult::Unusable) return false;
-  const bool bOurs = read == TReadResult::Ok && IsViewerWrittenEntry(current);
-  if (read == TReadResult::Ok && !bOurs) return true;
+  const TKeyFileRead read = ReadKeyFile(path, current);
+  if (read == TKeyFileRead::Unusable) return false;
+  const bool bOurs = read == TKeyFileRead::Ok && IsViewerWrittenEntry(current);
+  if (read == TKeyFileRead::Ok && !bOurs) return true;
   if (wanted.sExecutable.isEmpty()) return !bOurs || QFile::remove(path);
   const QByteArray text = DesktopEntryText(wanted.sExecutable, wanted.SupportedTypes);
-  return current == text || WriteFile(path, text);
+  return current == text || WriteKeyFile(path, text);
 }
 
 QList<QByteArray> Without(const QList<QByteArray>& ids, const QByteArray& id) {
@@ -95,12 +72,14 @@ void Reconcile(TMimeAppsList& list, bool bFileExisted, const TDesktopAssociation
     if (wanted.HeldTypes.contains(type)) {
       bHoldAny = true;
       if (bOursFirst) continue;
-      if (!reg.ValueExists(type)) {
-        const QByteArray lines = list.KeyLines(kDefaults, key).join('\n');
-        // A backup that could not give the same bytes back is no backup.
-        if (QString::fromUtf8(lines).toUtf8() != lines) continue;
-        reg.WriteString(type, QString::fromUtf8(lines));
-      }
+      // The line as it is now goes back when the viewer gives the type up:
+      // a line kept from before is replaced, because a line that no longer
+      // starts with the viewer was chosen since, by the user.
+      QByteArray lines = list.KeyLines(kDefaults, key).join('\n');
+      if (entries.contains(id)) lines = TMimeAppsList::ListLine(key, Without(entries, id));
+      // A backup that could not give the same bytes back is no backup.
+      if (QString::fromUtf8(lines).toUtf8() != lines) continue;
+      reg.WriteString(type, QString::fromUtf8(lines));
       const bool bHadGroup = list.HasGroup(kDefaults);
       list.ReplaceKey(kDefaults, key, {TMimeAppsList::ListLine(key, QList<QByteArray>{id} + Without(entries, id))});
       if (!bHadGroup) {
@@ -116,8 +95,10 @@ void Reconcile(TMimeAppsList& list, bool bFileExisted, const TDesktopAssociation
         list.RemoveKey(kDefaults, key);
       else
         list.ReplaceKey(kDefaults, key, lines.split('\n'));
-    } else if (entries.contains(id)) {
-      // Changed by someone else since: only the viewer's ID goes.
+    } else if (bBackup && entries.contains(id)) {
+      // Changed by someone else since: only the viewer's ID goes. Without a
+      // backup the viewer never put itself there: the user chose it in the
+      // desktop's settings, and that stays.
       const QList<QByteArray> rest = Without(entries, id);
       if (rest.isEmpty())
         list.RemoveKey(kDefaults, key);
@@ -162,7 +143,7 @@ QList<TDesktopOverride> DesktopOverrides(const QStringList& types) {
   for (const QString& desktop : CurrentDesktops()) {
     const QString path = ConfigHome() + u'/' + desktop + QStringLiteral("-mimeapps.list");
     QByteArray bytes;
-    if (ReadSmallFile(path, bytes) != TReadResult::Ok) continue;
+    if (ReadKeyFile(path, bytes) != TKeyFileRead::Ok) continue;
     const TMimeAppsList list(bytes);
     for (const QString& type : types) {
       const QList<QByteArray> entries = list.Entries(kDefaults, type.toUtf8());
@@ -174,61 +155,98 @@ QList<TDesktopOverride> DesktopOverrides(const QStringList& types) {
 
 TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociations()>& want) {
   TDesktopSyncResult result;
+  // The first thing that could not be written is the one reported.
+  const auto failed = [&result](const QString& path) {
+    if (result.sFailed.isEmpty()) result.sFailed = path;
+    return false;
+  };
   const QString lockFolder = ConfigHome() + QStringLiteral("/velvane");
-  if (!QDir().mkpath(lockFolder)) return result;
+  if (!QDir().mkpath(lockFolder)) {
+    failed(lockFolder);
+    return result;
+  }
   QLockFile lock(lockFolder + QStringLiteral("/mimeapps.lock"));
   lock.setStaleLockTime(kStaleLockMs);
-  if (!lock.tryLock(kLockTimeoutMs)) return result;
+  if (!lock.tryLock(kLockTimeoutMs)) {
+    if (lock.error() == QLockFile::LockFailedError)
+      result.bLockBusy = true;
+    else
+      failed(lockFolder);
+    return result;
+  }
   const TDesktopAssociations wanted = want();
+  const bool bHeld = !wanted.sExecutable.isEmpty();
+  TRegistry reg;
+  if (!reg.OpenKey(MimeAppsBackupKey, true)) {
+    failed(TRegistryFile::DefaultPath());
+    return result;
+  }
 
-  // The entry exists before any default names it and goes after the last one.
-  bool bEntry = wanted.sExecutable.isEmpty() || SyncDesktopEntry(wanted);
+  // The types exist, and the entry too, before any default names them; they
+  // go after the last default.
+  bool bMimeChanged = false;
+  QString packageFailure;
+  bool bPackage =
+      !bHeld || SyncUserMimePackage(wanted.sMimePackage, true, reg, packageFailure, bMimeChanged) || failed(packageFailure);
+  bool bEntry = !bHeld || SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
 
   const QString path = MimeAppsListPath();
   QByteArray before;
-  const TReadResult read = ReadSmallFile(path, before);
+  const TKeyFileRead read = ReadKeyFile(path, before);
   bool bList = false;
   // Defaults never name an entry that could not be written.
-  if (bEntry && read != TReadResult::Unusable) {
+  if (bEntry && read == TKeyFileRead::Unusable) {
+    failed(path);
+  } else if (bEntry) {
     TMimeAppsList list(before);
     QStringList drop;
-    TRegistry reg;
-    if (reg.OpenKey(MimeAppsBackupKey, true)) {
-      Reconcile(list, read == TReadResult::Ok, wanted, reg, drop);
-      // The backups reach the disk before the file changes.
-      if (reg.Flush()) {
-        const QByteArray after = list.Bytes();
-        bool bWritten = true;
-        if (read == TReadResult::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
-          bWritten = QFile::remove(path);
-        else if (after != before)
-          bWritten = WriteFile(path, after);
-        if (bWritten) {
-          for (const QString& name : drop) reg.DeleteValue(name);
-          bList = reg.Flush();
-        }
+    Reconcile(list, read == TKeyFileRead::Ok, wanted, reg, drop);
+    // The backups reach the disk before the file changes.
+    if (!reg.Flush()) {
+      failed(TRegistryFile::DefaultPath());
+    } else {
+      const QByteArray after = list.Bytes();
+      bool bWritten = true;
+      if (read == TKeyFileRead::Ok && list.IsEmpty() && reg.ReadBool(kCreatedFile))
+        bWritten = QFile::remove(path);
+      else if (after != before)
+        bWritten = WriteKeyFile(path, after);
+      if (!bWritten) {
+        failed(path);
+      } else {
+        for (const QString& name : drop) reg.DeleteValue(name);
+        bList = reg.Flush() || failed(TRegistryFile::DefaultPath());
       }
     }
   }
 
-  if (wanted.sExecutable.isEmpty()) bEntry = SyncDesktopEntry(wanted);
-  result.bDone = bEntry && bList;
+  if (!bHeld) {
+    bEntry = SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
+    bPackage = (SyncUserMimePackage(wanted.sMimePackage, false, reg, packageFailure, bMimeChanged) ||
+                failed(packageFailure)) &&
+               (reg.Flush() || failed(TRegistryFile::DefaultPath()));
+  }
+  if (bMimeChanged) UpdateUserMimeDatabase();
+  result.bDone = bPackage && bEntry && bList;
   result.Overrides = DesktopOverrides(wanted.HeldTypes);
   return result;
 }
 
-void RefreshDesktopCaches() {
-  const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
-  const QString folder = UserApplicationsFolder();
+void RunDesktopTool(const QString& program, QStringList args, const QString& folder) {
+  const QString tool = QStandardPaths::findExecutable(program);
   if (tool.isEmpty() || !QFileInfo(folder).isDir()) return;
   QProcess process;
   // The viewer writes no log: what the tool says goes nowhere.
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.setStandardOutputFile(QProcess::nullDevice());
-  process.start(tool, {QStringLiteral("-q"), folder});
+  process.start(tool, args << folder);
   if (!process.waitForStarted(kToolTimeoutMs)) return;
   if (!process.waitForFinished(kToolTimeoutMs)) {
     process.kill();
     process.waitForFinished(1000);
   }
+}
+
+void RefreshDesktopCaches() {
+  RunDesktopTool(QStringLiteral("update-desktop-database"), {QStringLiteral("-q")}, UserApplicationsFolder());
 }

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 const QByteArray kMarkKey = "X-Velvane-Associations=true";
@@ -18,13 +20,18 @@ QString UserApplicationsFolder() {
 QString UserDesktopEntryPath() { return UserApplicationsFolder() + u'/' + DesktopFileId; }
 
 QString DesktopExecArgument(const QString& program) {
-  QString quoted = QStringLiteral("\"");
+  // Quoted only when it must be: xdg-mime and xdg-open take the program as
+  // the Exec value's first word, quotes included, and would not find it.
+  const bool bQuote = program.isEmpty() || std::any_of(program.begin(), program.end(), [](QChar c) {
+    return c.unicode() < 0x20 || QStringView(u" \"'\\><~|&;$*?#()`=").contains(c);
+  });
+  QString quoted = bQuote ? QStringLiteral("\"") : QString();
   for (const QChar c : program) {
     if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') quoted += u'\\';
     if (c == u'%') quoted += u'%';
     quoted += c;
   }
-  quoted += u'"';
+  if (bQuote) quoted += u'"';
   // The string-value escapes are undone before the quoting rules apply, so
   // they are applied last here.
   QString value;

@@ -20,8 +20,9 @@ inline constexpr int ApplicationIconSizes[] = {16, 32, 48, 64, 128, 256};
 QString UserApplicationsFolder();
 QString UserDesktopEntryPath();
 
-// The program as one argument of an Exec key: in double quotes with ", `, $
-// and \ escaped, "%" doubled, then escaped as a string value (\\ \n \t \r).
+// The program as one argument of an Exec key: "%" doubled and, when it holds
+// a character the key reserves (a space, a quote, '$' ...), in double quotes
+// with ", `, $ and \ escaped; then escaped as a string value (\\ \n \t \r).
 QString DesktopExecArgument(const QString& program);
 
 // Who writes the entry: the associations, into the user's folder, or the

@@ -1,8 +1,18 @@
 #include "platform/mimeapps_list.h"
 
+#include "platform/atomic_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
+#include <span>
 
 namespace {
+
+// A mimeapps.list is a few kilobytes; a far larger file is not read.
+constexpr qint64 kMaxKeyFileSize = 4 * 1024 * 1024;
 
 bool IsGroupHeader(const QByteArray& line) {
   const QByteArray t = line.trimmed();
@@ -15,6 +25,23 @@ QByteArray GroupName(const QByteArray& line) {
 }
 
 }  // namespace
+
+TKeyFileRead ReadKeyFile(const QString& path, QByteArray& bytes) {
+  const QFileInfo info(path);
+  if (!info.exists()) return info.isSymLink() ? TKeyFileRead::Unusable : TKeyFileRead::Missing;
+  if (!info.isFile() || info.size() > kMaxKeyFileSize) return TKeyFileRead::Unusable;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return TKeyFileRead::Unusable;
+  bytes = file.read(kMaxKeyFileSize + 1);
+  if (file.error() != QFileDevice::NoError || bytes.size() > kMaxKeyFileSize) return TKeyFileRead::Unusable;
+  return TKeyFileRead::Ok;
+}
+
+bool WriteKeyFile(const QString& path, const QByteArray& bytes) {
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+  return ReplaceFileAtomically(QFile::encodeName(path).toStdString(),
+                               std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+}
 
 TMimeAppsList::TMimeAppsList(const QByteArray& bytes) {
   if (bytes.isEmpty()) return;

@@ -7,8 +7,18 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include <optional>
+
+enum class TKeyFileRead { Missing, Ok, Unusable };
+
+// Reads a small key file (a mimeapps.list, a desktop entry). One that is not
+// a regular file (a fifo would block), a dangling link, a file far larger
+// than such a file can be, or one that cannot be read is Unusable.
+TKeyFileRead ReadKeyFile(const QString& path, QByteArray& bytes);
+// Replaces the file at path with bytes in one step, making its folder first.
+bool WriteKeyFile(const QString& path, const QByteArray& bytes);
 
 class TMimeAppsList {
 public:

@@ -17,6 +17,14 @@ void ForEachExtensionType(const TMimePackage& package, Visit visit) {
 
 }  // namespace
 
+QStringList FormatMimeTypes(const ftype& format, const TMimePackage& package) {
+  QStringList types;
+  for (const QString& ext : QString(format.Ext).split(u' ', Qt::SkipEmptyParts))
+    for (const QString& type : MimeTypesForExtension(ext.toLower(), package))
+      if (!types.contains(type)) types << type;
+  return types;
+}
+
 QStringList SupportedMimeTypes(const TMimePackage& package) {
   QStringList types;
   ForEachExtensionType(package, [&types](const QString&, const QString& type) {
@@ -43,8 +51,13 @@ TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package) {
 }
 
 TDesktopSyncResult NotifyAssociationsChanged() {
-  const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
-  const TDesktopSyncResult result = SyncDesktopAssociations([&package] { return DesktopStateFromRegistry(package); });
+  const QString packagePath = MimePackagePath(ApplicationDir());
+  const TMimePackage package = TMimePackage::Load(packagePath);
+  const TDesktopSyncResult result = SyncDesktopAssociations([&package, &packagePath] {
+    TDesktopAssociations state = DesktopStateFromRegistry(package);
+    state.sMimePackage = packagePath;
+    return state;
+  });
   RefreshDesktopCaches();
   return result;
 }
@@ -54,9 +67,10 @@ std::function<void()>& AssociationNoticeHook() {
   return hook;
 }
 
-void SendAssociationNotice() {
-  if (AssociationNoticeHook())
-    AssociationNoticeHook()();
-  else
-    NotifyAssociationsChanged();
+TDesktopSyncResult SendAssociationNotice() {
+  if (!AssociationNoticeHook()) return NotifyAssociationsChanged();
+  AssociationNoticeHook()();
+  TDesktopSyncResult done;
+  done.bDone = true;
+  return done;
 }

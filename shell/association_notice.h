@@ -4,6 +4,7 @@
 // Windows, carrying the registry's classes to the desktop (desktop entry and
 // default applications, platform/desktop_associations.h).
 
+#include "folder/formats.h"
 #include "platform/desktop_associations.h"
 #include "platform/mime_types.h"
 
@@ -13,6 +14,9 @@
 // once: what the viewer's desktop entries declare, the user's and the
 // installed one alike.
 QStringList SupportedMimeTypes(const TMimePackage& package);
+
+// The MIME types of every extension of format, each once.
+QStringList FormatMimeTypes(const ftype& format, const TMimePackage& package);
 
 // What the registry now says, in desktop terms: the MIME types of every
 // extension of the 36 formats (declared by the entry), those whose extensions
@@ -24,7 +28,7 @@ TDesktopAssociations DesktopStateFromRegistry(const TMimePackage& package);
 TDesktopSyncResult NotifyAssociationsChanged();
 
 // When set, runs instead of NotifyAssociationsChanged's work (tests count the
-// notices through it).
+// notices through it); the notice then counts as done.
 std::function<void()>& AssociationNoticeHook();
 // The notice as callers send it: the hook when set, the real one otherwise.
-void SendAssociationNotice();
+TDesktopSyncResult SendAssociationNotice();

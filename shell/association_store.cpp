@@ -82,9 +82,9 @@ bool IsFormatAssociated(const QString& name) {
   return true;
 }
 
-void AssociateFormat(const QString& name) {
+bool AssociateFormat(const QString& name) {
   const ftype format = FindFormat(name);
-  if (format.name.isEmpty()) return;
+  if (format.name.isEmpty()) return true;
   const QString exe = ApplicationExeName();
   const QString command = OpenCommand(exe);
   const QString icon = FormatIconPath(DataFolder(QFileInfo(exe).absolutePath() + u'/'), name);
@@ -100,11 +100,12 @@ void AssociateFormat(const QString& name) {
   if (reg.OpenKey(kClasses + className, true)) reg.WriteString(QString(), QString(format.desc));
   if (reg.OpenKey(kClasses + className + QStringLiteral("\\DefaultIcon"), true)) reg.WriteString(QString(), icon);
   if (reg.OpenKey(kClasses + className + kOpenCommand, true)) reg.WriteString(QString(), command);
+  return reg.Flush();
 }
 
-void RestoreFormat(const QString& name) {
+bool RestoreFormat(const QString& name) {
   const ftype format = FindFormat(name);
-  if (format.name.isEmpty()) return;
+  if (format.name.isEmpty()) return true;
   const QString className = ClassNamePrefix + name;
 
   TRegistry reg;
@@ -126,6 +127,7 @@ void RestoreFormat(const QString& name) {
       reg.DeleteKey(key);
     }
   }
+  return reg.Flush();
 }
 
 QString AssociatedExecutable() {

@@ -40,10 +40,11 @@ bool IsExtensionAssociated(const QString& extension);
 // True when the format exists and every one of its extensions is associated.
 bool IsFormatAssociated(const QString& name);
 // Registers every extension of the format; an unknown name does nothing.
-void AssociateFormat(const QString& name);
+// False when the registry file could not be written.
+bool AssociateFormat(const QString& name);
 // Undoes the registration of every extension of the format; an unknown name
-// does nothing.
-void RestoreFormat(const QString& name);
+// does nothing. False when the registry file could not be written.
+bool RestoreFormat(const QString& name);
 
 // The program that the open command of an associated extension runs (the
 // first associated extension in table order); empty when none is associated.

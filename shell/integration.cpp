@@ -1,6 +1,9 @@
 #include "shell/integration.h"
 
 #include "folder/formats.h"
+#include "platform/desktop_defaults.h"
+#include "platform/desktop_entry.h"
+#include "platform/registry_file.h"
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
 
@@ -18,19 +21,46 @@ QString HomeRelative(const QString& path) {
 
 }  // namespace
 
-void Uninstall() {
-  for (const ftype& format : SupportedFormats) RestoreFormat(QString(format.name));
-  SendAssociationNotice();
+std::vector<bool> FormatsOpenedByViewer() {
+  const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
+  std::vector<QStringList> types;
+  QStringList all;
+  for (const ftype& format : SupportedFormats) {
+    types.push_back(FormatMimeTypes(format, package));
+    for (const QString& type : types.back())
+      if (!all.contains(type)) all << type;
+  }
+  const QHash<QString, QString> defaults = DesktopDefaults(all);
+  std::vector<bool> opened;
+  for (int row = 0; row < SupportedFormatCount; ++row) {
+    bool bOpened = IsFormatAssociated(QString(SupportedFormats[row].name));
+    for (const QString& type : types[row]) bOpened = bOpened && defaults.value(type) == DesktopFileId;
+    opened.push_back(bOpened);
+  }
+  return opened;
 }
 
-void ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
-  for (const auto& [name, bChecked] : choices) {
-    if (bChecked)
-      AssociateFormat(name);
-    else
-      RestoreFormat(name);
+QString Uninstall() {
+  bool bRegistry = true;
+  for (const ftype& format : SupportedFormats) bRegistry = RestoreFormat(QString(format.name)) && bRegistry;
+  return AssociationsFailureText(bRegistry, SendAssociationNotice());
+}
+
+QString ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
+  bool bRegistry = true;
+  for (const auto& [name, bChecked] : choices) bRegistry = (bChecked ? AssociateFormat(name) : RestoreFormat(name)) && bRegistry;
+  return AssociationsFailureText(bRegistry, SendAssociationNotice());
+}
+
+QString AssociationsFailureText(bool bRegistry, const TDesktopSyncResult& notice) {
+  if (bRegistry && notice.bDone) return {};
+  if (!bRegistry || !notice.sFailed.isEmpty()) {
+    const QString path = bRegistry ? notice.sFailed : TRegistryFile::DefaultPath();
+    return QStringLiteral("The file associations could not be saved: %1 could not be written.")
+        .arg(HomeRelative(QDir::cleanPath(path)));
   }
-  SendAssociationNotice();
+  return QStringLiteral("The file associations could not be saved: another viewer kept them locked. "
+                        "Try again in a moment.");
 }
 
 QString IntegrationNoticeText(const QString& desktopName, const QString& listPath,

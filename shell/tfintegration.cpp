@@ -1,6 +1,8 @@
 #include "shell/tfintegration.h"
 
 #include "folder/formats.h"
+#include "platform/application_title.h"
+#include "platform/message_box.h"
 #include "platform/modal_dialog.h"
 #include "platform/screen_scale.h"
 #include "shell/association_store.h"
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTableWidget>
 
@@ -87,12 +90,17 @@ TfIntegration::TfIntegration(const TSettings& settings, QWidget* parent, int scr
   btnOk = new QPushButton(QStringLiteral("Ok"), this);
   btnOk->setObjectName(QStringLiteral("btnOk"));
   btnOk->setGeometry(Scaled(286), Scaled(439), Scaled(124), Scaled(31));
-  btnOk->setDefault(true);
   connect(btnOk, &QPushButton::clicked, this, &TfIntegration::btnOkClick);
   btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
   btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnCancel->setGeometry(Scaled(418), Scaled(439), Scaled(123), Scaled(31));
   connect(btnCancel, &QPushButton::clicked, this, &TfIntegration::btnCancelClick);
+  // Neither button is, or becomes, the default: Enter anywhere else must not
+  // hand the viewer every file type at once (see FormKeyDown).
+  for (QPushButton* b : {btnOk, btnCancel}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
 }
 
 int TfIntegration::Scaled(int designValue) const {
@@ -109,6 +117,11 @@ int TfIntegration::ShowModalFor(QWidget* parent) {
 }
 
 void TfIntegration::showEvent(QShowEvent* event) {
+  // Restoring the minimised dialog shows it too; that keeps the user's checks.
+  if (event->spontaneous()) {
+    QDialog::showEvent(event);
+    return;
+  }
   FormShow();
   ::CentreOnScreen(*this);
   QDialog::showEvent(event);
@@ -126,11 +139,12 @@ void TfIntegration::SetRowChecked(int row, bool bChecked) {
 
 void TfIntegration::FormShow() {
   LV->clearContents();
+  const std::vector<bool> opened = FormatsOpenedByViewer();
   for (int row = 0; row < SupportedFormatCount; ++row) {
     const ftype& format = SupportedFormats[row];
     auto* name = new QTableWidgetItem(QString(format.name));
     name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    name->setCheckState(IsFormatAssociated(QString(format.name)) ? Qt::Checked : Qt::Unchecked);
+    name->setCheckState(opened[row] ? Qt::Checked : Qt::Unchecked);
     LV->setItem(row, ColFormat, name);
     auto* desc = new QTableWidgetItem(QString(format.desc));
     desc->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -140,8 +154,17 @@ void TfIntegration::FormShow() {
     LV->setItem(row, ColExtensions, ext);
   }
   lblNotice->setText(CurrentIntegrationNoticeText());
-  // On the first run every row ends up checked, through the box's click.
-  if (FSettings.FirstRun) chSelectAll->setChecked(true);
+  // On the first run every row ends up checked. Otherwise the box says
+  // whether every row is checked, without changing a row.
+  if (FSettings.FirstRun) {
+    chSelectAll->setChecked(true);
+    chSelectAllClick();
+    return;
+  }
+  bool bAll = true;
+  for (int row = 0; row < LV->rowCount(); ++row) bAll = bAll && IsRowChecked(row);
+  const QSignalBlocker quiet(chSelectAll);
+  chSelectAll->setChecked(bAll);
 }
 
 void TfIntegration::chSelectAllClick() {
@@ -154,7 +177,8 @@ void TfIntegration::btnOkClick() {
     const QTableWidgetItem* item = LV->item(row, ColFormat);
     if (item) choices.emplace_back(item->text(), IsRowChecked(row));
   }
-  ApplyAssociations(choices);
+  const QString failure = ApplyAssociations(choices);
+  if (!failure.isEmpty()) ShowErrorBox(this, failure, QLatin1String(ApplicationTitle));
   accept();
 }
 
@@ -165,6 +189,13 @@ void TfIntegration::keyPressEvent(QKeyEvent* event) { FormKeyDown(event); }
 void TfIntegration::FormKeyDown(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     btnCancelClick();
+    return;
+  }
+  // Enter presses the button that has the focus, and elsewhere does nothing.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (QPushButton* button = qobject_cast<QPushButton*>(focusWidget());
+        button == btnOk || button == btnCancel)
+      button->click();
     return;
   }
   QDialog::keyPressEvent(event);

@@ -25,7 +25,8 @@ public:
   // and returns its result.
   int ShowModalFor(QWidget* parent);
 
-  // Rebuilds the rows from the registry and applies the first-run rule.
+  // Rebuilds the rows from the registry and the desktop's defaults (see
+  // FormatsOpenedByViewer) and applies the first-run rule.
   void FormShow();
   void chSelectAllClick();
   void btnOkClick();

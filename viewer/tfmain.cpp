@@ -245,6 +245,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   std::vector<std::function<void()>> later = std::move(FLoadsAfterWait);
   FLoadsAfterWait.clear();
   if (wait && wait->QuitRequested()) {
+    bQuitRequested = true;
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     return;
   }

@@ -122,6 +122,9 @@ public:
   // Whether the last load found a readable format in the file; when it did
   // not, the working image is still the previous picture.
   bool bLastLoadReadFile = false;
+  // Quit was asked for while a load waited for the decoder: the window closes
+  // once the event loop runs (start-up ends before showing it).
+  bool bQuitRequested = false;
   // The save dialog shared by Save as and the favicon.
   TSavePictureDialog& SavePictureDialog() { return SavePictureDialog1; }
 

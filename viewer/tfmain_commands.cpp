@@ -26,7 +26,6 @@ namespace {
 constexpr int MessageMs = 900;
 const char* const PermanentDeleteQuestion =
     "There is no Trash for this file: it will be deleted permanently. Are you sure?";
-const char* const HelpUrl = "https://www.example.com/velvane-photo-viewer/help";
 
 }  // namespace
 
@@ -164,7 +163,7 @@ void Tfmain::AcFileInfoExecute() {
   FormPaint();
 }
 
-void Tfmain::Help1Click() { OpenUrlInBrowser(QLatin1String(HelpUrl)); }
+void Tfmain::Help1Click() { ShowHelpPage(this, FState.sAppDir); }
 
 // Only files of this machine are taken; refusing anything else at the entry
 // shows the user at once that it cannot be dropped here.

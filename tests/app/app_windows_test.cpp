@@ -3,7 +3,9 @@
 #include "app/app_windows.h"
 
 #include "app/startup.h"
+#include "platform/data_folder.h"
 #include "platform/desktop_services.h"
+#include "platform/message_box.h"
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
 #include "settings/settings_store.h"
@@ -98,17 +100,39 @@ TEST_F(AppWindows, AboutShowsTitleVersionCreditsAndOpensTheWebSite) {
                            "SIL Open Font License 1.1", "DejaVu"})
     EXPECT_TRUE(credits.contains(QLatin1String(name))) << name;
 
-  QString opened;
-  OpenUrlHook() = [&](const QString& url) { opened = url; };
+  // The link opens the help page that ships with the viewer; without a
+  // browser, a message says so.
+  QStringList opened, errors;
+  bool bBrowser = true;
+  OpenUrlHook() = [&](const QString& url) {
+    opened << url;
+    return bBrowser;
+  };
+  MessageBoxHooks().error = [&](const QString& text, const QString&) { errors << text; };
   bool bShown = false;
   WhenModal([&](QWidget* modal) {
     bShown = modal == &about;
     emit about.LinkLabel()->linkActivated(QStringLiteral("anything"));
+    bBrowser = false;
+    emit about.LinkLabel()->linkActivated(QStringLiteral("anything"));
     about.OkButton()->click();
   });
   ChooseMenuEntry("PMAbout");
+  MessageBoxHooks().error = nullptr;
   EXPECT_TRUE(bShown);
-  EXPECT_EQ(opened, "https://www.example.com/velvane-photo-viewer/");
+  const QString page = QStringLiteral(VELVANE_BUILD_DIR "/res/help/index.html");
+  EXPECT_EQ(opened, QStringList(2, QUrl::fromLocalFile(page).toString()));
+  EXPECT_EQ(errors, QStringList{"No web browser could be started to show the help page, " + page + "."});
+
+  // A viewer whose data lacks the page says so, and starts no browser.
+  TfAbout unpacked(home.Path(), nullptr, 120);
+  opened.clear();
+  errors.clear();
+  MessageBoxHooks().error = [&](const QString& text, const QString&) { errors << text; };
+  unpacked.lblLinkClick();
+  MessageBoxHooks().error = nullptr;
+  EXPECT_TRUE(opened.isEmpty());
+  EXPECT_EQ(errors, QStringList{"The help page could not be found: " + home.Path() + "res/help/index.html is missing."});
   EXPECT_EQ(about.result(), QDialog::Accepted);
   EXPECT_FALSE(about.isVisible());
 }

@@ -53,6 +53,13 @@ TEST(CommandLine, UninstallIsTheWholeFirstArgumentInAnyCase) {
     EXPECT_FALSE(c.bUninstall) << path.toStdString();
     EXPECT_EQ(c.sFile, path);
   }
+  // Whatever follows an uninstall given first is ignored, even what would be
+  // an error elsewhere; only a request for the help or the version wins.
+  for (const QStringList& args : {QStringList{"/uninstall", "-x"}, QStringList{"--UNINSTALL", "--bogus", "a", "b"},
+                                  QStringList{"/uninstall", "--windowed=yes"}, QStringList{"/uninstall", "--", "-h"}})
+    EXPECT_EQ(Interpret(args).Mode, TStartMode::Uninstall) << args.join(' ').toStdString();
+  EXPECT_EQ(Interpret({"/uninstall", "-x", "--help"}).Mode, TStartMode::Help);
+  EXPECT_EQ(Interpret({"/uninstall", "-v"}).Mode, TStartMode::Version);
   // Only the first argument counts, "/uninstall" before "/windowed".
   EXPECT_FALSE(Interpret({"/windowed", "/uninstall"}).bUninstall);
   EXPECT_EQ(Interpret({"/windowed", "/uninstall"}).sFile, QStringLiteral("/uninstall"));

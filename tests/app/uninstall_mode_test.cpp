@@ -4,6 +4,7 @@
 #include "platform/registry.h"
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
+#include "support/scratch_mount.h"
 #include "support/temp_folder.h"
 
 #include <QProcess>
@@ -36,7 +37,7 @@ TEST(UninstallMode, RestoresEverythingWithoutADisplay) {
   for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
   QProcess viewer;
   viewer.setProcessEnvironment(env);
-  viewer.start(exe, {"/UnInstall"});
+  viewer.start(exe, {"/UnInstall", "-x", "more"});  // what follows is ignored
   ASSERT_TRUE(viewer.waitForFinished(60000));
   EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
@@ -56,6 +57,27 @@ TEST(UninstallMode, RestoresEverythingWithoutADisplay) {
   ApplicationExeNameHook() = nullptr;
   qputenv("XDG_CONFIG_HOME", previous);
   qunsetenv("XDG_DATA_HOME");
+}
+
+// An uninstall that cannot write the user's config folder says so and fails.
+TEST(UninstallMode, AReadOnlyConfigFolderIsReportedWithAFailure) {
+  TScratchMount config;
+  SKIP_UNLESS_MOUNTED(config);
+  TempFolder data;
+  ASSERT_TRUE(config.MakeReadOnly());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+  env.insert("XDG_CONFIG_HOME", config.Path());
+  env.insert("XDG_DATA_HOME", data.Path());
+  QProcess viewer;
+  viewer.setProcessEnvironment(env);
+  viewer.start(QStringLiteral(VELVANE_BUILD_DIR "/velvane"), {"/uninstall"});
+  ASSERT_TRUE(viewer.waitForFinished(60000));
+  EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(viewer.exitCode(), 1);
+  const QString err = QString::fromLocal8Bit(viewer.readAllStandardError());
+  EXPECT_TRUE(err.contains("velvane: The file associations could not be saved: " + config.File("velvane/registry-hkcu.txt")))
+      << err.toStdString();
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >"$WORK/install.log" 2>&1 
 share=$stage/usr/share
 for f in usr/bin/velvane usr/bin/velvane-orient usr/share/velvane/samples/A_beautiful_Sky.jpg \
   usr/share/velvane/res/icons/JPEG.ico usr/share/velvane/res/icons/OTHER.ico \
-  usr/share/velvane/res/mime/org.norquill.Velvane.xml \
+  usr/share/velvane/res/mime/org.norquill.Velvane.xml usr/share/velvane/res/help/index.html \
   usr/share/applications/org.norquill.Velvane.desktop usr/share/metainfo/org.norquill.Velvane.metainfo.xml \
   usr/share/mime/packages/org.norquill.Velvane.xml usr/share/icons/hicolor/scalable/apps/org.norquill.Velvane.svg \
   usr/share/man/man1/velvane.1 usr/share/man/man1/velvane-orient.1; do

@@ -9,13 +9,7 @@ shot_out=${2:-$build/e2e-slow-decode.png}
 source "$(dirname "$0")/xvfb_session.sh"
 start_window_manager || fail "the window manager did not start"
 
-# A progressive JPEG followed by 20000 scans without data: libjpeg walks the
-# whole picture once per scan.
-convert -size 2048x2048 gradient:red-blue -interlace JPEG -quality 80 "$WORK/prog.jpg"
-size=$(stat -c %s "$WORK/prog.jpg")
-head -c $((size - 2)) "$WORK/prog.jpg" >"$WORK/slow.jpg"
-printf '\xff\xda\x00\x08\x01\x01\x00\x00\x00\x10%.0s' $(seq 20000) >>"$WORK/slow.jpg"
-printf '\xff\xd9' >>"$WORK/slow.jpg"
+slow_jpeg "$WORK/slow.jpg" 20000
 
 "$build/velvane" /windowed "$WORK/slow.jpg" &
 viewer=$!

@@ -76,6 +76,18 @@ client_geometry() {
   HEIGHT=$(awk '/^ *Height:/ {print $NF}' <<<"$info")
 }
 
+# Writes a JPEG that takes the decoder long: a progressive 2048 x 2048 picture
+# followed by SCANS scans without data, each of which makes libjpeg walk the
+# whole picture once. Usage: slow_jpeg OUT SCANS
+slow_jpeg() {
+  convert -size 2048x2048 gradient:red-blue -interlace JPEG -quality 80 "$WORK/prog.jpg"
+  local size
+  size=$(stat -c %s "$WORK/prog.jpg")
+  head -c $((size - 2)) "$WORK/prog.jpg" >"$1"
+  printf '\xff\xda\x00\x08\x01\x01\x00\x00\x00\x10%.0s' $(seq "$2") >>"$1"
+  printf '\xff\xd9' >>"$1"
+}
+
 # The colour of one screen pixel as "r,g,b".
 pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:

@@ -2,6 +2,7 @@
 // own readers (xdg-mime, gio) on private XDG folders.
 #include "shell_fixture.h"
 
+#include "platform/desktop_defaults.h"
 #include "platform/desktop_entry.h"
 #include "platform/mimeapps_list.h"
 #include "shell/integration.h"
@@ -26,6 +27,9 @@ protected:
     home.Write("sys/applications/other-viewer.desktop", kOther);
     home.Write("sys/applications/third-viewer.desktop", QByteArray(kOther).replace("Other", "Third"));
     QFile::link(QStringLiteral("/usr/share/mime"), home.File("sys/mime"));
+    // The viewer sees the same folders as the readers.
+    qputenv("XDG_CONFIG_DIRS", home.File("sysconfig").toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", home.File("sys").toLocal8Bit());
     exe = FakeViewer(QStringLiteral("Velvane Apps/$x\\y'z `q/velvane"));
     UseExecutable(exe);
   }
@@ -55,7 +59,17 @@ protected:
     if (!p.waitForFinished(30000)) return QStringLiteral("<timeout>");
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
   }
-  QString XdgDefault(const char* type) const { return Run("xdg-mime", {"query", "default", type}); }
+  QString XdgDefault(const QString& type, const QByteArray& desktop = {}) const {
+    return Run("xdg-mime", {"query", "default", type}, desktop);
+  }
+  // The rows of the dialog whose formats the viewer opens, by name.
+  static QStringList Opened() {
+    QStringList names;
+    const std::vector<bool> opened = FormatsOpenedByViewer();
+    for (int row = 0; row < SupportedFormatCount; ++row)
+      if (opened[row]) names << QString(SupportedFormats[row].name);
+    return names;
+  }
   // The default that gio names for type.
   QString GioDefault(const char* type) const {
     const QString out = Run("gio", {"mime", type});
@@ -115,6 +129,9 @@ TEST_F(DesktopSync, TheEntryRunsTheOpenCommandsProgramAndDeclaresEveryType) {
   const QByteArray entry = f.readAll();
   EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " -- %f\n")) << entry.toStdString();
   EXPECT_EQ(DesktopExecArgument("/a b/100% $x\\y`z\"q"), "\"/a b/100%% \\\\$x\\\\\\\\y\\\\`z\\\\\"q\"");
+  // A plain path goes unquoted: xdg-mime takes the first word as it stands.
+  EXPECT_EQ(DesktopExecArgument("/opt/velvane-1.5/bin/velvane"), "/opt/velvane-1.5/bin/velvane");
+  EXPECT_EQ(DesktopExecArgument("/opt/100%/velvane"), "/opt/100%%/velvane");
   for (const char* type : {"image/jpeg;", "image/png;", "image/x-koala;", "image/tiff;", "image/x-portable-floatmap;"})
     EXPECT_TRUE(entry.contains(type)) << type;
   EXPECT_EQ(GioDefault("image/x-koala"), DesktopFileId);
@@ -184,6 +201,110 @@ TEST_F(DesktopSync, AListTheViewerCreatedGoesAgainAndALaterChoiceOfTheUserStays)
   EXPECT_EQ(GioDefault("image/gif"), "third-viewer.desktop");
 }
 
+// The user picks another application for JPEG after the viewer took it.
+TEST_F(DesktopSync, ALaterChoiceOfTheUserIsNeitherUndoneNorLost) {
+  UseExecutable(FakeViewer(QStringLiteral("plain/velvane")));  // a path xdg-mime can follow
+  SetList("[Default Applications]\nimage/jpeg=other-viewer.desktop;\n");
+  Ok({"JPEG", "PNG"});
+  ASSERT_EQ(XdgDefault("image/jpeg"), DesktopFileId);
+  EXPECT_EQ(Opened(), (QStringList{"JPEG", "PNG"}));
+
+  Run("xdg-mime", {"default", "third-viewer.desktop", "image/jpeg"});
+  ASSERT_EQ(XdgDefault("image/jpeg"), "third-viewer.desktop");
+  // The dialog shows JPEG unchecked although the registry still has it, and
+  // an OK as shown leaves the user's choice in place.
+  EXPECT_TRUE(IsFormatAssociated("JPEG"));
+  EXPECT_EQ(Opened(), (QStringList{"PNG"}));
+  Ok({"PNG"});
+  EXPECT_EQ(XdgDefault("image/jpeg"), "third-viewer.desktop");
+  EXPECT_EQ(GioDefault("image/jpeg"), "third-viewer.desktop");
+
+  // Checked again, JPEG is the viewer's again; given up, it goes back to the
+  // user's choice, not to the application from before the first association.
+  Ok({"JPEG", "PNG"});
+  EXPECT_EQ(XdgDefault("image/jpeg"), DesktopFileId);
+  Run("xdg-mime", {"default", "other-viewer.desktop", "image/jpeg"});
+  Ok({"JPEG", "PNG"});  // the user checked it once more
+  Uninstall();
+  EXPECT_EQ(XdgDefault("image/jpeg"), "other-viewer.desktop");
+  EXPECT_EQ(GioDefault("image/jpeg"), "other-viewer.desktop");
+  EXPECT_EQ(Opened(), QStringList{});
+
+  // The viewer chosen in the desktop's settings for a type it never took:
+  // neither an OK without it nor an uninstall takes that choice away.
+  SetList("[Default Applications]\nimage/webp=org.norquill.Velvane.desktop;other-viewer.desktop;\n");
+  Ok({"PNG"});
+  Uninstall();
+  EXPECT_EQ(List(), "[Default Applications]\nimage/webp=org.norquill.Velvane.desktop;other-viewer.desktop;\n");
+
+  // A type whose line still names the viewer, after the user's choice.
+  SetList("[Default Applications]\nimage/gif=other-viewer.desktop;\n");
+  Ok({"GIF"});
+  SetList("[Default Applications]\nimage/gif=third-viewer.desktop;org.norquill.Velvane.desktop;\n");
+  Ok({"GIF"});
+  Uninstall();
+  EXPECT_EQ(List(), "[Default Applications]\nimage/gif=third-viewer.desktop;\n");
+}
+
+// The desktop's default read by the viewer is the one xdg-mime reports, from
+// the desktop-specific lists and the lists of the config and data folders.
+TEST_F(DesktopSync, TheDesktopsDefaultIsReadAsXdgMimeReadsIt) {
+  UseExecutable(FakeViewer(QStringLiteral("plain/velvane")));
+  home.Write("sys/applications/vendor/fourth.desktop", QByteArray(kOther).replace("Other", "Fourth"));
+  home.Write("config/gnome-mimeapps.list", "[Default Applications]\nimage/png=other-viewer.desktop;\n");
+  home.Write("sysconfig/mimeapps.list", "[Default Applications]\nimage/bmp=third-viewer.desktop;\n"
+                                        "image/gif=missing.desktop;\n");
+  home.Write("sys/applications/mimeapps.list", "[Default Applications]\nimage/gif=vendor-fourth.desktop;\n"
+                                               "image/tiff=third-viewer.desktop;\n");
+  Ok({"PNG", "BMP", "GIF", "TIFF", "WEBP"});
+  const QStringList types{"image/png", "image/bmp", "image/gif", "image/tiff", "image/webp", "image/jpeg"};
+  for (const QByteArray& desktop : {QByteArray(), QByteArray("ubuntu:GNOME")}) {
+    if (desktop.isEmpty())
+      qunsetenv("XDG_CURRENT_DESKTOP");
+    else
+      qputenv("XDG_CURRENT_DESKTOP", desktop);
+    const QHash<QString, QString> ours = DesktopDefaults(types);
+    for (const QString& type : types)
+      EXPECT_EQ(ours.value(type), XdgDefault(type, desktop)) << type.toStdString() << " on " << desktop.data();
+  }
+  EXPECT_EQ(DesktopDefaults({"image/png"}).value("image/png"), "other-viewer.desktop");
+  EXPECT_EQ(Opened(), (QStringList{"BMP", "GIF", "TIFF", "WEBP"}));
+  qunsetenv("XDG_CURRENT_DESKTOP");
+  EXPECT_EQ(Opened(), (QStringList{"BMP", "GIF", "PNG", "TIFF", "WEBP"}));
+  // The list's first entry counts only while it is installed.
+  SetList("[Default Applications]\nimage/gif=missing.desktop;org.norquill.Velvane.desktop;\n");
+  EXPECT_EQ(DesktopDefaults({"image/gif"}).value("image/gif"), XdgDefault("image/gif"));
+  EXPECT_EQ(DesktopDefaults({"image/gif"}).value("image/gif"), "vendor-fourth.desktop");
+  EXPECT_TRUE(IsDesktopEntryInstalled("vendor-fourth.desktop"));
+  EXPECT_FALSE(IsDesktopEntryInstalled("../applications/other-viewer.desktop"));
+}
+
+// The help page is opened only where something can show it.
+TEST_F(DesktopSync, AWebBrowserIsFoundWhereverTheDesktopKeepsIt) {
+  const QByteArray path = qgetenv("PATH"), browser = qgetenv("BROWSER");
+  qputenv("PATH", home.File("bin").toLocal8Bit());
+  qunsetenv("BROWSER");
+  EXPECT_FALSE(CanShowWebPages());
+  const QString web = home.Write("sys/applications/vendor/web.desktop",
+                                 "[Desktop Entry]\nType=Application\nName=Web\nExec=web %u\n"
+                                 "MimeType=application/xhtml+xml;text/html;\n");
+  EXPECT_TRUE(CanShowWebPages());  // declared, with no cache built
+  QFile::remove(web);
+  SetList("[Default Applications]\ntext/html=other-viewer.desktop;\n");
+  EXPECT_TRUE(CanShowWebPages());
+  SetList("");
+  const QString lynx = home.Write("bin/lynx", "#!/bin/sh\n");
+  QFile::setPermissions(lynx, QFile::permissions(lynx) | QFileDevice::ExeOwner);
+  EXPECT_TRUE(CanShowWebPages());
+  QFile::remove(lynx);
+  qputenv("BROWSER", "w3m");
+  EXPECT_TRUE(CanShowWebPages());
+  qunsetenv("BROWSER");
+  EXPECT_FALSE(CanShowWebPages());
+  qputenv("PATH", path);
+  if (!browser.isNull()) qputenv("BROWSER", browser);
+}
+
 TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {
   qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
   home.Write("config/gnome-mimeapps.list", "[Default Applications]\nimage/png=other-viewer.desktop;\n");
@@ -209,6 +330,43 @@ TEST(DesktopTypes, EveryExtensionOfTheFormatsHasAType) {
   for (const ftype& format : SupportedFormats)
     for (const QString& ext : QString(format.Ext).split(u' '))
       EXPECT_FALSE(MimeTypesForExtension(ext, package).isEmpty()) << ext.toStdString();
+}
+
+// Types that only the viewer's own MIME package knows reach the desktop.
+TEST_F(DesktopSync, TheMimePackageGoesIntoTheUsersDatabaseWhileNoDatabaseHasIt) {
+  const QString koala = home.Write("pics/c64.koa", QByteArray("\x00\x60\x01\xff\x10\x80", 6).repeated(100));
+  const auto typeOf = [this](const QString& file) {
+    return Run("gio", {"info", "-a", "standard::content-type", file}).section(u' ', -1);
+  };
+  const QString installed = home.File("data/mime/packages/org.norquill.Velvane.xml");
+  ASSERT_EQ(typeOf(koala), "application/octet-stream");
+  Ok({"KOALA", "PNG"});
+  EXPECT_TRUE(QFileInfo::exists(installed));
+  EXPECT_EQ(typeOf(koala), "image/x-koala");
+  EXPECT_EQ(GioDefault("image/x-koala"), DesktopFileId);
+  Ok({"PNG"});  // not the last association: the package stays
+  EXPECT_EQ(typeOf(koala), "image/x-koala");
+  Uninstall();
+  EXPECT_FALSE(QFileInfo::exists(home.File("data/mime")));  // the viewer made the folder
+  EXPECT_EQ(typeOf(koala), "application/octet-stream");
+
+  // A user's database of their own keeps its other packages and is updated.
+  home.Write("data/mime/packages/mine.xml",
+             "<?xml version=\"1.0\"?>\n<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">"
+             "<mime-type type=\"image/x-mine\"><glob pattern=\"*.mine\"/></mime-type></mime-info>\n");
+  Ok({"KOALA"});
+  EXPECT_EQ(typeOf(koala), "image/x-koala");
+  Ok({});
+  EXPECT_FALSE(QFileInfo::exists(installed));
+  EXPECT_TRUE(QFileInfo::exists(home.File("data/mime/packages/mine.xml")));
+  EXPECT_EQ(typeOf(koala), "application/octet-stream");
+  EXPECT_EQ(typeOf(home.Write("pics/x.mine", QByteArray(600, '\x01'))), "image/x-mine");
+
+  // Where the system's database has the package, none is installed.
+  home.Write("sys2/mime/packages/org.norquill.Velvane.xml", "<mime-info/>");
+  qputenv("XDG_DATA_DIRS", (home.File("sys") + ':' + home.File("sys2")).toLocal8Bit());
+  Ok({"KOALA"});
+  EXPECT_FALSE(QFileInfo::exists(installed));
 }
 
 TEST_F(DesktopSync, AListThatIsNotARegularFileIsLeftAlone) {

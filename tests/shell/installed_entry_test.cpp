@@ -29,7 +29,7 @@ TEST(InstalledDesktopEntry, IsTheAssociationsEntryWithoutTheMarkAndWithTheSameTy
   const QByteArray user = DesktopEntryText("/opt/velvane/bin/velvane", types);
   EXPECT_EQ(Line(installed, "MimeType"), Line(user, "MimeType"));
   EXPECT_EQ(Line(installed, "Icon"), "Icon=org.norquill.Velvane");
-  EXPECT_EQ(Line(installed, "Exec"), "Exec=\"velvane\" -- %f");
+  EXPECT_EQ(Line(installed, "Exec"), "Exec=velvane -- %f");
   EXPECT_FALSE(IsViewerWrittenEntry(installed)) << "the associations never remove the installed entry";
   EXPECT_TRUE(IsViewerWrittenEntry(user));
 

@@ -3,6 +3,8 @@
 
 #include "shell/integration.h"
 #include "shell/tfintegration.h"
+#include "platform/message_box.h"
+#include "support/scratch_mount.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -19,7 +21,11 @@ class IntegrationDialog : public ShellFixture {
 protected:
   void SetUp() override {
     ShellFixture::SetUp();
-    AssociationNoticeHook() = [this] { ++notices; };
+    // Counted, and carried to the desktop, whose defaults the rows show.
+    AssociationNoticeHook() = [this] {
+      ++notices;
+      NotifyAssociationsChanged();
+    };
     DefaultSettings(settings);
     settings.FirstRun = false;
     dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
@@ -109,6 +115,7 @@ TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheView
   AssociateFormat("JPEG");
   AssociateFormat("PNG");
   Write("\\SOFTWARE\\Classes\\.JPE", "", "jpegfile");  // another program took one extension
+  NotifyAssociationsChanged();
   Show();
   EXPECT_FALSE(dialog->IsRowChecked(Row("JPEG")));
   EXPECT_TRUE(dialog->IsRowChecked(Row("PNG")));
@@ -118,6 +125,58 @@ TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheView
   EXPECT_FALSE(KeyExists("\\SOFTWARE\\Classes\\VelvanePhotoViewerJPEG"));
   EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.JPE"), "jpegfile");
   EXPECT_TRUE(IsFormatAssociated("PNG"));
+}
+
+TEST_F(IntegrationDialog, AFormatTheUserGaveToAnotherApplicationShowsUncheckedAndOkLeavesItThere) {
+  AssociateFormat("PNG");
+  AssociateFormat("GIF");
+  NotifyAssociationsChanged();
+  home.Write("data/applications/other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=true %f\n");
+  const QByteArray chosen = "[Default Applications]\nimage/png=other.desktop;\nimage/gif=org.norquill.Velvane.desktop;\n";
+  home.Write("config/mimeapps.list", chosen);
+  Show();
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+  EXPECT_FALSE(dialog->IsRowChecked(Row("PNG")));
+  EXPECT_TRUE(dialog->IsRowChecked(Row("GIF")));
+  dialog->OkButton()->click();
+  EXPECT_FALSE(IsFormatAssociated("PNG"));
+  QFile list(home.File("config/mimeapps.list"));
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  EXPECT_EQ(list.readAll(), chosen);
+}
+
+TEST_F(IntegrationDialog, AssociationsThatCannotBeWrittenAreReported) {
+  QStringList errors;
+  MessageBoxHooks().error = [&errors](const QString& text, const QString& caption) {
+    EXPECT_EQ(caption, "Velvane Photo Viewer");
+    errors << text;
+  };
+  AssociationNoticeHook() = nullptr;  // what the real notice reports
+  // The desktop's list cannot be written: the registry is, and the list named.
+  ASSERT_TRUE(QDir().mkpath(home.File("config/mimeapps.list")));
+  Show();
+  dialog->SetRowChecked(Row("PNG"), true);
+  dialog->OkButton()->click();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].startsWith("The file associations could not be saved: ")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains(home.File("config/mimeapps.list") + " could not be written.")) << errors[0].toStdString();
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+
+  // A read-only config folder: nothing is written, and that is said.
+  TScratchMount config;
+  SKIP_UNLESS_MOUNTED(config);
+  qputenv("XDG_CONFIG_HOME", config.Path().toLocal8Bit());
+  ASSERT_TRUE(config.MakeReadOnly());
+  Show();
+  dialog->SetRowChecked(Row("GIF"), true);
+  dialog->OkButton()->click();
+  ASSERT_EQ(errors.size(), 2);
+  EXPECT_TRUE(errors[1].contains(config.File("velvane/registry-hkcu.txt") + " could not be written."))
+      << errors[1].toStdString();
+  EXPECT_FALSE(IsFormatAssociated("GIF"));
+  EXPECT_TRUE(config.Entries().isEmpty()) << config.Entries().join(u' ').toStdString();
+  MessageBoxHooks().error = nullptr;
 }
 
 TEST_F(IntegrationDialog, OkWithEveryRowUncheckedEqualsUninstall) {
@@ -142,7 +201,7 @@ TEST_F(IntegrationDialog, OkWithEveryRowUncheckedEqualsUninstall) {
   EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.TIF"), "tiffile");
 }
 
-TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenShowings) {
+TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachShowing) {
   Show();
   dialog->SetRowChecked(3, true);
   dialog->SelectAll()->click();
@@ -155,10 +214,10 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenSh
   dialog->SetRowChecked(Row("GIF"), false);
   dialog->OkButton()->click();
 
-  // The next showing rebuilds the rows from the registry; the box stays
-  // checked although GIF is not.
+  // The next showing rebuilds the rows from the registry; the box, checked
+  // when the dialog closed, says that not every row is.
   Show();
-  EXPECT_TRUE(dialog->SelectAll()->isChecked());
+  EXPECT_FALSE(dialog->SelectAll()->isChecked());
   EXPECT_FALSE(dialog->IsRowChecked(Row("GIF")));
   EXPECT_EQ(CheckedRows(), 35);
   // A row's box toggles with the space key, as in a list view.
@@ -169,6 +228,58 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndKeepsItsStateBetweenSh
   QTest::keyClick(dialog->List(), Qt::Key_Escape);
   EXPECT_FALSE(IsFormatAssociated("GIF"));
   EXPECT_EQ(notices, 1);
+
+  // The reverse: every format associated while the box was left clear.
+  dialog->SelectAll()->setChecked(false);
+  AssociateFormat("GIF");
+  NotifyAssociationsChanged();
+  Show();
+  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_TRUE(dialog->SelectAll()->isChecked());
+  dialog->CancelButton()->click();
+}
+
+TEST_F(IntegrationDialog, EnterPressesOnlyTheFocusedButton) {
+  settings.FirstRun = true;
+  dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
+  Show();
+  ASSERT_EQ(CheckedRows(), 36);
+  EXPECT_FALSE(dialog->OkButton()->isDefault());
+  for (QWidget* control : {static_cast<QWidget*>(dialog->List()), static_cast<QWidget*>(dialog->SelectAll())}) {
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_Return);
+    QTest::keyClick(control, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(dialog->isVisible()) << control->objectName().toStdString();
+  }
+  EXPECT_FALSE(dialog->OkButton()->isDefault());  // not even after the dialog had the keys
+  EXPECT_EQ(notices, 0);
+  EXPECT_FALSE(IsFormatAssociated("JPEG"));
+  dialog->CancelButton()->setFocus();
+  QTest::keyClick(dialog->CancelButton(), Qt::Key_Return);
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  EXPECT_EQ(notices, 0);
+
+  Show();
+  dialog->SetRowChecked(Row("JPEG"), false);
+  dialog->OkButton()->setFocus();
+  QTest::keyClick(dialog->OkButton(), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(notices, 1);
+  EXPECT_FALSE(IsFormatAssociated("JPEG"));
+  EXPECT_TRUE(IsFormatAssociated("PNG"));
+}
+
+TEST_F(IntegrationDialog, MinimisingAndRestoringKeepsTheUnsavedChecks) {
+  Show();
+  dialog->SetRowChecked(Row("TIFF"), true);
+  dialog->showMinimized();
+  QTest::qWait(20);
+  dialog->showNormal();
+  QTest::qWait(20);
+  EXPECT_TRUE(dialog->IsRowChecked(Row("TIFF")));
+  EXPECT_EQ(CheckedRows(), 1);
+  dialog->OkButton()->click();
+  EXPECT_TRUE(IsFormatAssociated("TIFF"));
 }
 
 TEST_F(IntegrationDialog, TheSharedPortableExtensionsFollowTheBinaryRow) {

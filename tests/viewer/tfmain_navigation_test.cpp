@@ -348,15 +348,19 @@ TEST_F(NavigationTest, OnlyLocalFilesCountAsDroppedFiles) {
   EXPECT_EQ(state.sCurrentFile, b);
 }
 
-TEST_F(NavigationTest, HelpOpensTheMakersSiteInTheBrowser) {
+TEST_F(NavigationTest, HelpOpensTheShippedHelpPageInTheBrowser) {
   QString opened;
-  OpenUrlHook() = [&](const QString& url) { opened = url; };
+  OpenUrlHook() = [&](const QString& url) {
+    opened = url;
+    return true;
+  };
   Open(a);
   QAction* help = window->PopupMenu()->findChild<QAction*>("Help1");
   ASSERT_NE(help, nullptr);
   help->trigger();
   OpenUrlHook() = nullptr;
-  EXPECT_TRUE(opened.startsWith("https://www.example.com/")) << opened.toStdString();
+  EXPECT_EQ(opened, QUrl::fromLocalFile(QStringLiteral(VELVANE_BUILD_DIR "/res/help/index.html")).toString());
+  EXPECT_TRUE(QFileInfo(QUrl(opened).toLocalFile()).isFile());
 }
 
 TEST_F(NavigationTest, AMessageDisappearsOnTheNinthTickWithARepaint) {
