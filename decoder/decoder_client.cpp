@@ -137,13 +137,16 @@ void TDecoderClient::Start() {
   FSocket = sv[0];
 }
 
-bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize) {
+bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize,
+                          unsigned page, FREE_IMAGE_FORMAT format) {
   if (path.size() > MaxPathBytes) return false;
   TRequestHeader header;
   header.kind = kind;
   header.id = FNextId++;
   header.flags = flags;
   header.previewSize = previewSize;
+  header.page = page;
+  header.fif = format;
   header.pathBytes = static_cast<std::uint32_t>(path.size());
   std::vector<char> message(sizeof header + path.size());
   std::memcpy(message.data(), &header, sizeof header);
@@ -232,8 +235,13 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
   FBusy.reset();
   FPreview.reset();
   FPreviewFresh = false;
-  if (request.kind == TRequestKind::Identify) {
-    FIdentified = reply;
+  if (request.kind != TRequestKind::Decode) {
+    TAnswer answer;
+    answer.reply = reply;
+    if (reply.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(fd), answer.decode))
+      answer.reply.status = TReplyStatus::Failed;
+    answer.decode.status = answer.reply.status;
+    FAnswer = std::move(answer);
     return;
   }
 
@@ -321,10 +329,12 @@ void TDecoderClient::WorkerDied(bool killedByUs) {
   if (FBusy) {
     const TRequest request = *FBusy;
     FBusy.reset();
-    if (request.kind == TRequestKind::Identify) {
-      TReplyHeader unknown;
-      unknown.status = TReplyStatus::UnknownFormat;
-      FIdentified = unknown;
+    if (request.kind != TRequestKind::Decode) {
+      // A crash answers like a file that cannot be read.
+      TAnswer failed;
+      failed.reply.status =
+          request.kind == TRequestKind::Identify ? TReplyStatus::UnknownFormat : TReplyStatus::Failed;
+      FAnswer = std::move(failed);
     } else if (request.forLoad && LoadPending()) {
       if (fileFault && FLoad->stampValid && request.keep) {
         TKeptDecode failed;
@@ -422,16 +432,56 @@ void TDecoderClient::CancelLoad() {
   FinishLoad(std::move(cancelled));
 }
 
-FREE_IMAGE_FORMAT TDecoderClient::Identify(const std::string& path) {
-  if (FBusy) KillWorker();
-  FIdentified.reset();
-  if (!Send(TRequestKind::Identify, path, 0, false)) return FIF_UNKNOWN;
-  while (!FIdentified && FBusy) {
+std::optional<TDecoderClient::TAnswer> TDecoderClient::WaitAnswer() {
+  while (!FAnswer && FBusy) {
     ReadReply(true, MillisecondsLeft(FBusy->started + FTimeLimit) + 1);
     CheckTimeLimit();
   }
-  const bool known = FIdentified && FIdentified->status == TReplyStatus::Identified;
-  return known ? static_cast<FREE_IMAGE_FORMAT>(FIdentified->fif) : FIF_UNKNOWN;
+  std::optional<TAnswer> answer = std::move(FAnswer);
+  FAnswer.reset();
+  return answer;
+}
+
+FREE_IMAGE_FORMAT TDecoderClient::Identify(const std::string& path, unsigned* pages) {
+  if (pages) *pages = 0;
+  if (FBusy) KillWorker();
+  FAnswer.reset();
+  if (!Send(TRequestKind::Identify, path, 0, false)) return FIF_UNKNOWN;
+  const std::optional<TAnswer> answer = WaitAnswer();
+  if (!answer || answer->reply.status != TReplyStatus::Identified) return FIF_UNKNOWN;
+  if (pages) *pages = answer->reply.pages;
+  return static_cast<FREE_IMAGE_FORMAT>(answer->reply.fif);
+}
+
+TLoadResult TDecoderClient::DecodePage(const std::string& path, unsigned page, int flags, unsigned* pages) {
+  if (pages) *pages = 0;
+  if (FBusy) KillWorker();
+  FAnswer.reset();
+  if (!Send(TRequestKind::DecodePage, path, flags, false, 0, page)) return {};
+  const std::optional<TAnswer> answer = WaitAnswer();
+  if (!answer) return {};
+  if (pages) *pages = answer->reply.pages;
+  return Materialize(answer->decode);
+}
+
+void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format) {
+  if (FBusy) KillWorker();
+  FAnswer.reset();
+  Send(TRequestKind::Check, path, 0, false, 0, 0, format);
+}
+
+TCheckResult TDecoderClient::FinishCheck() {
+  TCheckResult result;
+  const std::optional<TAnswer> answer = WaitAnswer();
+  if (!answer) return result;
+  result.contentFormat = static_cast<FREE_IMAGE_FORMAT>(answer->reply.fif);
+  result.pages = answer->reply.pages;
+  result.width = answer->reply.fullWidth;
+  result.height = answer->reply.fullHeight;
+  result.warned = answer->reply.warned != 0;
+  result.decode = Materialize(answer->decode);
+  result.decoded = result.decode.outcome == TLoadOutcome::Decoded;
+  return result;
 }
 
 void TDecoderClient::DecodeAhead(const std::string& path, int flags, unsigned previewSize) {

@@ -171,6 +171,10 @@ bool TAtomicFile::Commit() {
   // close() may report a delayed write error (NFS, quotas).
   if (::close(fd) != 0 && !FError) FError = errno;
   if (!FError && BeforeAtomicReplaceHook()) BeforeAtomicReplaceHook()(FTemporary);
+  if (!FError && FVerifier) {
+    FVetoReason = FVerifier(FTemporary);
+    if (!FVetoReason.empty()) FError = ECANCELED;
+  }
   if (!FError && FBeforeReplace) FBeforeReplace();
   if (!FError && ::rename(FTemporary.c_str(), FResolved.c_str()) != 0) FError = errno;
   if (FError) {

@@ -14,13 +14,18 @@ FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path) {
   return decoder::TDecoderClient::Shared().Identify(DecoderPath(path));
 }
 
-bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous) {
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous,
+                     TPictureFacts* decoded) {
   if (result.outcome == decoder::TLoadOutcome::UnknownFormat) return false;
   if (previous)
     *previous = std::move(bitmap);
   else
     bitmap.Clear();
   if (result.outcome == decoder::TLoadOutcome::Decoded) bitmap.Assign(result.dib, std::move(result.pixels));
+  if (decoded) {
+    *decoded = FactsOf(bitmap.Dib());
+    decoded->Format = result.fif;
+  }
   if (bitmap.BPP() > 32) bitmap.Replace(KeepIccProfile(bitmap.Dib(), FreeImage_ConvertTo32Bits(bitmap.Dib())));
   return true;
 }

@@ -226,7 +226,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   // The picture replaced is released once the new one is on screen: unmapping
   // a large one takes milliseconds.
   auto previous = std::make_shared<TFreeBitmap>();
-  bLastLoadReadFile = ApplyLoadResult(FBitmap, client.TakeLoad(), previous.get());
+  bLastLoadReadFile = ApplyLoadResult(FBitmap, client.TakeLoad(), previous.get(), &FFileFacts);
   if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
   FPreview.Clear();
 

@@ -32,8 +32,16 @@ void TurnRight(benchmark::State& state, const std::string& name, bool edited) {
   const std::string path = Files().Path(name);
   FIBITMAP* picture = FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_EXIFROTATE);
   for (auto _ : state) {
-    FIBITMAP* turned = TransformPicture(picture, ocRotateRight);
-    const TOrientedResult result = WriteOrientedFile({path, turned, ocRotateRight, true, edited});
+    FIBITMAP* turned = nullptr;
+    TOrientedWrite request;
+    request.path = path;
+    request.command = ocRotateRight;
+    request.exifRotation = true;
+    request.pictureEdited = edited;
+    request.workingImage = picture;
+    request.fileFormat = FIF_JPEG;
+    request.turnWorkingImage = [&] { return turned = TransformPicture(picture, ocRotateRight); };
+    const TOrientedResult result = WriteOrientedFile(request);
     FreeImage_Unload(picture);
     picture = turned;
     if (!result.save.Ok() || result.lossless == edited) state.SkipWithError("not the path asked for");

@@ -98,3 +98,79 @@ bool HasSegment(const TBytes& jpeg, uint8_t marker, const std::string& prefix) {
   }
   return false;
 }
+
+namespace {
+
+struct TMultiPageCloser {
+  void operator()(FIMULTIBITMAP* bitmap) const { FreeImage_CloseMultiBitmap(bitmap, 0); }
+};
+using TMultiPage = std::unique_ptr<FIMULTIBITMAP, TMultiPageCloser>;
+
+bool Paged(FREE_IMAGE_FORMAT fif) { return fif == FIF_GIF || fif == FIF_TIFF || fif == FIF_ICO; }
+
+}  // namespace
+
+unsigned TLocalShownFile::Pages() {
+  const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(FPath.c_str(), 0);
+  if (!Paged(fif)) return 1;
+  const TMultiPage file(FreeImage_OpenMultiBitmap(fif, FPath.c_str(), FALSE, TRUE, TRUE, 0));
+  return file ? unsigned(FreeImage_GetPageCount(file.get())) : 0;
+}
+
+TDecodedPicture TLocalShownFile::Decode(unsigned page) {
+  ++Decodes;
+  const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(FPath.c_str(), 0);
+  if (!Paged(fif)) return TDecodedPicture(page == 0 ? FreeImage_Load(fif, FPath.c_str(), FFlags) : nullptr, nullptr);
+  const TMultiPage file(FreeImage_OpenMultiBitmap(fif, FPath.c_str(), FALSE, TRUE, TRUE, FFlags));
+  FIBITMAP* locked = file ? FreeImage_LockPage(file.get(), int(page)) : nullptr;
+  if (!locked) return {};
+  FIBITMAP* dib = FreeImage_Clone(locked);
+  // As the worker does: the clone keeps the animation model too.
+  FITAG* tag = nullptr;
+  if (FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_ANIMATION, locked, &tag)) {
+    do FreeImage_SetMetadata(FIMD_ANIMATION, dib, FreeImage_GetTagKey(tag), tag);
+    while (FreeImage_FindNextMetadata(search, &tag));
+    FreeImage_FindCloseMetadata(search);
+  }
+  FreeImage_UnlockPage(file.get(), locked, FALSE);
+  return TDecodedPicture(dib, nullptr);
+}
+
+void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format) {
+  ++Checks;
+  FFound = TCheckedFile();
+  FFound.ContentFormat = FreeImage_GetFileType(path.c_str(), 0);
+  const TDib dib(FreeImage_Load(format, path.c_str(), 0));
+  FFound.Decoded = dib != nullptr;
+  if (!dib) return;
+  FFound.Facts = FactsOf(dib.get());
+  FFound.Facts.Format = FFound.ContentFormat;
+  if (Paged(format)) {
+    const TMultiPage file(FreeImage_OpenMultiBitmap(format, path.c_str(), FALSE, TRUE, TRUE, 0));
+    FFound.Facts.Pages = file ? unsigned(FreeImage_GetPageCount(file.get())) : 0;
+  }
+}
+
+TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool exifRotation, FIBITMAP* edited,
+                           TWrittenFileChecker* checker) {
+  const int flags = exifRotation ? JPEG_EXIFROTATE : 0;
+  TLocalShownFile shown(path, flags);
+  const TDecodedPicture decoded = edited ? TDecodedPicture() : shown.Decode(0);
+  FIBITMAP* working = edited ? edited : decoded.Dib();
+  TDib turned;
+  TOrientedWrite request;
+  request.path = path;
+  request.command = command;
+  request.exifRotation = exifRotation;
+  request.pictureEdited = edited != nullptr;
+  request.workingImage = working;
+  request.fileFormat = FreeImage_GetFileType(path.c_str(), 0);
+  request.turnWorkingImage = [&]() -> FIBITMAP* {
+    FIBITMAP* result = TransformPicture(working, command);
+    if (IsRotation(command)) turned.reset(result);
+    return result;
+  };
+  request.shownFile = &shown;
+  request.checker = checker;
+  return WriteOrientedFile(request);
+}
