@@ -185,3 +185,91 @@ std::vector<uint8_t> WithValidWebPExif(std::vector<uint8_t> webp, const TExifBlo
   }
   return webp;
 }
+
+namespace {
+
+// Flags of the extended header (VP8X).
+constexpr uint8_t WebPIcc = 0x20, WebPAlpha = 0x10, WebPExif = 0x08, WebPXmp = 0x04;
+
+std::vector<uint8_t> WebPChunk(std::string_view type, std::span<const uint8_t> data) {
+  std::vector<uint8_t> chunk(8 + data.size() + (data.size() & 1), 0);
+  std::memcpy(chunk.data(), type.data(), 4);
+  PutLittleEndian(chunk.data() + 4, uint32_t(data.size()));
+  std::copy(data.begin(), data.end(), chunk.begin() + 8);
+  return chunk;
+}
+
+// The canvas size and alpha of a simple WebP's bitstream; false when it
+// cannot be read.
+bool BitstreamCanvas(std::span<const uint8_t> webp, const TChunk& chunk, uint32_t& width, uint32_t& height,
+                     bool& alpha) {
+  const uint8_t* data = webp.data() + chunk.DataStart;
+  if (chunk.Type == "VP8L" && chunk.DataSize >= 5 && data[0] == 0x2F) {
+    const uint32_t bits = LittleEndian(data + 1);
+    width = (bits & 0x3FFF) + 1;
+    height = ((bits >> 14) & 0x3FFF) + 1;
+    alpha = (bits >> 28) & 1;
+    return true;
+  }
+  if (chunk.Type == "VP8 " && chunk.DataSize >= 10 && data[3] == 0x9D && data[4] == 0x01 && data[5] == 0x2A) {
+    width = (uint32_t(data[6]) | uint32_t(data[7]) << 8) & 0x3FFF;
+    height = (uint32_t(data[8]) | uint32_t(data[9]) << 8) & 0x3FFF;
+    alpha = false;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> WithSourceWebPChunks(std::span<const uint8_t> source, std::vector<uint8_t> encoded,
+                                          const TExifBlockChange& change) {
+  encoded = WithValidWebPExif(std::move(encoded), change);
+  const std::vector<TChunk> from = WebPChunks(source);
+  const std::vector<TChunk> to = WebPChunks(encoded);
+  if (from.empty() || to.empty()) return encoded;
+  std::vector<std::vector<uint8_t>> added;  // ICCP, EXIF, XMP in the order the container wants them
+  uint8_t flags = 0;
+  for (const auto& [type, flag] : {std::pair{std::string_view("ICCP"), WebPIcc}, std::pair{std::string_view("EXIF"), WebPExif},
+                                   std::pair{std::string_view("XMP "), WebPXmp}}) {
+    const auto found = std::find_if(from.begin(), from.end(), [type](const TChunk& c) { return c.Type == type; });
+    if (found == from.end() || Holds(to, type)) {
+      added.emplace_back();
+      continue;
+    }
+    std::span<const uint8_t> data = source.subspan(found->DataStart, found->DataSize);
+    static constexpr uint8_t Prefix[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (type == "EXIF" && data.size() >= sizeof Prefix && std::memcmp(data.data(), Prefix, sizeof Prefix) == 0)
+      data = data.subspan(sizeof Prefix);
+    added.push_back(WebPChunk(type, type == "EXIF" && change ? std::span<const uint8_t>(change(data)) : data));
+    flags |= flag;
+  }
+  if (!flags) return encoded;
+
+  // The extended header: the new file's own, or one made for a simple file.
+  std::vector<uint8_t> header;
+  size_t bodyStart = to.front().Start;
+  if (to.front().Type == "VP8X" && to.front().DataSize >= 10) {
+    header.assign(encoded.begin() + std::ptrdiff_t(to.front().Start), encoded.begin() + std::ptrdiff_t(to.front().End));
+    bodyStart = to.front().End;
+  } else {
+    uint32_t width = 0, height = 0;
+    bool alpha = false;
+    if (!BitstreamCanvas(encoded, to.front(), width, height, alpha) || width == 0 || height == 0) return encoded;
+    std::vector<uint8_t> data(10, 0);
+    data[0] = alpha ? WebPAlpha : 0;
+    data[4] = uint8_t(width - 1), data[5] = uint8_t((width - 1) >> 8), data[6] = uint8_t((width - 1) >> 16);
+    data[7] = uint8_t(height - 1), data[8] = uint8_t((height - 1) >> 8), data[9] = uint8_t((height - 1) >> 16);
+    header = WebPChunk("VP8X", data);
+  }
+  header[8] |= flags;
+
+  std::vector<uint8_t> out(encoded.begin(), encoded.begin() + 12);
+  out.insert(out.end(), header.begin(), header.end());
+  // ICCP goes before the picture, EXIF and XMP after it.
+  out.insert(out.end(), added[0].begin(), added[0].end());
+  out.insert(out.end(), encoded.begin() + std::ptrdiff_t(bodyStart), encoded.end());
+  for (size_t i = 1; i < added.size(); ++i) out.insert(out.end(), added[i].begin(), added[i].end());
+  PutLittleEndian(out.data() + 4, uint32_t(out.size() - 8));
+  return out;
+}

@@ -29,6 +29,13 @@ struct TWebPFacts {
 };
 TWebPFacts ReadWebPFacts(std::span<const uint8_t> webp);
 
+// encoded, a WebP FreeImage wrote, given the ICCP, EXIF and XMP chunks of
+// source that it lacks (FreeImage reads an EXIF chunk only in the form it
+// writes itself), with the extended header that announces them; the EXIF
+// block changed by change when given. Unchanged when either is not a WebP.
+std::vector<uint8_t> WithSourceWebPChunks(std::span<const uint8_t> source, std::vector<uint8_t> encoded,
+                                          const TExifBlockChange& change = {});
+
 // FreeImage writes a WebP's EXIF chunk as a JPEG segment holds it, with
 // "Exif" 00 00 before the TIFF block, which readers reject: the chunk is
 // given the TIFF block alone, changed by change when given. Anything else

@@ -2,6 +2,7 @@
 
 #include "edit/exif/exif_data.h"
 #include "edit/exif/tiff_file.h"
+#include "edit/exif/tiff_reader.h"
 #include "edit/jpeg_encoding.h"
 #include "edit/picture_pages.h"
 
@@ -29,6 +30,31 @@ std::vector<uint8_t> WithExifOf(std::span<const uint8_t> source, FREE_IMAGE_FORM
   if (exif.IsEmpty()) return file;
   if (target == FIF_TIFF) KeepTiffFileGeneralTags(exif.General());
   return exif.RewriteBytes(file).Join();
+}
+
+// The colour profile a TIFF file's first directory holds. FreeImage reads it
+// after the directory has been read again for the EXIF data, from memory
+// libtiff has freed by then: its first bytes are lost.
+std::vector<uint8_t> TiffIccProfile(std::span<const uint8_t> tiff) {
+  try {
+    const TTiffBlock block = ParseTiffHeader(tiff);
+    TTiffValueBudget budget(tiff.size());
+    for (const TExifTag& tag : ReadTiffDirectory(block, block.FirstDirectory, budget).Tags)
+      if (tag.ID == 0x8773 && (tag.DataType == tdUndefined || tag.DataType == tdByte)) return tag.Data;
+  } catch (const EExifError&) {
+  }
+  return {};
+}
+
+// dib given the profile of the TIFF file it came from.
+void KeepTiffProfile(FIBITMAP* dib, std::span<const uint8_t> tiff) {
+  std::vector<uint8_t> profile = TiffIccProfile(tiff);
+  const FIICCPROFILE* own = FreeImage_GetICCProfile(dib);
+  if (profile.empty() || !own || !own->data || own->size == 0) return;
+  if (size_t(own->size) == profile.size() && std::equal(profile.begin(), profile.end(), static_cast<const uint8_t*>(own->data)))
+    return;
+  const WORD flags = own->flags;
+  if (FIICCPROFILE* copy = FreeImage_CreateICCProfile(dib, profile.data(), long(profile.size()))) copy->flags = flags;
 }
 
 }  // namespace
@@ -64,6 +90,7 @@ int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source) {
 TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSourceFile& source,
                              std::vector<uint8_t>& out, const TExifBlockChange& exifChange) {
   const int flags = FaithfulSaveFlags(fif, source);
+  if (fif == FIF_TIFF && source.Format == FIF_TIFF) KeepTiffProfile(dib, source.Bytes);
   TEncodedPicture encoded;
   TSaveResult result = EncodePicture(dib, fif, flags, encoded);
   if (!result.Ok()) return result;
@@ -81,7 +108,9 @@ TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSource
     if (exifSource && (fif == FIF_TIFF || (fif == FIF_JPEG && source.Format != FIF_JPEG)))
       out = WithExifOf(source.Bytes, fif, std::move(out));
     if (fif == FIF_PNG && source.Format == FIF_PNG) out = WithSourcePngChunks(source.Bytes, std::move(out), exifChange);
-    if (fif == FIF_WEBP) out = WithValidWebPExif(std::move(out), exifChange);
+    if (fif == FIF_WEBP)
+      out = source.Format == FIF_WEBP ? WithSourceWebPChunks(source.Bytes, std::move(out), exifChange)
+                                      : WithValidWebPExif(std::move(out), exifChange);
   } catch (const std::bad_alloc&) {
     result.Failure = TSaveFailure::OutOfMemory;
   }

@@ -39,7 +39,8 @@ FIBITMAP* WithoutAddedAlpha(FIBITMAP* dib, bool fileHadAlpha);
 int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source);
 
 // Encodes dib as fif with FaithfulSaveFlags and carries source's metadata
-// into the result as the header says. exifChange changes the EXIF block of
+// into the result as the header says. dib given a TIFF source's own colour
+// profile where FreeImage's decode spoilt it. exifChange changes the EXIF block of
 // a PNG's eXIf or a WebP's EXIF chunk as the picture changed (JPEG, TIFF and
 // PSD files are the caller's to update). EExifError escapes when source's
 // metadata cannot be carried.

@@ -1,6 +1,7 @@
 #include "edit_test_support.h"
 
 #include "edit/exif/exif_data.h"
+#include "edit/picture_pages.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -151,12 +152,36 @@ void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format) {
   }
 }
 
+namespace {
+
+// The file decoded as the viewer loads it: deeper pictures converted to 32
+// bits for the screen.
+struct TLoaded {
+  TDecodedPicture decoded;
+  TDib converted;
+  TPictureFacts facts;
+  FIBITMAP* Working() const { return converted ? converted.get() : decoded.Dib(); }
+};
+
+TLoaded Load(TLocalShownFile& shown, const std::string& path) {
+  TLoaded loaded;
+  loaded.decoded = shown.Decode(0);
+  loaded.facts = FactsOf(loaded.decoded.Dib());
+  loaded.facts.Format = FreeImage_GetFileType(path.c_str(), 0);
+  if (FreeImage_GetBPP(loaded.decoded.Dib()) > 32) {
+    loaded.converted.reset(FreeImage_ConvertTo32Bits(loaded.decoded.Dib()));
+    KeepPictureInfo(loaded.decoded.Dib(), loaded.converted.get(), ptIdentity);
+  }
+  return loaded;
+}
+
+}  // namespace
+
 TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool exifRotation, FIBITMAP* edited,
                            TWrittenFileChecker* checker) {
-  const int flags = exifRotation ? JPEG_EXIFROTATE : 0;
-  TLocalShownFile shown(path, flags);
-  const TDecodedPicture decoded = edited ? TDecodedPicture() : shown.Decode(0);
-  FIBITMAP* working = edited ? edited : decoded.Dib();
+  TLocalShownFile shown(path, exifRotation ? JPEG_EXIFROTATE : 0);
+  const TLoaded loaded = Load(shown, path);
+  FIBITMAP* working = edited ? edited : loaded.Working();
   TDib turned;
   TOrientedWrite request;
   request.path = path;
@@ -164,7 +189,9 @@ TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool
   request.exifRotation = exifRotation;
   request.pictureEdited = edited != nullptr;
   request.workingImage = working;
-  request.fileFormat = FreeImage_GetFileType(path.c_str(), 0);
+  request.fileFormat = loaded.facts.Format;
+  request.pictureConverted = loaded.converted != nullptr;
+  request.fileHadAlpha = HasAlpha(loaded.facts);
   request.turnWorkingImage = [&]() -> FIBITMAP* {
     FIBITMAP* result = TransformPicture(working, command);
     if (IsRotation(command)) turned.reset(result);
@@ -173,4 +200,24 @@ TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool
   request.shownFile = &shown;
   request.checker = checker;
   return WriteOrientedFile(request);
+}
+
+TSaveResult SaveFile(const std::string& path, const std::string& target, TWrittenFileChecker* checker,
+                     const std::function<void(TDib& working)>& edit) {
+  TLocalShownFile shown(path, JPEG_EXIFROTATE);
+  TLoaded loaded = Load(shown, path);
+  TDib working(FreeImage_Clone(loaded.Working()));
+  if (edit) edit(working);
+  TSaveRequest request;
+  request.Path = target;
+  request.Picture = working.get();
+  request.UprightPixels = loaded.facts.Format == FIF_JPEG;
+  request.SourcePath = path;
+  request.SourceFormat = loaded.facts.Format;
+  request.Shown = &shown;
+  request.SourceHadAlpha = HasAlpha(loaded.facts);
+  request.ReplacesSource = target == path;
+  request.PictureEdited = true;
+  request.Checker = checker;
+  return SavePicture(request);
 }

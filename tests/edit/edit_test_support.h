@@ -9,6 +9,7 @@
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -77,3 +78,9 @@ private:
 // written).
 TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool exifRotation = true,
                            FIBITMAP* edited = nullptr, TWrittenFileChecker* checker = nullptr);
+
+// Save (target the file itself) or Save as of the file at path with an
+// unsaved edit, as the viewer runs it: edit changes the working image (none:
+// an edit that left the pixels as they were).
+TSaveResult SaveFile(const std::string& path, const std::string& target, TWrittenFileChecker* checker = nullptr,
+                     const std::function<void(TDib& working)>& edit = {});
