@@ -31,6 +31,8 @@ using Clock = std::chrono::steady_clock;
 // Kept decodes: the current picture and at most two beyond it, and never
 // more than a quarter of the machine's memory.
 constexpr std::size_t KeptPictures = 3;
+// How much longer than a decode for the screen the check of a new file may take.
+constexpr int CheckTimeFactor = 6;
 // A description beyond this is not believed (metadata is kilobytes).
 constexpr std::uint64_t MaxBlobBytes = 256ull << 20;
 
@@ -156,7 +158,7 @@ bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags,
     Start();
     if (FSocket < 0) return false;
     if (::send(FSocket, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size())) {
-      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now()};
+      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now(), FTimeLimit};
       FPreview.reset();
       FPreviewFresh = false;
       ++FSent;
@@ -358,7 +360,7 @@ void TDecoderClient::KillWorker() {
 }
 
 void TDecoderClient::CheckTimeLimit() {
-  if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker();
+  if (FBusy && Clock::now() - FBusy->started > FBusy->limit) KillWorker();
 }
 
 void TDecoderClient::StartLoad(const std::string& path, int flags, unsigned previewSize) {
@@ -398,7 +400,7 @@ bool TDecoderClient::WaitLoad(int timeoutMs, bool stopAtPreview) {
   while (LoadPending()) {
     if (timeoutMs >= 0 && Clock::now() >= deadline) return false;
     if (stopAtPreview && FPreviewFresh && FBusy && FBusy->forLoad) return false;
-    int wait = FBusy ? MillisecondsLeft(FBusy->started + FTimeLimit) + 1 : 0;
+    int wait = FBusy ? MillisecondsLeft(FBusy->started + FBusy->limit) + 1 : 0;
     if (timeoutMs >= 0) wait = std::min(wait, MillisecondsLeft(deadline));
     if (!FBusy) {
       FinishLoad(TLoadResult{});  // nothing is working on it any more
@@ -434,7 +436,7 @@ void TDecoderClient::CancelLoad() {
 
 std::optional<TDecoderClient::TAnswer> TDecoderClient::WaitAnswer() {
   while (!FAnswer && FBusy) {
-    ReadReply(true, MillisecondsLeft(FBusy->started + FTimeLimit) + 1);
+    ReadReply(true, MillisecondsLeft(FBusy->started + FBusy->limit) + 1);
     CheckTimeLimit();
   }
   std::optional<TAnswer> answer = std::move(FAnswer);
@@ -467,7 +469,9 @@ TLoadResult TDecoderClient::DecodePage(const std::string& path, unsigned page, i
 void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format) {
   if (FBusy) KillWorker();
   FAnswer.reset();
-  Send(TRequestKind::Check, path, 0, false, 0, 0, format);
+  // Refusing a write because its check was slow would lose the edit: a
+  // check may take longer than a decode for the screen.
+  if (Send(TRequestKind::Check, path, 0, false, 0, 0, format)) FBusy->limit = CheckTimeFactor * FTimeLimit;
 }
 
 TCheckResult TDecoderClient::FinishCheck() {

@@ -134,6 +134,7 @@ private:
     bool keep = true;
     unsigned previewSize = 0;
     std::chrono::steady_clock::time_point started;
+    std::chrono::milliseconds limit{0};  // the time it may take
   };
   struct TPendingLoad {
     std::string path;

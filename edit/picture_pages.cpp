@@ -99,8 +99,10 @@ void KeepPictureInfo(FIBITMAP* source, FIBITMAP* result, TPictureTransform trans
 bool EncodePages(const std::vector<FIBITMAP*>& pages, FREE_IMAGE_FORMAT fif, int flags, std::vector<uint8_t>& out) {
   if (pages.empty()) return false;
   // FreeImage makes a multi-page file in memory only from an existing one: a
-  // one-pixel file of the format is opened, given the pages and rid of its own.
-  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> pixel(FreeImage_Allocate(1, 1, 8), &FreeImage_Unload);
+  // small file of the format is opened, given the pages and rid of its own
+  // (GIF holds 8 bits at most; the ICO encoder refuses a one-pixel icon).
+  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> pixel(FreeImage_Allocate(16, 16, fif == FIF_GIF ? 8 : 24),
+                                                               &FreeImage_Unload);
   std::unique_ptr<FIMEMORY, TMemoryCloser> seed(FreeImage_OpenMemory());
   if (!pixel || !seed || !FreeImage_SaveToMemory(fif, pixel.get(), seed.get(), 0)) return false;
   FreeImage_SeekMemory(seed.get(), 0, SEEK_SET);

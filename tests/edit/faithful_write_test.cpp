@@ -11,6 +11,7 @@
 #include <lcms2.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <functional>
 #include <sstream>
 
@@ -120,7 +121,7 @@ class FaithfulWrite : public TTestFolder, public testing::Test {
 public:
   void SetUp() override {
     bool tools = HaveExiftool();
-    for (const char* tool : {"identify", "convert", "webpinfo", "cwebp"})
+    for (const char* tool : {"identify", "convert", "webpinfo", "cwebp", "img2webp"})
       tools = tools && !Output(std::string("command -v ") + tool).empty();
     if (!tools)
       GTEST_SKIP() << "needs exiftool, ImageMagick and the webp tools (scripts/setup-debian)";
@@ -217,6 +218,11 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
        {},
        "-IFD0:Make -IFD0:Artist"},
       {"PNG named .jpg", [](FaithfulWrite& t) { return t.Make("png.jpg", Pattern(40, 30).get(), FIF_PNG); }},
+      {"ICO of two sizes",
+       [](FaithfulWrite& t) {
+         return t.Shell("icon.ico", "convert -size 32x32 gradient:red-blue -size 16x16 gradient:yellow-green icon.ico");
+       },
+       {}, "", true},
   };
   // Save keeps the rule that the name's extension names the format.
   const std::string savedAsJpeg = "PNG named .jpg";
@@ -230,7 +236,8 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
       const TSaveResult result = Apply(path, command);
       if (kind.multiFrame && command == cmSave) {
         // One edited picture would replace them all.
-        EXPECT_EQ(SaveFailureText(result), "the file holds 3 pictures") << where;
+        const size_t count = size_t(std::count(frames.begin(), frames.end(), '\n'));
+        EXPECT_EQ(SaveFailureText(result), "the file holds " + std::to_string(count) + " pictures") << where;
         EXPECT_EQ(ReadFile(path), ReadFile(source)) << where;
         continue;
       }
@@ -256,6 +263,29 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
     }
   }
   EXPECT_GT(checker.Checks, 0u);
+}
+
+// Animations that FreeImage reads as one picture: turning the first would
+// drop the others, so nothing is written.
+TEST_F(FaithfulWrite, AnimatedPngAndWebPAreNotReplacedByTheirFirstFrame) {
+  const TBytes png = EncodeWithFreeImage(Pattern(8, 8).get(), FIF_PNG);
+  TBytes actl = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0};
+  TBytes animated(png.begin(), png.begin() + 33);
+  animated = Concat({animated, actl, TBytes(png.begin() + 33, png.end())});
+  const std::string apng = Write("moving.png", animated);
+  Make("a.png", Pattern(8, 8).get(), FIF_PNG);
+  TDib other = Pattern(8, 8);
+  FreeImage_Invert(other.get());
+  Make("b.png", other.get(), FIF_PNG);
+  const std::string webp = Shell("moving.webp", "img2webp -loop 0 a.png b.png -o moving.webp");
+  for (const std::string& path : {apng, webp}) {
+    const TBytes before = ReadFile(path);
+    const TOrientedResult result = OrientFile(path, ocRotateLeft, true, nullptr, &checker);
+    EXPECT_EQ(result.save.Failure, TSaveFailure::TooManyPictures) << path;
+    EXPECT_TRUE(TurnsOnScreenOnly(result.save)) << path;
+    EXPECT_EQ(result.save.Pictures, path == apng ? 3u : 2u) << path;
+    EXPECT_EQ(ReadFile(path), before) << path;
+  }
 }
 
 // A camera JPEG with a profile, tags in every model and a comment, at a
