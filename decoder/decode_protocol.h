@@ -39,6 +39,12 @@ enum class TReplyStatus : std::uint32_t {
   Preview = 5,        // a reduced decode, sent before the full one (fullWidth x fullHeight)
 };
 
+// Check flags: a JPEG whose compressed blocks were moved, not encoded anew.
+// Its header and metadata are decoded in full, its coded data walked to the
+// end and its first rows decoded: a full decode would double the time of a
+// lossless turn, which only rearranges data that decoded before.
+inline constexpr std::int32_t CheckMovedBlocks = 1;
+
 struct TRequestHeader {
   std::uint32_t magic = RequestMagic;
   TRequestKind kind = TRequestKind::Decode;

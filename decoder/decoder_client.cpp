@@ -466,12 +466,13 @@ TLoadResult TDecoderClient::DecodePage(const std::string& path, unsigned page, i
   return Materialize(answer->decode);
 }
 
-void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format) {
+void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) {
   if (FBusy) KillWorker();
   FAnswer.reset();
   // Refusing a write because its check was slow would lose the edit: a
   // check may take longer than a decode for the screen.
-  if (Send(TRequestKind::Check, path, 0, false, 0, 0, format)) FBusy->limit = CheckTimeFactor * FTimeLimit;
+  if (Send(TRequestKind::Check, path, movedBlocks ? CheckMovedBlocks : 0, false, 0, 0, format))
+    FBusy->limit = CheckTimeFactor * FTimeLimit;
 }
 
 TCheckResult TDecoderClient::FinishCheck() {

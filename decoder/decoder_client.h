@@ -97,7 +97,9 @@ public:
   // The check of a file just written as format: StartCheck hands it to the
   // worker and returns at once, so that the viewer can work meanwhile;
   // FinishCheck waits for the answer. Nothing of it is kept.
-  void StartCheck(const std::string& path, FREE_IMAGE_FORMAT format);
+  // movedBlocks: a JPEG made by moving the blocks of one that decoded (see
+  // CheckMovedBlocks).
+  void StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks = false);
   TCheckResult FinishCheck();
 
   // Decodes path ahead of the user when the worker is idle and no decode of

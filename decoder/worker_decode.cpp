@@ -76,7 +76,8 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     result.status = TReplyStatus::Failed;
     if (file && ask.format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(ask.format)) {
       result.pages = CountPages(ask.format, io, file);
-      result.dib = DecodeForCheck(ask.format, io, file, result.fullWidth, result.fullHeight, result.warned);
+      result.dib = DecodeForCheck(ask.format, io, file, (flags & CheckMovedBlocks) != 0, result.fullWidth,
+                                  result.fullHeight, result.warned);
       if (result.dib) result.status = TReplyStatus::Decoded;
     }
   } else if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {

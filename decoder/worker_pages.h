@@ -5,6 +5,8 @@
 
 #include <FreeImage.h>
 
+#include <cstddef>
+
 namespace decoder {
 
 // Whether FreeImage reads files of this format as a sequence of pages.
@@ -22,9 +24,17 @@ FIBITMAP* DecodePage(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, u
 
 // A file the viewer has just written, decoded as fif: fully, except a large
 // JPEG, whose data is decoded at an eighth of its size (the whole stream is
-// still read) after its header gave the full size. width and height receive
-// the full size; warned whether the decoder reported damage on the way.
-FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, unsigned& width,
-                         unsigned& height, bool& warned);
+// still read) after its header gave the full size; with movedBlocks (see
+// CheckMovedBlocks) a large JPEG's coded data is walked to its end and only
+// its first rows decoded. width and height receive the full size; warned
+// whether damage was met on the way.
+FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, bool movedBlocks,
+                         unsigned& width, unsigned& height, bool& warned);
+
+// Whether a JPEG stream's structure holds to its end: segments whose lengths
+// fit, coded data with nothing but stuffed bytes and restart markers in it,
+// and EOI as its last two bytes. scanStart receives where the first scan's
+// coded data begins.
+bool JpegStructureHolds(const unsigned char* data, size_t size, size_t& scanStart);
 
 }  // namespace decoder

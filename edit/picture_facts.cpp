@@ -117,8 +117,8 @@ std::string PixelKindText(FREE_IMAGE_TYPE type, unsigned bpp) {
 
 std::string CompareWrittenFile(const TPictureFacts& meant, const TCheckedFile& got) {
   const std::string file = "the new file ";
-  if (!got.Decoded) return file + "does not decode";
   if (got.Damaged) return file + "holds damaged data";
+  if (!got.Decoded) return file + "does not decode";
   const TPictureFacts& facts = got.Facts;
   // A format known by its name only (no signature) cannot be told by content.
   if (got.ContentFormat != FIF_UNKNOWN && got.ContentFormat != meant.Format)

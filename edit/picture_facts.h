@@ -59,8 +59,10 @@ class TWrittenFileChecker {
 public:
   virtual ~TWrittenFileChecker() = default;
   // Hands the file over and returns at once, so that the caller can work
-  // while it is decoded.
-  virtual void Start(const std::string& path, FREE_IMAGE_FORMAT format) = 0;
+  // while it is decoded. movedBlocks: a JPEG whose compressed blocks were
+  // moved, not encoded anew, which may be checked without decoding every
+  // block (its structure walked whole, its first rows decoded).
+  virtual void Start(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) = 0;
   virtual TCheckedFile Finish() = 0;
 };
 

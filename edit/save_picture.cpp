@@ -182,7 +182,7 @@ TSaveResult WritePictureFile(const std::string& path, const std::vector<std::spa
   TAtomicFile file(path);
   if (check && check->Checker) {
     file.SetVerifier([check](const std::string& temporary) {
-      check->Checker->Start(temporary, check->Meant.Format);
+      check->Checker->Start(temporary, check->Meant.Format, check->MovedBlocks);
       const std::string meanwhile = check->Meanwhile ? check->Meanwhile() : std::string();
       const std::string found = CompareWrittenFile(check->Meant, check->Checker->Finish());
       return found.empty() ? meanwhile : found;

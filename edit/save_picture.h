@@ -88,6 +88,7 @@ TSaveResult EncodePicture(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags, TEnco
 struct TWriteCheck {
   TWrittenFileChecker* Checker = nullptr;  // null: the file is not checked
   TPictureFacts Meant;
+  bool MovedBlocks = false;  // see TWrittenFileChecker::Start
   // Runs while the checker decodes the file; a reason returned refuses the
   // write as a failed check does.
   std::function<std::string()> Meanwhile;

@@ -22,8 +22,8 @@ TDecodedPicture TWorkerShownFile::Decode(unsigned page) {
   return TDecodedPicture(result.dib, std::move(result.pixels));
 }
 
-void TWorkerChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format) {
-  decoder::TDecoderClient::Shared().StartCheck(path, format);
+void TWorkerChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) {
+  decoder::TDecoderClient::Shared().StartCheck(path, format, movedBlocks);
 }
 
 TCheckedFile TWorkerChecker::Finish() {

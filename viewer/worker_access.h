@@ -25,6 +25,6 @@ private:
 
 class TWorkerChecker : public TWrittenFileChecker {
 public:
-  void Start(const std::string& path, FREE_IMAGE_FORMAT format) override;
+  void Start(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) override;
   TCheckedFile Finish() override;
 };

@@ -137,7 +137,7 @@ TDecodedPicture TLocalShownFile::Decode(unsigned page) {
   return TDecodedPicture(dib, nullptr);
 }
 
-void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format) {
+void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bool) {
   ++Checks;
   FFound = TCheckedFile();
   FFound.ContentFormat = FreeImage_GetFileType(path.c_str(), 0);

@@ -64,7 +64,7 @@ private:
 // Checks a written file by decoding it in this process, as the worker does.
 class TLocalChecker : public TWrittenFileChecker {
 public:
-  void Start(const std::string& path, FREE_IMAGE_FORMAT format) override;
+  void Start(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) override;
   TCheckedFile Finish() override { return FFound; }
   unsigned Checks = 0;
 
