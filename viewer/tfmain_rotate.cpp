@@ -47,7 +47,8 @@ void Tfmain::OrientPicture(TOrientCommand command) {
   request.exifRotation = FState.Settings.ExifRotation;
   request.pictureEdited = bWorkingImageEdited;
   request.workingImage = FBitmap.Dib();
-  request.fileFormat = bLastLoadReadFile ? FFileFacts.Format : FIF_UNKNOWN;
+  // The format the content has now (a Save may have changed it since the load).
+  request.fileFormat = IdentifyReadableFormat(FState.sCurrentFile);
   request.pictureConverted = FFileFacts.Type != FreeImage_GetImageType(FBitmap.Dib()) ||
                              FFileFacts.Bpp != FBitmap.BPP();
   request.fileHadAlpha = HasAlpha(FFileFacts);

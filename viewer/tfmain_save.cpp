@@ -46,7 +46,7 @@ TSaveRequest Tfmain::SaveRequest(const QString& target) {
   request.UprightPixels = bLastLoadReadFile && TurnedUprightOnLoading(FState, FFileFacts);
   if (bLastLoadReadFile) {
     request.SourcePath = NativePath(FState.sCurrentFile);
-    request.SourceFormat = FFileFacts.Format;
+    request.SourceFormat = IdentifyReadableFormat(FState.sCurrentFile);
     request.SourceHadAlpha = HasAlpha(FFileFacts);
   }
   request.ReplacesSource = SameFile(target, FState.sCurrentFile);

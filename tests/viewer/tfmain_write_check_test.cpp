@@ -134,6 +134,22 @@ TEST_F(WriteCheckTest, AFileThatCannotBeWrittenWholeIsTurnedOnTheScreenOnly) {
   EXPECT_EQ(Frames(gif), 3);
 }
 
+// Rotate writes the format the content has; Save the one the name says.
+TEST_F(WriteCheckTest, RotateFollowsTheContentSaveTheName) {
+  const std::string path = Path(QStringLiteral("named.jpg"));
+  WriteFile(path, EncodeWithFreeImage(Pattern(40, 30).get(), FIF_PNG));
+  Open(QString::fromStdString(path));
+  Run("AcRotateRight");
+  EXPECT_EQ(FreeImage_GetFileType(path.c_str(), 0), FIF_PNG);
+  window->bWorkingImageEdited = true;
+  Run("acSave");
+  EXPECT_EQ(FreeImage_GetFileType(path.c_str(), 0), FIF_JPEG);
+  Run("AcRotateLeft");
+  EXPECT_EQ(FreeImage_GetFileType(path.c_str(), 0), FIF_JPEG);
+  EXPECT_EQ(FreeImage_GetWidth(DecodeFile(path).get()), 40u);
+  EXPECT_EQ(window->Message(), QStringLiteral("Saved"));
+}
+
 TEST_F(WriteCheckTest, SaveAsOfAnUneditedPictureCopiesTheFile) {
   const std::string gif = Shell(QStringLiteral("anim.gif"), "convert -size 20x10 xc:red xc:blue anim.gif");
   Open(QString::fromStdString(gif));
