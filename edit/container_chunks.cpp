@@ -142,6 +142,27 @@ std::vector<uint8_t> WithSourcePngChunks(std::span<const uint8_t> source, std::v
   return encoded;
 }
 
+unsigned PsdLayerCount(std::span<const uint8_t> psd) {
+  // Header (26 bytes), then three sections each led by its length: colour
+  // mode data, image resources, layer and mask information (8 bytes long in
+  // the large format, version 2).
+  if (psd.size() < 26 || std::memcmp(psd.data(), "8BPS", 4) != 0) return 0;
+  const bool large = psd[4] == 0 && psd[5] == 2;
+  size_t pos = 26;
+  for (int section = 0; section < 2; ++section) {
+    if (pos + 4 > psd.size()) return 0;
+    pos += 4 + size_t(BigEndian(psd.data() + pos));
+  }
+  pos += large ? 8 : 4;  // the layer and mask section's length
+  const size_t lengthSize = large ? 8 : 4;
+  if (pos + lengthSize + 2 > psd.size()) return 0;
+  const uint64_t layerInfo = large ? uint64_t(BigEndian(psd.data() + pos)) << 32 | BigEndian(psd.data() + pos + 4)
+                                   : BigEndian(psd.data() + pos);
+  if (layerInfo < 2) return 0;
+  const auto count = int16_t(uint16_t(psd[pos + lengthSize] << 8 | psd[pos + lengthSize + 1]));
+  return unsigned(count < 0 ? -count : count);
+}
+
 TWebPFacts ReadWebPFacts(std::span<const uint8_t> webp) {
   TWebPFacts facts;
   facts.IsWebP = IsWebP(webp);

@@ -22,6 +22,10 @@ using TExifBlockChange = std::function<std::vector<uint8_t>(std::span<const uint
 std::vector<uint8_t> WithSourcePngChunks(std::span<const uint8_t> source, std::vector<uint8_t> encoded,
                                          const TExifBlockChange& transformExif = {});
 
+// The layers of a Photoshop file (0 for a flat one or anything else):
+// FreeImage reads and writes only the composite picture.
+unsigned PsdLayerCount(std::span<const uint8_t> psd);
+
 struct TWebPFacts {
   bool IsWebP = false;
   bool Lossless = false;  // its (first) picture is a VP8L bitstream

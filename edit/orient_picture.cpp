@@ -1,5 +1,6 @@
 #include "edit/orient_picture.h"
 
+#include "edit/container_chunks.h"
 #include "edit/exif/exif_data.h"
 #include "edit/exif/file_io.h"
 #include "edit/exif_update.h"
@@ -299,7 +300,7 @@ TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientComman
 
 bool TurnsOnScreenOnly(const TSaveResult& result) {
   return result.Failure == TSaveFailure::FormatNotWritable || result.Failure == TSaveFailure::CannotHoldPicture ||
-         result.Failure == TSaveFailure::TooManyPictures;
+         result.Failure == TSaveFailure::TooManyPictures || result.Failure == TSaveFailure::LayersWouldGo;
 }
 
 TOrientedResult WriteOrientedFile(const TOrientedWrite& request) {
@@ -333,6 +334,11 @@ TOrientedResult WriteOrientedFile(const TOrientedWrite& request) {
       return result;
     }
     return WriteEveryPage(write, file, pictures, stored, screen);
+  }
+  if (const unsigned layers = write.fileFormat == FIF_PSD ? PsdLayerCount(file) : 0) {
+    result.save.Failure = TSaveFailure::LayersWouldGo;
+    result.save.Pictures = layers;
+    return result;
   }
   if (!write.pictureEdited && write.fileFormat == FIF_JPEG)
     if (std::optional<TOrientedResult> lossless = WriteLosslessly(write, file, layout, stored, screen))

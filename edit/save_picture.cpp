@@ -2,6 +2,7 @@
 
 #include "edit/exif/exif_data.h"
 #include "edit/exif/file_io.h"
+#include "edit/container_chunks.h"
 #include "edit/exif_update.h"
 #include "edit/faithful_encode.h"
 #include "platform/atomic_file.h"
@@ -73,6 +74,7 @@ std::string SaveFailureText(const TSaveResult& r) {
     case TSaveFailure::FolderReadOnly: return "the folder is read-only";
     case TSaveFailure::DiskFull: return "the disk is full";
     case TSaveFailure::TooManyPictures: return "the file holds " + std::to_string(r.Pictures) + " pictures";
+    case TSaveFailure::LayersWouldGo: return "the file holds " + std::to_string(r.Pictures) + " layers";
     case TSaveFailure::CannotTurn: return "FreeImage cannot turn " + PixelKindText(r.Type, r.Bpp);
     case TSaveFailure::FileUnreadable: return "the file could not be read again";
     case TSaveFailure::CheckFailed:
@@ -219,9 +221,10 @@ TSaveResult SavePicture(const TSaveRequest& request) {
   }
   const unsigned pages = source && request.Shown && FileHoldsPages(from.Format) ? request.Shown->Pages() : 1;
   const unsigned pictures = source ? PicturesInFile(from, pages) : 1;
-  if (request.ReplacesSource && pictures > 1) {
-    result.Failure = TSaveFailure::TooManyPictures;
-    result.Pictures = pictures;
+  const unsigned layers = source && from.Format == FIF_PSD ? PsdLayerCount(from.Bytes) : 0;
+  if (request.ReplacesSource && (pictures > 1 || layers > 0)) {
+    result.Failure = pictures > 1 ? TSaveFailure::TooManyPictures : TSaveFailure::LayersWouldGo;
+    result.Pictures = pictures > 1 ? pictures : layers;
     return result;
   }
   // The file itself is the most faithful copy of an unedited picture.

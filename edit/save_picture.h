@@ -35,6 +35,7 @@ enum class TSaveFailure {
   DiskFull,
   WriteFailed,      // any other system error, in Error
   TooManyPictures,  // the file holds Pictures pictures, which the write would not all keep
+  LayersWouldGo,    // the file holds Pictures layers, which the write would flatten
   CannotTurn,       // FreeImage cannot turn or mirror a picture of this depth
   FileUnreadable,   // the file on display could not be decoded again
   CheckFailed,      // the new file is not what was meant: Detail says how

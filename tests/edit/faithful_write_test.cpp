@@ -265,9 +265,10 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
   EXPECT_GT(checker.Checks, 0u);
 }
 
-// Animations that FreeImage reads as one picture: turning the first would
-// drop the others, so nothing is written.
-TEST_F(FaithfulWrite, AnimatedPngAndWebPAreNotReplacedByTheirFirstFrame) {
+// Animations and layers that FreeImage reads as one picture: turning it
+// would drop the others, so nothing is written; a flat Photoshop file is
+// turned.
+TEST_F(FaithfulWrite, AnimationsAndLayersAreNotReplacedByOnePicture) {
   const TBytes png = EncodeWithFreeImage(Pattern(8, 8).get(), FIF_PNG);
   TBytes actl = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0};
   TBytes animated(png.begin(), png.begin() + 33);
@@ -286,6 +287,17 @@ TEST_F(FaithfulWrite, AnimatedPngAndWebPAreNotReplacedByTheirFirstFrame) {
     EXPECT_EQ(result.save.Pictures, path == apng ? 3u : 2u) << path;
     EXPECT_EQ(ReadFile(path), before) << path;
   }
+  const std::string layered = Shell("layered.psd", "convert -size 20x10 xc:red xc:blue -size 10x5 xc:green layered.psd");
+  const TBytes before = ReadFile(layered);
+  TOrientedResult result = OrientFile(layered, ocRotateLeft, true, nullptr, &checker);
+  EXPECT_EQ(SaveFailureText(result.save), "the file holds 2 layers");
+  EXPECT_TRUE(TurnsOnScreenOnly(result.save));
+  EXPECT_EQ(ReadFile(layered), before);
+  EXPECT_EQ(SaveFailureText(SaveFile(layered, layered, &checker)), "the file holds 2 layers");
+  const std::string flat = Make("flat.psd", Pattern(20, 10).get(), FIF_PSD);
+  result = OrientFile(flat, ocRotateLeft, true, nullptr, &checker);
+  EXPECT_TRUE(result.save.Ok()) << SaveFailureText(result.save);
+  EXPECT_EQ(FreeImage_GetWidth(DecodeFile(flat).get()), 10u);
 }
 
 // A camera JPEG with a profile, tags in every model and a comment, at a
