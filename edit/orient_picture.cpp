@@ -121,6 +121,18 @@ TExifUpdate UpdateFor(TOrientCommand command, FIBITMAP* picture) {
   return update;
 }
 
+// The orientation reset; a JPEG's pixel dimensions follow its frame there,
+// a TIFF's and a PSD's are set here.
+TOutputPieces ResetOrientation(const TOrientedWrite& request, std::vector<uint8_t>& bytes, FIBITMAP* picture,
+                               TPictureTransform stored) {
+  if (request.fileFormat == FIF_TIFF || request.fileFormat == FIF_PSD) {
+    TExifUpdate dimensions = UpdateFor(request.command, picture);
+    dimensions.Orientation = TExifUpdate::Keep;
+    bytes = UpdateFileExif(bytes, dimensions).Join();
+  }
+  return ApplyOrientationReset(bytes, request.command, stored);
+}
+
 TOrientedResult Write(const TOrientedWrite& request, std::span<const uint8_t> file, const TOutputPieces& pieces,
                       TPictureFacts meant, TScreenTurn& screen, bool movedBlocks = false) {
   meant.Models &= ~ExifModelsLost(file, request.command);
@@ -212,7 +224,7 @@ TOrientedResult WriteEveryPage(const TOrientedWrite& request, std::span<const ui
     exif.LoadFromBytes(file);
     if (!exif.IsEmpty()) bytes = exif.RewriteBytes(bytes).Join();
   }
-  const TOutputPieces pieces = ApplyOrientationReset(bytes, request.command, stored);
+  const TOutputPieces pieces = ResetOrientation(request, bytes, pages.front(), stored);
   return Write(request, file, pieces, MeantFile(pages.front(), request.fileFormat, count, true), screen);
 }
 
@@ -254,7 +266,7 @@ TOrientedResult ReEncode(const TOrientedWrite& request, std::span<const uint8_t>
   result.save = EncodeFaithfully(picture, request.fileFormat, source, bytes,
                                  [&update](std::span<const uint8_t> block) { return UpdateExifBlock(block, update); });
   if (!result.save.Ok()) return result;
-  const TOutputPieces pieces = ApplyOrientationReset(bytes, request.command, stored);
+  const TOutputPieces pieces = ResetOrientation(request, bytes, picture, stored);
   return Write(request, file, pieces, MeantFile(picture, request.fileFormat, 1, true), screen);
 }
 

@@ -389,6 +389,12 @@ TEST_F(FaithfulWrite, JpegsKeepProfileQualitySubsamplingAndEverySegment) {
               "[ExifIFD]       ExifImageHeight                 : 25\n"
               "[ExifIFD]       ISO                             : 800\n")
         << name;
+    // A quarter turn swaps them.
+    ASSERT_TRUE(OrientFile(path, ocRotateLeft, true, nullptr, &checker).save.Ok()) << name;
+    EXPECT_EQ(Tags(path, "-ExifIFD:ExifImageWidth -ExifIFD:ExifImageHeight"),
+              "[ExifIFD]       ExifImageWidth                  : 25\n"
+              "[ExifIFD]       ExifImageHeight                 : 35\n")
+        << name;
   }
 }
 
