@@ -329,7 +329,11 @@ TOrientedResult WriteOrientedFile(const TOrientedWrite& request) {
     FreeImage_CloseMemory(memory);
   }
   result.save.Format = write.fileFormat;
-  if (write.fileFormat == FIF_UNKNOWN || !FreeImage_FIFSupportsWriting(write.fileFormat)) {
+  if (write.fileFormat == FIF_UNKNOWN) {
+    result.save.Failure = TSaveFailure::FileUnreadable;
+    return result;
+  }
+  if (!FreeImage_FIFSupportsWriting(write.fileFormat)) {
     result.save.Failure = TSaveFailure::FormatNotWritable;
     return result;
   }

@@ -20,6 +20,12 @@ void Tfmain::OrientPicture(TOrientCommand command) {
     FlashFailure(refused);
     return;
   }
+  // A file that is no longer a picture left the previous one on screen,
+  // which is not the file's picture to write in its place.
+  if (!bLastLoadReadFile) {
+    FlashFailure(refused + QStringLiteral(": the file could not be read"));
+    return;
+  }
   // The working image is turned when the write needs it, or while the
   // worker checks the new file. A rotation makes a new bitmap; a flip
   // mirrors the working image itself and mirrors it back unless the screen

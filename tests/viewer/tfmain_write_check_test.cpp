@@ -126,6 +126,15 @@ TEST_F(WriteCheckTest, AFileThatCannotBeWrittenWholeIsTurnedOnTheScreenOnly) {
     EXPECT_EQ(window->Bitmap().Width(), 10u) << path;
     EXPECT_TRUE(window->bWorkingImageEdited) << path;  // the screen differs from the file
   }
+  // A file that is no picture leaves the previous one on screen, which is
+  // not written in its place.
+  const std::string notes = Path(QStringLiteral("notes.txt"));
+  WriteFile(notes, Text("not a picture"));
+  window->LoadImage(QString::fromStdString(notes), true, true);
+  Run("AcRotateLeft");
+  EXPECT_EQ(window->Message(), QStringLiteral("The picture could not be rotated: the file could not be read"));
+  EXPECT_EQ(ReadFile(notes), Text("not a picture"));
+
   // Save of an edited first frame would drop the others.
   window->LoadImage(QString::fromStdString(gif), true, true);
   window->bWorkingImageEdited = true;
