@@ -47,7 +47,8 @@ TEST_F(WorkerChecksTest, PagesAreCountedAndDecodedOneByOne) {
   FIMULTIBITMAP* gif = FreeImage_OpenMultiBitmap(FIF_GIF, Path("anim.gif").c_str(), TRUE, FALSE, TRUE, 0);
   ASSERT_TRUE(gif);
   for (unsigned width : {12u, 5u, 12u}) {
-    std::unique_ptr<FIBITMAP, TDibCloser> frame(FreeImage_ConvertTo8Bits(testimg::Solid24(width, 6, 0x3366CC)));
+    const std::unique_ptr<FIBITMAP, TDibCloser> colour(testimg::Solid24(width, 6, 0x3366CC));
+    std::unique_ptr<FIBITMAP, TDibCloser> frame(FreeImage_ConvertTo8Bits(colour.get()));
     if (width == 5) {
       WORD left = 3, top = 2;
       for (const auto& [key, value] : {std::pair{"FrameLeft", &left}, std::pair{"FrameTop", &top}}) {
