@@ -255,6 +255,13 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
       if (!tags.empty()) {
         EXPECT_EQ(Differences(tags, Tags(path, kind.tags)), "") << where;
       }
+      if (format.starts_with("GIF")) {
+        // How often an animation plays.
+        const auto loops = [](const std::string& file) {
+          return Output("identify -verbose " + ShellQuote(file) + " | grep -m1 Iterations");
+        };
+        EXPECT_EQ(loops(path), loops(source)) << where;
+      }
       if (format.starts_with("WEBP")) {
         const std::string info = Output("webpinfo " + ShellQuote(path));
         EXPECT_NE(info.find("Format: Lossless"), std::string::npos) << where << info;
