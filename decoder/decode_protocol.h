@@ -23,7 +23,12 @@ inline constexpr std::size_t MaxPathBytes = 65536;
 
 enum class TRequestKind : std::uint32_t {
   Decode = 1,    // identify, then decode
-  Identify = 2,  // identify only
+  Identify = 2,  // identify only, and count the pages of a multi-page file
+  // Decode a file the viewer has just written, before it replaces anything:
+  // decoded as fif (a large JPEG reduced), pages counted, decoder warnings
+  // reported. Never kept.
+  Check = 3,
+  DecodePage = 4,  // one page of a multi-page file, at the file's depth; never kept
 };
 
 enum class TReplyStatus : std::uint32_t {
@@ -34,6 +39,12 @@ enum class TReplyStatus : std::uint32_t {
   Preview = 5,        // a reduced decode, sent before the full one (fullWidth x fullHeight)
 };
 
+// Check flags: a JPEG whose compressed blocks were moved, not encoded anew.
+// Its header and metadata are decoded in full, its coded data walked to the
+// end and its first rows decoded: a full decode would double the time of a
+// lossless turn, which only rearranges data that decoded before.
+inline constexpr std::int32_t CheckMovedBlocks = 1;
+
 struct TRequestHeader {
   std::uint32_t magic = RequestMagic;
   TRequestKind kind = TRequestKind::Decode;
@@ -43,6 +54,8 @@ struct TRequestHeader {
   // sent as a preview.
   std::uint32_t previewSize = 0;
   std::uint32_t pathBytes = 0;  // the UTF-8 path follows the header
+  std::uint32_t page = 0;       // DecodePage: the page, counted from 0
+  std::int32_t fif = -1;        // Check: the format the file was written in
   std::uint32_t unused = 0;     // no padding: every byte sent is set
 };
 
@@ -50,20 +63,21 @@ struct TReplyHeader {
   std::uint32_t magic = ReplyMagic;
   TReplyStatus status = TReplyStatus::Failed;
   std::uint64_t id = 0;
-  std::int32_t fif = -1;
-  std::uint32_t unused1 = 0;  // no padding: every byte sent is set
+  std::int32_t fif = -1;  // Check: the format told by the content alone
+  std::uint32_t pages = 0;  // Identify, Check, DecodePage: pages in the file (1 for single-picture formats)
   // The file as the worker found it before decoding, and whether it was the
   // same afterwards (a result read from a file that changed meanwhile is
   // never kept).
   TFileStamp stamp;
   std::uint8_t stampValid = 0;
   std::uint8_t stable = 0;
-  std::uint8_t unused2[6] = {};
+  std::uint8_t warned = 0;  // Check: the decoder reported damage while decoding
+  std::uint8_t unused2[5] = {};
   std::uint64_t blobOffset = 0;
   std::uint64_t blobBytes = 0;
   std::uint64_t pixelOffset = 0;
   std::uint64_t pixelBytes = 0;
-  std::uint32_t fullWidth = 0;  // Preview: the size of the full decode
+  std::uint32_t fullWidth = 0;  // Preview, Check: the size of the full decode
   std::uint32_t fullHeight = 0;
 };
 

@@ -30,6 +30,8 @@ using Clock = std::chrono::steady_clock;
 // Kept decodes: the current picture and at most two beyond it, and never
 // more than a quarter of the machine's memory.
 constexpr std::size_t KeptPictures = 3;
+// How much longer than a decode for the screen the check of a new file may take.
+constexpr int CheckTimeFactor = 6;
 // A description beyond this is not believed (metadata is kilobytes).
 constexpr std::uint64_t MaxBlobBytes = 256ull << 20;
 
@@ -160,13 +162,16 @@ void TDecoderClient::Start() {
   FSocket = sv[0];
 }
 
-bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize) {
+bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize,
+                          unsigned page, FREE_IMAGE_FORMAT format) {
   if (path.size() > MaxPathBytes) return false;
   TRequestHeader header;
   header.kind = kind;
   header.id = FNextId++;
   header.flags = flags;
   header.previewSize = previewSize;
+  header.page = page;
+  header.fif = format;
   header.pathBytes = static_cast<std::uint32_t>(path.size());
   std::vector<char> message(sizeof header + path.size());
   std::memcpy(message.data(), &header, sizeof header);
@@ -176,7 +181,7 @@ bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags,
     Start();
     if (FSocket < 0) return false;
     if (::send(FSocket, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size())) {
-      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now()};
+      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now(), FTimeLimit};
       FPreview.reset();
       FPreviewFresh = false;
       ++FSent;
@@ -255,8 +260,13 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
   FBusy.reset();
   FPreview.reset();
   FPreviewFresh = false;
-  if (request.kind == TRequestKind::Identify) {
-    FIdentified = reply;
+  if (request.kind != TRequestKind::Decode) {
+    TAnswer answer;
+    answer.reply = reply;
+    if (reply.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(fd), answer.decode))
+      answer.reply.status = TReplyStatus::Failed;
+    answer.decode.status = answer.reply.status;
+    FAnswer = std::move(answer);
     return;
   }
 
@@ -350,10 +360,12 @@ void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
   if (FBusy) {
     const TRequest request = *FBusy;
     FBusy.reset();
-    if (request.kind == TRequestKind::Identify) {
-      TReplyHeader unknown;
-      unknown.status = TReplyStatus::UnknownFormat;
-      FIdentified = unknown;
+    if (request.kind != TRequestKind::Decode) {
+      // A crash answers like a file that cannot be read.
+      TAnswer failed;
+      failed.reply.status =
+          request.kind == TRequestKind::Identify ? TReplyStatus::UnknownFormat : TReplyStatus::Failed;
+      FAnswer = std::move(failed);
     } else if (request.forLoad && LoadPending()) {
       if (fileFault && FLoad->stampValid && request.keep) {
         TKeptDecode failed;
@@ -379,7 +391,7 @@ void TDecoderClient::KillWorker(bool timeLimit) {
 }
 
 void TDecoderClient::CheckTimeLimit() {
-  if (FBusy && Clock::now() - FBusy->started > FTimeLimit) KillWorker(true);
+  if (FBusy && Clock::now() - FBusy->started > FBusy->limit) KillWorker(true);
 }
 
 void TDecoderClient::StartLoad(const std::string& path, int flags, unsigned previewSize) {
@@ -419,7 +431,7 @@ bool TDecoderClient::WaitLoad(int timeoutMs, bool stopAtPreview) {
   while (LoadPending()) {
     if (timeoutMs >= 0 && Clock::now() >= deadline) return false;
     if (stopAtPreview && FPreviewFresh && FBusy && FBusy->forLoad) return false;
-    int wait = FBusy ? MillisecondsLeft(FBusy->started + FTimeLimit) + 1 : 0;
+    int wait = FBusy ? MillisecondsLeft(FBusy->started + FBusy->limit) + 1 : 0;
     if (timeoutMs >= 0) wait = std::min(wait, MillisecondsLeft(deadline));
     if (!FBusy) {
       FinishLoad(TLoadResult{});  // nothing is working on it any more
@@ -454,16 +466,59 @@ void TDecoderClient::CancelLoad() {
   FinishLoad(std::move(cancelled));
 }
 
-FREE_IMAGE_FORMAT TDecoderClient::Identify(const std::string& path) {
-  if (FBusy) KillWorker();
-  FIdentified.reset();
-  if (!Send(TRequestKind::Identify, path, 0, false)) return FIF_UNKNOWN;
-  while (!FIdentified && FBusy) {
-    ReadReply(true, MillisecondsLeft(FBusy->started + FTimeLimit) + 1);
+std::optional<TDecoderClient::TAnswer> TDecoderClient::WaitAnswer() {
+  while (!FAnswer && FBusy) {
+    ReadReply(true, MillisecondsLeft(FBusy->started + FBusy->limit) + 1);
     CheckTimeLimit();
   }
-  const bool known = FIdentified && FIdentified->status == TReplyStatus::Identified;
-  return known ? static_cast<FREE_IMAGE_FORMAT>(FIdentified->fif) : FIF_UNKNOWN;
+  std::optional<TAnswer> answer = std::move(FAnswer);
+  FAnswer.reset();
+  return answer;
+}
+
+FREE_IMAGE_FORMAT TDecoderClient::Identify(const std::string& path, unsigned* pages) {
+  if (pages) *pages = 0;
+  if (FBusy) KillWorker();
+  FAnswer.reset();
+  if (!Send(TRequestKind::Identify, path, 0, false)) return FIF_UNKNOWN;
+  const std::optional<TAnswer> answer = WaitAnswer();
+  if (!answer || answer->reply.status != TReplyStatus::Identified) return FIF_UNKNOWN;
+  if (pages) *pages = answer->reply.pages;
+  return static_cast<FREE_IMAGE_FORMAT>(answer->reply.fif);
+}
+
+TLoadResult TDecoderClient::DecodePage(const std::string& path, unsigned page, int flags, unsigned* pages) {
+  if (pages) *pages = 0;
+  if (FBusy) KillWorker();
+  FAnswer.reset();
+  if (!Send(TRequestKind::DecodePage, path, flags, false, 0, page)) return {};
+  const std::optional<TAnswer> answer = WaitAnswer();
+  if (!answer) return {};
+  if (pages) *pages = answer->reply.pages;
+  return Materialize(answer->decode);
+}
+
+void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) {
+  if (FBusy) KillWorker();
+  FAnswer.reset();
+  // Refusing a write because its check was slow would lose the edit: a
+  // check may take longer than a decode for the screen.
+  if (Send(TRequestKind::Check, path, movedBlocks ? CheckMovedBlocks : 0, false, 0, 0, format))
+    FBusy->limit = CheckTimeFactor * FTimeLimit;
+}
+
+TCheckResult TDecoderClient::FinishCheck() {
+  TCheckResult result;
+  const std::optional<TAnswer> answer = WaitAnswer();
+  if (!answer) return result;
+  result.contentFormat = static_cast<FREE_IMAGE_FORMAT>(answer->reply.fif);
+  result.pages = answer->reply.pages;
+  result.width = answer->reply.fullWidth;
+  result.height = answer->reply.fullHeight;
+  result.warned = answer->reply.warned != 0;
+  result.decode = Materialize(answer->decode);
+  result.decoded = result.decode.outcome == TLoadOutcome::Decoded;
+  return result;
 }
 
 void TDecoderClient::DecodeAhead(const std::string& path, int flags, unsigned previewSize) {

@@ -53,6 +53,16 @@ struct TLoadResult {
   bool cancelled = false;         // ended by Cancel or the time limit
 };
 
+// The worker's decode of a file the viewer has just written.
+struct TCheckResult {
+  bool decoded = false;                           // decode holds the picture
+  FREE_IMAGE_FORMAT contentFormat = FIF_UNKNOWN;  // what the content says the file is
+  unsigned pages = 0;
+  unsigned width = 0, height = 0;  // the full size (a large JPEG is decoded reduced)
+  bool warned = false;             // the decoder met damaged data
+  TLoadResult decode;
+};
+
 class TDecoderClient {
 public:
   TDecoderClient();
@@ -92,8 +102,21 @@ public:
   void CancelLoad();
 
   // The format path would be decoded with (identification only), or
-  // FIF_UNKNOWN. Blocks.
-  FREE_IMAGE_FORMAT Identify(const std::string& path);
+  // FIF_UNKNOWN; pages, when given, receives the number of pages of a
+  // multi-page file (1 for other formats, 0 when it cannot be told). Blocks.
+  FREE_IMAGE_FORMAT Identify(const std::string& path, unsigned* pages = nullptr);
+
+  // One page of a multi-page file at the file's depth, decoded afresh and not
+  // kept; pages, when given, receives the file's number of pages. Blocks.
+  TLoadResult DecodePage(const std::string& path, unsigned page, int flags, unsigned* pages = nullptr);
+
+  // The check of a file just written as format: StartCheck hands it to the
+  // worker and returns at once, so that the viewer can work meanwhile;
+  // FinishCheck waits for the answer. Nothing of it is kept.
+  // movedBlocks: a JPEG made by moving the blocks of one that decoded (see
+  // CheckMovedBlocks).
+  void StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks = false);
+  TCheckResult FinishCheck();
 
   // Decodes path ahead of the user when the worker is idle and no decode of
   // this version of the file is kept. Kept decodes other than the current
@@ -129,6 +152,7 @@ private:
     bool keep = true;
     unsigned previewSize = 0;
     std::chrono::steady_clock::time_point started;
+    std::chrono::milliseconds limit{0};  // the time it may take
   };
   struct TPendingLoad {
     std::string path;
@@ -140,7 +164,15 @@ private:
     std::chrono::steady_clock::time_point started;
   };
 
-  bool Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize = 0);
+  // A request's answer that goes to its asker, not to the kept decodes.
+  struct TAnswer {
+    TReplyHeader reply;
+    TKeptDecode decode;
+  };
+  bool Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize = 0,
+            unsigned page = 0, FREE_IMAGE_FORMAT format = FIF_UNKNOWN);
+  // Waits for the answer of the request under way that is not a decode.
+  std::optional<TAnswer> WaitAnswer();
   bool ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept);
   bool ReadReply(bool block, int timeoutMs);
   void HandleReply(const TReplyHeader& reply, TFd fd);
@@ -158,7 +190,7 @@ private:
   std::uint64_t FSent = 0;
   std::optional<TRequest> FBusy;  // the request the worker is working on
   std::optional<TPendingLoad> FLoad;
-  std::optional<TReplyHeader> FIdentified;
+  std::optional<TAnswer> FAnswer;
   // The preview of the request under way, and whether it was taken.
   std::optional<TKeptDecode> FPreview;
   unsigned FPreviewWidth = 0;

@@ -1,6 +1,7 @@
 #include "decoder/worker_decode.h"
 
 #include "decoder/bmp_reader.h"
+#include "decoder/worker_pages.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -51,8 +52,9 @@ void SendPreview(FILE* file, FreeImageIO& io, int flags, unsigned previewSize, c
 
 }  // namespace
 
-TWorkerResult DecodeFile(const std::string& path, int flags, TRequestKind kind, unsigned previewSize,
-                         const TPreviewSink& preview) {
+TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& ask, const TPreviewSink& preview) {
+  const TRequestKind kind = ask.kind;
+  const unsigned previewSize = ask.previewSize;
   TWorkerResult result;
   // Non-blocking, so that opening a fifo cannot hang; only regular files are
   // read at all, anything else is known by its name alone.
@@ -67,13 +69,29 @@ TWorkerResult DecodeFile(const std::string& path, int flags, TRequestKind kind, 
 
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
   if (file) fif = FreeImage_GetFileTypeFromHandle(&io, file, 0);
-  if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(path.c_str());
-  if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {
+  // A file just written has a temporary name: only its content tells.
+  if (fif == FIF_UNKNOWN && kind != TRequestKind::Check) fif = FreeImage_GetFIFFromFilename(path.c_str());
+  if (kind == TRequestKind::Check) {
+    // Decoded as what it was written as; fif says what its content is.
+    result.fif = fif;
+    result.status = TReplyStatus::Failed;
+    if (file && ask.format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(ask.format)) {
+      result.pages = CountPages(ask.format, io, file);
+      result.dib = DecodeForCheck(ask.format, io, file, (flags & CheckMovedBlocks) != 0, result.fullWidth,
+                                  result.fullHeight, result.warned);
+      if (result.dib) result.status = TReplyStatus::Decoded;
+    }
+  } else if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {
     result.status = TReplyStatus::UnknownFormat;
     result.fif = FIF_UNKNOWN;
   } else if (kind == TRequestKind::Identify) {
     result.status = TReplyStatus::Identified;
     result.fif = fif;
+    result.pages = file ? CountPages(fif, io, file) : 1;
+  } else if (kind == TRequestKind::DecodePage) {
+    result.fif = fif;
+    if (file) result.dib = DecodePage(fif, io, file, ask.page, flags, result.pages);
+    result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
   } else {
     result.fif = fif;
     // CMYK JPEG and TIFF files come as their inks, for the viewer to show

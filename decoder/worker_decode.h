@@ -20,13 +20,23 @@ struct TWorkerResult {
   bool stampValid = false;
   bool stable = false;
   FIBITMAP* dib = nullptr;  // Decoded only; the caller unloads it
+  unsigned pages = 0;       // Identify, Check, DecodePage
+  bool warned = false;      // Check
+  unsigned fullWidth = 0, fullHeight = 0;  // Check
+};
+
+// What a request asks beyond the file and the flags.
+struct TWorkerAsk {
+  TRequestKind kind = TRequestKind::Decode;
+  unsigned previewSize = 0;
+  unsigned page = 0;                    // DecodePage
+  FREE_IMAGE_FORMAT format = FIF_UNKNOWN;  // Check
 };
 
 // Called with a reduced decode of a large JPEG before the full decode starts,
 // and the size the full decode will have; takes the bitmap over.
 using TPreviewSink = std::function<void(FIBITMAP* preview, unsigned fullWidth, unsigned fullHeight)>;
 
-TWorkerResult DecodeFile(const std::string& path, int flags, TRequestKind kind, unsigned previewSize = 0,
-                         const TPreviewSink& preview = {});
+TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& ask, const TPreviewSink& preview = {});
 
 }  // namespace decoder

@@ -145,7 +145,12 @@ void Serve() {
         ::close(fd);
       }
     };
-    TWorkerResult result = DecodeFile(path, request.flags, request.kind, request.previewSize, sendPreview);
+    TWorkerAsk ask;
+    ask.kind = request.kind;
+    ask.previewSize = request.previewSize;
+    ask.page = request.page;
+    ask.format = static_cast<FREE_IMAGE_FORMAT>(request.fif);
+    TWorkerResult result = DecodeFile(path, request.flags, ask, sendPreview);
     if (!previewSent) {
       if (result.dib) FreeImage_Unload(result.dib);
       return;
@@ -157,6 +162,10 @@ void Serve() {
     reply.stamp = result.stamp;
     reply.stampValid = result.stampValid ? 1 : 0;
     reply.stable = result.stable ? 1 : 0;
+    reply.pages = result.pages;
+    reply.warned = result.warned ? 1 : 0;
+    reply.fullWidth = result.fullWidth;
+    reply.fullHeight = result.fullHeight;
     int fd = -1;
     if (result.dib) {
       fd = PackBitmap(result.dib, reply);

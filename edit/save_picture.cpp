@@ -3,6 +3,10 @@
 #include "edit/cmyk_picture.h"
 
 #include "edit/exif/exif_data.h"
+#include "edit/exif/file_io.h"
+#include "edit/container_chunks.h"
+#include "edit/exif_update.h"
+#include "edit/faithful_encode.h"
 #include "platform/atomic_file.h"
 
 #include <cerrno>
@@ -39,57 +43,19 @@ TSaveResult FromSystemError(int error) {
   }
 }
 
-// FreeImage takes a name without a dot as an extension itself, so the
-// extension of the last path component is looked up on its own.
-FREE_IMAGE_FORMAT FormatOfExtension(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return FIF_UNKNOWN;
-  const std::string name = "x" + path.substr(dot);
-  return FreeImage_GetFIFFromFilename(name.c_str());
-}
+struct TDibDeleter {
+  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
+};
 
-std::string FormatName(FREE_IMAGE_FORMAT fif) {
-  const char* name = fif == FIF_UNKNOWN ? nullptr : FreeImage_GetFormatFromFIF(fif);
-  return name ? name : "this format";
-}
-
-std::string PixelKind(const TSaveResult& r) {
-  switch (r.Type) {
-    case FIT_BITMAP: return std::to_string(r.Bpp) + (r.Bpp == 1 ? " bit per pixel" : " bits per pixel");
-    case FIT_UINT16: return "16-bit grey pixels";
-    case FIT_INT16: return "signed 16-bit pixels";
-    case FIT_UINT32: return "32-bit grey pixels";
-    case FIT_INT32: return "signed 32-bit pixels";
-    case FIT_FLOAT: return "floating-point grey pixels";
-    case FIT_DOUBLE: return "double-precision pixels";
-    case FIT_COMPLEX: return "complex pixels";
-    case FIT_RGB16: return "48-bit colour pixels";
-    case FIT_RGBA16: return "64-bit colour pixels";
-    case FIT_RGBF: return "floating-point colour pixels";
-    case FIT_RGBAF: return "floating-point colour pixels with alpha";
-    default: return "this kind of pixels";
-  }
-}
-
-// The file with an EXIF orientation other than 1 set to 1; unchanged when it
-// has none, or metadata the rewrite cannot read.
-TOutputPieces MarkedUpright(std::span<const uint8_t> file) {
+// The content of the file a save starts from; nothing when it is gone or
+// unreadable (there is then nothing of it to keep).
+std::unique_ptr<TFileContent> ReadSource(const std::string& path) {
+  if (path.empty()) return nullptr;
   try {
-    if (DetectGraphicFormat(file) != gfUnknown) {
-      TExifData exif;
-      exif.LoadFromBytes(file);
-      const TTiffOrientation orientation = exif.General().Orientation();
-      if (orientation != toUndefined && orientation != toTopLeft) {
-        exif.General().SetOrientation(toTopLeft);
-        return exif.RewriteBytes(file);
-      }
-    }
+    return std::make_unique<TFileContent>(ReadFileContent(path, false));
   } catch (const EExifError&) {
+    return nullptr;
   }
-  TOutputPieces unchanged;
-  unchanged.Append(file);
-  return unchanged;
 }
 
 }  // namespace
@@ -100,14 +66,21 @@ std::string SaveFailureText(const TSaveResult& r) {
     case TSaveFailure::NoPicture: return "there is no picture";
     case TSaveFailure::UnknownFormat: return "no picture format has this file extension";
     case TSaveFailure::FormatNotWritable: return FormatName(r.Format) + " files cannot be written";
-    case TSaveFailure::CannotHoldPicture: return FormatName(r.Format) + " cannot hold " + PixelKind(r);
-    case TSaveFailure::EncoderFailed: return "the " + FormatName(r.Format) + " encoder could not write " + PixelKind(r);
+    case TSaveFailure::CannotHoldPicture: return FormatName(r.Format) + " cannot hold " + PixelKindText(r.Type, r.Bpp);
+    case TSaveFailure::EncoderFailed:
+      return "the " + FormatName(r.Format) + " encoder could not write " + PixelKindText(r.Type, r.Bpp);
     case TSaveFailure::OutOfMemory: return "there is not enough memory";
     case TSaveFailure::NotAFile: return "the name belongs to a folder or a device";
     case TSaveFailure::WriteProtected: return "the file is write-protected";
     case TSaveFailure::FolderMissing: return "the folder does not exist";
     case TSaveFailure::FolderReadOnly: return "the folder is read-only";
     case TSaveFailure::DiskFull: return "the disk is full";
+    case TSaveFailure::TooManyPictures: return "the file holds " + std::to_string(r.Pictures) + " pictures";
+    case TSaveFailure::LayersWouldGo: return "the file holds " + std::to_string(r.Pictures) + " layers";
+    case TSaveFailure::CannotTurn: return "FreeImage cannot turn " + PixelKindText(r.Type, r.Bpp);
+    case TSaveFailure::FileUnreadable: return "the file could not be read again";
+    case TSaveFailure::CheckFailed:
+    case TSaveFailure::MetadataNotKept: return r.Detail;
     case TSaveFailure::WriteFailed: break;
   }
   std::string text = r.Error ? std::strerror(r.Error) : "the file could not be written";
@@ -127,10 +100,20 @@ bool WritesAsSrgb(FIBITMAP* dib, FREE_IMAGE_FORMAT format) {
 
 }  // namespace
 
-TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path) {
+// FreeImage takes a name without a dot as an extension itself, so the
+// extension of the last path component is looked up on its own.
+FREE_IMAGE_FORMAT FormatOfExtension(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return FIF_UNKNOWN;
+  const std::string name = "x" + path.substr(dot);
+  return FreeImage_GetFIFFromFilename(name.c_str());
+}
+
+TSaveResult CheckFormatHolds(FIBITMAP* dib, FREE_IMAGE_FORMAT fif) {
   if (!dib) return Failed(TSaveFailure::NoPicture);
   TSaveResult result;
-  result.Format = FormatOfExtension(path);
+  result.Format = fif;
   result.Type = FreeImage_GetImageType(dib);
   result.Bpp = FreeImage_GetBPP(dib);
   if (WritesAsSrgb(dib, result.Format)) {
@@ -150,6 +133,10 @@ TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path) {
                          : FreeImage_FIFSupportsExportType(result.Format, result.Type);
   if (!holds) result.Failure = writes ? TSaveFailure::CannotHoldPicture : TSaveFailure::FormatNotWritable;
   return result;
+}
+
+TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path) {
+  return CheckFormatHolds(dib, FormatOfExtension(path));
 }
 
 TEncodedPicture::~TEncodedPicture() {
@@ -173,8 +160,8 @@ std::span<const uint8_t> TEncodedPicture::Bytes() const {
   return {data, size};
 }
 
-TSaveResult EncodePicture(FIBITMAP* dib, const std::string& path, TEncodedPicture& out) {
-  TSaveResult result = CheckSaveFormat(dib, path);
+TSaveResult EncodePicture(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags, TEncodedPicture& out) {
+  TSaveResult result = CheckFormatHolds(dib, fif);
   if (!result.Ok()) return result;
   TEncodedPicture encoded;
   encoded.FMemory = FreeImage_OpenMemory(nullptr, 0);
@@ -192,7 +179,7 @@ TSaveResult EncodePicture(FIBITMAP* dib, const std::string& path, TEncodedPictur
     dib = srgb.get();
   }
   try {
-    if (!FreeImage_SaveToMemory(result.Format, dib, encoded.FMemory, 0) || encoded.Bytes().empty())
+    if (!FreeImage_SaveToMemory(result.Format, dib, encoded.FMemory, flags) || encoded.Bytes().empty())
       result.Failure = TSaveFailure::EncoderFailed;
   } catch (const std::bad_alloc&) {
     result.Failure = TSaveFailure::OutOfMemory;
@@ -201,7 +188,13 @@ TSaveResult EncodePicture(FIBITMAP* dib, const std::string& path, TEncodedPictur
   return result;
 }
 
-TSaveResult WritePictureFile(const std::string& path, const std::vector<std::span<const uint8_t>>& pieces) {
+std::function<void(std::vector<uint8_t>& bytes)>& WrittenFileFaultHook() {
+  static std::function<void(std::vector<uint8_t>&)> hook;
+  return hook;
+}
+
+TSaveResult WritePictureFile(const std::string& path, const std::vector<std::span<const uint8_t>>& pieces,
+                             const TWriteCheck* check) {
   struct stat info;
   if (::stat(path.c_str(), &info) == 0) {
     if (!S_ISREG(info.st_mode)) return Failed(TSaveFailure::NotAFile, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
@@ -215,22 +208,94 @@ TSaveResult WritePictureFile(const std::string& path, const std::vector<std::spa
     return FromSystemError(errno);
   }
   TAtomicFile file(path);
-  if (!file.Open() || !file.Write(pieces) || !file.Commit()) return FromSystemError(file.Error());
-  return {};
+  if (check && check->Checker) {
+    file.SetVerifier([check](const std::string& temporary) {
+      check->Checker->Start(temporary, check->Meant.Format, check->MovedBlocks);
+      const std::string meanwhile = check->Meanwhile ? check->Meanwhile() : std::string();
+      const std::string found = CompareWrittenFile(check->Meant, check->Checker->Finish());
+      return found.empty() ? meanwhile : found;
+    });
+  }
+  bool written = file.Open();
+  if (written && WrittenFileFaultHook()) {
+    std::vector<uint8_t> bytes;
+    for (const auto& piece : pieces) bytes.insert(bytes.end(), piece.begin(), piece.end());
+    WrittenFileFaultHook()(bytes);
+    written = file.Write(bytes);
+  } else if (written) {
+    written = file.Write(pieces);
+  }
+  if (written && file.Commit()) return {};
+  if (!file.VetoReason().empty()) {
+    TSaveResult result = Failed(TSaveFailure::CheckFailed);
+    result.Detail = file.VetoReason();
+    return result;
+  }
+  return FromSystemError(file.Error());
 }
 
-TSaveResult SavePicture(FIBITMAP* dib, const std::string& path, bool uprightPixels) {
-  TEncodedPicture encoded;
-  TSaveResult result = EncodePicture(dib, path, encoded);
+TSaveResult SavePicture(const TSaveRequest& request) {
+  const FREE_IMAGE_FORMAT fif = FormatOfExtension(request.Path);
+  TSaveResult result = CheckFormatHolds(request.Picture, fif);
   if (!result.Ok()) return result;
+
+  const std::unique_ptr<TFileContent> source = ReadSource(request.SourcePath);
+  TSourceFile from;
+  if (source) {
+    from.Bytes = source->Bytes();
+    from.Format = request.SourceFormat;
+  }
+  const unsigned pages = source && request.Shown && FileHoldsPages(from.Format) ? request.Shown->Pages() : 1;
+  const unsigned pictures = source ? PicturesInFile(from, pages) : 1;
+  const unsigned layers = source && from.Format == FIF_PSD ? PsdLayerCount(from.Bytes) : 0;
+  if (request.ReplacesSource && (pictures > 1 || layers > 0)) {
+    result.Failure = pictures > 1 ? TSaveFailure::TooManyPictures : TSaveFailure::LayersWouldGo;
+    result.Pictures = pictures > 1 ? pictures : layers;
+    return result;
+  }
+  // The file itself is the most faithful copy of an unedited picture.
+  if (source && !request.PictureEdited && !request.ReplacesSource && fif == from.Format) {
+    TSaveResult written = WritePictureFile(request.Path, {from.Bytes});
+    written.Format = fif;
+    return written;
+  }
+
+  // An edited deep picture was converted to 32 bits for the screen; the
+  // file gets no alpha channel it did not have.
+  const std::unique_ptr<FIBITMAP, TDibDeleter> opaque(WithoutAddedAlpha(request.Picture, request.SourceHadAlpha));
+  FIBITMAP* picture = opaque ? opaque.get() : request.Picture;
+  TExifUpdate update;
+  update.Orientation = request.UprightPixels ? TExifUpdate::Upright : TExifUpdate::Keep;
+  update.Width = FreeImage_GetWidth(picture);
+  update.Height = FreeImage_GetHeight(picture);
+  std::vector<uint8_t> bytes;
   TOutputPieces pieces;
-  if (uprightPixels)
-    pieces = MarkedUpright(encoded.Bytes());
-  else
-    pieces.Append(encoded.Bytes());
-  TSaveResult written = WritePictureFile(path, pieces.Pieces());
+  try {
+    result = EncodeFaithfully(picture, fif, from, bytes,
+                              [&update](std::span<const uint8_t> block) { return UpdateExifBlock(block, update); });
+    if (!result.Ok()) return result;
+    // FreeImage writes the orientation it read back into JPEG files, which
+    // would turn upright pixels a second time.
+    pieces = UpdateFileExif(bytes, update);
+  } catch (const EExifError& e) {
+    result.Failure = TSaveFailure::MetadataNotKept;
+    result.Detail = std::string("its metadata could not be kept: ") + e.what();
+    return result;
+  }
+  TWriteCheck check;
+  check.Checker = request.Checker;
+  check.Meant = MeantFile(picture, fif, 1, source && fif == from.Format);
+  TSaveResult written = WritePictureFile(request.Path, pieces.Pieces(), &check);
   written.Format = result.Format;
   written.Type = result.Type;
   written.Bpp = result.Bpp;
   return written;
+}
+
+TSaveResult SavePicture(FIBITMAP* dib, const std::string& path, bool uprightPixels) {
+  TSaveRequest request;
+  request.Path = path;
+  request.Picture = dib;
+  request.UprightPixels = uprightPixels;
+  return SavePicture(request);
 }

@@ -182,6 +182,10 @@ bool TAtomicFile::Commit() {
   if (!FError && (FHold = ::dup(fd)) < 0) FError = errno;
   if (::close(fd) != 0 && !FError) FError = errno;
   if (!FError && BeforeAtomicReplaceHook()) BeforeAtomicReplaceHook()(FTemporary);
+  if (!FError && FVerifier) {
+    FVetoReason = FVerifier(FTemporary);
+    if (!FVetoReason.empty()) FError = ECANCELED;
+  }
   if (!FError && FBeforeReplace) FBeforeReplace();
 
   // Where the inode must stay and may be written, its content is replaced.

@@ -61,6 +61,13 @@ public:
 
   // Runs just before this file's rename, after BeforeAtomicReplaceHook.
   void SetBeforeReplace(std::function<void()> hook) { FBeforeReplace = std::move(hook); }
+  // Looks at the complete, flushed temporary file before it replaces the
+  // target: a reason returned (not empty) vetoes the replacement, and Commit
+  // fails with ECANCELED and that reason in VetoReason().
+  void SetVerifier(std::function<std::string(const std::string& temporaryPath)> verifier) {
+    FVerifier = std::move(verifier);
+  }
+  const std::string& VetoReason() const { return FVetoReason; }
 
   // Replaces the target with what was written. False, with Error() set, the
   // target untouched and the temporary file gone, on any failure. (The one
@@ -88,6 +95,8 @@ private:
   TFailure FFailure = TFailure::System;
   std::string FFailureName;  // the attribute, or the kept copy
   std::function<void()> FBeforeReplace;
+  std::function<std::string(const std::string&)> FVerifier;
+  std::string FVetoReason;
   uint32_t FMode = 0;
 };
 

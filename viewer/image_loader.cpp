@@ -15,7 +15,8 @@ FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path) {
   return decoder::TDecoderClient::Shared().Identify(DecoderPath(path));
 }
 
-bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous) {
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous,
+                     TPictureFacts* decoded) {
   if (result.outcome == decoder::TLoadOutcome::UnknownFormat) return false;
   if (previous)
     *previous = std::move(bitmap);
@@ -24,6 +25,10 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
   if (result.outcome == decoder::TLoadOutcome::Decoded) {
     bitmap.Assign(result.dib, std::move(result.pixels));
     bitmap.SetLinearLight(result.fif == FIF_EXR || result.fif == FIF_HDR);
+  }
+  if (decoded) {
+    *decoded = FactsOf(bitmap.Dib());
+    decoded->Format = result.fif;
   }
   // 16 bits an ink become 8, kept as inks; FreeImage's conversion would take
   // them for red, green, blue and alpha.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoder/decoder_client.h"
+#include "edit/picture_facts.h"
 #include "platform/application_title.h"
 #include "viewer/free_bitmap.h"
 
@@ -30,8 +31,10 @@ bool LoadImageFile(TFreeBitmap& bitmap, const QString& path, bool exifRotation);
 
 // The last step of a load: a finished load's answer into bitmap, as above.
 // previous, when given, receives the bitmap replaced, for the caller to
-// release when it suits it.
-bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous = nullptr);
+// release when it suits it; decoded, what the decode held before any
+// conversion for the screen (the file's own depth, type and metadata).
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous = nullptr,
+                     TPictureFacts* decoded = nullptr);
 
 // What the picture area says about a load of path that brought no picture:
 // "Cannot open NAME: " and the reason; empty for a decoded or cancelled load.

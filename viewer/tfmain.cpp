@@ -234,7 +234,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   auto previous = std::make_shared<TFreeBitmap>();
   decoder::TLoadResult result = client.TakeLoad();
   FLoadProblem = LoadProblemMessage(path, result.problem);
-  bLastLoadReadFile = ApplyLoadResult(FBitmap, std::move(result), previous.get());
+  bLastLoadReadFile = ApplyLoadResult(FBitmap, std::move(result), previous.get(), &FFileFacts);
   if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
   FPreview.Clear();
 

@@ -233,6 +233,8 @@ private:
   void AutoSaveAfterResize();
   // Rotate or flip: the working image and the file on display at once.
   void OrientPicture(TOrientCommand command);
+  // What every write to a file takes from the file on display.
+  TSaveRequest SaveRequest(const QString& target);
   // Messages that say why a command did nothing, shown longer than a
   // confirmation so that they can be read.
   void FlashFailure(const QString& text);
@@ -243,6 +245,7 @@ private:
   TAppState& FState;
   int FScreenPpi;
   TFreeBitmap FBitmap;       // the working image
+  TPictureFacts FFileFacts;  // what the last decode of the file held, before any conversion for the screen
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
   QImage FFrame;             // the whole client area as last rendered, in device pixels
   TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen

@@ -7,6 +7,7 @@
 #include "platform/wallpaper.h"
 #include "viewer/image_loader.h"
 #include "viewer/tfmain.h"
+#include "viewer/worker_access.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,8 +21,8 @@ constexpr int FaviconSize = 32;
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // FreeImage turns only JPEG pictures upright by their EXIF orientation.
-bool TurnedUprightOnLoading(const TAppState& state) {
-  return state.Settings.ExifRotation && IdentifyReadableFormat(state.sCurrentFile) == FIF_JPEG;
+bool TurnedUprightOnLoading(const TAppState& state, const TPictureFacts& file) {
+  return state.Settings.ExifRotation && file.Format == FIF_JPEG;
 }
 
 bool SameFile(const QString& a, const QString& b) {
@@ -37,10 +38,35 @@ void Tfmain::FlashSaveFailure(const TSaveResult& result) {
   FlashFailure(QStringLiteral("Nothing was written: ") + QString::fromStdString(SaveFailureText(result)));
 }
 
-void Tfmain::acSaveExecute() {
+TSaveRequest Tfmain::SaveRequest(const QString& target) {
+  TSaveRequest request;
+  request.Path = NativePath(target);
+  request.Picture = FBitmap.Dib();
   // A picture turned upright on loading is written with orientation 1.
-  const TSaveResult result =
-      SavePicture(FBitmap.Dib(), NativePath(FState.sCurrentFile), TurnedUprightOnLoading(FState));
+  request.UprightPixels = bLastLoadReadFile && TurnedUprightOnLoading(FState, FFileFacts);
+  if (bLastLoadReadFile) {
+    request.SourcePath = NativePath(FState.sCurrentFile);
+    request.SourceFormat = IdentifyReadableFormat(FState.sCurrentFile);
+    request.SourceHadAlpha = HasAlpha(FFileFacts);
+  }
+  request.ReplacesSource = SameFile(target, FState.sCurrentFile);
+  request.PictureEdited = bWorkingImageEdited;
+  return request;
+}
+
+void Tfmain::acSaveExecute() {
+  // The file already holds exactly the picture on display.
+  if (FBitmap.IsValid() && !bWorkingImageEdited) {
+    FlashMessage(QStringLiteral("Saved"), ConfirmationMs);
+    return;
+  }
+  TWorkerShownFile shown(DecoderPath(FState.sCurrentFile), LoadFlags(FState.Settings.ExifRotation));
+  TWorkerChecker checker;
+  TSaveRequest request = SaveRequest(FState.sCurrentFile);
+  request.ReplacesSource = true;
+  request.Shown = &shown;
+  request.Checker = &checker;
+  const TSaveResult result = SavePicture(request);
   if (!result.Ok()) {
     FlashSaveFailure(result);
     return;
@@ -58,12 +84,19 @@ void Tfmain::AcSaveAsExecute() {
   if (!SavePictureDialog1.Execute(this, QFileInfo(FState.sCurrentFile).absolutePath())) return;
 
   const QString target = SavePictureDialog1.FileName;
-  const TSaveResult result = SavePicture(FBitmap.Dib(), NativePath(target), TurnedUprightOnLoading(FState));
+  TWorkerShownFile shown(DecoderPath(FState.sCurrentFile), LoadFlags(FState.Settings.ExifRotation));
+  TWorkerChecker checker;
+  TSaveRequest request = SaveRequest(target);
+  // Onto the file on display, an unedited picture is already there.
+  if (request.ReplacesSource && !request.PictureEdited && FBitmap.IsValid()) return;
+  request.Shown = &shown;
+  request.Checker = &checker;
+  const TSaveResult result = SavePicture(request);
   if (!result.Ok()) {
     FlashSaveFailure(result);
     return;
   }
-  if (SameFile(target, FState.sCurrentFile)) bWorkingImageEdited = false;
+  if (request.ReplacesSource) bWorkingImageEdited = false;
 }
 
 void Tfmain::AcSaveAsFavIconExecute() {
@@ -85,8 +118,13 @@ void Tfmain::AcSaveAsFavIconExecute() {
     if (!scaled) {
       failure = QStringLiteral("Nothing was written: the picture could not be scaled to 32 x 32");
     } else {
-      const TSaveResult result =
-          SavePicture(FBitmap.Dib(), NativePath(SavePictureDialog1.FileName), TurnedUprightOnLoading(FState));
+      TWorkerChecker checker;
+      TSaveRequest request;
+      request.Path = NativePath(SavePictureDialog1.FileName);
+      request.Picture = FBitmap.Dib();
+      request.UprightPixels = bLastLoadReadFile && TurnedUprightOnLoading(FState, FFileFacts);
+      request.Checker = &checker;
+      const TSaveResult result = SavePicture(request);
       if (!result.Ok())
         failure = QStringLiteral("Nothing was written: ") + QString::fromStdString(SaveFailureText(result));
     }

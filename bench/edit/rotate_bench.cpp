@@ -1,11 +1,14 @@
 // Turning a 24-megapixel camera JPEG by a quarter, as the viewer's command
-// does it (the working image turned in memory, the file rewritten with its
-// orientation reset): by moving the compressed blocks, and by re-encoding
+// does it (the file rewritten with its orientation reset and checked by the
+// decoding worker before it replaces the old one, the working image turned
+// in memory meanwhile): by moving the compressed blocks, and by re-encoding
 // the picture, against `jpegtran -rotate 90 -copy all` on the same file in
-// the same run. Run through run-rotate-bench, which installs jpegtran and
-// interleaves the three over several rounds.
+// the same run; the lossless path also without the check, for what the
+// check costs. Run through run-rotate-bench, which installs jpegtran,
+// interleaves the measurements over several rounds and prints the ratios.
 #include "bench_photo.h"
 #include "edit/orient_picture.h"
+#include "viewer/worker_access.h"
 
 #include <FreeImage.h>
 #include <benchmark/benchmark.h>
@@ -20,7 +23,7 @@ namespace {
 const TBenchFiles& Files() {
   static const TBenchFiles files("velvane-rotate-bench");
   static const bool copied = [] {
-    for (const char* name : {"lossless.jpg", "reencoded.jpg"})
+    for (const char* name : {"lossless.jpg", "unchecked.jpg", "reencoded.jpg"})
       std::filesystem::copy_file(files.Path("source.jpg"), files.Path(name));
     return true;
   }();
@@ -28,12 +31,22 @@ const TBenchFiles& Files() {
   return files;
 }
 
-void TurnRight(benchmark::State& state, const std::string& name, bool edited) {
+void TurnRight(benchmark::State& state, const std::string& name, bool edited, bool checked = true) {
   const std::string path = Files().Path(name);
   FIBITMAP* picture = FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_EXIFROTATE);
+  TWorkerChecker checker;
   for (auto _ : state) {
-    FIBITMAP* turned = TransformPicture(picture, ocRotateRight);
-    const TOrientedResult result = WriteOrientedFile({path, turned, ocRotateRight, true, edited});
+    FIBITMAP* turned = nullptr;
+    TOrientedWrite request;
+    request.path = path;
+    request.command = ocRotateRight;
+    request.exifRotation = true;
+    request.pictureEdited = edited;
+    request.workingImage = picture;
+    request.fileFormat = FIF_JPEG;
+    request.turnWorkingImage = [&] { return turned = TransformPicture(picture, ocRotateRight); };
+    if (checked) request.checker = &checker;
+    const TOrientedResult result = WriteOrientedFile(request);
     FreeImage_Unload(picture);
     picture = turned;
     if (!result.save.Ok() || result.lossless == edited) state.SkipWithError("not the path asked for");
@@ -43,6 +56,7 @@ void TurnRight(benchmark::State& state, const std::string& name, bool edited) {
 }
 
 void BM_RotateLossless(benchmark::State& state) { TurnRight(state, "lossless.jpg", false); }
+void BM_RotateLosslessUnchecked(benchmark::State& state) { TurnRight(state, "unchecked.jpg", false, false); }
 void BM_RotateReencoded(benchmark::State& state) { TurnRight(state, "reencoded.jpg", true); }
 
 // The part both paths share: turning the working image in memory.
@@ -75,6 +89,7 @@ void BM_Jpegtran(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_RotateLossless)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_RotateLosslessUnchecked)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_RotateReencoded)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_TurnWorkingImageOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_Jpegtran)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);

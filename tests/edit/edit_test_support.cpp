@@ -1,6 +1,7 @@
 #include "edit_test_support.h"
 
 #include "edit/exif/exif_data.h"
+#include "edit/picture_pages.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -97,4 +98,126 @@ bool HasSegment(const TBytes& jpeg, uint8_t marker, const std::string& prefix) {
     pos += 2 + length;
   }
   return false;
+}
+
+namespace {
+
+struct TMultiPageCloser {
+  void operator()(FIMULTIBITMAP* bitmap) const { FreeImage_CloseMultiBitmap(bitmap, 0); }
+};
+using TMultiPage = std::unique_ptr<FIMULTIBITMAP, TMultiPageCloser>;
+
+bool Paged(FREE_IMAGE_FORMAT fif) { return fif == FIF_GIF || fif == FIF_TIFF || fif == FIF_ICO; }
+
+}  // namespace
+
+unsigned TLocalShownFile::Pages() {
+  const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(FPath.c_str(), 0);
+  if (!Paged(fif)) return 1;
+  const TMultiPage file(FreeImage_OpenMultiBitmap(fif, FPath.c_str(), FALSE, TRUE, TRUE, 0));
+  return file ? unsigned(FreeImage_GetPageCount(file.get())) : 0;
+}
+
+TDecodedPicture TLocalShownFile::Decode(unsigned page) {
+  ++Decodes;
+  const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(FPath.c_str(), 0);
+  if (!Paged(fif)) return TDecodedPicture(page == 0 ? FreeImage_Load(fif, FPath.c_str(), FFlags) : nullptr, nullptr);
+  const TMultiPage file(FreeImage_OpenMultiBitmap(fif, FPath.c_str(), FALSE, TRUE, TRUE, FFlags));
+  FIBITMAP* locked = file ? FreeImage_LockPage(file.get(), int(page)) : nullptr;
+  if (!locked) return {};
+  FIBITMAP* dib = FreeImage_Clone(locked);
+  // As the worker does: the clone keeps the animation model too.
+  FITAG* tag = nullptr;
+  if (FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_ANIMATION, locked, &tag)) {
+    do FreeImage_SetMetadata(FIMD_ANIMATION, dib, FreeImage_GetTagKey(tag), tag);
+    while (FreeImage_FindNextMetadata(search, &tag));
+    FreeImage_FindCloseMetadata(search);
+  }
+  FreeImage_UnlockPage(file.get(), locked, FALSE);
+  return TDecodedPicture(dib, nullptr);
+}
+
+void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bool) {
+  ++Checks;
+  FFound = TCheckedFile();
+  FFound.ContentFormat = FreeImage_GetFileType(path.c_str(), 0);
+  const TDib dib(FreeImage_Load(format, path.c_str(), 0));
+  FFound.Decoded = dib != nullptr;
+  if (!dib) return;
+  FFound.Facts = FactsOf(dib.get());
+  FFound.Facts.Format = FFound.ContentFormat;
+  if (Paged(format)) {
+    const TMultiPage file(FreeImage_OpenMultiBitmap(format, path.c_str(), FALSE, TRUE, TRUE, 0));
+    FFound.Facts.Pages = file ? unsigned(FreeImage_GetPageCount(file.get())) : 0;
+  }
+}
+
+namespace {
+
+// The file decoded as the viewer loads it: deeper pictures converted to 32
+// bits for the screen.
+struct TLoaded {
+  TDecodedPicture decoded;
+  TDib converted;
+  TPictureFacts facts;
+  FIBITMAP* Working() const { return converted ? converted.get() : decoded.Dib(); }
+};
+
+TLoaded Load(TLocalShownFile& shown, const std::string& path) {
+  TLoaded loaded;
+  loaded.decoded = shown.Decode(0);
+  loaded.facts = FactsOf(loaded.decoded.Dib());
+  loaded.facts.Format = FreeImage_GetFileType(path.c_str(), 0);
+  if (FreeImage_GetBPP(loaded.decoded.Dib()) > 32) {
+    loaded.converted.reset(FreeImage_ConvertTo32Bits(loaded.decoded.Dib()));
+    KeepPictureInfo(loaded.decoded.Dib(), loaded.converted.get(), ptIdentity);
+  }
+  return loaded;
+}
+
+}  // namespace
+
+TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool exifRotation, FIBITMAP* edited,
+                           TWrittenFileChecker* checker) {
+  TLocalShownFile shown(path, exifRotation ? JPEG_EXIFROTATE : 0);
+  const TLoaded loaded = Load(shown, path);
+  FIBITMAP* working = edited ? edited : loaded.Working();
+  TDib turned;
+  TOrientedWrite request;
+  request.path = path;
+  request.command = command;
+  request.exifRotation = exifRotation;
+  request.pictureEdited = edited != nullptr;
+  request.workingImage = working;
+  request.fileFormat = loaded.facts.Format;
+  request.pictureConverted = loaded.converted != nullptr;
+  request.fileHadAlpha = HasAlpha(loaded.facts);
+  request.turnWorkingImage = [&]() -> FIBITMAP* {
+    FIBITMAP* result = TransformPicture(working, command);
+    if (IsRotation(command)) turned.reset(result);
+    return result;
+  };
+  request.shownFile = &shown;
+  request.checker = checker;
+  return WriteOrientedFile(request);
+}
+
+TSaveResult SaveFile(const std::string& path, const std::string& target, TWrittenFileChecker* checker,
+                     const std::function<void(TDib& working)>& edit) {
+  TLocalShownFile shown(path, JPEG_EXIFROTATE);
+  TLoaded loaded = Load(shown, path);
+  TDib working(FreeImage_Clone(loaded.Working()));
+  if (edit) edit(working);
+  TSaveRequest request;
+  request.Path = target;
+  request.Picture = working.get();
+  request.UprightPixels = loaded.facts.Format == FIF_JPEG;
+  request.SourcePath = path;
+  request.SourceFormat = loaded.facts.Format;
+  request.Shown = &shown;
+  request.SourceHadAlpha = HasAlpha(loaded.facts);
+  request.ReplacesSource = target == path;
+  request.PictureEdited = true;
+  request.Checker = checker;
+  return SavePicture(request);
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "edit/orient_picture.h"
+#include "edit/picture_facts.h"
 #include "edit/picture_transform.h"
+#include "edit/shown_file.h"
 #include "exif_test_support.h"
 
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,3 +46,41 @@ TBytes ScanData(const TBytes& jpeg);
 // Whether the JPEG stream holds a segment with this marker whose data starts
 // with prefix.
 bool HasSegment(const TBytes& jpeg, uint8_t marker, const std::string& prefix);
+
+// The file on display decoded in this process, page by page, as the worker
+// would decode it for the viewer.
+class TLocalShownFile : public TShownFile {
+public:
+  TLocalShownFile(std::string path, int flags) : FPath(std::move(path)), FFlags(flags) {}
+  unsigned Pages() override;
+  TDecodedPicture Decode(unsigned page) override;
+  unsigned Decodes = 0;  // pictures decoded so far
+
+private:
+  std::string FPath;
+  int FFlags;
+};
+
+// Checks a written file by decoding it in this process, as the worker does.
+class TLocalChecker : public TWrittenFileChecker {
+public:
+  void Start(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) override;
+  TCheckedFile Finish() override { return FFound; }
+  unsigned Checks = 0;
+
+private:
+  TCheckedFile FFound;
+};
+
+// A rotate or flip of path as the viewer runs it, its picture decoded in
+// this process with the EXIF rotation when asked; edited, when given, is the
+// working image with an unsaved edit (turned by the command when it is
+// written).
+TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool exifRotation = true,
+                           FIBITMAP* edited = nullptr, TWrittenFileChecker* checker = nullptr);
+
+// Save (target the file itself) or Save as of the file at path with an
+// unsaved edit, as the viewer runs it: edit changes the working image (none:
+// an edit that left the pixels as they were).
+TSaveResult SaveFile(const std::string& path, const std::string& target, TWrittenFileChecker* checker = nullptr,
+                     const std::function<void(TDib& working)>& edit = {});

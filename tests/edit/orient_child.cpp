@@ -39,11 +39,17 @@ int main(int argc, char** argv) {
     ok = SavePicture(picture, path, true).Ok();
   } else {
     const bool rotate = command.rfind("rotate", 0) == 0;
-    const TOrientCommand orient = rotate ? ocRotateRight : ocFlipHorizontal;
-    FIBITMAP* turned = TransformPicture(picture, orient);
-    if (!turned) return 4;
-    ok = WriteOrientedFile({path, turned, orient, true, command.find("edited") != std::string::npos}).save.Ok();
-    if (rotate) FreeImage_Unload(turned);
+    TOrientedWrite request;
+    request.path = path;
+    request.command = rotate ? ocRotateRight : ocFlipHorizontal;
+    request.exifRotation = true;
+    request.pictureEdited = command.find("edited") != std::string::npos;
+    request.workingImage = picture;
+    request.fileFormat = FIF_JPEG;
+    FIBITMAP* turned = nullptr;
+    request.turnWorkingImage = [&] { return turned = TransformPicture(picture, request.command); };
+    ok = WriteOrientedFile(request).save.Ok();
+    if (rotate && turned) FreeImage_Unload(turned);
   }
   FreeImage_Unload(picture);
   FreeImage_DeInitialise();

@@ -15,10 +15,7 @@ class OrientPicture : public TTestFolder, public testing::Test {
 protected:
   // Decodes path as the viewer would, turns it by command and writes it.
   TOrientedResult Run(const std::string& path, TOrientCommand command, bool exifRotation = true) {
-    TDib picture = DecodeFile(path, exifRotation ? JPEG_EXIFROTATE : 0);
-    FIBITMAP* turned = TransformPicture(picture.get(), command);
-    TDib owned(IsRotation(command) ? turned : nullptr);
-    return WriteOrientedFile({path, turned, command, exifRotation, false});
+    return OrientFile(path, command, exifRotation);
   }
 };
 
@@ -157,8 +154,7 @@ TEST_F(KeepIccProfileTest, TurnedAndRescaledPicturesKeepTheirColourProfile) {
   const std::string path = Write("profiled.jpg", jpeg);
   TDib picture = DecodeFile(path);
   ASSERT_EQ(ProfileOf(picture.get()), Profile());
-  const TDib edited(TransformPicture(picture.get(), ocRotateRight));
-  const TOrientedResult result = WriteOrientedFile({path, edited.get(), ocRotateRight, false, true});
+  const TOrientedResult result = OrientFile(path, ocRotateRight, false, picture.get());
   ASSERT_TRUE(result.save.Ok()) << SaveFailureText(result.save);
   EXPECT_FALSE(result.lossless);
   EXPECT_EQ(ProfileOf(DecodeFile(path).get()), Profile());

@@ -283,3 +283,31 @@ TEST_F(AtomicFile, AnotherUsersFileKeepsItsOwnerWhereItMayBeWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// The check of a new file sees it complete under its temporary name; a
+// veto leaves the target as it was, no temporary file, and the reason.
+TEST_F(AtomicFile, AVerifierSeesTheCompleteFileAndCanRefuseIt) {
+  WriteText("photo.png", "old");
+  std::string seen;
+  TAtomicFile file(Path("photo.png"));
+  file.SetVerifier([&](const std::string& temporary) {
+    seen = ReadText(temporary);
+    return std::string("the new file holds 1 picture, not 3");
+  });
+  ASSERT_TRUE(file.Open() && file.Write(Bytes("new content")));
+  EXPECT_FALSE(file.Commit());
+  EXPECT_EQ(seen, "new content");
+  EXPECT_EQ(file.Error(), ECANCELED);
+  EXPECT_EQ(file.VetoReason(), "the new file holds 1 picture, not 3");
+  EXPECT_EQ(ReadText(Path("photo.png")), "old");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"photo.png"});
+
+  TAtomicFile accepted(Path("photo.png"));
+  accepted.SetVerifier([](const std::string&) { return std::string(); });
+  ASSERT_TRUE(accepted.Open() && accepted.Write(Bytes("new")) && accepted.Commit());
+  EXPECT_EQ(ReadText(Path("photo.png")), "new");
+}
+
+}  // namespace

@@ -56,11 +56,20 @@ TEST_F(SaveTest, HotkeysAndMenuEntriesRunTheCommands) {
     EXPECT_TRUE(window->MenuItem(QLatin1String(name))->isEnabled()) << name;
   ASSERT_EQ(window->Bitmap().Width(), 48u);
 
-  // Save writes the picture as shown: upright, so it stays upright.
+  // Without an edit the file already holds the picture: Save writes nothing.
   const TBytes before = ReadFile(photo.toStdString());
   Press(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(window->Message(), QStringLiteral("Saved"));
+  EXPECT_EQ(ReadFile(photo.toStdString()), before);
+  // With one it writes the picture as shown: upright, so it stays upright.
+  window->FlashMessage(QString(), 0);
+  FreeImage_AdjustGamma(window->Bitmap().Dib(), 1.2);
+  window->bWorkingImageEdited = true;
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(window->Message(), QStringLiteral("Saved"));
   EXPECT_NE(ReadFile(photo.toStdString()), before);
+  EXPECT_EQ(ExifOrientation(ReadFile(photo.toStdString())), 1);
+  EXPECT_FALSE(window->bWorkingImageEdited);
   window->Reload();
   EXPECT_EQ(window->Bitmap().Width(), 48u);
 
@@ -129,6 +138,7 @@ TEST_F(SaveTest, ACommandThatWritesNothingSaysWhy) {
   testimg::Save(testimg::Solid24(8, 8, 0x336699), FIF_PNG, scan);
   const QByteArray scanBytes = testimg::ReadFile(scan);
   Open(scan);
+  window->bWorkingImageEdited = true;
   Run("acSave");
   EXPECT_EQ(window->Message(), QStringLiteral("Nothing was written: PCD files cannot be written"));
   EXPECT_EQ(testimg::ReadFile(scan), scanBytes);
@@ -160,6 +170,7 @@ TEST_F(SaveTest, ACommandThatWritesNothingSaysWhy) {
   testimg::Save(testimg::Solid24(8, 8, 0x112233), FIF_PNG, locked);
   ASSERT_TRUE(disk.MakeReadOnly());
   window->LoadImage(locked, true, true);
+  window->bWorkingImageEdited = true;
   Run("acSave");
   EXPECT_EQ(window->Message(), QStringLiteral("Nothing was written: the folder is read-only"));
 }
