@@ -56,10 +56,7 @@ TEST_F(OrientThumbnail, FollowsThePictureAfterEachCommandInEveryOrientation) {
                                            std::to_string(int(command)) + ".jpg",
                                        exif.SaveToBytes(jpeg));
         // As the viewer does: decoded upright, turned, written.
-        TDib picture = DecodeFile(path, JPEG_EXIFROTATE);
-        FIBITMAP* turned = TransformPicture(picture.get(), command);
-        TDib owned(IsRotation(command) ? turned : nullptr);
-        const TOrientedResult result = WriteOrientedFile({path, turned, command, true, false});
+        const TOrientedResult result = OrientFile(path, command, true);
         ASSERT_TRUE(result.save.Ok()) << path << ": " << SaveFailureText(result.save);
         files.push_back({path, command, Compose(ExifRotationTransform(orientation), CommandTransform(command)), result.lossless});
       }
