@@ -23,6 +23,12 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 export DISPLAY=":$(head -n1 "$WORK/displayfd")"
+# The number comes as soon as the socket listens; on a loaded machine the
+# first client can still be turned away, so wait until one gets through.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTED >/dev/null 2>&1 && break
+  sleep 0.1
+done
 
 PIDS=()
 # A window manager, for what needs one (full screen, focus).
