@@ -73,7 +73,7 @@ TEST(JpegEncoding, AReEncodeCarriesEveryMetadataSegmentButAdobes) {
               Segment(0xEE, Text("Adobe")), Segment(0xFE, Text("a comment"))});
   const TBytes source = InsertAfterSoi(EncodeJpeg(16, 16, 80), segments);
   const TBytes encoded = EncodeWithFreeImage(Pattern(24, 16).get(), FIF_JPEG, 90 | JPEG_BASELINE);
-  const std::vector<uint8_t> out = WithSourceSegments(source, encoded);
+  const std::vector<uint8_t> out = WithSourceSegments(source, encoded, {});
   for (const auto& [marker, prefix] : {std::pair{0xE0, "JFIF"}, std::pair{0xE1, "Exif-ish"}, std::pair{0xE2, "ICC_PROFILE"},
                                        std::pair{0xED, "Photoshop 3.0"}, std::pair{0xFE, "a comment"}})
     EXPECT_TRUE(HasSegment(out, uint8_t(marker), prefix)) << prefix;
@@ -82,7 +82,7 @@ TEST(JpegEncoding, AReEncodeCarriesEveryMetadataSegmentButAdobes) {
   EXPECT_EQ(FreeImage_GetWidth(DecodeBytes(out).get()), 24u);
   // A source whose segments run past its end is refused, not read past.
   const TBytes cut(source.begin(), source.begin() + 30);
-  EXPECT_THROW(WithSourceSegments(cut, encoded), EExifError);
+  EXPECT_THROW(WithSourceSegments(cut, encoded, {}), EExifError);
 }
 
 TEST(ContainerChunks, PngFramesAndCarriedChunks) {

@@ -175,3 +175,34 @@ TEST_F(CmykWindowTest, ToneAndGreyScaleWorkOnTheColoursTheInksMake) {
 }
 
 }  // namespace
+
+// Rotating a CMYK photo and saving it after a resize write files that hold
+// what the window shows; the check of the new file expects what a CMYK
+// picture becomes in each format, so no write is refused for it.
+TEST_F(CmykWindowTest, RotateAndSaveOfACmykPhotoAreWrittenAndChecked) {
+  for (const char* name : {"inks.jpg", "inks.tif"}) {
+    SCOPED_TRACE(name);
+    const QString file = dir.File(QLatin1String(name));
+    // 30 x 22: no whole number of blocks, so a JPEG turn is re-encoded.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("convert"),
+                                {"-size", "30x22", "gradient:#e08020-#2040c0", "-profile", GhostscriptIcc + "srgb.icc",
+                                 "-profile", GhostscriptIcc + "default_cmyk.icc", file}),
+              0);
+    Open(file);
+    ASSERT_TRUE(IsCmykPicture(window->Bitmap().Dib()));
+    Run("AcRotateRight");
+    EXPECT_FALSE(window->Message().startsWith(QStringLiteral("Nothing was written"))) << window->Message().toStdString();
+    TFreeBitmap turned;
+    ASSERT_TRUE(LoadImageFile(turned, file, true));
+    EXPECT_EQ(turned.Width(), 22u);
+    EXPECT_EQ(turned.Height(), 30u);
+
+    Run("acResizeTo720");
+    Run("acSave");
+    EXPECT_EQ(window->Message(), QStringLiteral("Saved"));
+    TFreeBitmap saved;
+    ASSERT_TRUE(LoadImageFile(saved, file, true));
+    EXPECT_EQ(saved.Height(), 720u);
+    EXPECT_EQ(saved.Width(), 528u);
+  }
+}
