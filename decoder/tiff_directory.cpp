@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace decoder {
 
@@ -78,11 +79,13 @@ TTiffDirectoryFacts ReadTiffDirectoryFacts(const TReadAt& read, std::uint64_t fi
   if (!tiff.Header(offset)) return facts;
   const unsigned countSize = tiff.Big() ? 8 : 2;
   const unsigned word = tiff.OffsetSize(), entrySize = tiff.EntrySize();
-  // Walks the chain; a chain that loops ends when it has taken more steps
-  // than asked for.
+  // Walks the chain; a chain that comes back to a directory it has passed
+  // holds no more directories (libtiff refuses it too), so a page number far
+  // beyond a looping chain costs no more than the chain's length.
   std::uint64_t entries = 0;
+  std::set<std::uint64_t> passed;
   for (unsigned step = 0;; ++step) {
-    if (offset == 0 || !tiff.NumberAt(offset, countSize, entries)) return facts;
+    if (offset == 0 || !passed.insert(offset).second || !tiff.NumberAt(offset, countSize, entries)) return facts;
     entries = std::min(entries, MaxEntries);
     if (step == directory) break;
     if (!tiff.NumberAt(offset + countSize + entries * entrySize, word, offset)) return facts;

@@ -101,12 +101,15 @@ TEST_F(CmykColourTest, CmykFilesAreShownThroughTheirProfileAsImageMagickConverts
     QStringList make{source, QStringLiteral("-profile"), srgb, QStringLiteral("-profile"), cmykIcc};
     if (!c.profile) make << QStringLiteral("+profile") << QStringLiteral("*");
     ASSERT_EQ(Magick(make << c.options << file), 0);
-    if (c.exiftool)
+    if (c.exiftool) {
       ASSERT_EQ(QProcess::execute(QStringLiteral("exiftool"), {"-q", "-overwrite_original", c.exiftool, file}), 0);
+    }
     ASSERT_TRUE(LoadImageFile(bitmap, file, true));
     ASSERT_TRUE(IsCmykPicture(bitmap.Dib())) << "decoded as its inks";
     EXPECT_EQ(FreeImage_GetICCProfile(bitmap.Dib())->size > 0, c.profile);
-    if (c.profile) EXPECT_EQ(Profile(bitmap), FileBytes(cmykIcc)) << "the file's own profile";
+    if (c.profile) {
+      EXPECT_EQ(Profile(bitmap), FileBytes(cmykIcc)) << "the file's own profile";
+    }
     double shown[3], magick[3];
     PaintedMean(bitmap, shown);
     QStringList convert;
@@ -264,8 +267,9 @@ QString Tags(const QString& path) {
 // Rotating and flipping a CMYK photo, saving it after a resize and saving it
 // as another file write files that hold what the window shows, as
 // ImageMagick and exiftool read them: the inks, depth, profile and tags of
-// the file it replaces, or sRGB in a format without CMYK. The check of each
-// new file expects what a CMYK picture becomes in that format.
+// the file it replaces, or sRGB in a format without CMYK; once a tone step
+// has made it sRGB, it is saved as sRGB. The check of each new file expects
+// what the picture becomes in that format.
 TEST_F(CmykWindowTest, RotateFlipAndSavesOfACmykPhotoAreWrittenAndChecked) {
   if (QProcess::execute(QStringLiteral("sh"), {"-c", "exiftool -ver >/dev/null"}) != 0) GTEST_SKIP() << "needs exiftool";
   const QString srgb = GhostscriptIcc + QStringLiteral("srgb.icc");
@@ -338,6 +342,17 @@ TEST_F(CmykWindowTest, RotateFlipAndSavesOfACmykPhotoAreWrittenAndChecked) {
       ExpectNear(written, colours, 2.0);
       QFile::remove(copy);
     }
+
+    // A tone step works on the colours the inks make: the picture is sRGB
+    // now, and is saved as such, without the inks' profile.
+    for (int step = 0; step < 3; ++step) Run("AcBrightnessIncrease");
+    ASSERT_FALSE(IsCmykPicture(window->Bitmap().Dib()));
+    Run("acSave");
+    EXPECT_EQ(window->Message(), QStringLiteral("Saved"));
+    EXPECT_EQ(Identify(file), QStringLiteral("sRGB 8-bit"));
+    EXPECT_EQ(Tags(file), QStringLiteral("400 Jo Doe"));
+    ASSERT_TRUE(testimg::MagickMeanRgb(file, {}, written));
+    EXPECT_GT(written[0] + written[1] + written[2], colours[0] + colours[1] + colours[2] + 8.0) << "brighter";
   }
 }
 
