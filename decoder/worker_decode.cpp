@@ -1,6 +1,7 @@
 #include "decoder/worker_decode.h"
 
 #include "decoder/bmp_reader.h"
+#include "decoder/decode_repairs.h"
 #include "decoder/worker_pages.h"
 
 #include <fcntl.h>
@@ -42,7 +43,8 @@ void SendPreview(FILE* file, FreeImageIO& io, int flags, unsigned previewSize, c
   const unsigned height = FreeImage_GetHeight(header);
   FreeImage_Unload(header);
   if (std::max(width, height) < 2 * previewSize || std::fseek(file, 0, SEEK_SET) != 0) return;
-  FIBITMAP* preview = FreeImage_LoadFromHandle(FIF_JPEG, &io, file, flags | static_cast<int>(previewSize << 16));
+  TDecodeRepairs repairs(FIF_JPEG, io, file, flags | static_cast<int>(previewSize << 16));
+  FIBITMAP* preview = repairs.Finish(FreeImage_LoadFromHandle(FIF_JPEG, repairs.Io(), repairs.Handle(), repairs.Flags()));
   if (!preview) return;
   // Turned upright by its orientation, the preview is turned like the full
   // decode will be.
@@ -90,17 +92,19 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     result.pages = file ? CountPages(fif, io, file) : 1;
   } else if (kind == TRequestKind::DecodePage) {
     result.fif = fif;
-    if (file) result.dib = DecodePage(fif, io, file, ask.page, flags, result.pages);
+    if (file) result.dib = DecodePage(fif, io, file, ask.page, flags | InkLoadFlags(fif), result.pages);
     result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
   } else {
     result.fif = fif;
-    // CMYK JPEG and TIFF files come as their inks, for the viewer to show
-    // through their colour profile, never through a formula.
-    if (fif == FIF_JPEG) flags |= JPEG_CMYK;
-    if (fif == FIF_TIFF) flags |= TIFF_CMYK;
+    // CMYK files come as their inks, for the viewer to show through their
+    // colour profile, never through a formula.
+    flags |= InkLoadFlags(fif);
     if (file && preview && previewSize > 0 && previewSize < 0x8000 && fif == FIF_JPEG && std::fseek(file, 0, SEEK_SET) == 0)
       SendPreview(file, io, flags, previewSize, preview);
-    if (file && std::fseek(file, 0, SEEK_SET) == 0) result.dib = FreeImage_LoadFromHandle(fif, &io, file, flags);
+    if (file && std::fseek(file, 0, SEEK_SET) == 0) {
+      TDecodeRepairs repairs(fif, io, file, flags);
+      result.dib = repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()));
+    }
     // FreeImage refuses the newer BMP headers; our own reader takes them.
     if (!result.dib && file && fif == FIF_BMP) result.dib = ReadBmp(file);
     result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;

@@ -1,5 +1,6 @@
 #include "decoder/worker_pages.h"
 
+#include "decoder/decode_repairs.h"
 #include "platform/freeimage_setup.h"
 
 #include <algorithm>
@@ -86,8 +87,8 @@ bool ReadWhole(FreeImageIO& io, fi_handle handle, std::vector<unsigned char>& da
 unsigned BigEndian16(const unsigned char* p) { return unsigned(p[0]) << 8 | p[1]; }
 
 // A large JPEG whose blocks were moved: its structure walked whole, its
-// first rows decoded at an eighth of their size.
-FIBITMAP* DecodeMovedBlocks(FreeImageIO& io, fi_handle handle, unsigned scaled, bool& damaged) {
+// first rows decoded with flags (which ask for an eighth of their size).
+FIBITMAP* DecodeMovedBlocks(FreeImageIO& io, fi_handle handle, int flags, bool& damaged) {
   std::vector<unsigned char> data;
   size_t scanStart = 0;
   if (!ReadWhole(io, handle, data)) return nullptr;
@@ -99,7 +100,7 @@ FIBITMAP* DecodeMovedBlocks(FreeImageIO& io, fi_handle handle, unsigned scaled, 
   FreeImageIO prefixIo{PrefixRead, PrefixWrite, PrefixSeek, PrefixTell};
   // The stream ends early by design: its warnings say nothing here.
   FreeImage_SetOutputMessage(CountWarning);
-  FIBITMAP* dib = FreeImage_LoadFromHandle(FIF_JPEG, &prefixIo, &prefix, int(scaled << 16));
+  FIBITMAP* dib = FreeImage_LoadFromHandle(FIF_JPEG, &prefixIo, &prefix, flags);
   InstallImageLibraryMessageHandlers();
   return dib;
 }
@@ -120,7 +121,8 @@ FIBITMAP* DecodePage(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, u
                      unsigned& pages) {
   pages = 0;
   if (!IsMultiPageFormat(fif) || !Rewind(io, handle)) return nullptr;
-  const TMultiPage file(FreeImage_OpenMultiBitmapFromHandle(fif, &io, handle, flags));
+  TDecodeRepairs repairs(fif, io, handle, flags, page);
+  const TMultiPage file(FreeImage_OpenMultiBitmapFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()));
   if (!file.Bitmap) return nullptr;
   pages = unsigned(std::max(0, FreeImage_GetPageCount(file.Bitmap)));
   if (page >= pages) return nullptr;
@@ -140,7 +142,7 @@ FIBITMAP* DecodePage(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, u
     }
   }
   FreeImage_UnlockPage(file.Bitmap, locked, FALSE);
-  return dib;
+  return repairs.Finish(dib);
 }
 
 bool JpegStructureHolds(const unsigned char* data, size_t size, size_t& scanStart) {
@@ -187,7 +189,8 @@ FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handl
                          unsigned& width, unsigned& height, bool& warned) {
   width = height = 0;
   warned = false;
-  int flags = 0;
+  // Decoded as the viewer decodes it, CMYK as its inks.
+  int flags = InkLoadFlags(fif);
   if (fif == FIF_JPEG) {
     if (!Rewind(io, handle)) return nullptr;
     FIBITMAP* header = FreeImage_LoadFromHandle(fif, &io, handle, FIF_LOAD_NOPIXELS);
@@ -198,13 +201,14 @@ FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handl
     const unsigned side = std::max(width, height);
     // libjpeg scales by an eighth at most; asking for the eighth of the
     // longer side (rounded up) gets exactly that.
-    if (side > FullCheckSide) flags = int(((side + 7) / 8) << 16);
-    if (side > FullCheckSide && movedBlocks) return DecodeMovedBlocks(io, handle, (side + 7) / 8, warned);
+    if (side > FullCheckSide) flags |= int(((side + 7) / 8) << 16);
+    if (side > FullCheckSide && movedBlocks) return DecodeMovedBlocks(io, handle, flags, warned);
   }
   if (!Rewind(io, handle)) return nullptr;
   Warnings() = 0;
   FreeImage_SetOutputMessage(CountWarning);
-  FIBITMAP* dib = FreeImage_LoadFromHandle(fif, &io, handle, flags);
+  TDecodeRepairs repairs(fif, io, handle, flags);
+  FIBITMAP* dib = repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()));
   InstallImageLibraryMessageHandlers();
   warned = fif == FIF_JPEG && Warnings() > 0;
   if (dib && fif != FIF_JPEG) {

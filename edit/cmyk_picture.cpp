@@ -142,4 +142,4 @@ FIBITMAP* CmykToSrgb(FIBITMAP* dib) {
   return out;
 }
 
-bool FormatKeepsCmyk(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_PSD; }
+bool FormatKeepsCmyk(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_PSD || fif == FIF_JPEG; }

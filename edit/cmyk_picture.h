@@ -39,5 +39,6 @@ FIBITMAP* CmykToSrgb(FIBITMAP* dib);
 // profile; null when dib is not such a picture.
 FIBITMAP* Cmyk16To8(FIBITMAP* dib);
 
-// Whether FreeImage writes CMYK pixels of fif as CMYK (TIFF and PSD do).
+// Whether a file of format fif is written with a CMYK picture's inks: TIFF
+// and PSD by FreeImage, JPEG by our own encoder (edit/jpeg_encoding.h).
 bool FormatKeepsCmyk(FREE_IMAGE_FORMAT fif);

@@ -1,8 +1,10 @@
 #include "edit/faithful_encode.h"
 
+#include "decoder/tiff_directory.h"
+#include "edit/cmyk_picture.h"
 #include "edit/exif/exif_data.h"
 #include "edit/exif/tiff_file.h"
-#include "edit/exif/tiff_reader.h"
+#include "edit/icc_profile.h"
 #include "edit/jpeg_encoding.h"
 #include "edit/picture_pages.h"
 
@@ -32,23 +34,10 @@ std::vector<uint8_t> WithExifOf(std::span<const uint8_t> source, FREE_IMAGE_FORM
   return exif.RewriteBytes(file).Join();
 }
 
-// The colour profile a TIFF file's first directory holds. FreeImage reads it
-// after the directory has been read again for the EXIF data, from memory
-// libtiff has freed by then: its first bytes are lost.
-std::vector<uint8_t> TiffIccProfile(std::span<const uint8_t> tiff) {
-  try {
-    const TTiffBlock block = ParseTiffHeader(tiff);
-    TTiffValueBudget budget(tiff.size());
-    for (const TExifTag& tag : ReadTiffDirectory(block, block.FirstDirectory, budget).Tags)
-      if (tag.ID == 0x8773 && (tag.DataType == tdUndefined || tag.DataType == tdByte)) return tag.Data;
-  } catch (const EExifError&) {
-  }
-  return {};
-}
-
-// dib given the profile of the TIFF file it came from.
+// dib given the profile of the TIFF file it came from, where its decode
+// spoilt it.
 void KeepTiffProfile(FIBITMAP* dib, std::span<const uint8_t> tiff) {
-  std::vector<uint8_t> profile = TiffIccProfile(tiff);
+  std::vector<uint8_t> profile = decoder::TiffIccProfile(tiff);
   const FIICCPROFILE* own = FreeImage_GetICCProfile(dib);
   if (profile.empty() || !own || !own->data || own->size == 0) return;
   if (size_t(own->size) == profile.size() && std::equal(profile.begin(), profile.end(), static_cast<const uint8_t*>(own->data)))
@@ -70,7 +59,9 @@ unsigned PicturesInFile(const TSourceFile& file, unsigned pagesFound) {
 bool FileHoldsPages(FREE_IMAGE_FORMAT fif) { return fif == FIF_GIF || fif == FIF_TIFF || fif == FIF_ICO; }
 
 FIBITMAP* WithoutAddedAlpha(FIBITMAP* dib, bool fileHadAlpha) {
-  if (!dib || fileHadAlpha || FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) != 32) return nullptr;
+  if (!dib || fileHadAlpha || FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) != 32 ||
+      IsCmykPicture(dib))
+    return nullptr;
   FIBITMAP* rgb = FreeImage_ConvertTo24Bits(dib);
   if (!rgb) return nullptr;
   FreeImage_CloneMetadata(rgb, dib);
@@ -98,7 +89,7 @@ TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSource
     const std::span<const uint8_t> bytes = encoded.Bytes();
     // Written without metadata segments: the source's take their place.
     if ((flags & JPEG_BASELINE) && fif == FIF_JPEG)
-      out = WithSourceSegments(source.Bytes, bytes);
+      out = WithSourceSegments(source.Bytes, bytes, IccProfileBytes(dib));
     else
       out.assign(bytes.begin(), bytes.end());
     encoded = TEncodedPicture();

@@ -14,3 +14,9 @@ FIBITMAP* KeepIccProfile(FIBITMAP* source, FIBITMAP* result) {
   }
   return result;
 }
+
+std::span<const uint8_t> IccProfileBytes(FIBITMAP* dib) {
+  const FIICCPROFILE* icc = dib ? FreeImage_GetICCProfile(dib) : nullptr;
+  if (!icc || !icc->data || icc->size <= 0) return {};
+  return {static_cast<const uint8_t*>(icc->data), size_t(icc->size)};
+}

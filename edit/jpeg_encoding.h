@@ -2,7 +2,10 @@
 
 // A JPEG re-encode that keeps what the source file was: its quality (read
 // from its quantisation tables), its chroma subsampling, progressive or not,
-// and every metadata segment it held.
+// and every metadata segment it held; and the encoder of CMYK pictures,
+// which FreeImage's JPEG writer cannot write.
+
+#include <FreeImage.h>
 
 #include <cstdint>
 #include <span>
@@ -22,8 +25,21 @@ TJpegEncoding ReadJpegEncoding(std::span<const uint8_t> jpeg);
 // own can take their place.
 int JpegSaveFlags(const TJpegEncoding& encoding);
 
-// encoded (a stream FreeImage wrote without metadata) behind every APPn and
-// COM segment of source, in source's order. Adobe's APP14 is left out: its
-// colour transform describes the source's data, not the new data. Raises
-// EExifError when source's segments cannot be walked.
-std::vector<uint8_t> WithSourceSegments(std::span<const uint8_t> source, std::span<const uint8_t> encoded);
+// encoded (a stream written without metadata) behind every APPn and COM
+// segment of source, in source's order. Adobe's APP14 comes from encoded,
+// whose data its colour transform describes, and source's JFIF marker is
+// left out when encoded holds inks, which JFIF cannot describe. The colour
+// profile is profile, the picture's own: source's profile segments where
+// they hold it, new ones in their place where they do not, none when the
+// picture has none. Raises EExifError when the segments cannot be walked.
+std::vector<uint8_t> WithSourceSegments(std::span<const uint8_t> source, std::span<const uint8_t> encoded,
+                                        std::span<const uint8_t> profile);
+
+// A CMYK picture (8 or 16 bits an ink) as a CMYK JPEG in Adobe's convention
+// (the inks stored inverted, as ImageMagick, Photoshop and FreeImage's own
+// decoder read them), with the quality, subsampling and progressive mode
+// of FreeImage's JPEG save flags. Unless the flags say JPEG_BASELINE, the
+// metadata FreeImage's encoder would write for dib (EXIF, XMP, IPTC,
+// comments, profile) comes with it. False when dib is no CMYK picture or
+// the encoder fails.
+bool EncodeCmykJpeg(FIBITMAP* dib, int flags, std::vector<uint8_t>& out);

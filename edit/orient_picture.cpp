@@ -260,6 +260,8 @@ TOrientedResult ReEncode(const TOrientedWrite& request, std::span<const uint8_t>
       if (own) picture = own.get();
     }
   }
+  result.save = CheckInksKept(picture, request.fileFormat);
+  if (!result.save.Ok()) return result;
   const TExifUpdate update = UpdateFor(request.command, picture);
   std::vector<uint8_t> bytes;
   const TSourceFile source{file, request.fileFormat};
@@ -313,7 +315,8 @@ TOutputPieces ApplyOrientationReset(std::span<const uint8_t> file, TOrientComman
 
 bool TurnsOnScreenOnly(const TSaveResult& result) {
   return result.Failure == TSaveFailure::FormatNotWritable || result.Failure == TSaveFailure::CannotHoldPicture ||
-         result.Failure == TSaveFailure::TooManyPictures || result.Failure == TSaveFailure::LayersWouldGo;
+         result.Failure == TSaveFailure::TooManyPictures || result.Failure == TSaveFailure::LayersWouldGo ||
+         result.Failure == TSaveFailure::CannotHoldInks;
 }
 
 TOrientedResult WriteOrientedFile(const TOrientedWrite& request) {

@@ -1,6 +1,9 @@
 #include "edit/picture_facts.h"
 
+#include "edit/cmyk_picture.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -56,6 +59,9 @@ TPictureFacts FactsOf(FIBITMAP* dib) {
   facts.Bpp = FreeImage_GetBPP(dib);
   const FIICCPROFILE* profile = FreeImage_GetICCProfile(dib);
   facts.Icc = profile && profile->data && profile->size > 0;
+  // The colour space an ICC profile's header names.
+  facts.CmykIcc = facts.Icc && profile->size >= 20 && std::memcmp(static_cast<const char*>(profile->data) + 16, "CMYK", 4) == 0;
+  facts.Cmyk = IsCmykPicture(dib);
   for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model)
     if (FreeImage_GetMetadataCount(FREE_IMAGE_MDMODEL(model), dib) > 0) facts.Models |= Model(FREE_IMAGE_MDMODEL(model));
   if (const RGBQUAD* palette = FreeImage_GetPalette(dib); palette && FreeImage_GetColorsUsed(dib) > 0)
@@ -66,6 +72,7 @@ TPictureFacts FactsOf(FIBITMAP* dib) {
 }
 
 bool HasAlpha(const TPictureFacts& facts) {
+  if (facts.Cmyk) return false;
   switch (facts.Type) {
     case FIT_RGBA16:
     case FIT_RGBAF: return true;
@@ -129,6 +136,8 @@ std::string CompareWrittenFile(const TPictureFacts& meant, const TCheckedFile& g
            std::to_string(meant.Width) + " x " + std::to_string(meant.Height);
   if (facts.Type != meant.Type || facts.Bpp != meant.Bpp)
     return file + "has " + PixelKindText(facts.Type, facts.Bpp) + ", not " + PixelKindText(meant.Type, meant.Bpp);
+  if (facts.Cmyk != meant.Cmyk) return file + (meant.Cmyk ? "has lost its CMYK inks" : "holds CMYK inks, not RGB colours");
+  if (facts.CmykIcc && !meant.CmykIcc) return file + "has a CMYK colour profile on colours that are not CMYK";
   if (!meant.Palette.empty() && !SamePalette(facts.Palette, meant.Palette)) return file + "has other colours";
   if (!meant.Transparency.empty() && !SameTransparency(facts.Transparency, meant.Transparency)) return file + "has other transparent colours";
   if (meant.Icc && !facts.Icc) return file + "has lost its colour profile";
@@ -144,6 +153,14 @@ TPictureFacts MeantFile(FIBITMAP* picture, FREE_IMAGE_FORMAT fif, unsigned pages
   TPictureFacts meant = FactsOf(picture);
   meant.Format = fif;
   meant.Pages = pages;
+  if (meant.Cmyk && !FormatKeepsCmyk(fif)) {
+    meant.Type = FIT_BITMAP;
+    meant.Bpp = 24;
+    meant.Cmyk = meant.Icc = meant.CmykIcc = false;
+  } else if (meant.Cmyk && fif == FIF_JPEG) {
+    meant.Type = FIT_BITMAP;
+    meant.Bpp = 32;
+  }
   meant.Icc = meant.Icc && KeepsIccProfile(fif);
   meant.Models = sameFormat ? meant.Models & ModelsKept(fif) : 0;
   const bool palette = picture && FreeImage_GetColorType(picture) == FIC_PALETTE;

@@ -21,6 +21,10 @@ struct TPictureFacts {
   FREE_IMAGE_TYPE Type = FIT_UNKNOWN;
   unsigned Bpp = 0;
   bool Icc = false;
+  // The pixels are CMYK inks (flagged so by their decoder); the profile
+  // describes CMYK colours.
+  bool Cmyk = false;
+  bool CmykIcc = false;
   TModelSet Models = 0;
   // Of a palette picture, and its transparency table; in what a file is
   // meant to hold, empty when they are not to be compared.
@@ -31,7 +35,8 @@ struct TPictureFacts {
 // Size, depth, type, profile, metadata models, palette and transparency of
 // dib; Format and Pages are left for the caller.
 TPictureFacts FactsOf(FIBITMAP* dib);
-// Whether the picture has an alpha channel or transparent colours.
+// Whether the picture has an alpha channel or transparent colours (a CMYK
+// picture's fourth channel is its black).
 bool HasAlpha(const TPictureFacts& facts);
 
 // The metadata models that a file of this format carries through FreeImage's
@@ -73,7 +78,9 @@ std::string CompareWrittenFile(const TPictureFacts& meant, const TCheckedFile& g
 // What a file of format fif written from picture (its only picture, or the
 // first of pages) should decode to. Metadata models are expected only when
 // the file keeps its source's format (sameFormat): across formats, what an
-// encoder writes of another format's metadata is its own affair.
+// encoder writes of another format's metadata is its own affair. A CMYK
+// picture keeps its inks, 8 bits each in a JPEG; a format without CMYK
+// gets its sRGB colours, 24 bits without a profile.
 TPictureFacts MeantFile(FIBITMAP* picture, FREE_IMAGE_FORMAT fif, unsigned pages, bool sameFormat);
 
 // FreeImage's models for an EXIF block.

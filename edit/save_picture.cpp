@@ -7,6 +7,7 @@
 #include "edit/container_chunks.h"
 #include "edit/exif_update.h"
 #include "edit/faithful_encode.h"
+#include "edit/jpeg_encoding.h"
 #include "platform/atomic_file.h"
 
 #include <cerrno>
@@ -79,6 +80,7 @@ std::string SaveFailureText(const TSaveResult& r) {
     case TSaveFailure::LayersWouldGo: return "the file holds " + std::to_string(r.Pictures) + " layers";
     case TSaveFailure::CannotTurn: return "FreeImage cannot turn " + PixelKindText(r.Type, r.Bpp);
     case TSaveFailure::FileUnreadable: return "the file could not be read again";
+    case TSaveFailure::CannotHoldInks: return FormatName(r.Format) + " cannot hold CMYK inks";
     case TSaveFailure::CheckFailed:
     case TSaveFailure::MetadataNotKept: return r.Detail;
     case TSaveFailure::WriteFailed: break;
@@ -91,12 +93,15 @@ std::string SaveFailureText(const TSaveResult& r) {
 
 namespace {
 
-// CMYK pixels go into a file as CMYK only where FreeImage writes them so;
-// into any other format as sRGB, through the picture's profile, never as if
-// their inks were red, green and blue.
+// CMYK pixels go into a file as CMYK only where the format holds them; into
+// any other format as sRGB, through the picture's profile, never as if their
+// inks were red, green and blue.
 bool WritesAsSrgb(FIBITMAP* dib, FREE_IMAGE_FORMAT format) {
   return IsCmykPicture(dib) && !FormatKeepsCmyk(format);
 }
+
+// FreeImage cannot write CMYK JPEG files; our own encoder writes them.
+bool WritesCmykJpeg(FIBITMAP* dib, FREE_IMAGE_FORMAT format) { return format == FIF_JPEG && IsCmykPicture(dib); }
 
 }  // namespace
 
@@ -124,6 +129,11 @@ TSaveResult CheckFormatHolds(FIBITMAP* dib, FREE_IMAGE_FORMAT fif) {
     result.Failure = TSaveFailure::UnknownFormat;
     return result;
   }
+  if (WritesCmykJpeg(dib, result.Format)) {
+    result.Type = FIT_BITMAP;
+    result.Bpp = 32;
+    return result;
+  }
   const bool writes = FreeImage_FIFSupportsWriting(result.Format);
   // FreeImage 3.18's PSD encoder claims 1-bit pictures but writes past the
   // end of its row buffer on them, corrupting the viewer's memory.
@@ -132,6 +142,13 @@ TSaveResult CheckFormatHolds(FIBITMAP* dib, FREE_IMAGE_FORMAT fif) {
                          ? writes && !brokenEncoder && FreeImage_FIFSupportsExportBPP(result.Format, int(result.Bpp))
                          : FreeImage_FIFSupportsExportType(result.Format, result.Type);
   if (!holds) result.Failure = writes ? TSaveFailure::CannotHoldPicture : TSaveFailure::FormatNotWritable;
+  return result;
+}
+
+TSaveResult CheckInksKept(FIBITMAP* dib, FREE_IMAGE_FORMAT fif) {
+  TSaveResult result;
+  result.Format = fif;
+  if (IsCmykPicture(dib) && !FormatKeepsCmyk(fif)) result.Failure = TSaveFailure::CannotHoldInks;
   return result;
 }
 
@@ -179,8 +196,14 @@ TSaveResult EncodePicture(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags, TEnco
     dib = srgb.get();
   }
   try {
-    if (!FreeImage_SaveToMemory(result.Format, dib, encoded.FMemory, flags) || encoded.Bytes().empty())
+    if (WritesCmykJpeg(dib, result.Format)) {
+      std::vector<uint8_t> bytes;
+      if (!EncodeCmykJpeg(dib, flags, bytes) ||
+          FreeImage_WriteMemory(bytes.data(), 1, unsigned(bytes.size()), encoded.FMemory) != bytes.size())
+        result.Failure = TSaveFailure::EncoderFailed;
+    } else if (!FreeImage_SaveToMemory(result.Format, dib, encoded.FMemory, flags) || encoded.Bytes().empty()) {
       result.Failure = TSaveFailure::EncoderFailed;
+    }
   } catch (const std::bad_alloc&) {
     result.Failure = TSaveFailure::OutOfMemory;
   }
@@ -238,6 +261,10 @@ TSaveResult SavePicture(const TSaveRequest& request) {
   const FREE_IMAGE_FORMAT fif = FormatOfExtension(request.Path);
   TSaveResult result = CheckFormatHolds(request.Picture, fif);
   if (!result.Ok()) return result;
+  if (request.ReplacesSource) {
+    const TSaveResult inks = CheckInksKept(request.Picture, fif);
+    if (!inks.Ok()) return inks;
+  }
 
   const std::unique_ptr<TFileContent> source = ReadSource(request.SourcePath);
   TSourceFile from;

@@ -40,6 +40,7 @@ enum class TSaveFailure {
   FileUnreadable,   // the file on display could not be decoded again
   CheckFailed,      // the new file is not what was meant: Detail says how
   MetadataNotKept,  // the file's metadata could not be carried over: Detail says why
+  CannotHoldInks,   // a CMYK picture would replace its file in a format without CMYK
 };
 
 struct TSaveResult {
@@ -60,7 +61,12 @@ std::string SaveFailureText(const TSaveResult& result);
 // The format that path's extension names; FIF_UNKNOWN for none.
 FREE_IMAGE_FORMAT FormatOfExtension(const std::string& path);
 // Whether format fif can write dib at its depth and type; Ok() when it can.
+// A CMYK picture is written as its inks where the format holds them, and as
+// its sRGB colours (24 bits) elsewhere.
 TSaveResult CheckFormatHolds(FIBITMAP* dib, FREE_IMAGE_FORMAT fif);
+// For a write that replaces the file a CMYK picture came from: refused
+// (CannotHoldInks) where fif would not keep the inks.
+TSaveResult CheckInksKept(FIBITMAP* dib, FREE_IMAGE_FORMAT fif);
 // The same for the format path's extension names.
 TSaveResult CheckSaveFormat(FIBITMAP* dib, const std::string& path);
 

@@ -1,9 +1,11 @@
 #include "edit_test_support.h"
 
+#include "decoder/decode_repairs.h"
 #include "edit/exif/exif_data.h"
 #include "edit/picture_pages.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 TDib Pattern(int width, int height) {
@@ -109,6 +111,40 @@ using TMultiPage = std::unique_ptr<FIMULTIBITMAP, TMultiPageCloser>;
 
 bool Paged(FREE_IMAGE_FORMAT fif) { return fif == FIF_GIF || fif == FIF_TIFF || fif == FIF_ICO; }
 
+unsigned ReadProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+  return unsigned(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
+}
+unsigned WriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
+int SeekProc(fi_handle handle, long offset, int origin) { return std::fseek(static_cast<FILE*>(handle), offset, origin); }
+long TellProc(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
+
+// A page of the file, or the file's one picture, decoded with the worker's
+// flags and repairs.
+FIBITMAP* DecodeAsTheWorker(const std::string& path, FREE_IMAGE_FORMAT fif, int flags, unsigned page) {
+  const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) return nullptr;
+  FreeImageIO io{ReadProc, WriteProc, SeekProc, TellProc};
+  flags |= decoder::InkLoadFlags(fif);
+  decoder::TDecodeRepairs repairs(fif, io, file.get(), flags, page);
+  if (!Paged(fif))
+    return page == 0 ? repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()))
+                     : nullptr;
+  FIMULTIBITMAP* pages = FreeImage_OpenMultiBitmapFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags());
+  if (!pages) return nullptr;
+  FIBITMAP* locked = FreeImage_LockPage(pages, int(page));
+  FIBITMAP* dib = locked ? FreeImage_Clone(locked) : nullptr;
+  // As the worker does: the clone keeps the animation model too.
+  FITAG* tag = nullptr;
+  if (FIMETADATA* search = locked ? FreeImage_FindFirstMetadata(FIMD_ANIMATION, locked, &tag) : nullptr) {
+    do FreeImage_SetMetadata(FIMD_ANIMATION, dib, FreeImage_GetTagKey(tag), tag);
+    while (FreeImage_FindNextMetadata(search, &tag));
+    FreeImage_FindCloseMetadata(search);
+  }
+  if (locked) FreeImage_UnlockPage(pages, locked, FALSE);
+  FreeImage_CloseMultiBitmap(pages, 0);
+  return repairs.Finish(dib);
+}
+
 }  // namespace
 
 unsigned TLocalShownFile::Pages() {
@@ -120,28 +156,14 @@ unsigned TLocalShownFile::Pages() {
 
 TDecodedPicture TLocalShownFile::Decode(unsigned page) {
   ++Decodes;
-  const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(FPath.c_str(), 0);
-  if (!Paged(fif)) return TDecodedPicture(page == 0 ? FreeImage_Load(fif, FPath.c_str(), FFlags) : nullptr, nullptr);
-  const TMultiPage file(FreeImage_OpenMultiBitmap(fif, FPath.c_str(), FALSE, TRUE, TRUE, FFlags));
-  FIBITMAP* locked = file ? FreeImage_LockPage(file.get(), int(page)) : nullptr;
-  if (!locked) return {};
-  FIBITMAP* dib = FreeImage_Clone(locked);
-  // As the worker does: the clone keeps the animation model too.
-  FITAG* tag = nullptr;
-  if (FIMETADATA* search = FreeImage_FindFirstMetadata(FIMD_ANIMATION, locked, &tag)) {
-    do FreeImage_SetMetadata(FIMD_ANIMATION, dib, FreeImage_GetTagKey(tag), tag);
-    while (FreeImage_FindNextMetadata(search, &tag));
-    FreeImage_FindCloseMetadata(search);
-  }
-  FreeImage_UnlockPage(file.get(), locked, FALSE);
-  return TDecodedPicture(dib, nullptr);
+  return TDecodedPicture(DecodeAsTheWorker(FPath, FreeImage_GetFileType(FPath.c_str(), 0), FFlags, page), nullptr);
 }
 
 void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bool) {
   ++Checks;
   FFound = TCheckedFile();
   FFound.ContentFormat = FreeImage_GetFileType(path.c_str(), 0);
-  const TDib dib(FreeImage_Load(format, path.c_str(), 0));
+  const TDib dib(DecodeAsTheWorker(path, format, 0, 0));
   FFound.Decoded = dib != nullptr;
   if (!dib) return;
   FFound.Facts = FactsOf(dib.get());

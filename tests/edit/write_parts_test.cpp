@@ -2,14 +2,19 @@
 // quality read from its tables, the segments carried into a re-encode, PNG
 // and WebP chunks, and the comparison of a new file with what was meant.
 // Damaged input leaves the bytes as they were.
+#include "decoder/tiff_directory.h"
+#include "edit/cmyk_picture.h"
 #include "edit/container_chunks.h"
 #include "edit/exif/exif_errors.h"
+#include "edit/icc_profile.h"
 #include "edit/jpeg_encoding.h"
 #include "edit/picture_facts.h"
 #include "edit_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -73,7 +78,7 @@ TEST(JpegEncoding, AReEncodeCarriesEveryMetadataSegmentButAdobes) {
               Segment(0xEE, Text("Adobe")), Segment(0xFE, Text("a comment"))});
   const TBytes source = InsertAfterSoi(EncodeJpeg(16, 16, 80), segments);
   const TBytes encoded = EncodeWithFreeImage(Pattern(24, 16).get(), FIF_JPEG, 90 | JPEG_BASELINE);
-  const std::vector<uint8_t> out = WithSourceSegments(source, encoded);
+  const std::vector<uint8_t> out = WithSourceSegments(source, encoded, {});
   for (const auto& [marker, prefix] : {std::pair{0xE0, "JFIF"}, std::pair{0xE1, "Exif-ish"}, std::pair{0xE2, "ICC_PROFILE"},
                                        std::pair{0xED, "Photoshop 3.0"}, std::pair{0xFE, "a comment"}})
     EXPECT_TRUE(HasSegment(out, uint8_t(marker), prefix)) << prefix;
@@ -82,7 +87,149 @@ TEST(JpegEncoding, AReEncodeCarriesEveryMetadataSegmentButAdobes) {
   EXPECT_EQ(FreeImage_GetWidth(DecodeBytes(out).get()), 24u);
   // A source whose segments run past its end is refused, not read past.
   const TBytes cut(source.begin(), source.begin() + 30);
-  EXPECT_THROW(WithSourceSegments(cut, encoded), EExifError);
+  EXPECT_THROW(WithSourceSegments(cut, encoded, {}), EExifError);
+}
+
+// The data of each segment with this marker before the scan.
+std::vector<TBytes> SegmentsOf(const TBytes& jpeg, uint8_t marker) {
+  std::vector<TBytes> found;
+  for (size_t pos = 2; pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA;) {
+    const size_t length = size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3];
+    if (jpeg[pos + 1] == marker) found.emplace_back(jpeg.begin() + std::ptrdiff_t(pos + 4), jpeg.begin() + std::ptrdiff_t(pos + 2 + length));
+    pos += 2 + length;
+  }
+  return found;
+}
+
+// Smooth inks, each channel its own ramp, flagged and profiled as CMYK.
+TDib CmykPicture(const std::vector<unsigned char>& profile) {
+  TDib inks(FreeImage_Allocate(40, 24, 32));
+  for (unsigned y = 0; y < 24; ++y) {
+    BYTE* p = FreeImage_GetScanLine(inks.get(), int(y));
+    for (unsigned x = 0; x < 40; ++x, p += 4) {
+      p[0] = BYTE(x * 6), p[1] = BYTE(y * 10), p[2] = BYTE(255 - x * 6), p[3] = BYTE((x + y) * 3);
+    }
+  }
+  FreeImage_CreateICCProfile(inks.get(), const_cast<unsigned char*>(profile.data()), long(profile.size()))->flags |=
+      FIICC_COLOR_IS_CMYK;
+  return inks;
+}
+
+// The same inks at 16 bits each, in file order as the decoders lay them.
+TDib DeepCmykPicture(FIBITMAP* inks, const std::vector<unsigned char>& profile) {
+  const unsigned width = FreeImage_GetWidth(inks), height = FreeImage_GetHeight(inks);
+  TDib deep(FreeImage_AllocateT(FIT_RGBA16, int(width), int(height)));
+  for (unsigned y = 0; y < height; ++y) {
+    const BYTE* from = FreeImage_GetScanLine(inks, int(y));
+    auto* to = reinterpret_cast<WORD*>(FreeImage_GetScanLine(deep.get(), int(y)));
+    for (unsigned i = 0; i < width * 4; ++i) to[i] = WORD(from[i] * 257);
+  }
+  FreeImage_CreateICCProfile(deep.get(), const_cast<unsigned char*>(profile.data()), long(profile.size()))->flags |=
+      FIICC_COLOR_IS_CMYK;
+  return deep;
+}
+
+double MeanByteDifference(FIBITMAP* a, FIBITMAP* b) {
+  double sum = 0;
+  const unsigned width = FreeImage_GetWidth(a), height = FreeImage_GetHeight(a);
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned i = 0; i < width * 4; ++i)
+      sum += std::abs(int(FreeImage_GetScanLine(a, int(y))[i]) - int(FreeImage_GetScanLine(b, int(y))[i]));
+  return sum / (width * height * 4);
+}
+
+// A CMYK re-encode stores the inks Adobe's way, marked so by one Adobe
+// segment of its own, drops the source's JFIF marker (which cannot describe
+// inks) and carries the picture's profile (three segments' worth) in place
+// of the source's, with the source's other segments, quality and
+// subsampling.
+TEST(JpegEncoding, ACmykPictureIsWrittenAsItsInksWithItsOwnProfile) {
+  const std::vector<unsigned char>& profile = StandardCmykProfile();
+  ASSERT_GT(profile.size(), 2u * 65519) << "a standard CMYK profile of three segments (libgs-common)";
+  const TDib inks = CmykPicture(profile);
+  ASSERT_TRUE(IsCmykPicture(inks.get()));
+  const TBytes oldProfile = Concat({Text("ICC_PROFILE"), TBytes{0, 1, 1}, Text("the source's")});
+  const TBytes source = InsertAfterSoi(
+      EncodeJpeg(16, 16, 80),
+      Concat({Segment(0xE1, Text("Exif-ish")), Segment(0xE2, oldProfile), Segment(0xEE, Text("Adobe, the source's"))}));
+  std::vector<uint8_t> stream;
+  ASSERT_TRUE(EncodeCmykJpeg(inks.get(), 92 | JPEG_SUBSAMPLING_444 | JPEG_BASELINE, stream));
+  const TBytes out = WithSourceSegments(source, stream, IccProfileBytes(inks.get()));
+
+  EXPECT_TRUE(HasSegment(out, 0xE1, "Exif-ish"));
+  EXPECT_FALSE(HasSegment(out, 0xE0, "JFIF"));
+  const std::vector<TBytes> adobe = SegmentsOf(out, 0xEE);
+  ASSERT_EQ(adobe.size(), 1u);
+  ASSERT_GE(adobe[0].size(), 12u);
+  EXPECT_EQ(adobe[0][11], 2) << "YCCK";
+  EXPECT_EQ(SegmentsOf(out, 0xE2).size(), 3u);
+  const TJpegEncoding encoding = ReadJpegEncoding(out);
+  EXPECT_EQ(encoding.Quality, 92);
+  EXPECT_EQ(encoding.Subsampling, JPEG_SUBSAMPLING_444);
+
+  const TDib decoded = DecodeBytes(out, JPEG_CMYK);
+  ASSERT_TRUE(decoded);
+  ASSERT_TRUE(IsCmykPicture(decoded.get()));
+  EXPECT_TRUE(std::ranges::equal(IccProfileBytes(decoded.get()), profile));
+  EXPECT_LT(MeanByteDifference(decoded.get(), inks.get()), 2.0) << "the inks, not their inverse or another order";
+
+  // Written for another file, it takes its metadata from the picture; 16
+  // bits an ink become 8.
+  const TDib deep = DeepCmykPicture(inks.get(), profile);
+  ASSERT_TRUE(EncodeCmykJpeg(deep.get(), 95 | JPEG_SUBSAMPLING_444, stream));
+  const TDib fromDeep = DecodeBytes(stream, JPEG_CMYK);
+  ASSERT_TRUE(fromDeep && IsCmykPicture(fromDeep.get()));
+  EXPECT_TRUE(std::ranges::equal(IccProfileBytes(fromDeep.get()), profile));
+  EXPECT_LT(MeanByteDifference(fromDeep.get(), inks.get()), 2.0);
+
+  EXPECT_FALSE(EncodeCmykJpeg(Pattern(8, 8).get(), 90, stream)) << "not a CMYK picture";
+}
+
+// The profile of a TIFF directory, read from the file itself: the one asked
+// for, never past the file's end, and a looping chain read once.
+TEST(TiffProfile, IsReadFromTheDirectoryAskedForAndNeverPastTheFile) {
+  const TTiffBuilder tiff;
+  const TBytes first = Text("the first page's colour profile"), second = Text("the second page's profile");
+  const TTiffBuilder::TEntry width{256, 3, 1, tiff.Short({8})};
+  const auto icc = [](const TBytes& profile) { return TTiffBuilder::TEntry{0x8773, 7, uint32_t(profile.size()), profile}; };
+  // Page 0 points to an EXIF directory (2) and leads to page 1.
+  const TBytes file = tiff.Build({{{width, {0x8769, 4, 1, tiff.Long({0})}, icc(first)}},
+                                  {{width, icc(second)}},
+                                  {{{0x8827, 3, 1, tiff.Short({400})}}}},
+                                 2, {{0, 1, 2}});
+  EXPECT_EQ(decoder::TiffIccProfile(file, 0), first);
+  EXPECT_EQ(decoder::TiffIccProfile(file, 1), second);
+  EXPECT_TRUE(decoder::TiffIccProfile(file, 2).empty());
+  const decoder::TReadAt read = [&file](std::uint64_t offset, void* out, std::size_t size) {
+    if (offset > file.size() || size > file.size() - offset) return false;
+    std::memcpy(out, file.data() + offset, size);
+    return true;
+  };
+  const decoder::TTiffDirectoryFacts facts = decoder::ReadTiffDirectoryFacts(read, file.size(), 0);
+  EXPECT_TRUE(facts.ExifDirectory);
+  ASSERT_EQ(facts.CountSize, 4u);
+  EXPECT_EQ(tiff.Get32(file, size_t(facts.CountOffset)), first.size()) << "the count the decoder is kept from";
+  EXPECT_FALSE(decoder::ReadTiffDirectoryFacts(read, file.size(), 1).ExifDirectory);
+
+  const auto changed = [&](size_t at, uint32_t value) {
+    TBytes copy = file;
+    tiff.Put32(copy, at, value);
+    return copy;
+  };
+  const size_t count = size_t(facts.CountOffset);
+  EXPECT_TRUE(decoder::TiffIccProfile(changed(count, uint32_t(file.size())), 0).empty()) << "longer than the file";
+  EXPECT_TRUE(decoder::TiffIccProfile(changed(count + 4, uint32_t(file.size() - 4)), 0).empty()) << "runs off the end";
+  EXPECT_TRUE(decoder::TiffIccProfile(changed(count, 0xFFFFFFFF), 0).empty());
+  TBytes many = file;
+  tiff.Put16(many, tiff.Get32(file, 4), 0xFFFF);
+  EXPECT_TRUE(decoder::TiffIccProfile(many, 0).empty()) << "more entries than the file holds";
+  // Page 1 leads back to page 0: a page far down the chain is not there.
+  const size_t page1 = tiff.Get32(file, size_t(tiff.Get32(file, 4)) + 2 + 12 * 3);
+  const TBytes looping = changed(page1 + 2 + 12 * 2, tiff.Get32(file, 4));
+  EXPECT_EQ(decoder::TiffIccProfile(looping, 1), second);
+  EXPECT_TRUE(decoder::TiffIccProfile(looping, 4000000000u).empty());
+  EXPECT_TRUE(decoder::TiffIccProfile(TBytes(file.begin(), file.begin() + 20), 0).empty());
+  EXPECT_TRUE(decoder::TiffIccProfile(Text("not a TIFF file"), 0).empty());
 }
 
 TEST(ContainerChunks, PngFramesAndCarriedChunks) {
@@ -195,6 +342,38 @@ TEST(PictureFacts, ANewFileThatIsNotWhatWasMeantIsNamed) {
   EXPECT_EQ(CompareWrittenFile(gif, same), "the new file has other transparent colours");
   EXPECT_TRUE(MeantFile(palette.get(), FIF_BMP, 1, true).Transparency.empty());
   EXPECT_EQ(MeantFile(palette.get(), FIF_JPEG, 1, true).Bpp, 24u);
+}
+
+// A CMYK picture is meant to keep its inks and profile where the format
+// holds them (8 bits an ink in a JPEG), and to become plain sRGB elsewhere.
+TEST(PictureFacts, ACmykPictureIsMeantAsItsInksOrAsSrgb) {
+  const std::vector<unsigned char>& profile = StandardCmykProfile();
+  ASSERT_FALSE(profile.empty());
+  const TDib inks = CmykPicture(profile);
+  const TDib deep = DeepCmykPicture(inks.get(), profile);
+  const TPictureFacts tiff = MeantFile(deep.get(), FIF_TIFF, 1, true);
+  EXPECT_TRUE(tiff.Cmyk && tiff.CmykIcc && tiff.Icc);
+  EXPECT_EQ(tiff.Type, FIT_RGBA16);
+  EXPECT_FALSE(HasAlpha(tiff)) << "the fourth channel is black";
+  const TPictureFacts jpeg = MeantFile(deep.get(), FIF_JPEG, 1, true);
+  EXPECT_TRUE(jpeg.Cmyk && jpeg.CmykIcc);
+  EXPECT_EQ(jpeg.Type, FIT_BITMAP);
+  EXPECT_EQ(jpeg.Bpp, 32u);
+  const TPictureFacts png = MeantFile(inks.get(), FIF_PNG, 1, false);
+  EXPECT_FALSE(png.Cmyk || png.CmykIcc || png.Icc);
+  EXPECT_EQ(png.Bpp, 24u);
+
+  TCheckedFile got;
+  got.Decoded = true;
+  got.ContentFormat = FIF_JPEG;
+  got.Facts = jpeg;
+  EXPECT_EQ(CompareWrittenFile(jpeg, got), "");
+  got.Facts.Cmyk = false;
+  EXPECT_EQ(CompareWrittenFile(jpeg, got), "the new file has lost its CMYK inks");
+  got.ContentFormat = FIF_PNG;
+  got.Facts = png;
+  got.Facts.Icc = got.Facts.CmykIcc = true;
+  EXPECT_EQ(CompareWrittenFile(png, got), "the new file has a CMYK colour profile on colours that are not CMYK");
 }
 
 }  // namespace
