@@ -19,7 +19,7 @@
 // - CMYK: a 17-point grid over the four inks, interpolated tetrahedrally
 //   over magenta, yellow and black and linearly over cyan.
 // Grid nodes hold each channel to a quarter level; weights and sums are
-// integers. Memory: at most about 330 KB (the CMYK grid).
+// integers. Memory: at most about 340 KB (the CMYK grid).
 class TColourLookup {
 public:
   // What a frame pixel holds: xRGB, a grey level repeated in R, G and B, or
@@ -48,15 +48,19 @@ public:
   static constexpr int LinearScale = 8192;
 
 private:
-  enum class TMethod { None, Table, Shaper, Grid3, Grid4 };
+  bool BuildMatrix(void* context, void* picture, void* srgb, unsigned intent);
+
+  enum class TMethod { None, Table, Matrix, Grid3, Grid4 };
 
   TMethod FMethod = TMethod::None;
   // Table: the pixel of each grey level.
   std::vector<std::uint32_t> FGrey;
-  // Shaper: for channel c (0 R, 1 G, 2 B) and level v, its contribution to
-  // linear R, G, B at [(c * 256 + v) * 4 + 0..2]; FEncode maps clipped linear
-  // light to an sRGB level.
-  std::vector<std::int32_t> FShaper;
+  // Matrix: for channel c (0 R, 1 G, 2 B) and level v, how much of its
+  // primary it gives, at [c * 256 + v]; the primaries in linear-light sRGB,
+  // row by row; FEncode maps clipped linear light, in 1 / LinearScale, to an
+  // sRGB level (three bytes of padding after it, for gathers).
+  std::vector<float> FCurve;
+  std::array<float, 9> FMatrix{};
   std::vector<std::uint8_t> FEncode;
   // Grids: for each byte of a frame pixel (0 the lowest) and its value, the
   // offset of the cell along that axis in nodes, plus the weight of the far
