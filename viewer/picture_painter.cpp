@@ -55,12 +55,9 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
   // A picture whose colours take converting is drawn through the converter,
   // which keeps what it converted; a CMYK one without it goes through a
   // display copy in sRGB.
-  FIBITMAP* shownForColour = nullptr;
-  if (colour && colour->Draw(target, r, working.Dib(), working.Version(),
-                             [&](const TFrameBuffer& part, int x, int y, bool inks) {
-                               if (!shownForColour) shownForColour = inks ? working.Dib() : DisplayBitmap(working, displayCopy);
-                               return shownForColour && StretchNearest(shownForColour, part, x, y, r.width, r.height, inks);
-                             })) {
+  if (colour && colour->Draw(target, r, working.Dib(), working.Version(), [&](bool inks) {
+        return inks ? working.Dib() : DisplayBitmap(working, displayCopy);
+      })) {
     bDrawn = true;
   } else if (IsCmykPicture(working.Dib())) {
     displayCopy.Assign(CmykToSrgb(working.Dib()));

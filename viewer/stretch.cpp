@@ -39,103 +39,160 @@ std::array<Pixel, 256> PaletteTable(FIBITMAP* src) {
   return table;
 }
 
-// Writes one target row from one source row.
-template <typename Fetch>
+// Writes one target row from one source row: streamed past the cache into a
+// frame, or stored plainly into a buffer that is read again at once.
+template <bool Stream, typename Fetch>
 void FillRow(Pixel* out, const std::vector<int>& columns, Fetch fetch) {
   const int* column = columns.data();
-  stream_store::WriteRow(out, columns.size(), [column, &fetch](size_t i) { return fetch(column[i]); });
+  if constexpr (Stream) {
+    stream_store::WriteRow(out, columns.size(), [column, &fetch](size_t i) { return fetch(column[i]); });
+  } else {
+    for (size_t i = 0; i < columns.size(); ++i) out[i] = fetch(column[i]);
+  }
+}
+
+bool Supported(FIBITMAP* src) {
+  if (!src || FreeImage_GetImageType(src) != FIT_BITMAP || !FreeImage_HasPixels(src)) return false;
+  const unsigned bpp = FreeImage_GetBPP(src);
+  return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
+
+// What a stretch of src into a rectangle of a frame reads: for each visible
+// target column and row, its source column and row.
+struct TPlan {
+  int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  std::vector<int> columns, rows;
+  unsigned bpp = 0, height = 0;
+  bool is565 = false;
+  bool keepFourthByte = false;
+  std::array<Pixel, 256> palette{};
+};
+
+// False when nothing of the rectangle is visible.
+bool MakePlan(FIBITMAP* src, int frameWidth, int frameHeight, int x, int y, int w, int h, bool keepFourthByte,
+              TPlan& plan) {
+  const unsigned W = FreeImage_GetWidth(src);
+  const unsigned H = FreeImage_GetHeight(src);
+  if (W == 0 || H == 0 || w <= 0 || h <= 0) return false;
+  plan.x0 = std::max(0, x);
+  plan.x1 = static_cast<int>(std::min<long long>(frameWidth, static_cast<long long>(x) + w));
+  plan.y0 = std::max(0, y);
+  plan.y1 = static_cast<int>(std::min<long long>(frameHeight, static_cast<long long>(y) + h));
+  if (plan.x0 >= plan.x1 || plan.y0 >= plan.y1) return false;
+  plan.columns = SourceIndices(plan.x0, plan.x1, x, w, W);
+  plan.rows = SourceIndices(plan.y0, plan.y1, y, h, H);
+  plan.bpp = FreeImage_GetBPP(src);
+  plan.height = H;
+  if (plan.bpp <= 8) plan.palette = PaletteTable(src);
+  plan.is565 = plan.bpp == 16 && FreeImage_GetRedMask(src) == FI16_565_RED_MASK;
+  plan.keepFourthByte = keepFourthByte;
+  return true;
+}
+
+// Writes the target row of source row sy.
+template <bool Stream>
+void FetchRow(FIBITMAP* src, const TPlan& plan, int sy, Pixel* out) {
+  const std::vector<int>& columns = plan.columns;
+  // FreeImage stores rows bottom-up.
+  const BYTE* line = FreeImage_GetScanLine(src, static_cast<int>(plan.height) - 1 - sy);
+  switch (plan.bpp) {
+    case 32:
+      if (plan.keepFourthByte) {
+        FillRow<Stream>(out, columns, [line](int sx) {
+          Pixel p;
+          std::memcpy(&p, line + 4 * sx, 4);
+          return p;
+        });
+        break;
+      }
+      FillRow<Stream>(out, columns, [line](int sx) {
+        Pixel p;
+        std::memcpy(&p, line + 4 * sx, 4);
+        return Opaque(p);  // alpha is ignored
+      });
+      break;
+    case 24:
+      FillRow<Stream>(out, columns, [line](int sx) {
+        const BYTE* p = line + 3 * sx;
+        return Opaque(Pixel(p[FI_RGBA_RED]) << 16 | Pixel(p[FI_RGBA_GREEN]) << 8 | p[FI_RGBA_BLUE]);
+      });
+      break;
+    case 16:
+      FillRow<Stream>(out, columns, [line, is565 = plan.is565](int sx) {
+        const unsigned v = line[2 * sx] | unsigned(line[2 * sx + 1]) << 8;
+        unsigned r, g, b;
+        if (is565) {
+          r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+          g = (g << 2) | (g >> 4);
+        } else {
+          r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+          g = (g << 3) | (g >> 2);
+        }
+        r = (r << 3) | (r >> 2);
+        b = (b << 3) | (b >> 2);
+        return Opaque(r << 16 | g << 8 | b);
+      });
+      break;
+    case 8:
+      FillRow<Stream>(out, columns, [line, &palette = plan.palette](int sx) { return palette[line[sx]]; });
+      break;
+    case 4:
+      FillRow<Stream>(out, columns, [line, &palette = plan.palette](int sx) {
+        const BYTE b = line[sx >> 1];
+        return palette[(sx & 1) ? (b & 0x0F) : (b >> 4)];
+      });
+      break;
+    case 1:
+      FillRow<Stream>(out, columns, [line, &palette = plan.palette](int sx) {
+        return palette[(line[sx >> 3] >> (7 - (sx & 7))) & 1];
+      });
+      break;
+  }
 }
 
 }  // namespace
 
+bool CanStretch(FIBITMAP* src) { return Supported(src); }
+
 bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte) {
-  if (!src || FreeImage_GetImageType(src) != FIT_BITMAP || !FreeImage_HasPixels(src)) return false;
-  const unsigned bpp = FreeImage_GetBPP(src);
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
-  const unsigned W = FreeImage_GetWidth(src);
-  const unsigned H = FreeImage_GetHeight(src);
-  if (W == 0 || H == 0 || w <= 0 || h <= 0) return true;
-
-  const int x0 = std::max(0, x);
-  const int x1 = static_cast<int>(std::min<long long>(frame.width, static_cast<long long>(x) + w));
-  const int y0 = std::max(0, y);
-  const int y1 = static_cast<int>(std::min<long long>(frame.height, static_cast<long long>(y) + h));
-  if (x0 >= x1 || y0 >= y1) return true;
-
-  const std::vector<int> columns = SourceIndices(x0, x1, x, w, W);
-  const std::vector<int> rows = SourceIndices(y0, y1, y, h, H);
-  const std::array<Pixel, 256> palette = bpp <= 8 ? PaletteTable(src) : std::array<Pixel, 256>{};
-  const unsigned redMask = FreeImage_GetRedMask(src);
-  const bool is565 = bpp == 16 && redMask == FI16_565_RED_MASK;
-
+  if (!Supported(src)) return false;
+  TPlan plan;
+  if (!MakePlan(src, frame.width, frame.height, x, y, w, h, keepFourthByte, plan)) return true;
   auto* base = reinterpret_cast<unsigned char*>(frame.pixels);
   int previousSource = -1;
   Pixel* previousOut = nullptr;
-  for (int ty = y0; ty < y1; ++ty) {
-    Pixel* out = reinterpret_cast<Pixel*>(base + static_cast<size_t>(ty) * frame.strideBytes) + x0;
-    const int sy = rows[ty - y0];
+  for (int ty = plan.y0; ty < plan.y1; ++ty) {
+    Pixel* out = reinterpret_cast<Pixel*>(base + static_cast<size_t>(ty) * frame.strideBytes) + plan.x0;
+    const int sy = plan.rows[ty - plan.y0];
     if (sy == previousSource) {  // enlarging: the row repeats
-      stream_store::Copy(out, previousOut, columns.size());
+      stream_store::Copy(out, previousOut, plan.columns.size());
       continue;
     }
-    // FreeImage stores rows bottom-up.
-    const BYTE* line = FreeImage_GetScanLine(src, H - 1 - sy);
-    switch (bpp) {
-      case 32:
-        if (keepFourthByte) {
-          FillRow(out, columns, [line](int sx) {
-            Pixel p;
-            std::memcpy(&p, line + 4 * sx, 4);
-            return p;
-          });
-          break;
-        }
-        FillRow(out, columns, [line](int sx) {
-          Pixel p;
-          std::memcpy(&p, line + 4 * sx, 4);
-          return Opaque(p);  // alpha is ignored
-        });
-        break;
-      case 24:
-        FillRow(out, columns, [line](int sx) {
-          const BYTE* p = line + 3 * sx;
-          return Opaque(Pixel(p[FI_RGBA_RED]) << 16 | Pixel(p[FI_RGBA_GREEN]) << 8 | p[FI_RGBA_BLUE]);
-        });
-        break;
-      case 16:
-        FillRow(out, columns, [line, is565](int sx) {
-          const unsigned v = line[2 * sx] | unsigned(line[2 * sx + 1]) << 8;
-          unsigned r, g, b;
-          if (is565) {
-            r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-            g = (g << 2) | (g >> 4);
-          } else {
-            r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
-            g = (g << 3) | (g >> 2);
-          }
-          r = (r << 3) | (r >> 2);
-          b = (b << 3) | (b >> 2);
-          return Opaque(r << 16 | g << 8 | b);
-        });
-        break;
-      case 8:
-        FillRow(out, columns, [line, &palette](int sx) { return palette[line[sx]]; });
-        break;
-      case 4:
-        FillRow(out, columns, [line, &palette](int sx) {
-          const BYTE b = line[sx >> 1];
-          return palette[(sx & 1) ? (b & 0x0F) : (b >> 4)];
-        });
-        break;
-      case 1:
-        FillRow(out, columns, [line, &palette](int sx) {
-          return palette[(line[sx >> 3] >> (7 - (sx & 7))) & 1];
-        });
-        break;
-    }
+    FetchRow<true>(src, plan, sy, out);
     previousSource = sy;
     previousOut = out;
   }
   stream_store::Fence();
+  return true;
+}
+
+bool StretchNearestRows(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte,
+                        const TStretchRow& row) {
+  if (!Supported(src)) return false;
+  TPlan plan;
+  if (!MakePlan(src, frame.width, frame.height, x, y, w, h, keepFourthByte, plan)) return true;
+  std::vector<Pixel> buffer(plan.columns.size());
+  const int n = static_cast<int>(plan.columns.size());
+  int previousSource = -1;
+  for (int ty = plan.y0; ty < plan.y1; ++ty) {
+    const int sy = plan.rows[ty - plan.y0];
+    if (sy == previousSource) {
+      row(ty, plan.x0, n, nullptr);
+      continue;
+    }
+    FetchRow<false>(src, plan, sy, buffer.data());
+    row(ty, plan.x0, n, buffer.data());
+    previousSource = sy;
+  }
   return true;
 }

@@ -3,6 +3,7 @@
 #include <FreeImage.h>
 
 #include <cstdint>
+#include <functional>
 
 // A 32-bit xRGB frame in memory, rows top-down (the layout of
 // QImage::Format_RGB32).
@@ -22,3 +23,16 @@ struct TFrameBuffer {
 // 32-bit pixels are copied as they are (a CMYK picture's K), for a colour
 // conversion to make frame pixels of them.
 bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte = false);
+
+// Whether StretchNearest can draw src at all.
+bool CanStretch(FIBITMAP* src);
+
+// Receives the rows of a stretch instead of a frame: row y of the frame
+// (counted from its top), whose visible columns x0 .. x0 + n hold pixels;
+// pixels is null when the row repeats the source row of the row before it
+// in the same call (an enlarged picture), which is therefore the same.
+using TStretchRow = std::function<void(int y, int x0, int n, const std::uint32_t* pixels)>;
+// StretchNearest into a row sink: the same pixels, handed over row by row
+// from a buffer of its own. Only frame's size is used.
+bool StretchNearestRows(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte,
+                        const TStretchRow& row);

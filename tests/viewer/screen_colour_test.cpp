@@ -285,10 +285,7 @@ TEST_F(ScreenColourTest, KeptLayersGiveWhatAFreshConversionGives) {
     frame.fill(0xFF000000u);
     const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), 60, 45,
                               static_cast<int>(frame.bytesPerLine())};
-    EXPECT_TRUE(converter.Draw(target, rect, working.Dib(), working.Version(),
-                               [&](const TFrameBuffer& part, int x, int y, bool inks) {
-                                 return StretchNearest(working.Dib(), part, x, y, rect.width, rect.height, inks);
-                               }));
+    EXPECT_TRUE(converter.Draw(target, rect, working.Dib(), working.Version(), [&](bool) { return working.Dib(); }));
     return frame;
   };
   const auto fresh = [&](TDrawRect rect) {
