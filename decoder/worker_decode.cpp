@@ -1,6 +1,7 @@
 #include "decoder/worker_decode.h"
 
 #include "decoder/bmp_reader.h"
+#include "decoder/camera_raw.h"
 #include "decoder/worker_pages.h"
 
 #include <fcntl.h>
@@ -100,7 +101,8 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     if (fif == FIF_TIFF) flags |= TIFF_CMYK;
     if (file && preview && previewSize > 0 && previewSize < 0x8000 && fif == FIF_JPEG && std::fseek(file, 0, SEEK_SET) == 0)
       SendPreview(file, io, flags, previewSize, preview);
-    if (file && std::fseek(file, 0, SEEK_SET) == 0) result.dib = FreeImage_LoadFromHandle(fif, &io, file, flags);
+    if (file && std::fseek(file, 0, SEEK_SET) == 0)
+      result.dib = fif == FIF_RAW ? DecodeCameraRaw(io, file) : FreeImage_LoadFromHandle(fif, &io, file, flags);
     // FreeImage refuses the newer BMP headers; our own reader takes them.
     if (!result.dib && file && fif == FIF_BMP) result.dib = ReadBmp(file);
     result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
