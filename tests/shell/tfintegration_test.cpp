@@ -1,6 +1,8 @@
 // The associations dialog through its real widgets.
 #include "shell_fixture.h"
 
+#include "folder/extra_formats.h"
+
 #include "shell/integration.h"
 #include "shell/tfintegration.h"
 #include "platform/message_box.h"
@@ -59,13 +61,19 @@ protected:
 TEST_F(IntegrationDialog, ListsTheFormatsInTableOrderWithTheirTexts) {
   Show();
   QTableWidget* lv = dialog->List();
-  ASSERT_EQ(lv->rowCount(), 36);
+  ASSERT_EQ(lv->rowCount(), 36 + ExtraFormatCount);
   EXPECT_EQ(dialog->windowTitle(), "File Associations");
   EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), "File extensions");
   EXPECT_EQ(lv->item(12, 0)->text(), "JPEG");
   EXPECT_EQ(lv->item(12, 1)->text(), "Independent JPEG Group");
   EXPECT_EQ(lv->item(12, 2)->text(), "jpg jif jpeg jpe");
   EXPECT_EQ(lv->item(35, 0)->text(), "XBM");
+  // The extra formats follow the 36 rows.
+  EXPECT_EQ(lv->item(36, 0)->text(), "HEIF");
+  EXPECT_EQ(lv->item(36, 2)->text(), "heic heif hif");
+  EXPECT_EQ(lv->item(38, 0)->text(), "JXL");
+  EXPECT_EQ(lv->item(39, 0)->text(), "CAMRAW");
+  EXPECT_TRUE(lv->item(39, 2)->text().contains("nef")) << lv->item(39, 2)->text().toStdString();
   EXPECT_EQ(CheckedRows(), 0);
   // Designed at 120 pixels per inch; at 240 everything doubles.
   EXPECT_EQ(dialog->size(), QSize(551, 481));
@@ -104,11 +112,17 @@ TEST_F(IntegrationDialog, AFirstRunOkAssociatesEveryFormatAndNotifiesOnce) {
   dialog->OkButton()->click();
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_EQ(notices, 1);
-  for (const ftype& format : SupportedFormats) {
+  for (const ftype& format : ListedFormats()) {
     // PBM, PGM and PPM go to the binary variant, which comes later.
     EXPECT_TRUE(IsFormatAssociated(QString(format.name))) << format.name.data();
   }
   EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.PPM"), "VelvanePhotoViewerPPMRAW");
+  // The extra formats get classes of their own, with their icons.
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.HEIC"), "VelvanePhotoViewerHEIF");
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.NEF"), "VelvanePhotoViewerCAMRAW");
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\VelvanePhotoViewerJXL\\DefaultIcon"),
+            QStringLiteral(VELVANE_BUILD_DIR "/res/icons/JXL.ico"));
+  EXPECT_TRUE(QFileInfo::exists(VELVANE_BUILD_DIR "/res/icons/CAMRAW.ico"));
 }
 
 TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheViewerOff) {
