@@ -1,22 +1,15 @@
 #pragma once
 
-// The decoders of the newer formats (HEIF, AVIF, JPEG XL) as FreeImage
-// plugins of the process that decodes, so that identification by content
-// and by name, the worker's requests and its replies treat them as any
-// other format: FreeImage reads them, cannot write them.
+// The readers of the newer formats, given to their FreeImage plugins
+// (decoder/extra_formats_plugin.h): for the worker, and for tests that
+// decode as it does.
 
-#include <FreeImage.h>
+#include "decoder/extra_formats_plugin.h"
 
 namespace decoder {
 
-struct TExtraFormats {
-  FREE_IMAGE_FORMAT heif = FIF_UNKNOWN;
-  FREE_IMAGE_FORMAT avif = FIF_UNKNOWN;
-  FREE_IMAGE_FORMAT jxl = FIF_UNKNOWN;
-};
-
-// Registers the plugins once (after FreeImage_Initialise) and returns their
-// format codes; later calls return the same codes.
+// Registers the plugins (when no one has yet) with their readers, and
+// returns their format codes.
 const TExtraFormats& RegisterExtraDecoders();
 
 }  // namespace decoder
