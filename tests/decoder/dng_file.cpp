@@ -98,7 +98,7 @@ QByteArray Dng(const TDngSpec& spec) {
   const unsigned rw = static_cast<unsigned>(spec.rawWidth), rh = static_cast<unsigned>(spec.rawHeight);
   const int rawDir = tiff.Directory({
       {254, Long, {0}, {}},
-      {256, Long, {rw}, {}},
+      {256, Long, {spec.statedRawWidth ? spec.statedRawWidth : rw}, {}},
       {257, Long, {rh}, {}},
       {258, Short, {16}, {}},
       {259, Short, {1}, {}},
@@ -127,7 +127,7 @@ QByteArray Dng(const TDngSpec& spec) {
       {262, Short, {6}, {}},
       {271, Ascii, {}, QByteArray("Velvane")},
       {272, Ascii, {}, QByteArray("Test Camera")},
-      {273, Long, {static_cast<unsigned>(preview)}, {}},
+      {273, Long, {spec.statedPreviewOffset ? spec.statedPreviewOffset : static_cast<unsigned>(preview)}, {}},
       {274, Short, {static_cast<unsigned>(spec.orientation)}, {}},
       {277, Short, {3}, {}},
       {278, Long, {ph}, {}},

@@ -16,6 +16,10 @@ struct TDngSpec {
   int rawHeight = 24;
   int orientation = 1;         // the main directory's orientation tag
   unsigned iso = 200;          // the EXIF directory's ISO speed
+  // Lies, for hostile files (0: tell the truth): the mosaic's width as the
+  // directory states it, and where the preview is said to start.
+  unsigned statedRawWidth = 0;
+  unsigned statedPreviewOffset = 0;
 };
 
 QByteArray Dng(const TDngSpec& spec);
