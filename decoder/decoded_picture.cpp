@@ -1,5 +1,7 @@
 #include "decoder/decoded_picture.h"
 
+#include "edit/exif/exif_data.h"
+
 #include <cstring>
 #include <vector>
 
@@ -42,11 +44,30 @@ std::uint16_t Scaled16(std::uint16_t v, int bits) {
   return static_cast<std::uint16_t>(v << (16 - bits) | v >> (2 * bits - 16 > 0 ? 2 * bits - 16 : 0));
 }
 
+// The block as the viewer's EXIF writer lays it out; empty when its reader
+// refuses it.
+std::vector<std::uint8_t> WellFormedExif(std::span<const std::uint8_t> tiff, bool upright) {
+  try {
+    TExifData exif;
+    exif.LoadFromTiffBlock(tiff);
+    if (upright && exif.General().Orientation() != toUndefined) exif.General().SetOrientation(toTopLeft);
+    return exif.SaveToTiffBlock();
+  } catch (...) {
+    return {};
+  }
+}
+
 }  // namespace
+
+bool PictureFits(std::uint32_t width, std::uint32_t height, bool alpha, int bitsPerChannel) {
+  if (width == 0 || height == 0 || width > MaxPictureSide || height > MaxPictureSide) return false;
+  const std::uint64_t bytes = std::uint64_t(width) * height * (alpha ? 4u : 3u) * (bitsPerChannel > 8 ? 2u : 1u);
+  return bytes <= MaxPictureBytes;
+}
 
 FIBITMAP* AllocatePicture(std::uint32_t width, std::uint32_t height, bool alpha, int bitsPerChannel,
                           bool headerOnly) {
-  if (width == 0 || height == 0 || width > MaxPictureSide || height > MaxPictureSide) return nullptr;
+  if (!PictureFits(width, height, alpha, bitsPerChannel)) return nullptr;
   const int channels = alpha ? 4 : 3;
   if (bitsPerChannel == 8) {
     return FreeImage_AllocateHeader(headerOnly ? TRUE : FALSE, static_cast<int>(width), static_cast<int>(height), 8 * channels,
@@ -102,12 +123,14 @@ std::span<const std::uint8_t> ExifItemTiff(std::span<const std::uint8_t> item) {
   return rest;
 }
 
-void AttachExif(FIBITMAP* dib, std::span<const std::uint8_t> tiff) {
+void AttachExif(FIBITMAP* dib, std::span<const std::uint8_t> tiff, bool upright) {
   static constexpr std::uint8_t Marker[] = {'E', 'x', 'i', 'f', 0, 0};
+  if (!dib || tiff.size() < 8) return;
+  const std::vector<std::uint8_t> block = WellFormedExif(tiff, upright);
   // One APP1 segment holds at most 65533 bytes after its length.
-  if (!dib || tiff.size() < 8 || tiff.size() > 65533 - sizeof Marker) return;
+  if (block.empty() || block.size() > 65533 - sizeof Marker) return;
   std::vector<std::uint8_t> app1(Marker, Marker + sizeof Marker);
-  app1.insert(app1.end(), tiff.begin(), tiff.end());
+  app1.insert(app1.end(), block.begin(), block.end());
   std::vector<std::uint8_t> jpeg = HeaderJpeg(app1);
   FIMEMORY* memory = FreeImage_OpenMemory(jpeg.data(), static_cast<DWORD>(jpeg.size()));
   if (!memory) return;

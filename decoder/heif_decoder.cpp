@@ -55,7 +55,7 @@ void AttachMetadata(FIBITMAP* dib, const heif_image_handle* handle) {
     const char* content = heif_image_handle_get_metadata_content_type(handle, ids[i]);
     if (type == "Exif" && !exif) {
       const std::vector<std::uint8_t> block = MetadataBlock(handle, ids[i]);
-      AttachExif(dib, ExifItemTiff(block));
+      AttachExif(dib, ExifItemTiff(block), true);
       exif = true;
     } else if (type == "mime" && content && std::strcmp(content, "application/rdf+xml") == 0 && !xmp) {
       AttachXmp(dib, MetadataBlock(handle, ids[i]));
@@ -82,10 +82,15 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
   const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
   const int lumaBits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
   const bool deep = lumaBits > 8;
+  const int statedWidth = heif_image_handle_get_width(handle.get());
+  const int statedHeight = heif_image_handle_get_height(handle.get());
+  // Refused before libheif asks for the memory.
+  if (statedWidth <= 0 || statedHeight <= 0 ||
+      !PictureFits(static_cast<std::uint32_t>(statedWidth), static_cast<std::uint32_t>(statedHeight), alpha,
+                   deep ? 16 : 8))
+    return nullptr;
   if (headerOnly) {
-    const int width = heif_image_handle_get_width(handle.get());
-    const int height = heif_image_handle_get_height(handle.get());
-    if (width <= 0 || height <= 0) return nullptr;
+    const int width = statedWidth, height = statedHeight;
     FIBITMAP* dib = AllocatePicture(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), alpha,
                                     deep ? 16 : 8, true);
     if (dib) AttachMetadata(dib, handle.get());

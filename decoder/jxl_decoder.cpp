@@ -97,8 +97,9 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
   if (!dec) return nullptr;
   std::unique_ptr<void, TRunnerFree> runner;
   if (!headerOnly) {
-    runner.reset(JxlThreadParallelRunnerCreate(
-        nullptr, std::min(DecodeThreads, JxlThreadParallelRunnerDefaultNumWorkerThreads())));
+    // A fixed count: asking for the machine's would read /sys, which the
+    // worker's sandbox need not allow.
+    runner.reset(JxlThreadParallelRunnerCreate(nullptr, DecodeThreads));
     if (runner && JxlDecoderSetParallelRunner(dec.get(), JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS)
       return nullptr;
   }
@@ -136,6 +137,8 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
       const bool deep = info.bits_per_sample > 8;
       format.num_channels = alpha ? 4 : 3;
       format.data_type = deep ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8;
+      // Refused before libjxl asks for the memory of the frame.
+      if (!PictureFits(width, height, alpha, deep ? 16 : 8)) return nullptr;
       dib.reset(AllocatePicture(width, height, alpha, deep ? 16 : 8, headerOnly));
       if (!dib) return nullptr;
     } else if (status == JXL_DEC_COLOR_ENCODING) {
@@ -159,7 +162,7 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
   }
   if (!dib || (!headerOnly && !pictureDone)) return nullptr;
   AttachIccProfile(dib.get(), icc);
-  AttachExif(dib.get(), ExifItemTiff(exif));
+  AttachExif(dib.get(), ExifItemTiff(exif), true);
   AttachXmp(dib.get(), xmp);
   // libjxl turned the picture by the file's orientation; the EXIF one must
   // not turn it again.

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Unload(decoder::DecodeCameraRaw(io, &file));
 #elif FUZZ_ENTRY_EXIF
   FIBITMAP* dib = FreeImage_Allocate(1, 1, 24);
-  decoder::AttachExif(dib, decoder::ExifItemTiff(input));
+  decoder::AttachExif(dib, decoder::ExifItemTiff(input), true);
   decoder::AttachXmp(dib, input);
   decoder::MarkUpright(dib);
   Unload(dib);
