@@ -4,8 +4,10 @@
 # rounds:
 #   first_heic, first_avif   ms from start to the photo on screen
 #   step_heic, step_avif     ms from a Next key press to the next photo, six
-#                            photos at one press per 1.5 s (median of the five
-#                            steps): Velvane decodes the next photo ahead
+#                            photos at one press per PACE_MS (default 1500 ms;
+#                            median of the five steps): Velvane decodes the
+#                            next photo ahead, which a pace shorter than one
+#                            decode cannot hide
 # Prints every round and the medians, with our figures as ratios of eog's.
 # Usage: bench/viewers/new_formats.sh BUILD_DIR [ROUNDS]   (ROUNDS defaults to 5)
 # Not a test: the machine should be otherwise idle (check `uptime`).
@@ -13,6 +15,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: new_formats.sh BUILD_DIR [ROUNDS]}" && pwd)
 rounds=${2:-5}
+pace=${PACE_MS:-1500}
 tools=${VELVANE_PROBE_TOOLS:-$here/../../../shared/tools}
 [ -f "$tools/viewer-probe.c" ] || tools=/work/shared/tools
 [ -x "$build/velvane" ] && [ -x "$build/velvane-decoder" ] || { echo "build velvane and velvane-decoder first" >&2; exit 2; }
@@ -56,13 +59,20 @@ start_window_manager || { echo "no window manager" >&2; exit 1; }
 # eog wants a session bus.
 eval "$(dbus-launch --sh-syntax)"
 PIDS+=("$DBUS_SESSION_BUS_PID")
+# eog's settings come from a keyfile of the benchmark's own, not the user's:
+# no side panel, gallery or status bar, so the picture fills the window and
+# its centre is the picture's centre, as in ours.
+eog_config=$cache/eog-config
+mkdir -p "$eog_config/glib-2.0/settings"
+printf '[org/gnome/eog/ui]\nsidebar=false\nimage-gallery=false\nstatusbar=false\n' \
+  >"$eog_config/glib-2.0/settings/keyfile"
 results=$cache/new-formats-results.txt
 : >"$results"
 
 viewer_cmd() {  # viewer file -> the command line
   case $1 in
     velvane) echo "$build/velvane /windowed $2" ;;
-    eog) echo "eog --new-instance $2" ;;
+    eog) echo "env XDG_CONFIG_HOME=$eog_config GSETTINGS_BACKEND=keyfile eog --new-instance $2" ;;
   esac
 }
 next_key() { case $1 in velvane) echo space ;; eog) echo Right ;; esac; }
@@ -77,7 +87,7 @@ first() {  # viewer file -> first_ms
 step() {  # viewer first-file -> median step ms
   local out
   # shellcheck disable=SC2046
-  out=$("$probe" step "$(next_key "$1")" 1500 1500 "${step_colours[@]}" -- $(viewer_cmd "$1" "$2"))
+  out=$("$probe" step "$(next_key "$1")" "$pace" "$pace" "${step_colours[@]}" -- $(viewer_cmd "$1" "$2"))
   python3 - "$out" <<'PY'
 import re, statistics, sys
 steps = re.search(r"steps_ms=([-0-9.,]+)", sys.argv[1])

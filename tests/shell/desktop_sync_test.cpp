@@ -67,8 +67,8 @@ protected:
   static QStringList Opened() {
     QStringList names;
     const std::vector<bool> opened = FormatsOpenedByViewer();
-    for (int row = 0; row < SupportedFormatCount; ++row)
-      if (opened[row]) names << QString(SupportedFormats[row].name);
+    for (std::size_t row = 0; row < ListedFormats().size(); ++row)
+      if (opened[row]) names << QString(ListedFormats()[row].name);
     return names;
   }
   // The default that gio names for type.

@@ -38,11 +38,13 @@ protected:
       if (SupportedFormats[row].name == QLatin1String(name)) return row;
     return -1;
   }
+  // Over every row: the 36, then the extra formats.
   int CheckedRows() const {
     int n = 0;
-    for (int row = 0; row < SupportedFormatCount; ++row) n += dialog->IsRowChecked(row);
+    for (int row = 0; row < dialog->List()->rowCount(); ++row) n += dialog->IsRowChecked(row);
     return n;
   }
+  static constexpr int AllRows = 36 + ExtraFormatCount;
   // Shows the dialog and returns what a later showing would see of the hive.
   void Show() {
     dialog->show();
@@ -89,7 +91,7 @@ TEST_F(IntegrationDialog, TheFirstRunChecksEveryRowAndCancelOrEscChangeNothing) 
   for (int key : {0, int(Qt::Key_Escape)}) {
     dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
     Show();
-    EXPECT_EQ(CheckedRows(), 36);
+    EXPECT_EQ(CheckedRows(), AllRows);
     EXPECT_TRUE(dialog->SelectAll()->isChecked());
     // The note says what OK would do here, and that Cancel does nothing.
     EXPECT_TRUE(dialog->Notice()->text().contains("OK: the checked formats open with this viewer on this desktop"));
@@ -219,12 +221,12 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   Show();
   dialog->SetRowChecked(3, true);
   dialog->SelectAll()->click();
-  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_EQ(CheckedRows(), AllRows);
   dialog->SetRowChecked(5, false);
   dialog->SelectAll()->click();
   EXPECT_EQ(CheckedRows(), 0);
   dialog->SelectAll()->click();
-  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_EQ(CheckedRows(), AllRows);
   dialog->SetRowChecked(Row("GIF"), false);
   dialog->OkButton()->click();
 
@@ -233,7 +235,7 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   Show();
   EXPECT_FALSE(dialog->SelectAll()->isChecked());
   EXPECT_FALSE(dialog->IsRowChecked(Row("GIF")));
-  EXPECT_EQ(CheckedRows(), 35);
+  EXPECT_EQ(CheckedRows(), AllRows - 1);
   // A row's box toggles with the space key, as in a list view.
   dialog->List()->setFocus();
   dialog->List()->setCurrentCell(Row("GIF"), 0);
@@ -248,7 +250,7 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   AssociateFormat("GIF");
   NotifyAssociationsChanged();
   Show();
-  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_EQ(CheckedRows(), AllRows);
   EXPECT_TRUE(dialog->SelectAll()->isChecked());
   dialog->CancelButton()->click();
 }
@@ -257,7 +259,7 @@ TEST_F(IntegrationDialog, EnterPressesOnlyTheFocusedButton) {
   settings.FirstRun = true;
   dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
   Show();
-  ASSERT_EQ(CheckedRows(), 36);
+  ASSERT_EQ(CheckedRows(), AllRows);
   EXPECT_FALSE(dialog->OkButton()->isDefault());
   for (QWidget* control : {static_cast<QWidget*>(dialog->List()), static_cast<QWidget*>(dialog->SelectAll())}) {
     control->setFocus();
