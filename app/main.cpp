@@ -5,6 +5,7 @@
 #include "app/run_viewer.h"
 #include "app/startup.h"
 #include "decoder/decoder_client.h"
+#include "decoder/extra_formats_plugin.h"
 #include "platform/freeimage_setup.h"
 #include "shell/integration.h"
 
@@ -23,6 +24,8 @@ struct TFreeImageLibrary {
   TFreeImageLibrary() {
     FreeImage_Initialise(FALSE);
     InstallImageLibraryMessageHandlers();
+    // Named as in the worker, which reads them; nothing here does.
+    decoder::RegisterExtraFormats();
   }
   ~TFreeImageLibrary() { FreeImage_DeInitialise(); }
 };

@@ -1,6 +1,7 @@
 #include "decoder/worker_decode.h"
 
 #include "decoder/bmp_reader.h"
+#include "decoder/camera_raw.h"
 #include "decoder/decode_repairs.h"
 #include "decoder/worker_pages.h"
 
@@ -102,8 +103,12 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     if (file && preview && previewSize > 0 && previewSize < 0x8000 && fif == FIF_JPEG && std::fseek(file, 0, SEEK_SET) == 0)
       SendPreview(file, io, flags, previewSize, preview);
     if (file && std::fseek(file, 0, SEEK_SET) == 0) {
-      TDecodeRepairs repairs(fif, io, file, flags);
-      result.dib = repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()));
+      if (fif == FIF_RAW) {
+        result.dib = DecodeCameraRaw(io, file);
+      } else {
+        TDecodeRepairs repairs(fif, io, file, flags);
+        result.dib = repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()));
+      }
     }
     // FreeImage refuses the newer BMP headers; our own reader takes them.
     if (!result.dib && file && fif == FIF_BMP) result.dib = ReadBmp(file);

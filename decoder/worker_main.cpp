@@ -4,6 +4,7 @@
 // viewer and dies with it; a crash here costs the viewer one picture.
 #include "decoder/bitmap_transfer.h"
 #include "decoder/decode_protocol.h"
+#include "decoder/extra_plugins.h"
 #include "decoder/worker_decode.h"
 #include "decoder/worker_memory.h"
 #include "platform/freeimage_setup.h"
@@ -210,6 +211,7 @@ int main(int argc, char** argv) {
 
   FreeImage_Initialise(FALSE);
   InstallImageLibraryMessageHandlers();
+  RegisterExtraDecoders();
   Serve();
   FreeImage_DeInitialise();
   return 0;

@@ -1,7 +1,7 @@
 #include "folder/folder_list.h"
 
 #include "folder/file_path.h"
-#include "folder/formats.h"
+#include "folder/extra_formats.h"
 #include "platform/natural_compare.h"
 
 #include <algorithm>
@@ -49,7 +49,7 @@ bool ReadFolderList(const QString& folder, TDirList& list, const std::atomic<boo
   const bool bRead = EnumerateFolder(folder, entries, stop);  // a failure leaves entries empty
   for (TDirEntry& entry : entries) {
     if (Stopped(stop)) break;
-    if (!IsSupportedExtension(ExtractFileExt(entry.Name))) continue;
+    if (!IsListedExtension(ExtractFileExt(entry.Name))) continue;
     TDirItem item;
     item.Name = entry.Name;
     GetFileAttributeData(folder + entry.Name, item.Info.fad);

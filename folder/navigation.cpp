@@ -1,7 +1,7 @@
 #include "folder/navigation.h"
 
 #include "folder/file_path.h"
-#include "folder/formats.h"
+#include "folder/extra_formats.h"
 #include "platform/folder_enum.h"
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 
 namespace {
 
-bool IsSupportedName(const QString& name) { return IsSupportedExtension(ExtractFileExt(name)); }
+bool IsSupportedName(const QString& name) { return IsListedExtension(ExtractFileExt(name)); }
 
 std::vector<TDirEntry> ReadFolder(const QString& folder) {
   std::vector<TDirEntry> entries;

@@ -3,16 +3,30 @@
 #include "shell/association_store.h"
 
 #include <QHash>
+#include <QMimeDatabase>
 
 namespace {
 
+// The types of one extension of format: the database's (or our package's),
+// and for an extra format the aliases of those that its row declares
+// (image/heic beside image/heif), which desktop entries name too.
+QStringList ExtensionTypes(const ftype& format, const QString& ext, const TMimePackage& package) {
+  QStringList types = MimeTypesForExtension(ext.toLower(), package);
+  const TExtraFormat* extra = FindExtraFormat(QString(format.name));
+  if (!extra || types.isEmpty()) return types;
+  const QMimeDatabase db;
+  for (const QString& declared : QString(extra->MimeTypes).split(u' ', Qt::SkipEmptyParts))
+    if (!types.contains(declared) && types.contains(db.mimeTypeForName(declared).name())) types << declared;
+  return types;
+}
+
 // Calls visit(extension, type) for every type of every extension of the
-// format table, in table order.
+// listed formats, in table order.
 template <typename Visit>
 void ForEachExtensionType(const TMimePackage& package, Visit visit) {
-  for (const ftype& format : SupportedFormats)
+  for (const ftype& format : ListedFormats())
     for (const QString& ext : QString(format.Ext).split(u' ', Qt::SkipEmptyParts))
-      for (const QString& type : MimeTypesForExtension(ext.toLower(), package)) visit(ext, type);
+      for (const QString& type : ExtensionTypes(format, ext, package)) visit(ext, type);
 }
 
 }  // namespace
@@ -20,7 +34,7 @@ void ForEachExtensionType(const TMimePackage& package, Visit visit) {
 QStringList FormatMimeTypes(const ftype& format, const TMimePackage& package) {
   QStringList types;
   for (const QString& ext : QString(format.Ext).split(u' ', Qt::SkipEmptyParts))
-    for (const QString& type : MimeTypesForExtension(ext.toLower(), package))
+    for (const QString& type : ExtensionTypes(format, ext, package))
       if (!types.contains(type)) types << type;
   return types;
 }

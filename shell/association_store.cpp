@@ -75,7 +75,7 @@ bool IsExtensionAssociated(const QString& extension) {
 }
 
 bool IsFormatAssociated(const QString& name) {
-  const ftype format = FindFormat(name);
+  const ftype format = FindListedFormat(name);
   if (format.name.isEmpty()) return false;
   for (const QString& ext : Extensions(format))
     if (!IsExtensionAssociated(ext)) return false;
@@ -83,7 +83,7 @@ bool IsFormatAssociated(const QString& name) {
 }
 
 bool AssociateFormat(const QString& name) {
-  const ftype format = FindFormat(name);
+  const ftype format = FindListedFormat(name);
   if (format.name.isEmpty()) return true;
   const QString exe = ApplicationExeName();
   const QString command = OpenCommand(exe);
@@ -104,7 +104,7 @@ bool AssociateFormat(const QString& name) {
 }
 
 bool RestoreFormat(const QString& name) {
-  const ftype format = FindFormat(name);
+  const ftype format = FindListedFormat(name);
   if (format.name.isEmpty()) return true;
   const QString className = ClassNamePrefix + name;
 
@@ -131,7 +131,7 @@ bool RestoreFormat(const QString& name) {
 }
 
 QString AssociatedExecutable() {
-  for (const ftype& format : SupportedFormats) {
+  for (const ftype& format : ListedFormats()) {
     for (const QString& ext : Extensions(format)) {
       if (!IsExtensionAssociated(ext)) continue;
       TRegistry reg;

@@ -5,7 +5,7 @@
 // each extension's previous type in its "vvbackup" value so that a restore
 // can give it back.
 
-#include "folder/formats.h"
+#include "folder/extra_formats.h"
 
 #include <QString>
 
@@ -37,6 +37,7 @@ QString FormatIconPath(const QString& dataDir, const QString& name);
 // True when the extension's class has an open command whose executable path
 // contains "velvane" in any case.
 bool IsExtensionAssociated(const QString& extension);
+// The formats are the rows of ListedFormats: the 36 and the extra ones.
 // True when the format exists and every one of its extensions is associated.
 bool IsFormatAssociated(const QString& name);
 // Registers every extension of the format; an unknown name does nothing.

@@ -1,6 +1,6 @@
 #include "shell/integration.h"
 
-#include "folder/formats.h"
+#include "folder/extra_formats.h"
 #include "platform/desktop_defaults.h"
 #include "platform/desktop_entry.h"
 #include "platform/registry_file.h"
@@ -25,15 +25,15 @@ std::vector<bool> FormatsOpenedByViewer() {
   const TMimePackage package = TMimePackage::Load(MimePackagePath(ApplicationDir()));
   std::vector<QStringList> types;
   QStringList all;
-  for (const ftype& format : SupportedFormats) {
+  for (const ftype& format : ListedFormats()) {
     types.push_back(FormatMimeTypes(format, package));
     for (const QString& type : types.back())
       if (!all.contains(type)) all << type;
   }
   const QHash<QString, QString> defaults = DesktopDefaults(all);
   std::vector<bool> opened;
-  for (int row = 0; row < SupportedFormatCount; ++row) {
-    bool bOpened = IsFormatAssociated(QString(SupportedFormats[row].name));
+  for (std::size_t row = 0; row < ListedFormats().size(); ++row) {
+    bool bOpened = IsFormatAssociated(QString(ListedFormats()[row].name));
     for (const QString& type : types[row]) bOpened = bOpened && defaults.value(type) == DesktopFileId;
     opened.push_back(bOpened);
   }
@@ -42,7 +42,7 @@ std::vector<bool> FormatsOpenedByViewer() {
 
 QString Uninstall() {
   bool bRegistry = true;
-  for (const ftype& format : SupportedFormats) bRegistry = RestoreFormat(QString(format.name)) && bRegistry;
+  for (const ftype& format : ListedFormats()) bRegistry = RestoreFormat(QString(format.name)) && bRegistry;
   return AssociationsFailureText(bRegistry, SendAssociationNotice());
 }
 

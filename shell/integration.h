@@ -11,13 +11,15 @@
 #include <utility>
 #include <vector>
 
-// Per row of the format table: whether the viewer opens the format. The
+// Per row of ListedFormats (the 36, then the extra ones): whether the viewer
+// opens the format. The
 // registry must associate it, and the desktop must still open every MIME type
 // of its extensions with the viewer's entry: a default the user chose in the
 // desktop's settings after the viewer took a type wins.
 std::vector<bool> FormatsOpenedByViewer();
 
-// Restores all 36 formats in table order, then sends the notice once.
+// Restores every listed format in table order (the 36, then the extra
+// ones), then sends the notice once.
 // Returns an empty text when everything was written, else what to tell the
 // user (see AssociationsFailureText).
 QString Uninstall();

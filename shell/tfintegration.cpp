@@ -1,6 +1,6 @@
 #include "shell/tfintegration.h"
 
-#include "folder/formats.h"
+#include "folder/extra_formats.h"
 #include "platform/application_title.h"
 #include "platform/message_box.h"
 #include "platform/modal_dialog.h"
@@ -55,7 +55,7 @@ TfIntegration::TfIntegration(const TSettings& settings, QWidget* parent, int scr
   panel->setGeometry(0, FTabs->height() - 1, TabControl1->width(), TabControl1->height() - FTabs->height() + 1);
   FTabs->raise();
 
-  LV = new QTableWidget(SupportedFormatCount, 3, TabControl1);
+  LV = new QTableWidget(static_cast<int>(ListedFormats().size()), 3, TabControl1);
   LV->setObjectName(QStringLiteral("LV"));
   LV->setGeometry(Scaled(20), Scaled(40), Scaled(491), Scaled(331));
   LV->setHorizontalHeaderLabels({QStringLiteral("Format"), QStringLiteral("Description"), QStringLiteral("File extensions")});
@@ -140,8 +140,9 @@ void TfIntegration::SetRowChecked(int row, bool bChecked) {
 void TfIntegration::FormShow() {
   LV->clearContents();
   const std::vector<bool> opened = FormatsOpenedByViewer();
-  for (int row = 0; row < SupportedFormatCount; ++row) {
-    const ftype& format = SupportedFormats[row];
+  // The 36 rows, then the extra formats.
+  for (int row = 0; row < LV->rowCount(); ++row) {
+    const ftype& format = ListedFormats()[static_cast<std::size_t>(row)];
     auto* name = new QTableWidgetItem(QString(format.name));
     name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     name->setCheckState(opened[row] ? Qt::Checked : Qt::Unchecked);

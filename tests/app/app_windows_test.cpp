@@ -78,7 +78,7 @@ TEST_F(AppWindows, ShellIntegrationOpensTheAssociationsDialogOverTheMainWindow) 
   bool bShown = false;
   WhenModal([&](QWidget* modal) {
     bShown = modal == &windows->fIntegration;
-    EXPECT_EQ(windows->fIntegration.List()->rowCount(), 36);
+    EXPECT_EQ(windows->fIntegration.List()->rowCount(), 36 + ExtraFormatCount);  // the 36, then the extra formats
     windows->fIntegration.SetRowChecked(12, true);  // JPEG
     windows->fIntegration.OkButton()->click();
   });

@@ -2,6 +2,7 @@
 // own readers (xdg-mime, gio) on private XDG folders.
 #include "shell_fixture.h"
 
+#include "folder/extra_formats.h"
 #include "platform/desktop_defaults.h"
 #include "platform/desktop_entry.h"
 #include "platform/mimeapps_list.h"
@@ -66,8 +67,8 @@ protected:
   static QStringList Opened() {
     QStringList names;
     const std::vector<bool> opened = FormatsOpenedByViewer();
-    for (int row = 0; row < SupportedFormatCount; ++row)
-      if (opened[row]) names << QString(SupportedFormats[row].name);
+    for (std::size_t row = 0; row < ListedFormats().size(); ++row)
+      if (opened[row]) names << QString(ListedFormats()[row].name);
     return names;
   }
   // The default that gio names for type.
@@ -120,6 +121,29 @@ TEST_F(DesktopSync, TheReadersNameTheViewerAfterOkAndThePreviousApplicationAfter
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey(MimeAppsBackupKey, false));
   EXPECT_TRUE(reg.GetValueNames().isEmpty());
+}
+
+TEST_F(DesktopSync, TheExtraFormatsTypesReachTheDesktopAndLeaveWithUninstall) {
+  SetList("[Default Applications]\nimage/jpeg=other-viewer.desktop;\n");
+  std::vector<std::pair<QString, bool>> choices;
+  for (const ftype& f : ListedFormats()) choices.emplace_back(QString(f.name), f.id < 0);
+  ApplyAssociations(choices);
+  QFile f(UserDesktopEntryPath());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray entry = f.readAll();
+  // The database's names, the aliases entries use (image/heic), and the
+  // viewer's own package's types for what the database lacks (.3fr).
+  for (const char* type : {"image/heif", "image/heic", "image/avif", "image/jxl", "image/x-nikon-nef",
+                           "image/x-adobe-dng", "image/x-canon-cr2", "image/x-hasselblad-3fr"}) {
+    EXPECT_TRUE(entry.contains(QByteArray(type) + ';')) << type;
+    EXPECT_EQ(XdgDefault(type), DesktopFileId) << type;
+  }
+  EXPECT_EQ(XdgDefault("image/jpeg"), "other-viewer.desktop");
+
+  Uninstall();
+  for (const char* type : {"image/heic", "image/avif", "image/jxl", "image/x-nikon-nef"})
+    EXPECT_NE(XdgDefault(type), DesktopFileId) << type;
+  EXPECT_FALSE(QFileInfo::exists(UserDesktopEntryPath()));
 }
 
 TEST_F(DesktopSync, TheEntryRunsTheOpenCommandsProgramAndDeclaresEveryType) {

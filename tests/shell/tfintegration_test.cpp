@@ -1,6 +1,8 @@
 // The associations dialog through its real widgets.
 #include "shell_fixture.h"
 
+#include "folder/extra_formats.h"
+
 #include "shell/integration.h"
 #include "shell/tfintegration.h"
 #include "platform/message_box.h"
@@ -36,11 +38,13 @@ protected:
       if (SupportedFormats[row].name == QLatin1String(name)) return row;
     return -1;
   }
+  // Over every row: the 36, then the extra formats.
   int CheckedRows() const {
     int n = 0;
-    for (int row = 0; row < SupportedFormatCount; ++row) n += dialog->IsRowChecked(row);
+    for (int row = 0; row < dialog->List()->rowCount(); ++row) n += dialog->IsRowChecked(row);
     return n;
   }
+  static constexpr int AllRows = 36 + ExtraFormatCount;
   // Shows the dialog and returns what a later showing would see of the hive.
   void Show() {
     dialog->show();
@@ -59,13 +63,19 @@ protected:
 TEST_F(IntegrationDialog, ListsTheFormatsInTableOrderWithTheirTexts) {
   Show();
   QTableWidget* lv = dialog->List();
-  ASSERT_EQ(lv->rowCount(), 36);
+  ASSERT_EQ(lv->rowCount(), 36 + ExtraFormatCount);
   EXPECT_EQ(dialog->windowTitle(), "File Associations");
   EXPECT_EQ(lv->horizontalHeaderItem(2)->text(), "File extensions");
   EXPECT_EQ(lv->item(12, 0)->text(), "JPEG");
   EXPECT_EQ(lv->item(12, 1)->text(), "Independent JPEG Group");
   EXPECT_EQ(lv->item(12, 2)->text(), "jpg jif jpeg jpe");
   EXPECT_EQ(lv->item(35, 0)->text(), "XBM");
+  // The extra formats follow the 36 rows.
+  EXPECT_EQ(lv->item(36, 0)->text(), "HEIF");
+  EXPECT_EQ(lv->item(36, 2)->text(), "heic heif hif");
+  EXPECT_EQ(lv->item(38, 0)->text(), "JXL");
+  EXPECT_EQ(lv->item(39, 0)->text(), "CAMRAW");
+  EXPECT_TRUE(lv->item(39, 2)->text().contains("nef")) << lv->item(39, 2)->text().toStdString();
   EXPECT_EQ(CheckedRows(), 0);
   // Designed at 120 pixels per inch; at 240 everything doubles.
   EXPECT_EQ(dialog->size(), QSize(551, 481));
@@ -81,7 +91,7 @@ TEST_F(IntegrationDialog, TheFirstRunChecksEveryRowAndCancelOrEscChangeNothing) 
   for (int key : {0, int(Qt::Key_Escape)}) {
     dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
     Show();
-    EXPECT_EQ(CheckedRows(), 36);
+    EXPECT_EQ(CheckedRows(), AllRows);
     EXPECT_TRUE(dialog->SelectAll()->isChecked());
     // The note says what OK would do here, and that Cancel does nothing.
     EXPECT_TRUE(dialog->Notice()->text().contains("OK: the checked formats open with this viewer on this desktop"));
@@ -104,11 +114,17 @@ TEST_F(IntegrationDialog, AFirstRunOkAssociatesEveryFormatAndNotifiesOnce) {
   dialog->OkButton()->click();
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_EQ(notices, 1);
-  for (const ftype& format : SupportedFormats) {
+  for (const ftype& format : ListedFormats()) {
     // PBM, PGM and PPM go to the binary variant, which comes later.
     EXPECT_TRUE(IsFormatAssociated(QString(format.name))) << format.name.data();
   }
   EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.PPM"), "VelvanePhotoViewerPPMRAW");
+  // The extra formats get classes of their own, with their icons.
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.HEIC"), "VelvanePhotoViewerHEIF");
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\.NEF"), "VelvanePhotoViewerCAMRAW");
+  EXPECT_EQ(Value("\\SOFTWARE\\Classes\\VelvanePhotoViewerJXL\\DefaultIcon"),
+            QStringLiteral(VELVANE_BUILD_DIR "/res/icons/JXL.ico"));
+  EXPECT_TRUE(QFileInfo::exists(VELVANE_BUILD_DIR "/res/icons/CAMRAW.ico"));
 }
 
 TEST_F(IntegrationDialog, APartlyAssociatedFormatShowsUncheckedAndOkTakesTheViewerOff) {
@@ -205,12 +221,12 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   Show();
   dialog->SetRowChecked(3, true);
   dialog->SelectAll()->click();
-  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_EQ(CheckedRows(), AllRows);
   dialog->SetRowChecked(5, false);
   dialog->SelectAll()->click();
   EXPECT_EQ(CheckedRows(), 0);
   dialog->SelectAll()->click();
-  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_EQ(CheckedRows(), AllRows);
   dialog->SetRowChecked(Row("GIF"), false);
   dialog->OkButton()->click();
 
@@ -219,7 +235,7 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   Show();
   EXPECT_FALSE(dialog->SelectAll()->isChecked());
   EXPECT_FALSE(dialog->IsRowChecked(Row("GIF")));
-  EXPECT_EQ(CheckedRows(), 35);
+  EXPECT_EQ(CheckedRows(), AllRows - 1);
   // A row's box toggles with the space key, as in a list view.
   dialog->List()->setFocus();
   dialog->List()->setCurrentCell(Row("GIF"), 0);
@@ -234,7 +250,7 @@ TEST_F(IntegrationDialog, SelectAllOverridesSingleEditsAndFollowsTheRowsAtEachSh
   AssociateFormat("GIF");
   NotifyAssociationsChanged();
   Show();
-  EXPECT_EQ(CheckedRows(), 36);
+  EXPECT_EQ(CheckedRows(), AllRows);
   EXPECT_TRUE(dialog->SelectAll()->isChecked());
   dialog->CancelButton()->click();
 }
@@ -243,7 +259,7 @@ TEST_F(IntegrationDialog, EnterPressesOnlyTheFocusedButton) {
   settings.FirstRun = true;
   dialog = std::make_unique<TfIntegration>(settings, nullptr, 120);
   Show();
-  ASSERT_EQ(CheckedRows(), 36);
+  ASSERT_EQ(CheckedRows(), AllRows);
   EXPECT_FALSE(dialog->OkButton()->isDefault());
   for (QWidget* control : {static_cast<QWidget*>(dialog->List()), static_cast<QWidget*>(dialog->SelectAll())}) {
     control->setFocus();
