@@ -10,7 +10,6 @@
 #include "viewer/decode_wait.h"
 #include "viewer/icon_font.h"
 #include "viewer/image_loader.h"
-#include "viewer/main_actions.h"
 #include "viewer/overlay_painter.h"
 #include "viewer/panel_button.h"
 #include "viewer/picture_painter.h"
@@ -38,12 +37,6 @@ constexpr int LoadingMessageWithPreviewMs = 1000;
 const char* const LoadingMessage = "Loading...";
 constexpr int DecodeAheadDelayMs = 100;
 
-QString BaseHint(const char* actionName, const char* caption) {
-  for (const THotkeyBinding& b : HotkeyBindings())
-    if (qstrcmp(b.actionName, actionName) == 0) return QString::fromLatin1(b.baseHint);
-  return QString::fromLatin1(caption);
-}
-
 }  // namespace
 
 Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
@@ -70,12 +63,7 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   FFolderLister = std::make_unique<TFolderLister>(
       [this] { QMetaObject::invokeMethod(this, [this] { DecodeAhead(); }, Qt::QueuedConnection); });
 
-  switch (FState.Settings.SortType) {
-    case SortByName: Action("AcSortByName")->SetChecked(true); break;
-    case SortByDate: Action("AcSortByDate")->SetChecked(true); break;
-    case SortBySize: Action("AcSortBySize")->SetChecked(true); break;
-    default: break;
-  }
+  if (const std::optional<TCommand> sort = SortCommand(FState.Settings.SortType)) Action(*sort)->SetChecked(true);
 
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::black);
@@ -98,74 +86,6 @@ int Tfmain::Scaled(int designValue) const { return ScaledToPpi(designValue, Scre
 QSize Tfmain::DeviceClientSize() const { return size() * devicePixelRatioF(); }
 
 QPoint Tfmain::DevicePoint(const QPointF& logical) const { return (logical * devicePixelRatioF()).toPoint(); }
-
-void Tfmain::CreateActions() {
-  for (const TActionDef& def : MainActionDefs()) {
-    auto* action = new TAction(QString::fromLatin1(def.name), QString::fromLatin1(def.caption),
-                               BaseHint(def.name, def.caption), this);
-    action->setObjectName(action->Name());
-    FActions.Add(action);
-  }
-  Handle("AcNext", &Tfmain::AcNextExecute);
-  Handle("AcPrev", &Tfmain::AcPrevExecute);
-  Handle("AcNext2", &Tfmain::AcNextExecute);
-  Handle("AcPrev2", &Tfmain::AcPrevExecute);
-  Handle("AcFirst", &Tfmain::AcFirstExecute);
-  Handle("AcLast", &Tfmain::AcLastExecute);
-  Handle("AcToggleFullscreen", &Tfmain::AcToggleFullscreenExecute);
-  Handle("AcOriginalSize", &Tfmain::AcOriginalSizeExecute);
-  Handle("AcFitToScreen", &Tfmain::AcFitToScreenExecute);
-  Handle("AcDelete", &Tfmain::AcDeleteExecute);
-  Handle("AcZoomIn", &Tfmain::AcZoomInExecute);
-  Handle("AcZoomOut", &Tfmain::AcZoomOutExecute);
-  Handle("AcUp", &Tfmain::AcUpExecute);
-  Handle("AcDown", &Tfmain::AcDownExecute);
-  Handle("AcLeft", &Tfmain::AcLeftExecute);
-  Handle("AcRight", &Tfmain::AcRightExecute);
-  Handle("AcFileInfo", &Tfmain::AcFileInfoExecute);
-  Handle("AcQuit", &Tfmain::AcQuitExecute);
-  Handle("AcSortByName", &Tfmain::AcSortByNameExecute);
-  Handle("AcSortByDate", &Tfmain::AcSortByDateExecute);
-  Handle("AcSortBySize", &Tfmain::AcSortBySizeExecute);
-  Handle("AcToggleDirection", &Tfmain::AcToggleDirectionExecute);
-  Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
-  Handle("acMenu", &Tfmain::acMenuExecute);
-  Handle("AcOptions", &Tfmain::AcOptionsExecute);
-  Handle("acSave", &Tfmain::acSaveExecute);
-  Handle("AcSaveAs", &Tfmain::AcSaveAsExecute);
-  Handle("AcSaveAsFavIcon", &Tfmain::AcSaveAsFavIconExecute);
-  Handle("AcSetAsWallpaper", &Tfmain::AcSetAsWallpaperExecute);
-  Handle("AcRotateLeft", &Tfmain::AcRotateLeftExecute);
-  Handle("AcRotateRight", &Tfmain::AcRotateRightExecute);
-  Handle("AcFlipHorizontal", &Tfmain::AcFlipHorizontalExecute);
-  Handle("AcFlipVertical", &Tfmain::AcFlipVerticalExecute);
-  Handle("AcGammaIncrease", &Tfmain::AcGammaIncreaseExecute);
-  Handle("AcGammaDecrease", &Tfmain::AcGammaDecreaseExecute);
-  Handle("AcGammaOriginal", &Tfmain::AcGammaOriginalExecute);
-  Handle("AcBrightnessIncrease", &Tfmain::AcBrightnessIncreaseExecute);
-  Handle("AcBrightnessDecrease", &Tfmain::AcBrightnessDecreaseExecute);
-  Handle("AcBrightnessOriginal", &Tfmain::AcBrightnessOriginalExecute);
-  Handle("AcContrastIncrease", &Tfmain::AcContrastIncreaseExecute);
-  Handle("AcContrastDecrease", &Tfmain::AcContrastDecreaseExecute);
-  Handle("AcContrastOriginal", &Tfmain::AcContrastOriginalExecute);
-  Handle("acConvertToGrayScale", &Tfmain::acConvertToGrayScaleExecute);
-  Handle("acResizeTo2160", &Tfmain::acResizeTo2160Execute);
-  Handle("acResizeTo1080", &Tfmain::acResizeTo1080Execute);
-  Handle("acResizeTo720", &Tfmain::acResizeTo720Execute);
-  Handle("acResizeToCustom", &Tfmain::acResizeToCustomExecute);
-  Handle("acReloadOriginal", &Tfmain::acReloadOriginalExecute);
-  // An action without a command (acShowExifData only holds its place in the
-  // lookup order) runs nothing and shows disabled.
-  for (TAction* action : FActions.Items())
-    if (!action->HasHandler()) action->SetEnabled(false);
-  Action("acResizeToCustom")->SetEnabled(false);  // until the dialog exists
-}
-
-void Tfmain::Handle(const char* name, void (Tfmain::*handler)()) {
-  if (TAction* action = Action(name)) action->SetOnExecute([this, handler] { (this->*handler)(); });
-}
-
-TAction* Tfmain::Action(const char* name) const { return FActions.FindByName(QLatin1String(name)); }
 
 bool Tfmain::RunAction(TAction* action) {
   if (!action) return false;
@@ -222,9 +142,10 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
   if (!client.WaitLoad(QuickDecodeMs, true)) {
     wait = std::make_unique<TDecodeWait>(
         *this, client,
-        TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {"AcQuit"}); },
+        TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {TCommand::AcQuit}); },
                             [this](const QKeyEvent& key) {
-                              return KeyRunsOneOf(key, {"AcNext", "AcPrev", "AcNext2", "AcPrev2", "AcFirst", "AcLast"});
+                              return KeyRunsOneOf(key, {TCommand::AcNext, TCommand::AcPrev, TCommand::AcNext2,
+                                                         TCommand::AcPrev2, TCommand::AcFirst, TCommand::AcLast});
                             },
                             [this] { DecodeWaitTick(); }});
     WaitForSlowLoad(*wait);
@@ -287,11 +208,11 @@ void Tfmain::DecodeWaitTick() {
     FlashMessage(QLatin1String(LoadingMessage), 1000);
 }
 
-bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const {
+bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<TCommand> commands) const {
   const TAction* action = FActions.FindByShortCut(ShortCutFromKeyEvent(key));
   if (!action) return false;
-  for (const char* name : actionNames)
-    if (action == Action(name)) return true;
+  for (TCommand command : commands)
+    if (action == Action(command)) return true;
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include "edit/tone.h"
 #include "platform/action.h"
 #include "platform/save_picture_dialog.h"
+#include "settings/command_table.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
 #include "viewer/screen_colour.h"
@@ -14,10 +15,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -69,6 +72,9 @@ public:
 
   // Runs an action; an error escaping it is shown in an error box.
   bool RunAction(TAction* action);
+  TAction* Action(TCommand command) const { return FCommandActions[std::size_t(command)]; }
+  // By object name, for callers that hold a name from elsewhere (tests, the
+  // hotkey rows); nullptr for a name no command has.
   TAction* Action(const char* name) const;
   const TActionList& Actions() const { return FActions; }
   // Looks up the shortcut of a key press and runs the first action with it.
@@ -144,10 +150,14 @@ protected:
 
 private:
   void CreateActions();
-  void Handle(const char* name, void (Tfmain::*handler)());
+  // The member that runs command; nullptr for a command that only holds its
+  // place in the lookup order.
+  static void (Tfmain::*CommandHandler(TCommand command))();
   void CreatePanel();
   void CreatePopupMenu();
-  QAction* AddMenuItem(QMenu* menu, const char* actionName);
+  QAction* AddMenuItem(QMenu* menu, TCommand command);
+  // The commands of one menu group, in their order.
+  void AddMenuItems(QMenu* menu, TMenuPlace place);
   void PopupAt(const QPoint& screenPoint);
   void RenderFrame();
   void SetHint(const QString& hint);
@@ -156,7 +166,7 @@ private:
   // Every poll of a slow load: shows its preview when one came, keeps the
   // loading message up.
   void DecodeWaitTick();
-  bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const;
+  bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<TCommand> commands) const;
   // Has the worker decode the neighbour in the direction of the last step.
   void DecodeAhead();
   // Has the folder of the file on display read on the lister's thread while
@@ -168,6 +178,8 @@ private:
   void PrevImage();
   void ShowOrClose(const QString& path);
   void SortBy(int key, const char* message);
+  // The radio command of a sort order; none for an order the menu lacks.
+  static std::optional<TCommand> SortCommand(int sortType);
 
   void AcZoomInExecute();
   void AcZoomOutExecute();
@@ -252,6 +264,7 @@ private:
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   bool FShownOnScreen = false;
   TActionList FActions;
+  std::array<TAction*, CommandCount> FCommandActions{};  // the actions by command
   TSavePictureDialog SavePictureDialog1;
   TfResizeTo* fResizeTo = nullptr;
   QMenu* PM = nullptr;

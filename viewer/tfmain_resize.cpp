@@ -18,7 +18,7 @@ QString SizeText(std::int64_t width, std::int64_t height) { return QStringLitera
 
 void Tfmain::SetResizeDialog(TfResizeTo* dialog) {
   fResizeTo = dialog;
-  Action("acResizeToCustom")->SetEnabled(dialog != nullptr);
+  Action(TCommand::acResizeToCustom)->SetEnabled(dialog != nullptr);
 }
 
 bool Tfmain::ResizeWorkingImage(std::int64_t width, std::int64_t height) {
@@ -52,7 +52,7 @@ bool Tfmain::ResizeWorkingImage(std::int64_t width, std::int64_t height) {
 // A resize that did not happen saves nothing: writing the unchanged picture
 // would only re-encode the file.
 void Tfmain::AutoSaveAfterResize() {
-  if (FState.Settings.AutoSaveAfterResize) Action("acSave")->Execute();
+  if (FState.Settings.AutoSaveAfterResize) Action(TCommand::acSave)->Execute();
 }
 
 void Tfmain::ResizeToHeight(int height) {
