@@ -40,7 +40,7 @@ constexpr int DecodeAheadDelayMs = 100;
 }  // namespace
 
 Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
-    : QWidget(parent), FState(state), FScreenPpi(screenPpi) {
+    : QWidget(parent), FState(state), FScreenPpi(screenPpi), FView(state.View, state.Pointer) {
   setWindowTitle(QLatin1String(ApplicationTitle));
   setAcceptDrops(true);
   setMouseTracking(true);
@@ -127,9 +127,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     return;
   }
   if (resetView) {
-    FState.View.fZoom = 1.0f;
-    FState.View.iOffsetX = 0;
-    FState.View.iOffsetY = 0;
+    FView.Reset();
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
@@ -227,20 +225,12 @@ void Tfmain::Repaint() {
 }
 
 void Tfmain::FitToScreen() {
-  FState.View.bZoomToFit = true;
-  FState.View.bShrinkToFit = true;
-  FState.View.fZoom = 1.0f;
-  FState.View.iOffsetX = 0;
-  FState.View.iOffsetY = 0;
+  FView.FitToScreen();
   Repaint();
 }
 
 void Tfmain::OriginalSize() {
-  FState.View.bZoomToFit = false;
-  FState.View.bShrinkToFit = false;
-  FState.View.fZoom = 1.0f;
-  FState.View.iOffsetX = 0;
-  FState.View.iOffsetY = 0;
+  FView.OriginalSize();
   Repaint();
 }
 
@@ -318,38 +308,35 @@ void Tfmain::resizeEvent(QResizeEvent*) {
 }
 
 void Tfmain::AcZoomInExecute() {
-  FState.View.fZoom = FState.View.fZoom + ZoomStep;
+  FView.ZoomIn();
   FormPaint();
 }
 
 void Tfmain::AcZoomOutExecute() {
-  // The guard looks at the size the step would give, so that no step takes
-  // the picture below it or the zoom to 0.
   const QSize client = DeviceClientSize();
   const bool preview = FPreview.IsValid();
-  if (ZoomOutAllowed(client.width(), client.height(), preview ? FPreviewWidth : FBitmap.Width(),
-                     preview ? FPreviewHeight : FBitmap.Height(), FState.View))
-    FState.View.fZoom = FState.View.fZoom - ZoomStep;
+  FView.ZoomOut(client.width(), client.height(), preview ? FPreviewWidth : FBitmap.Width(),
+                preview ? FPreviewHeight : FBitmap.Height());
   FormPaint();
 }
 
 void Tfmain::AcLeftExecute() {
-  FState.View.iOffsetX += PanStepX;
+  FView.PanLeft();
   FormPaint();
 }
 
 void Tfmain::AcRightExecute() {
-  FState.View.iOffsetX -= PanStepX;
+  FView.PanRight();
   FormPaint();
 }
 
 void Tfmain::AcUpExecute() {
-  FState.View.iOffsetY += PanStepY;
+  FView.PanUp();
   FormPaint();
 }
 
 void Tfmain::AcDownExecute() {
-  FState.View.iOffsetY -= PanStepY;
+  FView.PanDown();
   FormPaint();
 }
 

@@ -8,6 +8,7 @@
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
 #include "viewer/screen_colour.h"
+#include "viewer/view_controller.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -256,6 +257,7 @@ private:
 
   TAppState& FState;
   int FScreenPpi;
+  TViewController FView;     // zoom, pan, fit and dragging over FState.View
   TFreeBitmap FBitmap;       // the working image
   TPictureFacts FFileFacts;  // what the last decode of the file held, before any conversion for the screen
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap

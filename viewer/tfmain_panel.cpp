@@ -100,13 +100,9 @@ void Tfmain::DisplayHint() {
 
 void Tfmain::mousePressEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) {
-    TPointerState& p = FState.Pointer;
     // Offsets are in device pixels: the picture follows the pointer exactly.
     const QPoint at = DevicePoint(event->position());
-    p.iDragStartX = at.x();
-    p.iDragStartY = at.y();
-    p.iDragOffsetX = FState.View.iOffsetX;
-    p.iDragOffsetY = FState.View.iOffsetY;
+    FView.StartDrag(at.x(), at.y());
   }
   QWidget::mousePressEvent(event);
 }
@@ -135,13 +131,9 @@ void Tfmain::mouseMoveEvent(QMouseEvent* event) {
   p.iLastMouseX = pos.x();
   p.iLastMouseY = pos.y();
   if (!(event->buttons() & Qt::LeftButton)) return;
-  // A picture that fits wholly cannot be dragged.
   const QSize client = DeviceClientSize();
-  if (client.width() >= FState.View.iDrawWidth && client.height() >= FState.View.iDrawHeight) return;
   const QPoint at = DevicePoint(event->position());
-  FState.View.iOffsetX = at.x() + p.iDragOffsetX - p.iDragStartX;
-  FState.View.iOffsetY = at.y() + p.iDragOffsetY - p.iDragStartY;
-  FormPaint();
+  if (FView.DragTo(at.x(), at.y(), client.width(), client.height())) FormPaint();
 }
 
 void Tfmain::wheelEvent(QWheelEvent* event) {
