@@ -40,7 +40,15 @@ constexpr int DecodeAheadDelayMs = 100;
 }  // namespace
 
 Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
-    : QWidget(parent), FState(state), FScreenPpi(screenPpi), FView(state.View, state.Pointer) {
+    : QWidget(parent),
+      FDecoder(std::make_unique<TWorkerDecoder>()),
+      FDocument(*FDecoder),
+      FState(state),
+      FScreenPpi(screenPpi),
+      FView(state.View, state.Pointer) {
+  // The commands that start from the file load it as the window does,
+  // alive while a slow decode runs.
+  FDocument.LoadFile = [this](const QString& path) { LoadImage(path, false, false); };
   setWindowTitle(QLatin1String(ApplicationTitle));
   setAcceptDrops(true);
   setMouseTracking(true);
@@ -131,31 +139,28 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
-  FLoadProblem.clear();
-
-  bWorkingImageEdited = false;
-  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
-  client.StartLoad(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation), PreviewSize);
+  FDocument.StartLoad(path, FState.Settings.ExifRotation);
   std::unique_ptr<TDecodeWait> wait;
-  if (!client.WaitLoad(QuickDecodeMs, true)) {
-    wait = std::make_unique<TDecodeWait>(
-        *this, client,
-        TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {TCommand::AcQuit}); },
-                            [this](const QKeyEvent& key) {
-                              return KeyRunsOneOf(key, {TCommand::AcNext, TCommand::AcPrev, TCommand::AcNext2,
-                                                         TCommand::AcPrev2, TCommand::AcFirst, TCommand::AcLast});
-                            },
-                            [this] { DecodeWaitTick(); }});
-    WaitForSlowLoad(*wait);
+  if (!FDocument.WaitLoad(QuickDecodeMs, true)) {
+    if (decoder::TDecoderClient* client = FDecoder->Client()) {
+      wait = std::make_unique<TDecodeWait>(
+          *this, *client,
+          TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {TCommand::AcQuit}); },
+                              [this](const QKeyEvent& key) {
+                                return KeyRunsOneOf(key, {TCommand::AcNext, TCommand::AcPrev, TCommand::AcNext2,
+                                                          TCommand::AcPrev2, TCommand::AcFirst, TCommand::AcLast});
+                              },
+                              [this] { DecodeWaitTick(); }});
+      WaitForSlowLoad(*wait);
+    } else {
+      FDocument.WaitLoad(-1, false);
+    }
   }
   // The picture replaced is released once the new one is on screen: unmapping
   // a large one takes milliseconds.
   auto previous = std::make_shared<TFreeBitmap>();
-  decoder::TLoadResult result = client.TakeLoad();
-  FLoadProblem = LoadProblemMessage(path, result.problem);
-  bLastLoadReadFile = ApplyLoadResult(FBitmap, std::move(result), previous.get(), &FFileFacts);
+  FDocument.FinishLoad(path, *previous);
   if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
-  FPreview.Clear();
 
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
@@ -191,15 +196,7 @@ void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {
 }
 
 void Tfmain::DecodeWaitTick() {
-  decoder::TLoadResult preview;
-  unsigned width = 0;
-  unsigned height = 0;
-  if (decoder::TDecoderClient::Shared().TakePreview(preview, width, height)) {
-    FPreview.Assign(preview.dib, std::move(preview.pixels));
-    FPreviewWidth = width;
-    FPreviewHeight = height;
-    if (isVisible()) FormPaint();
-  }
+  if (FDocument.TakePreview() && isVisible()) FormPaint();
   if (sMessage == QLatin1String(LoadingMessage))
     TmrMessage = std::max(TmrMessage, 2);
   else if (FPreview.IsValid() && FDecodeWaitTime.elapsed() > LoadingMessageWithPreviewMs)
@@ -264,7 +261,7 @@ void Tfmain::RenderFrame() {
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
   if (FPreview.IsValid())
-    PaintPictureAs(FFrame, FPreview, FPreviewWidth, FPreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
+    PaintPictureAs(FFrame, FPreview, FDocument.PreviewWidth, FDocument.PreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
   else
     PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
 
@@ -278,7 +275,7 @@ void Tfmain::RenderFrame() {
   in.sCurrentFile = FState.sCurrentFile;
   in.sMessage = sMessage;
   in.TmrMessage = TmrMessage;
-  in.sLoadProblem = FPreview.IsValid() ? QString() : FLoadProblem;
+  in.sLoadProblem = FPreview.IsValid() ? QString() : FDocument.LoadProblem;
   in.hint = FHint;
   QPainter painter(&FFrame);
   PaintOverlays(painter, font(), in);
@@ -315,8 +312,8 @@ void Tfmain::AcZoomInExecute() {
 void Tfmain::AcZoomOutExecute() {
   const QSize client = DeviceClientSize();
   const bool preview = FPreview.IsValid();
-  FView.ZoomOut(client.width(), client.height(), preview ? FPreviewWidth : FBitmap.Width(),
-                preview ? FPreviewHeight : FBitmap.Height());
+  FView.ZoomOut(client.width(), client.height(), preview ? FDocument.PreviewWidth : FBitmap.Width(),
+                preview ? FDocument.PreviewHeight : FBitmap.Height());
   FormPaint();
 }
 

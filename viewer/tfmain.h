@@ -7,6 +7,7 @@
 #include "settings/command_table.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
+#include "viewer/picture_document.h"
 #include "viewer/screen_colour.h"
 #include "viewer/view_controller.h"
 
@@ -38,6 +39,10 @@ class TfResizeTo;
 // its actions.
 class Tfmain : public QWidget {
   Q_OBJECT
+  // First: the names below refer into the document.
+  std::unique_ptr<TPictureDecoder> FDecoder;
+  TPictureDocument FDocument;
+
 public:
   // The creation handler: wires actions, hotkeys, panel and menu, then loads
   // state.sCurrentFile. screenPpi 0 takes the screen's pixels per inch.
@@ -82,6 +87,8 @@ public:
   bool DispatchShortCut(TShortCut shortCut);
 
   TAppState& State() { return FState; }
+  // The picture on display and the logic of its commands.
+  TPictureDocument& Document() { return FDocument; }
   // Reads the folder of the file on display ahead of the first step.
   const TFolderLister& FolderLister() const { return *FFolderLister; }
   const TFreeBitmap& Bitmap() const { return FBitmap; }
@@ -98,7 +105,7 @@ public:
   const QString& CurrentHint() const { return FHint; }
   const QString& Message() const { return sMessage; }
   // Why the file on display could not be shown; empty when it could.
-  const QString& LoadProblem() const { return FLoadProblem; }
+  const QString& LoadProblem() const { return FDocument.LoadProblem; }
   int MessageTicks() const { return TmrMessage; }
   int Tag() const { return FTag; }
   // Layout values are designed at 120 pixels per inch.
@@ -125,10 +132,10 @@ public:
   // resizing) sets it. LoadImage clears it, and so does writing the working
   // image over the file. While it is clear, rotate and flip of a JPEG move
   // the file's compressed blocks instead of re-encoding the picture.
-  bool bWorkingImageEdited = false;
+  bool& bWorkingImageEdited = FDocument.bWorkingImageEdited;
   // Whether the last load found a readable format in the file; when it did
   // not, the working image is still the previous picture.
-  bool bLastLoadReadFile = false;
+  bool& bLastLoadReadFile = FDocument.bLastLoadReadFile;
   // Quit was asked for while a load waited for the decoder: the window closes
   // once the event loop runs (start-up ends before showing it).
   bool bQuitRequested = false;
@@ -228,38 +235,21 @@ private:
   void acResizeTo720Execute();
   void acResizeToCustomExecute();
   void acReloadOriginalExecute();
-  // The tone commands: the file decoded again, one value stepped or set back
-  // to neutral, the three values applied.
-  double& ToneVariable(TToneValue which);
-  void ToneStep(TToneValue which, TToneDirection direction);
-  void ToneOriginal(TToneValue which);
-  // Decodes the file again for a tone command; false, with a message and the
-  // picture and values as they were, when it could not be read.
-  bool ReloadForTone(TToneValue which);
-  void ApplyAdjustments(double gamma, double brightness, double contrast);
   // The resize commands: the file decoded again at a fixed height, the width
   // following its proportions, or at the size of the custom dialog.
   void ResizeToHeight(int height);
-  // Rescales the working image with the filter of the settings; a refusal
-  // says why on screen. True when the picture has the new size.
-  bool ResizeWorkingImage(std::int64_t width, std::int64_t height);
+  // Shows what a command of the document returned.
+  void ShowResult(const TCommandResult& result);
   void AutoSaveAfterResize();
   // Rotate or flip: the working image and the file on display at once.
   void OrientPicture(TOrientCommand command);
-  // What every write to a file takes from the file on display.
-  TSaveRequest SaveRequest(const QString& target);
-  // Messages that say why a command did nothing, shown longer than a
-  // confirmation so that they can be read.
-  void FlashFailure(const QString& text);
-  void FlashSaveFailure(const TSaveResult& result);
   void btnMenuClick();
   void Help1Click();
 
   TAppState& FState;
   int FScreenPpi;
   TViewController FView;     // zoom, pan, fit and dragging over FState.View
-  TFreeBitmap FBitmap;       // the working image
-  TPictureFacts FFileFacts;  // what the last decode of the file held, before any conversion for the screen
+  TFreeBitmap& FBitmap = FDocument.Bitmap;  // the working image
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
   QImage FFrame;             // the whole client area as last rendered, in device pixels
   TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
@@ -279,15 +269,12 @@ private:
   QTimer Timer1;
   QString FHint;              // hint of the control under the pointer
   QString sMessage;           // the on-screen message
-  QString FLoadProblem;       // why the last load brought no picture, while its file is on display
   int TmrMessage = 0;         // its remaining lifetime in timer ticks
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
   TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
   QElapsedTimer FDecodeWaitTime;
-  TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
-  unsigned FPreviewWidth = 0;          // the size of the image it stands for
-  unsigned FPreviewHeight = 0;
+  TFreeBitmap& FPreview = FDocument.Preview;  // a reduced decode shown meanwhile, if any
   std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
   std::unique_ptr<TFolderLister> FFolderLister;
