@@ -3,10 +3,14 @@
 #include "app/startup.h"
 #include "platform/modal_dialog.h"
 
+TMainWindow::TMainWindow(TAppState& state, int screenPpi, const std::function<void(Tfmain&)>& made)
+    : fmain(state, nullptr, screenPpi) {
+  if (made) made(fmain);
+}
+
 TAppWindows::TAppWindows(TAppState& state, int screenPpi, const std::function<void(Tfmain&)>& mainWindowMade)
-    : State(state),
-      fmain(state, nullptr, screenPpi),
-      FMainWindowMade(mainWindowMade, fmain),
+    : TMainWindow(state, screenPpi, mainWindowMade),
+      State(state),
       fIntegration(state.Settings, &fmain, screenPpi),
       fAbout(state.sAppDir, &fmain, screenPpi),
       fResizeTo(state.bRememberResize, &fmain, screenPpi) {

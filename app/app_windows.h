@@ -7,10 +7,17 @@
 
 #include <functional>
 
+// The main window, made first; made runs as soon as it exists (its first
+// image loaded), before anything else of the application is made.
+struct TMainWindow {
+  TMainWindow(TAppState& state, int screenPpi, const std::function<void(Tfmain&)>& made);
+  Tfmain fmain;
+};
+
 // The viewer's windows, created once in their start-up order (the main
 // window, which loads the first image, then the associations, about and
 // custom-size dialogs) and wired to the main window's commands.
-struct TAppWindows {
+struct TAppWindows : TMainWindow {
   // screenPpi 0 takes the screen's pixels per inch. mainWindowMade runs when
   // the main window exists (its first image loaded) and before the dialogs
   // are made.
@@ -22,16 +29,6 @@ struct TAppWindows {
   void RunFirstRun();
 
   TAppState& State;
-  Tfmain fmain;
-
-private:
-  struct TCall {
-    TCall(const std::function<void(Tfmain&)>& call, Tfmain& window) {
-      if (call) call(window);
-    }
-  } FMainWindowMade;
-
-public:
   TfIntegration fIntegration;
   TfAbout fAbout;
   TfResizeTo fResizeTo;

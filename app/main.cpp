@@ -55,12 +55,11 @@ int ReportUninstall(const QString& failure) {
 }
 
 // The uninstall mode shows no window, so it needs no display either.
-int RunUninstallMode(int argc, char** argv) {
+int RunUninstallMode(int argc, char** argv, const TCommandLine& cmd) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("velvane"));
   TAppState state;
-  if (PrepareAppState(state, QCoreApplication::applicationDirPath() + u'/', QCoreApplication::arguments().mid(1)))
-    return 0;
+  if (PrepareAppState(state, ReadStartup(QCoreApplication::applicationDirPath() + u'/', cmd))) return 0;
   return ReportUninstall(Uninstall());
 }
 
@@ -90,13 +89,18 @@ QString PlatformAsked(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // What needs no display is decided before Qt looks for one.
+  // The command line is read once, before Qt looks for a display: what needs
+  // no display ends here, and the first picture decodes while Qt starts.
   const QStringList rawArgs = Arguments(argc, argv);
-  const TCommandLine early = InterpretCommandLine(rawArgs, false, QString());
-  if (early.Mode == TStartMode::Help || early.Mode == TStartMode::Version) return RunTextMode(early);
-  if (early.Mode == TStartMode::Uninstall) return RunUninstallMode(argc, argv);
-  if (early.Mode == TStartMode::Error && NoDisplay(rawArgs)) return RunTextMode(early);
-  if (early.Mode == TStartMode::Show) StartFirstDecode(argc, argv);
+  TCommandLine cmd = ReadCommandLine(rawArgs, ExecutableFolder());
+  if (cmd.Mode == TStartMode::Help || cmd.Mode == TStartMode::Version) return RunTextMode(cmd);
+  if (cmd.Mode == TStartMode::Uninstall) return RunUninstallMode(argc, argv, cmd);
+  if (cmd.Mode == TStartMode::Error && NoDisplay(rawArgs)) return RunTextMode(cmd);
+  std::optional<TStartup> startup;
+  if (cmd.Mode == TStartMode::Show) {
+    startup = ReadStartup(ExecutableFolder(), cmd);
+    StartFirstDecode(*startup);
+  }
 
   // Qt takes its own options (-style, -session ...) only from before "--".
   const int beforeDashes = QtArgumentCount(argc, argv);
@@ -113,13 +117,19 @@ int main(int argc, char** argv) {
   const QString appDir = QCoreApplication::applicationDirPath() + u'/';
   SetDesktopFileName();
 
-  const QStringList args = QCoreApplication::arguments().mid(1) + rawArgs.mid(beforeDashes - 1);
-  const TCommandLine cmd = InterpretCommandLine(args, false, appDir);
-  if (cmd.Mode == TStartMode::Help || cmd.Mode == TStartMode::Version || cmd.Mode == TStartMode::Error)
-    return RunTextMode(cmd);
+  // Only Qt's own options, which the application object has now taken out,
+  // can have made the command line an error: it is read again without them.
+  if (!startup) {
+    const QStringList args = QCoreApplication::arguments().mid(1) + rawArgs.mid(beforeDashes - 1);
+    cmd = ReadCommandLine(args, appDir);
+    if (cmd.Mode == TStartMode::Help || cmd.Mode == TStartMode::Version || cmd.Mode == TStartMode::Error)
+      return RunTextMode(cmd);
+    startup = ReadStartup(appDir, cmd);
+  }
+  startup->sAppDir = appDir;
 
   TAppState state;
-  if (!PrepareAppState(state, appDir, args)) return ReportUninstall(Uninstall());
+  if (!PrepareAppState(state, std::move(*startup))) return ReportUninstall(Uninstall());
 
   return RunViewer(state, appDir);
 }

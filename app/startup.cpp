@@ -1,25 +1,43 @@
 #include "app/startup.h"
 
-#include "app/command_line.h"
 #include "folder/folder_argument.h"
 #include "platform/application_title.h"
 #include "platform/message_box.h"
 #include "settings/settings_store.h"
 
-bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList& args) {
-  state.sAppDir = appDir;
-  state.sStartupNotice = PrepareSettingsAtStartup(state.Settings);
-  state.bFullScreen = state.Settings.FullScreen;
-  state.sCurrentFile.clear();
+TCommandLine ReadCommandLine(const QStringList& args, const QString& appDir) {
+  // Read as if the settings asked for full screen: the switches and the
+  // bare command line that ask for a window then say so by clearing it.
+  return InterpretCommandLine(args, true, appDir);
+}
 
-  const TCommandLine cmd = InterpretCommandLine(args, state.Settings.FullScreen, appDir);
-  if (cmd.bUninstall) return false;
-  state.bFullScreen = cmd.bFullScreen;
-  state.Folder = TFolderState{};
-  state.sCurrentFile = PictureToOpen(state.Folder, cmd.sFile, state.Settings);
+TStartup ReadStartup(const QString& appDir, TCommandLine command) {
+  TStartup startup;
+  startup.sAppDir = appDir;
+  startup.sNotice = PrepareSettingsAtStartup(startup.Settings);
+  command.bFullScreen = command.bFullScreen && startup.Settings.FullScreen;
+  startup.Command = std::move(command);
+  if (!startup.Command.bUninstall)
+    startup.sFirstFile = PictureToOpen(startup.Folder, startup.Command.sFile, startup.Settings);
+  return startup;
+}
+
+bool PrepareAppState(TAppState& state, TStartup startup) {
+  state.sAppDir = startup.sAppDir;
+  state.Settings = std::move(startup.Settings);
+  state.sStartupNotice = std::move(startup.sNotice);
+  state.bFullScreen = startup.Command.bFullScreen;
+  state.sCurrentFile.clear();
+  if (startup.Command.bUninstall) return false;
+  state.Folder = std::move(startup.Folder);
+  state.sCurrentFile = std::move(startup.sFirstFile);
   state.View.bZoomToFit = state.Settings.ZoomToFit;
   state.View.bShrinkToFit = state.Settings.ShrinkToFit;
   return true;
+}
+
+bool PrepareAppState(TAppState& state, const QString& appDir, const QStringList& args) {
+  return PrepareAppState(state, ReadStartup(appDir, ReadCommandLine(args, appDir)));
 }
 
 void ShowStartupNotice(QWidget& window, const TAppState& state) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/keys.h"
+#include "settings/command_table.h"
 
 #include <QString>
 
@@ -15,15 +15,8 @@ struct thotkey {
   std::uint16_t Key = 0;
 };
 
-inline constexpr int HotkeyCount = 47;
-
-// Modifier bits of thotkey::modifiers.
-inline constexpr std::uint16_t ssShift = ShiftStateShift;
-inline constexpr std::uint16_t ssAlt = ShiftStateAlt;
-inline constexpr std::uint16_t ssCtrl = ShiftStateCtrl;
-
 // Row indices that other code refers to by meaning.
-inline constexpr int HotkeyRowSaveAs = 17;
+inline constexpr int HotkeyRowSaveAs = CommandRow(TCommand::AcSaveAs).hotkey.row;
 
 // The factory hotkeys; the row index is the command.
 const std::array<thotkey, HotkeyCount>& DefaultHotKeys();

@@ -10,7 +10,6 @@
 #include "viewer/decode_wait.h"
 #include "viewer/icon_font.h"
 #include "viewer/image_loader.h"
-#include "viewer/main_actions.h"
 #include "viewer/overlay_painter.h"
 #include "viewer/panel_button.h"
 #include "viewer/picture_painter.h"
@@ -38,16 +37,18 @@ constexpr int LoadingMessageWithPreviewMs = 1000;
 const char* const LoadingMessage = "Loading...";
 constexpr int DecodeAheadDelayMs = 100;
 
-QString BaseHint(const char* actionName, const char* caption) {
-  for (const THotkeyBinding& b : HotkeyBindings())
-    if (qstrcmp(b.actionName, actionName) == 0) return QString::fromLatin1(b.baseHint);
-  return QString::fromLatin1(caption);
-}
-
 }  // namespace
 
 Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
-    : QWidget(parent), FState(state), FScreenPpi(screenPpi) {
+    : QWidget(parent),
+      FDecoder(std::make_unique<TWorkerDecoder>()),
+      FDocument(*FDecoder),
+      FState(state),
+      FScreenPpi(screenPpi),
+      FView(state.View, state.Pointer) {
+  // The commands that start from the file load it as the window does,
+  // alive while a slow decode runs.
+  FDocument.LoadFile = [this](const QString& path) { LoadImage(path, false, false); };
   setWindowTitle(QLatin1String(ApplicationTitle));
   setAcceptDrops(true);
   setMouseTracking(true);
@@ -70,12 +71,7 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   FFolderLister = std::make_unique<TFolderLister>(
       [this] { QMetaObject::invokeMethod(this, [this] { DecodeAhead(); }, Qt::QueuedConnection); });
 
-  switch (FState.Settings.SortType) {
-    case SortByName: Action("AcSortByName")->SetChecked(true); break;
-    case SortByDate: Action("AcSortByDate")->SetChecked(true); break;
-    case SortBySize: Action("AcSortBySize")->SetChecked(true); break;
-    default: break;
-  }
+  if (const std::optional<TCommand> sort = SortCommand(FState.Settings.SortType)) Action(*sort)->SetChecked(true);
 
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::black);
@@ -98,74 +94,6 @@ int Tfmain::Scaled(int designValue) const { return ScaledToPpi(designValue, Scre
 QSize Tfmain::DeviceClientSize() const { return size() * devicePixelRatioF(); }
 
 QPoint Tfmain::DevicePoint(const QPointF& logical) const { return (logical * devicePixelRatioF()).toPoint(); }
-
-void Tfmain::CreateActions() {
-  for (const TActionDef& def : MainActionDefs()) {
-    auto* action = new TAction(QString::fromLatin1(def.name), QString::fromLatin1(def.caption),
-                               BaseHint(def.name, def.caption), this);
-    action->setObjectName(action->Name());
-    FActions.Add(action);
-  }
-  Handle("AcNext", &Tfmain::AcNextExecute);
-  Handle("AcPrev", &Tfmain::AcPrevExecute);
-  Handle("AcNext2", &Tfmain::AcNextExecute);
-  Handle("AcPrev2", &Tfmain::AcPrevExecute);
-  Handle("AcFirst", &Tfmain::AcFirstExecute);
-  Handle("AcLast", &Tfmain::AcLastExecute);
-  Handle("AcToggleFullscreen", &Tfmain::AcToggleFullscreenExecute);
-  Handle("AcOriginalSize", &Tfmain::AcOriginalSizeExecute);
-  Handle("AcFitToScreen", &Tfmain::AcFitToScreenExecute);
-  Handle("AcDelete", &Tfmain::AcDeleteExecute);
-  Handle("AcZoomIn", &Tfmain::AcZoomInExecute);
-  Handle("AcZoomOut", &Tfmain::AcZoomOutExecute);
-  Handle("AcUp", &Tfmain::AcUpExecute);
-  Handle("AcDown", &Tfmain::AcDownExecute);
-  Handle("AcLeft", &Tfmain::AcLeftExecute);
-  Handle("AcRight", &Tfmain::AcRightExecute);
-  Handle("AcFileInfo", &Tfmain::AcFileInfoExecute);
-  Handle("AcQuit", &Tfmain::AcQuitExecute);
-  Handle("AcSortByName", &Tfmain::AcSortByNameExecute);
-  Handle("AcSortByDate", &Tfmain::AcSortByDateExecute);
-  Handle("AcSortBySize", &Tfmain::AcSortBySizeExecute);
-  Handle("AcToggleDirection", &Tfmain::AcToggleDirectionExecute);
-  Handle("AcCopyFilePath", &Tfmain::AcCopyFilePathExecute);
-  Handle("acMenu", &Tfmain::acMenuExecute);
-  Handle("AcOptions", &Tfmain::AcOptionsExecute);
-  Handle("acSave", &Tfmain::acSaveExecute);
-  Handle("AcSaveAs", &Tfmain::AcSaveAsExecute);
-  Handle("AcSaveAsFavIcon", &Tfmain::AcSaveAsFavIconExecute);
-  Handle("AcSetAsWallpaper", &Tfmain::AcSetAsWallpaperExecute);
-  Handle("AcRotateLeft", &Tfmain::AcRotateLeftExecute);
-  Handle("AcRotateRight", &Tfmain::AcRotateRightExecute);
-  Handle("AcFlipHorizontal", &Tfmain::AcFlipHorizontalExecute);
-  Handle("AcFlipVertical", &Tfmain::AcFlipVerticalExecute);
-  Handle("AcGammaIncrease", &Tfmain::AcGammaIncreaseExecute);
-  Handle("AcGammaDecrease", &Tfmain::AcGammaDecreaseExecute);
-  Handle("AcGammaOriginal", &Tfmain::AcGammaOriginalExecute);
-  Handle("AcBrightnessIncrease", &Tfmain::AcBrightnessIncreaseExecute);
-  Handle("AcBrightnessDecrease", &Tfmain::AcBrightnessDecreaseExecute);
-  Handle("AcBrightnessOriginal", &Tfmain::AcBrightnessOriginalExecute);
-  Handle("AcContrastIncrease", &Tfmain::AcContrastIncreaseExecute);
-  Handle("AcContrastDecrease", &Tfmain::AcContrastDecreaseExecute);
-  Handle("AcContrastOriginal", &Tfmain::AcContrastOriginalExecute);
-  Handle("acConvertToGrayScale", &Tfmain::acConvertToGrayScaleExecute);
-  Handle("acResizeTo2160", &Tfmain::acResizeTo2160Execute);
-  Handle("acResizeTo1080", &Tfmain::acResizeTo1080Execute);
-  Handle("acResizeTo720", &Tfmain::acResizeTo720Execute);
-  Handle("acResizeToCustom", &Tfmain::acResizeToCustomExecute);
-  Handle("acReloadOriginal", &Tfmain::acReloadOriginalExecute);
-  // An action without a command (acShowExifData only holds its place in the
-  // lookup order) runs nothing and shows disabled.
-  for (TAction* action : FActions.Items())
-    if (!action->HasHandler()) action->SetEnabled(false);
-  Action("acResizeToCustom")->SetEnabled(false);  // until the dialog exists
-}
-
-void Tfmain::Handle(const char* name, void (Tfmain::*handler)()) {
-  if (TAction* action = Action(name)) action->SetOnExecute([this, handler] { (this->*handler)(); });
-}
-
-TAction* Tfmain::Action(const char* name) const { return FActions.FindByName(QLatin1String(name)); }
 
 bool Tfmain::RunAction(TAction* action) {
   if (!action) return false;
@@ -207,36 +135,32 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     return;
   }
   if (resetView) {
-    FState.View.fZoom = 1.0f;
-    FState.View.iOffsetX = 0;
-    FState.View.iOffsetY = 0;
+    FView.Reset();
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
-  FLoadProblem.clear();
-
-  bWorkingImageEdited = false;
-  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
-  client.StartLoad(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation), PreviewSize);
+  FDocument.StartLoad(path, FState.Settings.ExifRotation);
   std::unique_ptr<TDecodeWait> wait;
-  if (!client.WaitLoad(QuickDecodeMs, true)) {
-    wait = std::make_unique<TDecodeWait>(
-        *this, client,
-        TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {"AcQuit"}); },
-                            [this](const QKeyEvent& key) {
-                              return KeyRunsOneOf(key, {"AcNext", "AcPrev", "AcNext2", "AcPrev2", "AcFirst", "AcLast"});
-                            },
-                            [this] { DecodeWaitTick(); }});
-    WaitForSlowLoad(*wait);
+  if (!FDocument.WaitLoad(QuickDecodeMs, true)) {
+    if (decoder::TDecoderClient* client = FDecoder->Client()) {
+      wait = std::make_unique<TDecodeWait>(
+          *this, *client,
+          TDecodeWait::THooks{[this](const QKeyEvent& key) { return KeyRunsOneOf(key, {TCommand::AcQuit}); },
+                              [this](const QKeyEvent& key) {
+                                return KeyRunsOneOf(key, {TCommand::AcNext, TCommand::AcPrev, TCommand::AcNext2,
+                                                          TCommand::AcPrev2, TCommand::AcFirst, TCommand::AcLast});
+                              },
+                              [this] { DecodeWaitTick(); }});
+      WaitForSlowLoad(*wait);
+    } else {
+      FDocument.WaitLoad(-1, false);
+    }
   }
   // The picture replaced is released once the new one is on screen: unmapping
   // a large one takes milliseconds.
   auto previous = std::make_shared<TFreeBitmap>();
-  decoder::TLoadResult result = client.TakeLoad();
-  FLoadProblem = LoadProblemMessage(path, result.problem);
-  bLastLoadReadFile = ApplyLoadResult(FBitmap, std::move(result), previous.get(), &FFileFacts);
+  FDocument.FinishLoad(path, *previous);
   if (previous->IsValid()) QTimer::singleShot(0, this, [previous] { previous->Clear(); });
-  FPreview.Clear();
 
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
@@ -272,26 +196,18 @@ void Tfmain::WaitForSlowLoad(TDecodeWait& wait) {
 }
 
 void Tfmain::DecodeWaitTick() {
-  decoder::TLoadResult preview;
-  unsigned width = 0;
-  unsigned height = 0;
-  if (decoder::TDecoderClient::Shared().TakePreview(preview, width, height)) {
-    FPreview.Assign(preview.dib, std::move(preview.pixels));
-    FPreviewWidth = width;
-    FPreviewHeight = height;
-    if (isVisible()) FormPaint();
-  }
+  if (FDocument.TakePreview() && isVisible()) FormPaint();
   if (sMessage == QLatin1String(LoadingMessage))
     TmrMessage = std::max(TmrMessage, 2);
   else if (FPreview.IsValid() && FDecodeWaitTime.elapsed() > LoadingMessageWithPreviewMs)
     FlashMessage(QLatin1String(LoadingMessage), 1000);
 }
 
-bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const {
+bool Tfmain::KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<TCommand> commands) const {
   const TAction* action = FActions.FindByShortCut(ShortCutFromKeyEvent(key));
   if (!action) return false;
-  for (const char* name : actionNames)
-    if (action == Action(name)) return true;
+  for (TCommand command : commands)
+    if (action == Action(command)) return true;
   return false;
 }
 
@@ -306,20 +222,12 @@ void Tfmain::Repaint() {
 }
 
 void Tfmain::FitToScreen() {
-  FState.View.bZoomToFit = true;
-  FState.View.bShrinkToFit = true;
-  FState.View.fZoom = 1.0f;
-  FState.View.iOffsetX = 0;
-  FState.View.iOffsetY = 0;
+  FView.FitToScreen();
   Repaint();
 }
 
 void Tfmain::OriginalSize() {
-  FState.View.bZoomToFit = false;
-  FState.View.bShrinkToFit = false;
-  FState.View.fZoom = 1.0f;
-  FState.View.iOffsetX = 0;
-  FState.View.iOffsetY = 0;
+  FView.OriginalSize();
   Repaint();
 }
 
@@ -353,7 +261,7 @@ void Tfmain::RenderFrame() {
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
   if (FPreview.IsValid())
-    PaintPictureAs(FFrame, FPreview, FPreviewWidth, FPreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
+    PaintPictureAs(FFrame, FPreview, FDocument.PreviewWidth, FDocument.PreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
   else
     PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
 
@@ -367,7 +275,7 @@ void Tfmain::RenderFrame() {
   in.sCurrentFile = FState.sCurrentFile;
   in.sMessage = sMessage;
   in.TmrMessage = TmrMessage;
-  in.sLoadProblem = FPreview.IsValid() ? QString() : FLoadProblem;
+  in.sLoadProblem = FPreview.IsValid() ? QString() : FDocument.LoadProblem;
   in.hint = FHint;
   QPainter painter(&FFrame);
   PaintOverlays(painter, font(), in);
@@ -397,38 +305,35 @@ void Tfmain::resizeEvent(QResizeEvent*) {
 }
 
 void Tfmain::AcZoomInExecute() {
-  FState.View.fZoom = FState.View.fZoom + ZoomStep;
+  FView.ZoomIn();
   FormPaint();
 }
 
 void Tfmain::AcZoomOutExecute() {
-  // The guard looks at the size the step would give, so that no step takes
-  // the picture below it or the zoom to 0.
   const QSize client = DeviceClientSize();
   const bool preview = FPreview.IsValid();
-  if (ZoomOutAllowed(client.width(), client.height(), preview ? FPreviewWidth : FBitmap.Width(),
-                     preview ? FPreviewHeight : FBitmap.Height(), FState.View))
-    FState.View.fZoom = FState.View.fZoom - ZoomStep;
+  FView.ZoomOut(client.width(), client.height(), preview ? FDocument.PreviewWidth : FBitmap.Width(),
+                preview ? FDocument.PreviewHeight : FBitmap.Height());
   FormPaint();
 }
 
 void Tfmain::AcLeftExecute() {
-  FState.View.iOffsetX += PanStepX;
+  FView.PanLeft();
   FormPaint();
 }
 
 void Tfmain::AcRightExecute() {
-  FState.View.iOffsetX -= PanStepX;
+  FView.PanRight();
   FormPaint();
 }
 
 void Tfmain::AcUpExecute() {
-  FState.View.iOffsetY += PanStepY;
+  FView.PanUp();
   FormPaint();
 }
 
 void Tfmain::AcDownExecute() {
-  FState.View.iOffsetY -= PanStepY;
+  FView.PanDown();
   FormPaint();
 }
 

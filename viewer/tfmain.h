@@ -4,9 +4,12 @@
 #include "edit/tone.h"
 #include "platform/action.h"
 #include "platform/save_picture_dialog.h"
+#include "settings/command_table.h"
 #include "viewer/app_state.h"
 #include "viewer/free_bitmap.h"
+#include "viewer/picture_document.h"
 #include "viewer/screen_colour.h"
+#include "viewer/view_controller.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -14,10 +17,12 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -34,6 +39,10 @@ class TfResizeTo;
 // its actions.
 class Tfmain : public QWidget {
   Q_OBJECT
+  // First: the names below refer into the document.
+  std::unique_ptr<TPictureDecoder> FDecoder;
+  TPictureDocument FDocument;
+
 public:
   // The creation handler: wires actions, hotkeys, panel and menu, then loads
   // state.sCurrentFile. screenPpi 0 takes the screen's pixels per inch.
@@ -69,12 +78,17 @@ public:
 
   // Runs an action; an error escaping it is shown in an error box.
   bool RunAction(TAction* action);
+  TAction* Action(TCommand command) const { return FCommandActions[std::size_t(command)]; }
+  // By object name, for callers that hold a name from elsewhere (tests, the
+  // hotkey rows); nullptr for a name no command has.
   TAction* Action(const char* name) const;
   const TActionList& Actions() const { return FActions; }
   // Looks up the shortcut of a key press and runs the first action with it.
   bool DispatchShortCut(TShortCut shortCut);
 
   TAppState& State() { return FState; }
+  // The picture on display and the logic of its commands.
+  TPictureDocument& Document() { return FDocument; }
   // Reads the folder of the file on display ahead of the first step.
   const TFolderLister& FolderLister() const { return *FFolderLister; }
   const TFreeBitmap& Bitmap() const { return FBitmap; }
@@ -91,7 +105,7 @@ public:
   const QString& CurrentHint() const { return FHint; }
   const QString& Message() const { return sMessage; }
   // Why the file on display could not be shown; empty when it could.
-  const QString& LoadProblem() const { return FLoadProblem; }
+  const QString& LoadProblem() const { return FDocument.LoadProblem; }
   int MessageTicks() const { return TmrMessage; }
   int Tag() const { return FTag; }
   // Layout values are designed at 120 pixels per inch.
@@ -118,10 +132,10 @@ public:
   // resizing) sets it. LoadImage clears it, and so does writing the working
   // image over the file. While it is clear, rotate and flip of a JPEG move
   // the file's compressed blocks instead of re-encoding the picture.
-  bool bWorkingImageEdited = false;
+  bool& bWorkingImageEdited = FDocument.bWorkingImageEdited;
   // Whether the last load found a readable format in the file; when it did
   // not, the working image is still the previous picture.
-  bool bLastLoadReadFile = false;
+  bool& bLastLoadReadFile = FDocument.bLastLoadReadFile;
   // Quit was asked for while a load waited for the decoder: the window closes
   // once the event loop runs (start-up ends before showing it).
   bool bQuitRequested = false;
@@ -144,10 +158,14 @@ protected:
 
 private:
   void CreateActions();
-  void Handle(const char* name, void (Tfmain::*handler)());
+  // The member that runs command; nullptr for a command that only holds its
+  // place in the lookup order.
+  static void (Tfmain::*CommandHandler(TCommand command))();
   void CreatePanel();
   void CreatePopupMenu();
-  QAction* AddMenuItem(QMenu* menu, const char* actionName);
+  QAction* AddMenuItem(QMenu* menu, TCommand command);
+  // The commands of one menu group, in their order.
+  void AddMenuItems(QMenu* menu, TMenuPlace place);
   void PopupAt(const QPoint& screenPoint);
   void RenderFrame();
   void SetHint(const QString& hint);
@@ -156,7 +174,7 @@ private:
   // Every poll of a slow load: shows its preview when one came, keeps the
   // loading message up.
   void DecodeWaitTick();
-  bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<const char*> actionNames) const;
+  bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<TCommand> commands) const;
   // Has the worker decode the neighbour in the direction of the last step.
   void DecodeAhead();
   // Has the folder of the file on display read on the lister's thread while
@@ -168,6 +186,8 @@ private:
   void PrevImage();
   void ShowOrClose(const QString& path);
   void SortBy(int key, const char* message);
+  // The radio command of a sort order; none for an order the menu lacks.
+  static std::optional<TCommand> SortCommand(int sortType);
 
   void AcZoomInExecute();
   void AcZoomOutExecute();
@@ -215,43 +235,28 @@ private:
   void acResizeTo720Execute();
   void acResizeToCustomExecute();
   void acReloadOriginalExecute();
-  // The tone commands: the file decoded again, one value stepped or set back
-  // to neutral, the three values applied.
-  double& ToneVariable(TToneValue which);
-  void ToneStep(TToneValue which, TToneDirection direction);
-  void ToneOriginal(TToneValue which);
-  // Decodes the file again for a tone command; false, with a message and the
-  // picture and values as they were, when it could not be read.
-  bool ReloadForTone(TToneValue which);
-  void ApplyAdjustments(double gamma, double brightness, double contrast);
   // The resize commands: the file decoded again at a fixed height, the width
   // following its proportions, or at the size of the custom dialog.
   void ResizeToHeight(int height);
-  // Rescales the working image with the filter of the settings; a refusal
-  // says why on screen. True when the picture has the new size.
-  bool ResizeWorkingImage(std::int64_t width, std::int64_t height);
+  // Shows what a command of the document returned.
+  void ShowResult(const TCommandResult& result);
   void AutoSaveAfterResize();
   // Rotate or flip: the working image and the file on display at once.
   void OrientPicture(TOrientCommand command);
-  // What every write to a file takes from the file on display.
-  TSaveRequest SaveRequest(const QString& target);
-  // Messages that say why a command did nothing, shown longer than a
-  // confirmation so that they can be read.
-  void FlashFailure(const QString& text);
-  void FlashSaveFailure(const TSaveResult& result);
   void btnMenuClick();
   void Help1Click();
 
   TAppState& FState;
   int FScreenPpi;
-  TFreeBitmap FBitmap;       // the working image
-  TPictureFacts FFileFacts;  // what the last decode of the file held, before any conversion for the screen
+  TViewController FView;     // zoom, pan, fit and dragging over FState.View
+  TFreeBitmap& FBitmap = FDocument.Bitmap;  // the working image
   TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
   QImage FFrame;             // the whole client area as last rendered, in device pixels
   TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
   bool FFrameFresh = false;  // FFrame was rendered for the next paint event
   bool FShownOnScreen = false;
   TActionList FActions;
+  std::array<TAction*, CommandCount> FCommandActions{};  // the actions by command
   TSavePictureDialog SavePictureDialog1;
   TfResizeTo* fResizeTo = nullptr;
   QMenu* PM = nullptr;
@@ -264,15 +269,12 @@ private:
   QTimer Timer1;
   QString FHint;              // hint of the control under the pointer
   QString sMessage;           // the on-screen message
-  QString FLoadProblem;       // why the last load brought no picture, while its file is on display
   int TmrMessage = 0;         // its remaining lifetime in timer ticks
   int FTag = 0;               // 1 once the window was first activated
   int FWheelDelta = 0;        // wheel units not yet spent on a notch
   TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
   QElapsedTimer FDecodeWaitTime;
-  TFreeBitmap FPreview;                // a reduced decode shown meanwhile, if any
-  unsigned FPreviewWidth = 0;          // the size of the image it stands for
-  unsigned FPreviewHeight = 0;
+  TFreeBitmap& FPreview = FDocument.Preview;  // a reduced decode shown meanwhile, if any
   std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
   std::unique_ptr<TFolderLister> FFolderLister;

@@ -103,8 +103,7 @@ void Tfmain::AcLastExecute() {
 
 void Tfmain::SortBy(int key, const char* message) {
   FlashMessage(QLatin1String(message), MessageMs);
-  static const char* const actions[] = {"AcSortByName", "AcSortByDate", "AcSortBySize"};
-  Action(actions[key])->SetChecked(true);
+  if (const std::optional<TCommand> radio = SortCommand(key)) Action(*radio)->SetChecked(true);
   if (FState.Settings.SortType == key) FState.Settings.SortReversed = !FState.Settings.SortReversed;
   FState.Settings.SortType = key;
   SortFolderList(FState.Folder, FState.sCurrentFile, FState.Settings);

@@ -8,6 +8,9 @@
 #include <QActionGroup>
 #include <QMenu>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // The caption and, after a tab, the shortcut as the hotkey list names it (so
@@ -24,10 +27,11 @@ QString MenuText(const TAction& action) {
 
 }  // namespace
 
-QAction* Tfmain::AddMenuItem(QMenu* menu, const char* actionName) {
-  TAction* action = Action(actionName);
+QAction* Tfmain::AddMenuItem(QMenu* menu, TCommand command) {
+  TAction* action = Action(command);
   auto* item = menu->addAction(MenuText(*action));
-  item->setObjectName(QStringLiteral("PM_") + action->Name());
+  const char* itemName = CommandRow(command).menu.itemName;
+  item->setObjectName(itemName ? QLatin1String(itemName) : QStringLiteral("PM_") + action->Name());
   item->setProperty("actionName", action->Name());
   auto sync = [item, action] {
     item->setText(MenuText(*action));
@@ -40,6 +44,14 @@ QAction* Tfmain::AddMenuItem(QMenu* menu, const char* actionName) {
   return item;
 }
 
+void Tfmain::AddMenuItems(QMenu* menu, TMenuPlace place) {
+  std::vector<const TCommandRow*> rows;
+  for (const TCommandRow& row : CommandTable)
+    if (row.menu.place == place) rows.push_back(&row);
+  std::sort(rows.begin(), rows.end(), [](const TCommandRow* a, const TCommandRow* b) { return a->menu.order < b->menu.order; });
+  for (const TCommandRow* row : rows) AddMenuItem(menu, row->command);
+}
+
 QAction* Tfmain::MenuItem(const QString& actionName) const {
   for (QAction* item : PM->findChildren<QAction*>())
     if (item->property("actionName").toString() == actionName) return item;
@@ -50,59 +62,45 @@ void Tfmain::CreatePopupMenu() {
   PM = new QMenu(this);
   PM->setObjectName(QStringLiteral("PM"));
 
-  AddMenuItem(PM, "AcToggleFullscreen");
-  AddMenuItem(PM, "AcOriginalSize");
-  AddMenuItem(PM, "AcFitToScreen");
+  AddMenuItems(PM, mpView);
 
   QMenu* edit = PM->addMenu(QStringLiteral("Edit"));
-  AddMenuItem(edit, "AcRotateRight");
-  AddMenuItem(edit, "AcRotateLeft");
+  AddMenuItems(edit, mpEditTurn);
   edit->addSeparator();
   QMenu* resize = edit->addMenu(QStringLiteral("Resize to"));
   PM_ResInfo = resize->addAction(QStringLiteral("Resolution"));
   PM_ResInfo->setObjectName(QStringLiteral("PM_ResInfo"));
   PM_ResInfo->setEnabled(false);
-  for (const char* name : {"acResizeTo2160", "acResizeTo1080", "acResizeTo720", "acResizeToCustom", "acReloadOriginal"})
-    AddMenuItem(resize, name);
-  QMenu* tone = edit->addMenu(QStringLiteral("Gamma/Brightness/Contrast"));
-  for (const char* name : {"AcGammaIncrease", "AcGammaDecrease", "AcGammaOriginal", "AcBrightnessIncrease",
-                           "AcBrightnessDecrease", "AcBrightnessOriginal", "AcContrastIncrease", "AcContrastDecrease",
-                           "AcContrastOriginal"})
-    AddMenuItem(tone, name);
-  for (const char* name : {"acConvertToGrayScale", "AcFlipHorizontal", "AcFlipVertical", "acSave"})
-    AddMenuItem(edit, name);
+  AddMenuItems(resize, mpResize);
+  AddMenuItems(edit->addMenu(QStringLiteral("Gamma/Brightness/Contrast")), mpTone);
+  AddMenuItems(edit, mpEditMore);
 
-  AddMenuItem(PM, "AcDelete");
-  AddMenuItem(PM, "AcSaveAs");
-  AddMenuItem(PM, "AcFileInfo");
+  AddMenuItems(PM, mpFile);
 
   QMenu* sort = PM->addMenu(QStringLiteral("Sort by..."));
+  AddMenuItems(sort, mpSort);
   FSortGroup = new QActionGroup(this);
   FSortGroup->setExclusive(true);
-  const std::pair<const char*, const char*> radios[] = {
-      {"AcSortByName", "PM_SortByName"}, {"AcSortByDate", "PM_SortByDate"}, {"AcSortBySize", "PM_SortBySize"}};
-  for (const auto& [actionName, itemName] : radios) {
-    QAction* item = AddMenuItem(sort, actionName);
-    item->setObjectName(QLatin1String(itemName));
+  std::vector<TAction*> radios;
+  for (QAction* item : sort->actions()) {
     item->setCheckable(true);
     FSortGroup->addAction(item);
+    radios.push_back(FActions.FindByName(item->property("actionName").toString()));
   }
   // One radio group: checking an action's item unchecks the other actions.
-  for (const auto& [actionName, itemName] : radios) {
-    TAction* action = Action(actionName);
-    connect(action, &TAction::Changed, this, [this, action] {
+  for (TAction* action : radios) {
+    connect(action, &TAction::Changed, this, [action, radios] {
       if (!action->Checked()) return;
-      for (const char* other : {"AcSortByName", "AcSortByDate", "AcSortBySize"})
-        if (Action(other) != action) Action(other)->SetChecked(false);
+      for (TAction* other : radios)
+        if (other != action) other->SetChecked(false);
     });
   }
-  Action("AcSortByName")->SetChecked(true);  // as laid out, until the settings say otherwise
+  Action(TCommand::AcSortByName)->SetChecked(true);  // as laid out, until the settings say otherwise
   sort->addSeparator();
-  AddMenuItem(sort, "AcToggleDirection");
+  AddMenuItems(sort, mpSortMore);
 
   QMenu* misc = PM->addMenu(QStringLiteral("Misc..."));
-  for (const char* name : {"AcSetAsWallpaper", "AcSaveAsFavIcon", "AcCopyFilePath", "AcFirst", "AcLast", "AcZoomIn", "AcZoomOut"})
-    AddMenuItem(misc, name);
+  AddMenuItems(misc, mpMisc);
   QAction* integration = misc->addAction(QStringLiteral("Shell Integration"));
   integration->setObjectName(QStringLiteral("PMIntegration"));
   connect(integration, &QAction::triggered, this, [this] {
@@ -110,7 +108,7 @@ void Tfmain::CreatePopupMenu() {
   });
   connect(misc, &QMenu::aboutToShow, integration, [this, integration] { integration->setEnabled(bool(ShowIntegration)); });
 
-  AddMenuItem(PM, "AcOptions");
+  AddMenuItems(PM, mpOptions);
   QAction* help = PM->addAction(QStringLiteral("Help"));
   help->setObjectName(QStringLiteral("Help1"));
   connect(help, &QAction::triggered, this, &Tfmain::Help1Click);
@@ -122,5 +120,5 @@ void Tfmain::CreatePopupMenu() {
   // Windows that do not exist yet leave their entries disabled.
   connect(PM, &QMenu::aboutToShow, about, [this, about] { about->setEnabled(bool(ShowAbout)); });
   PM->addSeparator();
-  AddMenuItem(PM, "AcQuit");
+  AddMenuItems(PM, mpQuit);
 }

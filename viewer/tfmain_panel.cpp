@@ -12,28 +12,6 @@
 
 namespace {
 
-struct TButtonDef {
-  const char* name;
-  const char* action;  // nullptr: the menu button, which has its own handler
-  char16_t glyph;      // code point in the FontAwesome icon font
-  int glyphHeight, left, top, width, height;
-};
-
-constexpr TButtonDef kButtons[] = {
-    {"btnFullscreen", "AcToggleFullscreen", 0xF0B2, 16, 10, 13, 33, 25},
-    {"btnFitToScreen", "AcFitToScreen", 0xF065, 16, 68, 13, 32, 25},
-    {"btnOriginalSize", "AcOriginalSize", 0xF06E, 16, 106, 13, 33, 25},
-    {"btnOptions", "AcOptions", 0xF013, 16, 145, 13, 33, 25},
-    {"btnInfo", "AcFileInfo", 0xF129, 16, 185, 13, 33, 25},
-    {"btnPrevious", "AcPrev", 0xF053, 24, 255, 5, 56, 40},
-    {"btnNext", "AcNext", 0xF054, 24, 313, 5, 55, 40},
-    {"btnDelete", "AcDelete", 0xF014, 16, 419, 13, 32, 25},
-    {"btnRotateLeft", "AcRotateLeft", 0xF0E2, 16, 459, 13, 32, 25},
-    {"btnRotateRight", "AcRotateRight", 0xF01E, 16, 499, 13, 32, 25},
-    {"btnMenu", nullptr, 0xF0D7, 16, 538, 13, 32, 25},
-    {"btnClose", "AcQuit", 0xF08B, 16, 579, 13, 32, 25},
-};
-
 // The panel's reference box: its width centres the row, its height is the
 // bottom strip that keeps the panel up.
 constexpr int BevelLeft = 10, BevelTop = 5, BevelWidth = 621, BevelHeight = 49;
@@ -53,7 +31,9 @@ void Tfmain::CreatePanel() {
   Bevel1->setProperty("Tag", PackPosition(Bevel1->x(), Bevel1->y()));
   Bevel1->hide();
 
-  for (const TButtonDef& def : kButtons) {
+  for (int index = 0; index < PanelButtonCount; ++index) {
+    const TCommand command = PanelCommand(index);
+    const TPanelEntry& def = CommandRow(command).panel;
     auto* button = new TPanelButton(QString::fromLatin1(def.name), QChar(def.glyph), this);
     // Without the icon font the glyphs would be empty boxes: letters instead.
     QFont glyphFont = FIconFont->HasGlyphs() ? QFont(FIconFont->Family()) : font();
@@ -63,13 +43,14 @@ void Tfmain::CreatePanel() {
     button->setGeometry(Scaled(def.left), Scaled(def.top), Scaled(def.width), Scaled(def.height));
     button->Tag = PackPosition(button->x(), button->y());
     button->OnHoverHint = [this](const QString& hint) { SetHint(hint); };
-    if (def.action) {
-      button->ShowsToolTip = qstrcmp(def.name, "btnFitToScreen") == 0;
-      button->BindAction(Action(def.action), [this](TAction* action) { RunAction(action); });
+    if (command != TCommand::acMenu) {
+      button->ShowsToolTip = def.showsToolTip;
+      button->BindAction(Action(command), [this](TAction* action) { RunAction(action); });
     } else {
+      // The menu button opens the menu at itself, not where the command would.
       btnMenu = button;
       button->SetHint(QStringLiteral("Menu"));
-      button->SetCaption(Action("acMenu")->Caption());
+      button->SetCaption(Action(command)->Caption());
       connect(button, &QPushButton::clicked, this, &Tfmain::btnMenuClick);
       button->hide();  // joins the others at the first ShowControlsOnPanel
     }
@@ -119,13 +100,9 @@ void Tfmain::DisplayHint() {
 
 void Tfmain::mousePressEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) {
-    TPointerState& p = FState.Pointer;
     // Offsets are in device pixels: the picture follows the pointer exactly.
     const QPoint at = DevicePoint(event->position());
-    p.iDragStartX = at.x();
-    p.iDragStartY = at.y();
-    p.iDragOffsetX = FState.View.iOffsetX;
-    p.iDragOffsetY = FState.View.iOffsetY;
+    FView.StartDrag(at.x(), at.y());
   }
   QWidget::mousePressEvent(event);
 }
@@ -154,24 +131,20 @@ void Tfmain::mouseMoveEvent(QMouseEvent* event) {
   p.iLastMouseX = pos.x();
   p.iLastMouseY = pos.y();
   if (!(event->buttons() & Qt::LeftButton)) return;
-  // A picture that fits wholly cannot be dragged.
   const QSize client = DeviceClientSize();
-  if (client.width() >= FState.View.iDrawWidth && client.height() >= FState.View.iDrawHeight) return;
   const QPoint at = DevicePoint(event->position());
-  FState.View.iOffsetX = at.x() + p.iDragOffsetX - p.iDragStartX;
-  FState.View.iOffsetY = at.y() + p.iDragOffsetY - p.iDragStartY;
-  FormPaint();
+  if (FView.DragTo(at.x(), at.y(), client.width(), client.height())) FormPaint();
 }
 
 void Tfmain::wheelEvent(QWheelEvent* event) {
   FWheelDelta += event->angleDelta().y();
   while (FWheelDelta >= WheelNotch) {
     FWheelDelta -= WheelNotch;
-    RunAction(Action("AcZoomIn"));
+    RunAction(Action(TCommand::AcZoomIn));
   }
   while (FWheelDelta <= -WheelNotch) {
     FWheelDelta += WheelNotch;
-    RunAction(Action("AcZoomOut"));
+    RunAction(Action(TCommand::AcZoomOut));
   }
   event->accept();
 }

@@ -104,7 +104,7 @@ void BM_ViewerToneStep(benchmark::State& state) {
   bool up = true;
   for (auto _ : state) {
     DropKeptDecode(state, v);
-    v.window->RunAction(v.window->Action(up ? "AcGammaIncrease" : "AcGammaDecrease"));
+    v.window->RunAction(v.window->Action(up ? TCommand::AcGammaIncrease : TCommand::AcGammaDecrease));
     up = !up;
     BetweenCommands(state);
   }
@@ -116,7 +116,7 @@ void BM_ViewerResize1080(benchmark::State& state) {
   v.state.Settings.ResizeFilter = std::int32_t(state.range(0));
   for (auto _ : state) {
     ForgetDecodes(v.state.sCurrentFile);
-    v.window->RunAction(v.window->Action("acResizeTo1080"));
+    v.window->RunAction(v.window->Action(TCommand::acResizeTo1080));
     BetweenCommands(state);
   }
   if (v.window->Bitmap().Width() != 1620 || v.window->Bitmap().Height() != 1080)
