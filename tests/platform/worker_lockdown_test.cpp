@@ -130,6 +130,19 @@ bool UserNamespacesAllowed() {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A fresh folder of this run's own, removed when it goes.
+struct TScratchFolder {
+  std::filesystem::path path;
+  TScratchFolder() {
+    std::string pattern = (std::filesystem::path(::testing::TempDir()) / "lockdown-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path = pattern;
+  }
+  ~TScratchFolder() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+};
+
 bool LandlockPresent() { return ::syscall(SYS_landlock_create_ruleset, nullptr, 0, 1U) >= 1; }
 
 TEST(WorkerLockdown, HoldsEveryLayerThisSystemOffers) {
@@ -172,8 +185,9 @@ TEST(WorkerLockdown, HoldsEveryLayerThisSystemOffers) {
 }
 
 TEST(WorkerLockdown, StillDoesWhatDecodingNeeds) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "lockdown-work";
-  std::filesystem::create_directories(dir);
+  const TScratchFolder scratch;
+  const auto& dir = scratch.path;
+  ASSERT_FALSE(dir.empty());
   {
     std::ofstream(dir / "picture") << "PICTURE and the rest of it";
   }
@@ -210,9 +224,9 @@ struct TAttempt {
 };
 
 TEST(WorkerLockdown, RefusesWhatAnIntruderWouldTry) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "lockdown-try";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const TScratchFolder scratch;
+  const auto& dir = scratch.path;
+  ASSERT_FALSE(dir.empty());
   const TAttempt attempts[] = {
       {"open-passwd", true},    {"openat2-passwd", true},      {"create-file", true},
       {"tcp-socket", true},     {"unix-socket", true},         {"exec-shell", true},
