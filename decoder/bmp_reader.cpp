@@ -1,4 +1,5 @@
 #include "decoder/bmp_reader.h"
+#include "platform/free_bitmap.h"
 
 #include <sys/stat.h>
 
@@ -169,13 +170,10 @@ FIBITMAP* ReadBmp(std::FILE* file) {
   if (h.dataOffset + rowBytes * height > fileBytes) return nullptr;  // rows the file does not hold
 
   const int outBpp = palette ? static_cast<int>(h.bpp) : alpha ? 32 : 24;
-  FIBITMAP* dib = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), outBpp, FI_RGBA_RED_MASK,
-                                     FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
-  if (!dib) return nullptr;
-  if (palette && !ReadPalette(file, h, dib)) {
-    FreeImage_Unload(dib);
-    return nullptr;
-  }
+  TFreeBitmap owned(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), outBpp, FI_RGBA_RED_MASK,
+                                       FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  FIBITMAP* dib = owned.Dib();
+  if (!dib || (palette && !ReadPalette(file, h, dib))) return nullptr;
 
   std::vector<std::uint8_t> row(rowBytes);
   bool anyAlpha = false;
@@ -201,10 +199,7 @@ FIBITMAP* ReadBmp(std::FILE* file) {
       }
     }
   }
-  if (!ok) {
-    FreeImage_Unload(dib);
-    return nullptr;
-  }
+  if (!ok) return nullptr;
   // An alpha mask over pixels that are all 0 there is an unused channel
   // (writers leave it so), not a picture that is wholly transparent.
   if (alpha && !anyAlpha)
@@ -215,7 +210,7 @@ FIBITMAP* ReadBmp(std::FILE* file) {
   if (h.dpmX > 0) FreeImage_SetDotsPerMeterX(dib, static_cast<unsigned>(h.dpmX));
   if (h.dpmY > 0) FreeImage_SetDotsPerMeterY(dib, static_cast<unsigned>(h.dpmY));
   AttachProfile(file, fileBytes, h, dib);
-  return dib;
+  return owned.Release();
 }
 
 }  // namespace decoder

@@ -321,10 +321,10 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   void* map = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, kept.pixels.Get(), static_cast<off_t>(first));
   if (map == MAP_FAILED) return result;
   std::shared_ptr<void> pixels(map, [length](void* p) { ::munmap(p, length); });
-  result.dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map) + lead,
-                             static_cast<std::size_t>(kept.pixelBytes));
-  if (!result.dib) return result;
-  result.pixels = std::move(pixels);
+  FIBITMAP* dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map) + lead,
+                                static_cast<std::size_t>(kept.pixelBytes));
+  if (!dib) return result;
+  result.bitmap = TFreeBitmap(dib, std::move(pixels));
   result.outcome = TLoadOutcome::Decoded;
   result.problem = TLoadProblem::None;
   return result;

@@ -15,6 +15,7 @@
 #include "decoder/child_watch.h"
 #include "decoder/decode_cache.h"
 #include "decoder/decode_protocol.h"
+#include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
 
@@ -48,8 +49,7 @@ struct TLoadResult {
   TLoadOutcome outcome = TLoadOutcome::Failed;
   TLoadProblem problem = TLoadProblem::GaveUp;
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  FIBITMAP* dib = nullptr;        // owned by the receiver; unload it before releasing pixels
-  std::shared_ptr<void> pixels;   // the mapping dib's rows live in
+  TFreeBitmap bitmap;  // the picture, its rows mapped copy-on-write from the kept decode
   bool cancelled = false;         // ended by Cancel or the time limit
 };
 

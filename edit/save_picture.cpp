@@ -9,6 +9,7 @@
 #include "edit/faithful_encode.h"
 #include "edit/jpeg_encoding.h"
 #include "platform/atomic_file.h"
+#include "platform/free_bitmap.h"
 
 #include <cerrno>
 #include <cstring>
@@ -43,10 +44,6 @@ TSaveResult FromSystemError(int error) {
     default: return Failed(TSaveFailure::WriteFailed, error);
   }
 }
-
-struct TDibDeleter {
-  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
-};
 
 // The content of the file a save starts from; nothing when it is gone or
 // unreadable (there is then nothing of it to keep).
@@ -186,14 +183,14 @@ TSaveResult EncodePicture(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags, TEnco
     result.Failure = TSaveFailure::OutOfMemory;
     return result;
   }
-  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> srgb(nullptr, FreeImage_Unload);
+  TFreeBitmap srgb;
   if (WritesAsSrgb(dib, result.Format)) {
-    srgb.reset(CmykToSrgb(dib));
+    srgb.Assign(CmykToSrgb(dib));
     if (!srgb) {
       result.Failure = TSaveFailure::EncoderFailed;
       return result;
     }
-    dib = srgb.get();
+    dib = srgb.Dib();
   }
   try {
     if (WritesCmykJpeg(dib, result.Format)) {
@@ -289,8 +286,8 @@ TSaveResult SavePicture(const TSaveRequest& request) {
 
   // An edited deep picture was converted to 32 bits for the screen; the
   // file gets no alpha channel it did not have.
-  const std::unique_ptr<FIBITMAP, TDibDeleter> opaque(WithoutAddedAlpha(request.Picture, request.SourceHadAlpha));
-  FIBITMAP* picture = opaque ? opaque.get() : request.Picture;
+  const TFreeBitmap opaque(WithoutAddedAlpha(request.Picture, request.SourceHadAlpha));
+  FIBITMAP* picture = opaque ? opaque.Dib() : request.Picture;
   TExifUpdate update;
   update.Orientation = request.UprightPixels ? TExifUpdate::Upright : TExifUpdate::Keep;
   update.Width = FreeImage_GetWidth(picture);

@@ -276,7 +276,7 @@ void Tfmain::DecodeWaitTick() {
   unsigned width = 0;
   unsigned height = 0;
   if (decoder::TDecoderClient::Shared().TakePreview(preview, width, height)) {
-    FPreview.Assign(preview.dib, std::move(preview.pixels));
+    FPreview = std::move(preview.bitmap);
     FPreviewWidth = width;
     FPreviewHeight = height;
     if (isVisible()) FormPaint();

@@ -5,7 +5,7 @@
 #include "platform/action.h"
 #include "platform/save_picture_dialog.h"
 #include "viewer/app_state.h"
-#include "viewer/free_bitmap.h"
+#include "platform/free_bitmap.h"
 #include "viewer/screen_colour.h"
 
 #include <QElapsedTimer>

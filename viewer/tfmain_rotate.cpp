@@ -5,7 +5,6 @@
 #include "viewer/worker_access.h"
 
 #include <QFile>
-#include <QScopeGuard>
 
 void Tfmain::AcRotateLeftExecute() { OrientPicture(ocRotateLeft); }
 void Tfmain::AcRotateRightExecute() { OrientPicture(ocRotateRight); }
@@ -27,22 +26,13 @@ void Tfmain::OrientPicture(TOrientCommand command) {
     return;
   }
   // The working image is turned when the write needs it, or while the
-  // worker checks the new file. A rotation makes a new bitmap; a flip
-  // mirrors the working image itself and mirrors it back unless the screen
-  // keeps it.
-  TFreeBitmap rotated;
-  bool turned = false;
-  bool keep = false;
+  // worker checks the new file, into a new bitmap that replaces it only
+  // when the screen keeps it.
+  TFreeBitmap turned;
   const auto turn = [&]() -> FIBITMAP* {
-    if (turned) return rotation ? rotated.Dib() : FBitmap.Dib();
-    FIBITMAP* result = TransformPicture(FBitmap.Dib(), command);
-    turned = result != nullptr;
-    if (rotation) rotated.Assign(result);
-    return result;
+    if (!turned) turned = TransformPicture(FBitmap.Dib(), command);
+    return turned.Dib();
   };
-  const auto restore = qScopeGuard([&] {
-    if (!rotation && turned && !keep) TransformPicture(FBitmap.Dib(), command);
-  });
 
   const std::string path = QFile::encodeName(FState.sCurrentFile).toStdString();
   TWorkerShownFile shown(DecoderPath(FState.sCurrentFile), LoadFlags(FState.Settings.ExifRotation));
@@ -74,8 +64,7 @@ void Tfmain::OrientPicture(TOrientCommand command) {
     FlashSaveFailure(result.save);
     return;
   }
-  keep = true;
-  if (rotation) FBitmap.Replace(rotated.Release());
+  FBitmap.Replace(turned.Release());
   FBitmap.Touch();
   // The file holds the working image now, or does not hold what the screen
   // shows: the picture was turned on the screen only.

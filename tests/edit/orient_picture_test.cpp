@@ -141,8 +141,8 @@ protected:
 // them would silently change its colours in every colour-managed program.
 TEST_F(KeepIccProfileTest, TurnedAndRescaledPicturesKeepTheirColourProfile) {
   TDib source = WithProfile(64, 48);
-  const TDib turned(TransformPicture(source.get(), ocRotateLeft));
-  EXPECT_EQ(ProfileOf(turned.get()), Profile());
+  const TFreeBitmap turned = TransformPicture(source.get(), ocRotateLeft);
+  EXPECT_EQ(ProfileOf(turned.Dib()), Profile());
 
   FIBITMAP* rescaled = WithProfile(64, 48).release();
   ASSERT_TRUE(RescalePicture(rescaled, 32, 24, 0));
