@@ -1,7 +1,6 @@
 #include "decoder/bmp_reader.h"
 #include "platform/free_bitmap.h"
-
-#include <sys/stat.h>
+#include "platform/posix_io.h"
 
 #include <algorithm>
 #include <bit>
@@ -140,9 +139,10 @@ void AttachProfile(std::FILE* file, std::uint64_t fileBytes, const THeader& h, F
 }  // namespace
 
 FIBITMAP* ReadBmp(std::FILE* file) {
-  struct stat st {};
-  if (!file || ::fstat(::fileno(file), &st) != 0 || st.st_size <= 0) return nullptr;
-  const auto fileBytes = static_cast<std::uint64_t>(st.st_size);
+  if (!file) return nullptr;
+  const TFileStatus status = StatusOfDescriptor(::fileno(file));
+  if (status.kind == TFileKind::Missing || status.size <= 0) return nullptr;
+  const auto fileBytes = static_cast<std::uint64_t>(status.size);
   THeader h;
   if (!ReadHeader(file, fileBytes, h)) return nullptr;
 

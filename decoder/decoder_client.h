@@ -173,9 +173,9 @@ private:
             unsigned page = 0, FREE_IMAGE_FORMAT format = FIF_UNKNOWN);
   // Waits for the answer of the request under way that is not a decode.
   std::optional<TAnswer> WaitAnswer();
-  bool ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept);
+  bool ReadDecode(const TReplyHeader& reply, TFileDescriptor fd, TKeptDecode& kept);
   bool ReadReply(bool block, int timeoutMs);
-  void HandleReply(const TReplyHeader& reply, TFd fd);
+  void HandleReply(const TReplyHeader& reply, TFileDescriptor fd);
   // timeLimit: killed because the request overran its time.
   void WorkerDied(bool killedByUs, bool timeLimit = false);
   void KillWorker(bool timeLimit = false);

@@ -4,9 +4,8 @@
 #include "decoder/camera_raw.h"
 #include "decoder/decode_repairs.h"
 #include "decoder/worker_pages.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/file_descriptor.h"
+#include "platform/posix_io.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -63,12 +62,12 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
   TWorkerResult result;
   // Non-blocking, so that opening a fifo cannot hang; only regular files are
   // read at all, anything else is known by its name alone.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  TFileDescriptor fd(OpenForReading(path));
   FILE* file = nullptr;
-  if (fd >= 0) {
-    result.stampValid = StampOfFd(fd, result.stamp);
-    if (result.stampValid) file = ::fdopen(fd, "rb");
-    if (!file) ::close(fd);
+  if (fd.Valid()) {
+    result.stampValid = StampOfFd(fd.Get(), result.stamp);
+    if (result.stampValid) file = ::fdopen(fd.Get(), "rb");
+    if (file) fd.Release();  // the stream closes it
   }
   FreeImageIO io = FileIO();
 

@@ -7,6 +7,7 @@
 #include "edit/faithful_encode.h"
 #include "edit/lossless_jpeg.h"
 #include "edit/picture_pages.h"
+#include "platform/posix_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,16 +18,14 @@
 #include <utility>
 #include <vector>
 
-#include <sys/stat.h>
-
 namespace {
 
 // The command changes the file on display; it never makes a new one.
 void RequireExistingFile(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0) throw EFOpenError(path, std::strerror(errno));
-  if (!S_ISREG(info.st_mode))
-    throw EFOpenError(path, S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
+  const TFileStatus info = StatusOfPath(path);
+  if (info.kind == TFileKind::Missing) throw EFOpenError(path, std::strerror(info.error));
+  if (info.kind != TFileKind::Regular)
+    throw EFOpenError(path, info.kind == TFileKind::Folder ? std::strerror(EISDIR) : "Not a regular file");
 }
 
 TSaveResult Refused(TSaveFailure failure, FIBITMAP* dib = nullptr) {

@@ -10,6 +10,7 @@
 #include "edit/jpeg_encoding.h"
 #include "platform/atomic_file.h"
 #include "platform/free_bitmap.h"
+#include "platform/posix_io.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,9 +18,6 @@
 #include <new>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -215,17 +213,16 @@ std::function<void(std::vector<uint8_t>& bytes)>& WrittenFileFaultHook() {
 
 TSaveResult WritePictureFile(const std::string& path, const std::vector<std::span<const uint8_t>>& pieces,
                              const TWriteCheck* check) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) return Failed(TSaveFailure::NotAFile, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  const TFileStatus info = StatusOfPath(path);
+  if (info.kind != TFileKind::Missing) {
+    if (info.kind != TFileKind::Regular)
+      return Failed(TSaveFailure::NotAFile, info.kind == TFileKind::Folder ? EISDIR : EINVAL);
     // A write-protected file stays as it is, although the folder would let
     // a rename replace it.
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
-      const int error = errno;
+    if (const int error = AccessError(path, true))
       return error == EROFS ? Failed(TSaveFailure::FolderReadOnly, error) : Failed(TSaveFailure::WriteProtected, error);
-    }
-  } else if (errno != ENOENT) {
-    return FromSystemError(errno);
+  } else if (info.error != ENOENT) {
+    return FromSystemError(info.error);
   }
   TAtomicFile file(path);
   if (check && check->Checker) {
