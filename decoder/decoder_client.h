@@ -12,9 +12,9 @@
 // its address space, overruns the time limit or is cancelled makes the load
 // fail, like a file that cannot be decoded.
 
-#include "decoder/child_watch.h"
 #include "decoder/decode_cache.h"
 #include "decoder/decode_protocol.h"
+#include "platform/child_watch.h"
 #include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
@@ -24,7 +24,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace decoder {
 
