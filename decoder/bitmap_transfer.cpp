@@ -1,5 +1,8 @@
 #include "decoder/bitmap_transfer.h"
 
+#include "platform/free_bitmap.h"
+#include "platform/free_bitmap.h"
+
 #include <cstring>
 #include <limits>
 #include <string>
@@ -224,13 +227,14 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes, 
   const std::uint8_t* icc = r.GetBytes(iccBytes);
   if (!r.Ok() || transparencyCount > 256 || iccBytes > std::numeric_limits<long>::max()) return nullptr;
 
-  FIBITMAP* dib = nullptr;
+  TFreeBitmap owned;
   if (pixels) {
     if (rows > pixelBytes) return nullptr;
-    dib = FreeImage_AllocateHeaderForBits(pixels, pitch, type, width, height, bpp, redMask, greenMask, blueMask);
+    owned.Assign(FreeImage_AllocateHeaderForBits(pixels, pitch, type, width, height, bpp, redMask, greenMask, blueMask));
   } else {
-    dib = FreeImage_AllocateT(type, width, height, bpp, redMask, greenMask, blueMask);
+    owned.Assign(FreeImage_AllocateT(type, width, height, bpp, redMask, greenMask, blueMask));
   }
+  FIBITMAP* dib = owned.Dib();
   if (!dib) return nullptr;
   bool ok = FreeImage_GetPitch(dib) == pitch;
 
@@ -259,12 +263,9 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes, 
     std::size_t innerBytes = 0;
     const std::uint8_t* inner = r.GetBytes(innerBytes);
     TReader innerReader(inner, innerBytes);
-    FIBITMAP* thumbnail = ok && inner ? RebuildFrom(innerReader, nullptr, 0, true) : nullptr;
-    ok = thumbnail != nullptr;
-    if (ok) {
-      FreeImage_SetThumbnail(dib, thumbnail);  // keeps a clone
-      FreeImage_Unload(thumbnail);
-    }
+    const TFreeBitmap thumbnail(ok && inner ? RebuildFrom(innerReader, nullptr, 0, true) : nullptr);
+    ok = thumbnail.IsValid();
+    if (ok) FreeImage_SetThumbnail(dib, thumbnail.Dib());  // keeps a clone
   }
   if (ok && !pixels) {
     std::size_t n = 0;
@@ -272,11 +273,8 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes, 
     ok = rowsData && n == rows;
     if (ok) std::memcpy(FreeImage_GetBits(dib), rowsData, n);
   }
-  if (!ok || !r.Ok()) {
-    FreeImage_Unload(dib);
-    return nullptr;
-  }
-  return dib;
+  if (!ok || !r.Ok()) return nullptr;
+  return owned.Release();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "decoder/bmp_reader.h"
-
-#include <sys/stat.h>
+#include "platform/free_bitmap.h"
+#include "platform/posix_io.h"
 
 #include <algorithm>
 #include <bit>
@@ -139,9 +139,10 @@ void AttachProfile(std::FILE* file, std::uint64_t fileBytes, const THeader& h, F
 }  // namespace
 
 FIBITMAP* ReadBmp(std::FILE* file) {
-  struct stat st {};
-  if (!file || ::fstat(::fileno(file), &st) != 0 || st.st_size <= 0) return nullptr;
-  const auto fileBytes = static_cast<std::uint64_t>(st.st_size);
+  if (!file) return nullptr;
+  const TFileStatus status = StatusOfDescriptor(::fileno(file));
+  if (status.kind == TFileKind::Missing || status.size <= 0) return nullptr;
+  const auto fileBytes = static_cast<std::uint64_t>(status.size);
   THeader h;
   if (!ReadHeader(file, fileBytes, h)) return nullptr;
 
@@ -169,13 +170,10 @@ FIBITMAP* ReadBmp(std::FILE* file) {
   if (h.dataOffset + rowBytes * height > fileBytes) return nullptr;  // rows the file does not hold
 
   const int outBpp = palette ? static_cast<int>(h.bpp) : alpha ? 32 : 24;
-  FIBITMAP* dib = FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), outBpp, FI_RGBA_RED_MASK,
-                                     FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
-  if (!dib) return nullptr;
-  if (palette && !ReadPalette(file, h, dib)) {
-    FreeImage_Unload(dib);
-    return nullptr;
-  }
+  TFreeBitmap owned(FreeImage_Allocate(static_cast<int>(width), static_cast<int>(height), outBpp, FI_RGBA_RED_MASK,
+                                       FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  FIBITMAP* dib = owned.Dib();
+  if (!dib || (palette && !ReadPalette(file, h, dib))) return nullptr;
 
   std::vector<std::uint8_t> row(rowBytes);
   bool anyAlpha = false;
@@ -201,10 +199,7 @@ FIBITMAP* ReadBmp(std::FILE* file) {
       }
     }
   }
-  if (!ok) {
-    FreeImage_Unload(dib);
-    return nullptr;
-  }
+  if (!ok) return nullptr;
   // An alpha mask over pixels that are all 0 there is an unused channel
   // (writers leave it so), not a picture that is wholly transparent.
   if (alpha && !anyAlpha)
@@ -215,7 +210,7 @@ FIBITMAP* ReadBmp(std::FILE* file) {
   if (h.dpmX > 0) FreeImage_SetDotsPerMeterX(dib, static_cast<unsigned>(h.dpmX));
   if (h.dpmY > 0) FreeImage_SetDotsPerMeterY(dib, static_cast<unsigned>(h.dpmY));
   AttachProfile(file, fileBytes, h, dib);
-  return dib;
+  return owned.Release();
 }
 
 }  // namespace decoder

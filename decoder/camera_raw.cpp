@@ -1,4 +1,5 @@
 #include "decoder/camera_raw.h"
+#include "platform/free_bitmap.h"
 
 #include "decoder/decoded_picture.h"
 
@@ -30,19 +31,18 @@ FIBITMAP* DecodeCameraRaw(FreeImageIO& io, fi_handle handle) {
   // A preview without EXIF of its own gets a few tags from LibRaw; a file
   // laid out as TIFF (NEF, CR2, ARW, DNG, PEF ...) holds its full EXIF in
   // its directories, which FreeImage's TIFF reader reads without pixels.
-  FIBITMAP* header = nullptr;
+  TFreeBitmap header;
   if (io.seek_proc(handle, start, SEEK_SET) == 0 && FreeImage_ValidateFromHandle(FIF_TIFF, &io, handle) &&
       io.seek_proc(handle, start, SEEK_SET) == 0)
-    header = FreeImage_LoadFromHandle(FIF_TIFF, &io, handle, FIF_LOAD_NOPIXELS);
-  if (header && FreeImage_GetMetadataCount(FIMD_EXIF_EXIF, header) > 0) {
+    header.Assign(FreeImage_LoadFromHandle(FIF_TIFF, &io, handle, FIF_LOAD_NOPIXELS));
+  if (header && FreeImage_GetMetadataCount(FIMD_EXIF_EXIF, header.Dib()) > 0) {
     for (FREE_IMAGE_MDMODEL model : ExifModels) {
       FreeImage_SetMetadata(model, dib, nullptr, nullptr);  // clears the model
-      CopyModel(dib, header, model);
+      CopyModel(dib, header.Dib(), model);
     }
     for (FREE_IMAGE_MDMODEL model : {FIMD_XMP, FIMD_IPTC})
-      if (FreeImage_GetMetadataCount(model, dib) == 0) CopyModel(dib, header, model);
+      if (FreeImage_GetMetadataCount(model, dib) == 0) CopyModel(dib, header.Dib(), model);
   }
-  if (header) FreeImage_Unload(header);
   MarkUpright(dib);
   return dib;
 }

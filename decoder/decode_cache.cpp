@@ -1,27 +1,8 @@
 #include "decoder/decode_cache.h"
 
-#include <cstdlib>
-
-#include <unistd.h>
+#include "platform/posix_io.h"
 
 namespace decoder {
-
-namespace {
-
-std::string RealPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string result(resolved);
-  std::free(resolved);
-  return result;
-}
-
-}  // namespace
-
-void TFd::Reset() {
-  if (FFd >= 0) ::close(FFd);
-  FFd = -1;
-}
 
 const TKeptDecode* TDecodeCache::Find(const std::string& path, int flags, const TFileStamp& stamp) {
   for (auto it = FEntries.begin(); it != FEntries.end(); ++it) {
@@ -55,9 +36,9 @@ void TDecodeCache::MarkCurrent(const std::string& path, int flags) {
 void TDecodeCache::Forget(const std::string& path) {
   // Writers report the file with links resolved; decodes are kept under the
   // path the viewer was given.
-  const std::string real = RealPath(path);
+  const std::string real = ResolvedPath(path);
   for (auto it = FEntries.begin(); it != FEntries.end();) {
-    if (it->path == path || RealPath(it->path) == real) {
+    if (it->path == path || ResolvedPath(it->path) == real) {
       if (FCurrent == &*it) FCurrent = nullptr;
       it = FEntries.erase(it);
     } else {

@@ -5,6 +5,7 @@
 // file that changed on disk never matches its old decode.
 
 #include "decoder/decode_protocol.h"
+#include "platform/file_descriptor.h"
 
 #include <cstdint>
 #include <list>
@@ -12,30 +13,6 @@
 #include <vector>
 
 namespace decoder {
-
-// An owned file descriptor.
-class TFd {
-public:
-  TFd() = default;
-  explicit TFd(int fd) : FFd(fd) {}
-  ~TFd() { Reset(); }
-  TFd(TFd&& other) noexcept : FFd(other.FFd) { other.FFd = -1; }
-  TFd& operator=(TFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      FFd = other.FFd;
-      other.FFd = -1;
-    }
-    return *this;
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return FFd; }
-  void Reset();
-
-private:
-  int FFd = -1;
-};
 
 struct TKeptDecode {
   std::string path;
@@ -45,7 +22,7 @@ struct TKeptDecode {
   bool crashed = false;  // Failed because the worker crashed on it
   int fif = -1;
   std::vector<std::uint8_t> blob;  // the bitmap's description
-  TFd pixels;                      // the memfd; its rows start at pixelOffset
+  TFileDescriptor pixels;          // the memfd; its rows start at pixelOffset
   std::uint64_t pixelOffset = 0;
   std::uint64_t pixelBytes = 0;
 };

@@ -1,4 +1,5 @@
 #include "decoder/decode_repairs.h"
+#include "platform/free_bitmap.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,9 +30,9 @@ void CopyProfile(FIBITMAP* from, FIBITMAP* to) {
 }
 
 FIBITMAP* Turned(FIBITMAP* dib, double angle) {
+  const TFreeBitmap original(dib);
   FIBITMAP* turned = FreeImage_Rotate(dib, angle);
   if (turned) CopyProfile(dib, turned);
-  FreeImage_Unload(dib);
   return turned;
 }
 

@@ -1,4 +1,5 @@
 #include "decoder/decoded_picture.h"
+#include "platform/free_bitmap.h"
 
 #include "edit/exif/exif_data.h"
 
@@ -134,7 +135,8 @@ void AttachExif(FIBITMAP* dib, std::span<const std::uint8_t> tiff, bool upright)
   std::vector<std::uint8_t> jpeg = HeaderJpeg(app1);
   FIMEMORY* memory = FreeImage_OpenMemory(jpeg.data(), static_cast<DWORD>(jpeg.size()));
   if (!memory) return;
-  if (FIBITMAP* header = FreeImage_LoadFromMemory(FIF_JPEG, memory, FIF_LOAD_NOPIXELS)) {
+  if (const TFreeBitmap owned{FreeImage_LoadFromMemory(FIF_JPEG, memory, FIF_LOAD_NOPIXELS)}) {
+    FIBITMAP* header = owned.Dib();
     for (FREE_IMAGE_MDMODEL model : {FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS, FIMD_EXIF_MAKERNOTE,
                                      FIMD_EXIF_INTEROP, FIMD_EXIF_RAW}) {
       FITAG* tag = nullptr;
@@ -145,7 +147,6 @@ void AttachExif(FIBITMAP* dib, std::span<const std::uint8_t> tiff, bool upright)
       } while (FreeImage_FindNextMetadata(search, &tag));
       FreeImage_FindCloseMetadata(search);
     }
-    FreeImage_Unload(header);
   }
   FreeImage_CloseMemory(memory);
 }

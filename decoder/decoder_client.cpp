@@ -3,6 +3,8 @@
 #include "decoder/bitmap_transfer.h"
 #include "decoder/worker_path.h"
 #include "platform/atomic_file.h"
+#include "platform/posix_io.h"
+#include "platform/system_memory.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -35,28 +37,15 @@ constexpr int CheckTimeFactor = 6;
 // A description beyond this is not believed (metadata is kilobytes).
 constexpr std::uint64_t MaxBlobBytes = 256ull << 20;
 
+// The machine's memory, or 4 GB when the system does not tell.
 std::uint64_t PhysicalMemory() {
-  const long pages = ::sysconf(_SC_PHYS_PAGES);
-  const long page = ::sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page <= 0) return 4ull << 30;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page);
+  const std::uint64_t bytes = PhysicalMemoryBytes();
+  return bytes ? bytes : 4ull << 30;
 }
 
 int MillisecondsLeft(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
-}
-
-bool ReadAll(int fd, std::uint8_t* data, std::size_t n, off_t offset) {
-  while (n > 0) {
-    const ssize_t got = ::pread(fd, data, n, offset);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    n -= static_cast<std::size_t>(got);
-    offset += got;
-  }
-  return true;
 }
 
 // The memfd must be what the worker promised: sealed against shrinking and
@@ -75,13 +64,10 @@ bool ValidPixelFile(int fd, const TReplyHeader& reply) {
 // What the file itself tells of a load that brought no picture: missing or
 // unreadable, or otherwise as the decode said.
 TLoadProblem ProblemOfFile(const std::string& path, TLoadProblem otherwise) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == EACCES) return TLoadProblem::Unreadable;
-    return TLoadProblem::Missing;
-  }
-  if (S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
-    return TLoadProblem::Unreadable;
+  const TFileStatus status = StatusOfPath(path);
+  if (status.kind == TFileKind::Missing)
+    return status.error == EACCES ? TLoadProblem::Unreadable : TLoadProblem::Missing;
+  if (status.kind == TFileKind::Regular && AccessError(path) == EACCES) return TLoadProblem::Unreadable;
   return otherwise;
 }
 
@@ -209,7 +195,7 @@ bool TDecoderClient::ReadReply(bool block, int timeoutMs) {
   const ssize_t got = ::recvmsg(FSocket, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
   if (got < 0 && (errno == EAGAIN || errno == EINTR)) return false;
 
-  TFd fd;
+  TFileDescriptor fd;
   for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
     if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
     const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
@@ -217,7 +203,7 @@ bool TDecoderClient::ReadReply(bool block, int timeoutMs) {
       int received = -1;
       std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
       if (fd.Get() < 0)
-        fd = TFd(received);
+        fd = TFileDescriptor(received);
       else
         ::close(received);
     }
@@ -230,10 +216,10 @@ bool TDecoderClient::ReadReply(bool block, int timeoutMs) {
   return true;
 }
 
-bool TDecoderClient::ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept) {
+bool TDecoderClient::ReadDecode(const TReplyHeader& reply, TFileDescriptor fd, TKeptDecode& kept) {
   if (!ValidPixelFile(fd.Get(), reply)) return false;
   kept.blob.resize(reply.blobBytes);
-  if (!ReadAll(fd.Get(), kept.blob.data(), kept.blob.size(), static_cast<off_t>(reply.blobOffset))) {
+  if (!ReadAllAt(fd.Get(), kept.blob.data(), kept.blob.size(), static_cast<off_t>(reply.blobOffset))) {
     kept.blob.clear();
     return false;
   }
@@ -243,7 +229,7 @@ bool TDecoderClient::ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& 
   return true;
 }
 
-void TDecoderClient::HandleReply(const TReplyHeader& reply, TFd fd) {
+void TDecoderClient::HandleReply(const TReplyHeader& reply, TFileDescriptor fd) {
   if (!FBusy || reply.id != FBusy->id) return;
   if (reply.status == TReplyStatus::Preview) {
     TKeptDecode preview;
@@ -321,10 +307,10 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   void* map = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, kept.pixels.Get(), static_cast<off_t>(first));
   if (map == MAP_FAILED) return result;
   std::shared_ptr<void> pixels(map, [length](void* p) { ::munmap(p, length); });
-  result.dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map) + lead,
-                             static_cast<std::size_t>(kept.pixelBytes));
-  if (!result.dib) return result;
-  result.pixels = std::move(pixels);
+  FIBITMAP* dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map) + lead,
+                                static_cast<std::size_t>(kept.pixelBytes));
+  if (!dib) return result;
+  result.bitmap = TFreeBitmap(dib, std::move(pixels));
   result.outcome = TLoadOutcome::Decoded;
   result.problem = TLoadProblem::None;
   return result;

@@ -12,9 +12,10 @@
 // its address space, overruns the time limit or is cancelled makes the load
 // fail, like a file that cannot be decoded.
 
-#include "decoder/child_watch.h"
 #include "decoder/decode_cache.h"
 #include "decoder/decode_protocol.h"
+#include "platform/child_watch.h"
+#include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
 
@@ -23,7 +24,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace decoder {
 
@@ -48,8 +48,7 @@ struct TLoadResult {
   TLoadOutcome outcome = TLoadOutcome::Failed;
   TLoadProblem problem = TLoadProblem::GaveUp;
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  FIBITMAP* dib = nullptr;        // owned by the receiver; unload it before releasing pixels
-  std::shared_ptr<void> pixels;   // the mapping dib's rows live in
+  TFreeBitmap bitmap;  // the picture, its rows mapped copy-on-write from the kept decode
   bool cancelled = false;         // ended by Cancel or the time limit
 };
 
@@ -173,9 +172,9 @@ private:
             unsigned page = 0, FREE_IMAGE_FORMAT format = FIF_UNKNOWN);
   // Waits for the answer of the request under way that is not a decode.
   std::optional<TAnswer> WaitAnswer();
-  bool ReadDecode(const TReplyHeader& reply, TFd fd, TKeptDecode& kept);
+  bool ReadDecode(const TReplyHeader& reply, TFileDescriptor fd, TKeptDecode& kept);
   bool ReadReply(bool block, int timeoutMs);
-  void HandleReply(const TReplyHeader& reply, TFd fd);
+  void HandleReply(const TReplyHeader& reply, TFileDescriptor fd);
   // timeLimit: killed because the request overran its time.
   void WorkerDied(bool killedByUs, bool timeLimit = false);
   void KillWorker(bool timeLimit = false);

@@ -1,31 +1,25 @@
 #include "decoder/file_stamp.h"
 
-#include <sys/stat.h>
+#include "platform/posix_io.h"
 
 namespace decoder {
 
 namespace {
 
-bool FromStat(const struct stat& st, TFileStamp& stamp) {
-  if (!S_ISREG(st.st_mode)) return false;
-  stamp.dev = st.st_dev;
-  stamp.ino = st.st_ino;
-  stamp.size = st.st_size;
-  stamp.mtimeSec = st.st_mtim.tv_sec;
-  stamp.mtimeNsec = st.st_mtim.tv_nsec;
+bool FromStatus(const TFileStatus& status, TFileStamp& stamp) {
+  if (status.kind != TFileKind::Regular) return false;
+  stamp.dev = status.device;
+  stamp.ino = status.inode;
+  stamp.size = status.size;
+  stamp.mtimeSec = status.mtimeSec;
+  stamp.mtimeNsec = status.mtimeNsec;
   return true;
 }
 
 }  // namespace
 
-bool StampOfPath(const std::string& path, TFileStamp& stamp) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && FromStat(st, stamp);
-}
+bool StampOfPath(const std::string& path, TFileStamp& stamp) { return FromStatus(StatusOfPath(path), stamp); }
 
-bool StampOfFd(int fd, TFileStamp& stamp) {
-  struct stat st {};
-  return ::fstat(fd, &st) == 0 && FromStat(st, stamp);
-}
+bool StampOfFd(int fd, TFileStamp& stamp) { return FromStatus(StatusOfDescriptor(fd), stamp); }
 
 }  // namespace decoder

@@ -1,4 +1,5 @@
 #include "decoder/jxl_decoder.h"
+#include "platform/free_bitmap.h"
 
 #include "decoder/decoded_picture.h"
 
@@ -25,9 +26,6 @@ struct TDecoderFree {
 };
 struct TRunnerFree {
   void operator()(void* r) const { JxlThreadParallelRunnerDestroy(r); }
-};
-struct TDibFree {
-  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
 };
 
 bool IsPlainSrgb(const JxlColorEncoding& c) {
@@ -112,7 +110,7 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
 
   JxlBasicInfo info{};
   JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
-  std::unique_ptr<FIBITMAP, TDibFree> dib;
+  TFreeBitmap dib;
   std::vector<std::uint8_t> icc, exif, xmp;
   TBoxReader box;
   bool pictureDone = false;
@@ -139,13 +137,13 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
       format.data_type = deep ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8;
       // Refused before libjxl asks for the memory of the frame.
       if (!PictureFits(width, height, alpha, deep ? 16 : 8)) return nullptr;
-      dib.reset(AllocatePicture(width, height, alpha, deep ? 16 : 8, headerOnly));
+      dib.Assign(AllocatePicture(width, height, alpha, deep ? 16 : 8, headerOnly));
       if (!dib) return nullptr;
     } else if (status == JXL_DEC_COLOR_ENCODING) {
       // A grey picture comes out as RGB, which its grey profile does not describe.
       if (info.num_color_channels == 3) icc = DataProfile(dec.get());
     } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
-      if (!dib || JxlDecoderSetImageOutCallback(dec.get(), &format, WritePixels, dib.get()) != JXL_DEC_SUCCESS)
+      if (!dib || JxlDecoderSetImageOutCallback(dec.get(), &format, WritePixels, dib.Dib()) != JXL_DEC_SUCCESS)
         return nullptr;
     } else if (status == JXL_DEC_FULL_IMAGE) {
       pictureDone = true;
@@ -161,13 +159,13 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
     }
   }
   if (!dib || (!headerOnly && !pictureDone)) return nullptr;
-  AttachIccProfile(dib.get(), icc);
-  AttachExif(dib.get(), ExifItemTiff(exif), true);
-  AttachXmp(dib.get(), xmp);
+  AttachIccProfile(dib.Dib(), icc);
+  AttachExif(dib.Dib(), ExifItemTiff(exif), true);
+  AttachXmp(dib.Dib(), xmp);
   // libjxl turned the picture by the file's orientation; the EXIF one must
   // not turn it again.
-  MarkUpright(dib.get());
-  return dib.release();
+  MarkUpright(dib.Dib());
+  return dib.Release();
 }
 
 }  // namespace

@@ -4,9 +4,8 @@
 #include "decoder/camera_raw.h"
 #include "decoder/decode_repairs.h"
 #include "decoder/worker_pages.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/file_descriptor.h"
+#include "platform/posix_io.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -38,19 +37,21 @@ namespace {
 // A JPEG at least twice the preview size each way is first decoded reduced
 // (libjpeg scales by 2, 4 or 8 while decoding, at a fraction of the cost).
 void SendPreview(FILE* file, FreeImageIO& io, int flags, unsigned previewSize, const TPreviewSink& sink) {
-  FIBITMAP* header = FreeImage_LoadFromHandle(FIF_JPEG, &io, file, FIF_LOAD_NOPIXELS);
-  if (!header) return;
-  const unsigned width = FreeImage_GetWidth(header);
-  const unsigned height = FreeImage_GetHeight(header);
-  FreeImage_Unload(header);
+  unsigned width = 0, height = 0;
+  {
+    const TFreeBitmap header(FreeImage_LoadFromHandle(FIF_JPEG, &io, file, FIF_LOAD_NOPIXELS));
+    if (!header) return;
+    width = header.Width();
+    height = header.Height();
+  }
   if (std::max(width, height) < 2 * previewSize || std::fseek(file, 0, SEEK_SET) != 0) return;
   TDecodeRepairs repairs(FIF_JPEG, io, file, flags | static_cast<int>(previewSize << 16));
-  FIBITMAP* preview = repairs.Finish(FreeImage_LoadFromHandle(FIF_JPEG, repairs.Io(), repairs.Handle(), repairs.Flags()));
+  TFreeBitmap preview(repairs.Finish(FreeImage_LoadFromHandle(FIF_JPEG, repairs.Io(), repairs.Handle(), repairs.Flags())));
   if (!preview) return;
   // Turned upright by its orientation, the preview is turned like the full
   // decode will be.
-  const bool turned = (FreeImage_GetWidth(preview) > FreeImage_GetHeight(preview)) != (width > height);
-  sink(preview, turned ? height : width, turned ? width : height);
+  const bool turned = (preview.Width() > preview.Height()) != (width > height);
+  sink(std::move(preview), turned ? height : width, turned ? width : height);
 }
 
 }  // namespace
@@ -61,12 +62,12 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
   TWorkerResult result;
   // Non-blocking, so that opening a fifo cannot hang; only regular files are
   // read at all, anything else is known by its name alone.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  TFileDescriptor fd(OpenForReading(path));
   FILE* file = nullptr;
-  if (fd >= 0) {
-    result.stampValid = StampOfFd(fd, result.stamp);
-    if (result.stampValid) file = ::fdopen(fd, "rb");
-    if (!file) ::close(fd);
+  if (fd.Valid()) {
+    result.stampValid = StampOfFd(fd.Get(), result.stamp);
+    if (result.stampValid) file = ::fdopen(fd.Get(), "rb");
+    if (file) fd.Release();  // the stream closes it
   }
   FreeImageIO io = FileIO();
 
@@ -80,9 +81,9 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     result.status = TReplyStatus::Failed;
     if (file && ask.format != FIF_UNKNOWN && FreeImage_FIFSupportsReading(ask.format)) {
       result.pages = CountPages(ask.format, io, file);
-      result.dib = DecodeForCheck(ask.format, io, file, (flags & CheckMovedBlocks) != 0, result.fullWidth,
-                                  result.fullHeight, result.warned);
-      if (result.dib) result.status = TReplyStatus::Decoded;
+      result.bitmap.Assign(DecodeForCheck(ask.format, io, file, (flags & CheckMovedBlocks) != 0, result.fullWidth,
+                                          result.fullHeight, result.warned));
+      if (result.bitmap) result.status = TReplyStatus::Decoded;
     }
   } else if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) {
     result.status = TReplyStatus::UnknownFormat;
@@ -93,8 +94,8 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     result.pages = file ? CountPages(fif, io, file) : 1;
   } else if (kind == TRequestKind::DecodePage) {
     result.fif = fif;
-    if (file) result.dib = DecodePage(fif, io, file, ask.page, flags | InkLoadFlags(fif), result.pages);
-    result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
+    if (file) result.bitmap.Assign(DecodePage(fif, io, file, ask.page, flags | InkLoadFlags(fif), result.pages));
+    result.status = result.bitmap ? TReplyStatus::Decoded : TReplyStatus::Failed;
   } else {
     result.fif = fif;
     // CMYK files come as their inks, for the viewer to show through their
@@ -104,15 +105,15 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
       SendPreview(file, io, flags, previewSize, preview);
     if (file && std::fseek(file, 0, SEEK_SET) == 0) {
       if (fif == FIF_RAW) {
-        result.dib = DecodeCameraRaw(io, file);
+        result.bitmap.Assign(DecodeCameraRaw(io, file));
       } else {
         TDecodeRepairs repairs(fif, io, file, flags);
-        result.dib = repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags()));
+        result.bitmap.Assign(repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags())));
       }
     }
     // FreeImage refuses the newer BMP headers; our own reader takes them.
-    if (!result.dib && file && fif == FIF_BMP) result.dib = ReadBmp(file);
-    result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
+    if (!result.bitmap && file && fif == FIF_BMP) result.bitmap.Assign(ReadBmp(file));
+    result.status = result.bitmap ? TReplyStatus::Decoded : TReplyStatus::Failed;
   }
 
   if (file) {

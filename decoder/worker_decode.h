@@ -5,6 +5,7 @@
 // reports describes the bytes it read.
 
 #include "decoder/decode_protocol.h"
+#include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
 
@@ -19,7 +20,7 @@ struct TWorkerResult {
   TFileStamp stamp;
   bool stampValid = false;
   bool stable = false;
-  FIBITMAP* dib = nullptr;  // Decoded only; the caller unloads it
+  TFreeBitmap bitmap;       // Decoded only
   unsigned pages = 0;       // Identify, Check, DecodePage
   bool warned = false;      // Check
   unsigned fullWidth = 0, fullHeight = 0;  // Check
@@ -35,7 +36,7 @@ struct TWorkerAsk {
 
 // Called with a reduced decode of a large JPEG before the full decode starts,
 // and the size the full decode will have; takes the bitmap over.
-using TPreviewSink = std::function<void(FIBITMAP* preview, unsigned fullWidth, unsigned fullHeight)>;
+using TPreviewSink = std::function<void(TFreeBitmap preview, unsigned fullWidth, unsigned fullHeight)>;
 
 TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& ask, const TPreviewSink& preview = {});
 

@@ -56,7 +56,8 @@ bool Seal(int fd) { return ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW 
 // memfd of the worker's allocator (any large bitmap), that memfd is handed
 // on as it is, with the description appended; otherwise the rows are copied
 // into a new memfd after the description. Returns the memfd, or -1.
-int PackBitmap(FIBITMAP* dib, TReplyHeader& reply) {
+int PackBitmap(TFreeBitmap bitmap, TReplyHeader& reply) {
+  FIBITMAP* dib = bitmap.Dib();
   const std::vector<std::uint8_t> blob = DescribeBitmap(dib);
   const std::size_t rows = PixelBytes(dib);
   const std::uint8_t* bits = FreeImage_GetBits(dib);
@@ -71,7 +72,7 @@ int PackBitmap(FIBITMAP* dib, TReplyHeader& reply) {
     reply.blobOffset = blobOffset;
     ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(blobOffset + blob.size())) == 0 &&
          WriteAll(fd, blob.data(), blob.size(), static_cast<off_t>(blobOffset));
-    FreeImage_Unload(dib);  // unmaps the block; the memfd lives on in fd
+    bitmap.Clear();  // unmaps the block; the memfd lives on in fd
   } else {
     const std::size_t offset = PageAligned(blob.size());
     fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
@@ -84,7 +85,7 @@ int PackBitmap(FIBITMAP* dib, TReplyHeader& reply) {
         ::munmap(map, rows);
       }
     }
-    FreeImage_Unload(dib);
+    bitmap.Clear();
     reply.blobOffset = 0;
     reply.pixelOffset = offset;
   }
@@ -133,14 +134,14 @@ void Serve() {
     const std::string path(buffer.data() + sizeof request, request.pathBytes);
 
     bool previewSent = true;
-    const TPreviewSink sendPreview = [&](FIBITMAP* preview, unsigned fullWidth, unsigned fullHeight) {
+    const TPreviewSink sendPreview = [&](TFreeBitmap preview, unsigned fullWidth, unsigned fullHeight) {
       TReplyHeader reply;
       reply.id = request.id;
       reply.status = TReplyStatus::Preview;
       reply.fif = FIF_JPEG;
       reply.fullWidth = fullWidth;
       reply.fullHeight = fullHeight;
-      const int fd = PackBitmap(preview, reply);
+      const int fd = PackBitmap(std::move(preview), reply);
       if (fd >= 0) {
         previewSent = SendReply(reply, fd);
         ::close(fd);
@@ -152,10 +153,7 @@ void Serve() {
     ask.page = request.page;
     ask.format = static_cast<FREE_IMAGE_FORMAT>(request.fif);
     TWorkerResult result = DecodeFile(path, request.flags, ask, sendPreview);
-    if (!previewSent) {
-      if (result.dib) FreeImage_Unload(result.dib);
-      return;
-    }
+    if (!previewSent) return;
     TReplyHeader reply;
     reply.id = request.id;
     reply.status = result.status;
@@ -168,8 +166,8 @@ void Serve() {
     reply.fullWidth = result.fullWidth;
     reply.fullHeight = result.fullHeight;
     int fd = -1;
-    if (result.dib) {
-      fd = PackBitmap(result.dib, reply);
+    if (result.bitmap) {
+      fd = PackBitmap(std::move(result.bitmap), reply);
       if (fd < 0) reply.status = TReplyStatus::Failed;
     }
     const bool sent = SendReply(reply, fd);

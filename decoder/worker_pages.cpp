@@ -1,4 +1,5 @@
 #include "decoder/worker_pages.h"
+#include "platform/free_bitmap.h"
 
 #include "decoder/decode_repairs.h"
 #include "platform/freeimage_setup.h"
@@ -193,11 +194,10 @@ FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handl
   int flags = InkLoadFlags(fif);
   if (fif == FIF_JPEG) {
     if (!Rewind(io, handle)) return nullptr;
-    FIBITMAP* header = FreeImage_LoadFromHandle(fif, &io, handle, FIF_LOAD_NOPIXELS);
+    const TFreeBitmap header(FreeImage_LoadFromHandle(fif, &io, handle, FIF_LOAD_NOPIXELS));
     if (!header) return nullptr;
-    width = FreeImage_GetWidth(header);
-    height = FreeImage_GetHeight(header);
-    FreeImage_Unload(header);
+    width = header.Width();
+    height = header.Height();
     const unsigned side = std::max(width, height);
     // libjpeg scales by an eighth at most; asking for the eighth of the
     // longer side (rounded up) gets exactly that.

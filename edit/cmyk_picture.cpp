@@ -1,4 +1,5 @@
 #include "edit/cmyk_picture.h"
+#include "platform/free_bitmap.h"
 
 #include <lcms2.h>
 
@@ -103,11 +104,11 @@ FIBITMAP* Cmyk16To8(FIBITMAP* dib) {
 
 FIBITMAP* CmykToSrgb(FIBITMAP* dib) {
   if (!IsCmykPicture(dib)) return nullptr;
-  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> eight(nullptr, FreeImage_Unload);
+  TFreeBitmap eight;
   if (FreeImage_GetImageType(dib) == FIT_RGBA16) {
-    eight.reset(Cmyk16To8(dib));
+    eight.Assign(Cmyk16To8(dib));
     if (!eight) return nullptr;
-    dib = eight.get();
+    dib = eight.Dib();
   }
   const std::vector<unsigned char> bytes = CmykProfileOf(dib);
   if (bytes.empty()) return nullptr;

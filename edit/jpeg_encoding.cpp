@@ -4,6 +4,7 @@
 #include "edit/exif/exif_errors.h"
 #include "edit/exif/jpeg_segments.h"
 #include "edit/icc_profile.h"
+#include "platform/free_bitmap.h"
 
 #include <turbojpeg.h>
 
@@ -111,22 +112,21 @@ int SubsamplingOf(int flags) {
   return TJSAMP_420;
 }
 
-using TDib = std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)>;
 
 // A small JPEG that FreeImage's encoder wrote with the metadata of dib: its
 // segments are what a JPEG of dib carries. A bare stream when it fails.
 std::vector<uint8_t> FreeImageMetadataSegments(FIBITMAP* dib) {
   std::vector<uint8_t> bytes{0xFF, JpegMarker::SOI, 0xFF, JpegMarker::EOI};
-  const TDib stand(FreeImage_Allocate(8, 8, 24), FreeImage_Unload);
-  if (!stand || !FreeImage_CloneMetadata(stand.get(), dib)) return bytes;
+  const TFreeBitmap stand(FreeImage_Allocate(8, 8, 24));
+  if (!stand || !FreeImage_CloneMetadata(stand.Dib(), dib)) return bytes;
   const std::span<const uint8_t> profile = IccProfileBytes(dib);
   if (!profile.empty())
-    FreeImage_CreateICCProfile(stand.get(), const_cast<uint8_t*>(profile.data()), long(profile.size()));
-  if (FIBITMAP* thumbnail = FreeImage_GetThumbnail(dib)) FreeImage_SetThumbnail(stand.get(), thumbnail);
+    FreeImage_CreateICCProfile(stand.Dib(), const_cast<uint8_t*>(profile.data()), long(profile.size()));
+  if (FIBITMAP* thumbnail = FreeImage_GetThumbnail(dib)) FreeImage_SetThumbnail(stand.Dib(), thumbnail);
   FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
   BYTE* data = nullptr;
   DWORD size = 0;
-  if (memory && FreeImage_SaveToMemory(FIF_JPEG, stand.get(), memory, JPEG_QUALITYBAD) &&
+  if (memory && FreeImage_SaveToMemory(FIF_JPEG, stand.Dib(), memory, JPEG_QUALITYBAD) &&
       FreeImage_AcquireMemory(memory, &data, &size))
     bytes.assign(data, data + size);
   if (memory) FreeImage_CloseMemory(memory);
@@ -248,11 +248,11 @@ std::vector<uint8_t> WithSourceSegments(std::span<const uint8_t> source, std::sp
 
 bool EncodeCmykJpeg(FIBITMAP* dib, int flags, std::vector<uint8_t>& out) {
   if (!IsCmykPicture(dib)) return false;
-  TDib eight(nullptr, FreeImage_Unload);
+  TFreeBitmap eight;
   if (FreeImage_GetImageType(dib) == FIT_RGBA16) {
-    eight.reset(Cmyk16To8(dib));
+    eight.Assign(Cmyk16To8(dib));
     if (!eight) return false;
-    dib = eight.get();
+    dib = eight.Dib();
   }
   const unsigned width = FreeImage_GetWidth(dib), height = FreeImage_GetHeight(dib);
   if (width == 0 || height == 0 || width > 65535 || height > 65535) return false;

@@ -7,6 +7,7 @@
 #include "edit/faithful_encode.h"
 #include "edit/lossless_jpeg.h"
 #include "edit/picture_pages.h"
+#include "platform/posix_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,21 +18,14 @@
 #include <utility>
 #include <vector>
 
-#include <sys/stat.h>
-
 namespace {
-
-struct TDibDeleter {
-  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
-};
-using TDib = std::unique_ptr<FIBITMAP, TDibDeleter>;
 
 // The command changes the file on display; it never makes a new one.
 void RequireExistingFile(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0) throw EFOpenError(path, std::strerror(errno));
-  if (!S_ISREG(info.st_mode))
-    throw EFOpenError(path, S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file");
+  const TFileStatus info = StatusOfPath(path);
+  if (info.kind == TFileKind::Missing) throw EFOpenError(path, std::strerror(info.error));
+  if (info.kind != TFileKind::Regular)
+    throw EFOpenError(path, info.kind == TFileKind::Folder ? std::strerror(EISDIR) : "Not a regular file");
 }
 
 TSaveResult Refused(TSaveFailure failure, FIBITMAP* dib = nullptr) {
@@ -183,8 +177,8 @@ TOrientedResult WriteEveryPage(const TOrientedWrite& request, std::span<const ui
                                TPictureTransform stored, TScreenTurn& screen) {
   TOrientedResult result;
   const TPictureTransform transform = CommandTransform(request.command);
-  std::vector<TDecodedPicture> decoded;
-  std::vector<TDib> turned;
+  std::vector<TFreeBitmap> decoded;
+  std::vector<TFreeBitmap> turned;
   std::vector<FIBITMAP*> pages;
   unsigned screenWidth = 0, screenHeight = 0;
   for (unsigned page = 0; page < count; ++page) {
@@ -200,13 +194,12 @@ TOrientedResult WriteEveryPage(const TOrientedWrite& request, std::span<const ui
       return result;
     }
     if (page == 0) AnimationScreen(dib, screenWidth, screenHeight);
-    const bool rotation = IsRotation(request.command);
-    FIBITMAP* done = TransformPicture(dib, request.command);
+    turned.push_back(TransformPicture(dib, request.command));
+    FIBITMAP* done = turned.back().Dib();
     if (!done) {
       result.save = Refused(TSaveFailure::CannotTurn, dib);
       return result;
     }
-    if (rotation) turned.emplace_back(done);
     if (page > 0 && screenWidth && screenHeight) PlaceAnimationFrame(done, transform, screenWidth, screenHeight);
     result.save = CheckFormatHolds(done, request.fileFormat);
     if (!result.save.Ok()) return result;
@@ -232,8 +225,8 @@ TOrientedResult ReEncode(const TOrientedWrite& request, std::span<const uint8_t>
                          TScreenTurn& screen) {
   TOrientedResult result;
   // The file's own decode, at its depth, unless the working image is it.
-  TDecodedPicture decoded;
-  TDib own;
+  TFreeBitmap decoded;
+  TFreeBitmap own;
   FIBITMAP* picture = nullptr;
   if (!request.pictureEdited && request.pictureConverted && request.shownFile) {
     decoded = request.shownFile->Decode(0);
@@ -241,12 +234,12 @@ TOrientedResult ReEncode(const TOrientedWrite& request, std::span<const uint8_t>
       result.save = Refused(TSaveFailure::FileUnreadable);
       return result;
     }
-    picture = TransformPicture(decoded.Dib(), request.command);
+    own = TransformPicture(decoded.Dib(), request.command);
+    picture = own.Dib();
     if (!picture) {
       result.save = Refused(TSaveFailure::CannotTurn, decoded.Dib());
       return result;
     }
-    if (IsRotation(request.command)) own.reset(picture);
   } else {
     picture = screen.Get();
     if (!picture) {
@@ -256,8 +249,8 @@ TOrientedResult ReEncode(const TOrientedWrite& request, std::span<const uint8_t>
     // An edited deep picture was converted to 32 bits for the screen; the
     // file gets no alpha channel it did not have.
     if (request.pictureEdited) {
-      own.reset(WithoutAddedAlpha(picture, request.fileHadAlpha));
-      if (own) picture = own.get();
+      own.Assign(WithoutAddedAlpha(picture, request.fileHadAlpha));
+      if (own) picture = own.Dib();
     }
   }
   result.save = CheckInksKept(picture, request.fileFormat);
@@ -286,16 +279,22 @@ TPictureTransform CommandTransform(TOrientCommand command) {
   return ptIdentity;
 }
 
-FIBITMAP* TransformPicture(FIBITMAP* dib, TOrientCommand command) {
-  if (!dib) return nullptr;
-  FIBITMAP* result = nullptr;
+TFreeBitmap TransformPicture(FIBITMAP* dib, TOrientCommand command) {
+  TFreeBitmap result;
+  if (!dib) return result;
   switch (command) {
-    case ocRotateLeft: result = FreeImage_Rotate(dib, 90.0, nullptr); break;
-    case ocRotateRight: result = FreeImage_Rotate(dib, -90.0, nullptr); break;
-    case ocFlipHorizontal: result = FreeImage_FlipHorizontal(dib) ? dib : nullptr; break;
-    case ocFlipVertical: result = FreeImage_FlipVertical(dib) ? dib : nullptr; break;
+    case ocRotateLeft: result.Assign(FreeImage_Rotate(dib, 90.0, nullptr)); break;
+    case ocRotateRight: result.Assign(FreeImage_Rotate(dib, -90.0, nullptr)); break;
+    case ocFlipHorizontal:
+    case ocFlipVertical:
+      // A copy is mirrored, so that dib stays as it was whatever becomes of the result.
+      result.Assign(FreeImage_Clone(dib));
+      if (result && !(command == ocFlipHorizontal ? FreeImage_FlipHorizontal(result.Dib())
+                                                  : FreeImage_FlipVertical(result.Dib())))
+        result.Clear();
+      break;
   }
-  KeepPictureInfo(dib, result, CommandTransform(command));
+  KeepPictureInfo(dib, result.Dib(), CommandTransform(command));
   return result;
 }
 

@@ -33,11 +33,11 @@ bool IsRotation(TOrientCommand command);
 // counter-clockwise, by -90 clockwise.
 TPictureTransform CommandTransform(TOrientCommand command);
 
-// The pixel operation on a picture. A rotation returns a new bitmap
-// (FreeImage_Rotate, any depth and type FreeImage can turn) with the palette,
-// transparency, profile, metadata and resolution of dib; a flip mirrors dib
-// in place and returns dib. Null when FreeImage refuses.
-FIBITMAP* TransformPicture(FIBITMAP* dib, TOrientCommand command);
+// The pixel operation on a picture: a new bitmap, turned (FreeImage_Rotate,
+// any depth and type FreeImage can turn) or mirrored, with the palette,
+// transparency, profile, metadata and resolution of dib, which is left as it
+// is. Empty when FreeImage refuses.
+TFreeBitmap TransformPicture(FIBITMAP* dib, TOrientCommand command);
 
 // The orientation step on a file's bytes in memory: tag 0x0112 set to 1
 // after a rotation, removed after a flip (with the XMP tiff:Orientation in
@@ -62,7 +62,7 @@ struct TOrientedWrite {
   bool fileHadAlpha = true;
   // Turns or mirrors the working image for the screen (TransformPicture),
   // once, when the write needs the result or while the new file is checked;
-  // returns it, or null when FreeImage cannot.
+  // returns it (still owned by the caller), or null when FreeImage cannot.
   std::function<FIBITMAP*()> turnWorkingImage;
   TShownFile* shownFile = nullptr;         // null: the working image stands for the file
   TWrittenFileChecker* checker = nullptr;  // null: the new file is not checked

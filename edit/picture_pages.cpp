@@ -1,6 +1,7 @@
 #include "edit/picture_pages.h"
 
 #include "edit/icc_profile.h"
+#include "platform/free_bitmap.h"
 
 #include <algorithm>
 #include <memory>
@@ -101,10 +102,9 @@ bool EncodePages(const std::vector<FIBITMAP*>& pages, FREE_IMAGE_FORMAT fif, int
   // FreeImage makes a multi-page file in memory only from an existing one: a
   // small file of the format is opened, given the pages and rid of its own
   // (GIF holds 8 bits at most; the ICO encoder refuses a one-pixel icon).
-  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> pixel(FreeImage_Allocate(16, 16, fif == FIF_GIF ? 8 : 24),
-                                                               &FreeImage_Unload);
+  const TFreeBitmap pixel(FreeImage_Allocate(16, 16, fif == FIF_GIF ? 8 : 24));
   std::unique_ptr<FIMEMORY, TMemoryCloser> seed(FreeImage_OpenMemory());
-  if (!pixel || !seed || !FreeImage_SaveToMemory(fif, pixel.get(), seed.get(), 0)) return false;
+  if (!pixel || !seed || !FreeImage_SaveToMemory(fif, pixel.Dib(), seed.get(), 0)) return false;
   FreeImage_SeekMemory(seed.get(), 0, SEEK_SET);
   std::unique_ptr<FIMULTIBITMAP, TMultiPageCloser> file(FreeImage_LoadMultiBitmapFromMemory(fif, seed.get(), 0));
   if (!file || FreeImage_GetPageCount(file.get()) != 1) return false;

@@ -2,6 +2,7 @@
 
 #include "edit/icc_profile.h"
 #include "platform/system_memory.h"
+#include "platform/free_bitmap.h"
 
 #include <algorithm>
 #include <limits>
@@ -10,7 +11,7 @@ namespace {
 
 bool Replace(FIBITMAP*& dib, FIBITMAP* result) {
   if (!result) return false;
-  FreeImage_Unload(dib);
+  const TFreeBitmap replaced(dib);
   dib = result;
   return true;
 }

@@ -9,6 +9,8 @@
 #include "edit/faithful_encode.h"
 #include "edit/jpeg_encoding.h"
 #include "platform/atomic_file.h"
+#include "platform/free_bitmap.h"
+#include "platform/posix_io.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,9 +18,6 @@
 #include <new>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -43,10 +42,6 @@ TSaveResult FromSystemError(int error) {
     default: return Failed(TSaveFailure::WriteFailed, error);
   }
 }
-
-struct TDibDeleter {
-  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
-};
 
 // The content of the file a save starts from; nothing when it is gone or
 // unreadable (there is then nothing of it to keep).
@@ -186,14 +181,14 @@ TSaveResult EncodePicture(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags, TEnco
     result.Failure = TSaveFailure::OutOfMemory;
     return result;
   }
-  std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> srgb(nullptr, FreeImage_Unload);
+  TFreeBitmap srgb;
   if (WritesAsSrgb(dib, result.Format)) {
-    srgb.reset(CmykToSrgb(dib));
+    srgb.Assign(CmykToSrgb(dib));
     if (!srgb) {
       result.Failure = TSaveFailure::EncoderFailed;
       return result;
     }
-    dib = srgb.get();
+    dib = srgb.Dib();
   }
   try {
     if (WritesCmykJpeg(dib, result.Format)) {
@@ -218,17 +213,16 @@ std::function<void(std::vector<uint8_t>& bytes)>& WrittenFileFaultHook() {
 
 TSaveResult WritePictureFile(const std::string& path, const std::vector<std::span<const uint8_t>>& pieces,
                              const TWriteCheck* check) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) return Failed(TSaveFailure::NotAFile, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  const TFileStatus info = StatusOfPath(path);
+  if (info.kind != TFileKind::Missing) {
+    if (info.kind != TFileKind::Regular)
+      return Failed(TSaveFailure::NotAFile, info.kind == TFileKind::Folder ? EISDIR : EINVAL);
     // A write-protected file stays as it is, although the folder would let
     // a rename replace it.
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
-      const int error = errno;
+    if (const int error = AccessError(path, true))
       return error == EROFS ? Failed(TSaveFailure::FolderReadOnly, error) : Failed(TSaveFailure::WriteProtected, error);
-    }
-  } else if (errno != ENOENT) {
-    return FromSystemError(errno);
+  } else if (info.error != ENOENT) {
+    return FromSystemError(info.error);
   }
   TAtomicFile file(path);
   if (check && check->Checker) {
@@ -289,8 +283,8 @@ TSaveResult SavePicture(const TSaveRequest& request) {
 
   // An edited deep picture was converted to 32 bits for the screen; the
   // file gets no alpha channel it did not have.
-  const std::unique_ptr<FIBITMAP, TDibDeleter> opaque(WithoutAddedAlpha(request.Picture, request.SourceHadAlpha));
-  FIBITMAP* picture = opaque ? opaque.get() : request.Picture;
+  const TFreeBitmap opaque(WithoutAddedAlpha(request.Picture, request.SourceHadAlpha));
+  FIBITMAP* picture = opaque ? opaque.Dib() : request.Picture;
   TExifUpdate update;
   update.Orientation = request.UprightPixels ? TExifUpdate::Upright : TExifUpdate::Keep;
   update.Width = FreeImage_GetWidth(picture);

@@ -3,6 +3,7 @@
 #include "platform/file_attributes.h"
 #include "platform/in_place_write.h"
 #include "platform/leftover_cleanup.h"
+#include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
 #include <algorithm>
@@ -20,17 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The file a path leads to. A missing target (a new file) keeps its name in
-// the real folder; a dangling link is replaced as the link itself.
-std::string ResolvedPath(const std::string& path) {
-  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
-  }
-  return path;
-}
 
 // The mode a new file gets from open(2): 0666 less the process's umask,
 // read without changing it where /proc tells it.

@@ -23,6 +23,12 @@ public:
 
   int Get() const { return FFd; }
   bool Valid() const { return FFd >= 0; }
+  // Gives the descriptor up without closing it.
+  int Release() {
+    const int fd = FFd;
+    FFd = -1;
+    return fd;
+  }
   void Reset() {
     if (FFd >= 0) ::close(FFd);
     FFd = -1;

@@ -1,6 +1,7 @@
 #include "platform/in_place_write.h"
 
 #include "platform/file_descriptor.h"
+#include "platform/posix_io.h"
 #include "platform/temporary_files.h"
 
 #include <algorithm>
@@ -30,30 +31,6 @@ void FlushFolder(const std::string& folder) {
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
-}
-
-// Reads up to size bytes at offset; fewer only at the end of the file.
-ssize_t ReadAt(int fd, uint8_t* buffer, size_t size, off_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t got = ::pread(fd, buffer + done, size - done, offset + off_t(done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return -1;
-    if (got == 0) break;
-    done += size_t(got);
-  }
-  return ssize_t(done);
-}
-
-int WriteAt(int fd, const uint8_t* buffer, size_t size, off_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t put = ::pwrite(fd, buffer + done, size - done, offset + off_t(done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return errno;
-    done += size_t(put);
-  }
-  return 0;
 }
 
 // Copies the first length bytes of from over the same bytes of to, in the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/free_bitmap.h"
+#include "platform/free_bitmap.h"
 
 // Chooses what the painter draws for the working image: the image itself, or
 // a display copy stored in displayCopy (released first). Transparent bitmaps

@@ -23,7 +23,7 @@ bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitm
   else
     bitmap.Clear();
   if (result.outcome == decoder::TLoadOutcome::Decoded) {
-    bitmap.Assign(result.dib, std::move(result.pixels));
+    bitmap = std::move(result.bitmap);
     bitmap.SetLinearLight(result.fif == FIF_EXR || result.fif == FIF_HDR);
   }
   if (decoded) {

@@ -3,7 +3,7 @@
 #include "decoder/decoder_client.h"
 #include "edit/picture_facts.h"
 #include "platform/application_title.h"
-#include "viewer/free_bitmap.h"
+#include "platform/free_bitmap.h"
 
 #include <QString>
 

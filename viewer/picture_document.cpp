@@ -34,7 +34,7 @@ bool TPictureDocument::TakePreview() {
   unsigned width = 0;
   unsigned height = 0;
   if (!FDecoder.TakePreview(preview, width, height)) return false;
-  Preview.Assign(preview.dib, std::move(preview.pixels));
+  Preview = std::move(preview.bitmap);
   PreviewWidth = width;
   PreviewHeight = height;
   return true;

@@ -6,7 +6,7 @@
 #include "edit/tone.h"
 #include "settings/settings.h"
 #include "viewer/app_state.h"
-#include "viewer/free_bitmap.h"
+#include "platform/free_bitmap.h"
 #include "viewer/picture_decoder.h"
 
 #include <QString>

@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 
 namespace {
 
@@ -42,22 +41,13 @@ TCommandResult TPictureDocument::Orient(const QString& path, TOrientCommand comm
   // which is not the file's picture to write in its place.
   if (!bLastLoadReadFile) return Failure(refused + QStringLiteral(": the file could not be read"));
   // The working image is turned when the write needs it, or while the
-  // worker checks the new file. A rotation makes a new bitmap; a flip
-  // mirrors the working image itself and mirrors it back unless the screen
-  // keeps it.
-  TFreeBitmap rotated;
-  bool turned = false;
-  bool keep = false;
+  // worker checks the new file, into a new bitmap that replaces it only
+  // when the screen keeps it.
+  TFreeBitmap turned;
   const auto turn = [&]() -> FIBITMAP* {
-    if (turned) return rotation ? rotated.Dib() : Bitmap.Dib();
-    FIBITMAP* result = TransformPicture(Bitmap.Dib(), command);
-    turned = result != nullptr;
-    if (rotation) rotated.Assign(result);
-    return result;
+    if (!turned) turned = TransformPicture(Bitmap.Dib(), command);
+    return turned.Dib();
   };
-  const auto restore = qScopeGuard([&] {
-    if (!rotation && turned && !keep) TransformPicture(Bitmap.Dib(), command);
-  });
 
   TWorkerShownFile shown(DecoderPath(path), LoadFlags(exifRotation));
   TWorkerChecker checker;
@@ -81,8 +71,7 @@ TCommandResult TPictureDocument::Orient(const QString& path, TOrientCommand comm
   if (result.save.Failure == TSaveFailure::CannotTurn || ((result.save.Ok() || screenOnly) && !turn()))
     return Failure(refused);
   if (!result.save.Ok() && !screenOnly) return SaveFailure(result.save);
-  keep = true;
-  if (rotation) Bitmap.Replace(rotated.Release());
+  Bitmap.Replace(turned.Release());
   Bitmap.Touch();
   // The file holds the working image now, or does not hold what the screen
   // shows: the picture was turned on the screen only.

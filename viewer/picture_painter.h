@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/free_bitmap.h"
+#include "platform/free_bitmap.h"
 #include "viewer/view_geometry.h"
 
 #include <QImage>

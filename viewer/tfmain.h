@@ -6,7 +6,6 @@
 #include "platform/save_picture_dialog.h"
 #include "settings/command_table.h"
 #include "viewer/app_state.h"
-#include "viewer/free_bitmap.h"
 #include "viewer/picture_document.h"
 #include "viewer/screen_colour.h"
 #include "viewer/view_controller.h"

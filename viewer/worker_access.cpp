@@ -8,7 +8,7 @@ unsigned TWorkerShownFile::Pages() {
   return pages;
 }
 
-TDecodedPicture TWorkerShownFile::Decode(unsigned page) {
+TFreeBitmap TWorkerShownFile::Decode(unsigned page) {
   decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
   decoder::TLoadResult result;
   if (page == 0) {
@@ -19,7 +19,7 @@ TDecodedPicture TWorkerShownFile::Decode(unsigned page) {
     result = client.DecodePage(FPath, page, FFlags);
   }
   if (result.outcome != decoder::TLoadOutcome::Decoded) return {};
-  return TDecodedPicture(result.dib, std::move(result.pixels));
+  return std::move(result.bitmap);
 }
 
 void TWorkerChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) {
@@ -28,7 +28,7 @@ void TWorkerChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bo
 
 TCheckedFile TWorkerChecker::Finish() {
   decoder::TCheckResult result = decoder::TDecoderClient::Shared().FinishCheck();
-  const TDecodedPicture picture(result.decode.dib, std::move(result.decode.pixels));
+  const TFreeBitmap& picture = result.decode.bitmap;
   TCheckedFile checked;
   checked.Decoded = result.decoded;
   checked.Damaged = result.warned;

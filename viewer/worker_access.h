@@ -16,7 +16,7 @@ public:
   unsigned Pages() override;
   // The first picture comes from the decode the worker keeps of the file
   // on display when it still has it.
-  TDecodedPicture Decode(unsigned page) override;
+  TFreeBitmap Decode(unsigned page) override;
 
 private:
   std::string FPath;

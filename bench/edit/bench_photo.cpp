@@ -1,4 +1,5 @@
 #include "bench_photo.h"
+#include "platform/free_bitmap.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -38,7 +39,7 @@ TBenchFiles::TBenchFiles(const std::string& prefix) {
   FFolder = pattern;
   FIBITMAP* photo = PhotoLike();
   FreeImage_Save(FIF_JPEG, photo, Path("source.jpg").c_str(), 90 | JPEG_SUBSAMPLING_420);
-  FreeImage_Unload(photo);
+  TFreeBitmap{photo}.Clear();
 }
 
 TBenchFiles::~TBenchFiles() { std::filesystem::remove_all(FFolder); }

@@ -33,25 +33,26 @@ const TBenchFiles& Files() {
 
 void TurnRight(benchmark::State& state, const std::string& name, bool edited, bool checked = true) {
   const std::string path = Files().Path(name);
-  FIBITMAP* picture = FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_EXIFROTATE);
+  TFreeBitmap picture(FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_EXIFROTATE));
   TWorkerChecker checker;
   for (auto _ : state) {
-    FIBITMAP* turned = nullptr;
+    TFreeBitmap turned;
     TOrientedWrite request;
     request.path = path;
     request.command = ocRotateRight;
     request.exifRotation = true;
     request.pictureEdited = edited;
-    request.workingImage = picture;
+    request.workingImage = picture.Dib();
     request.fileFormat = FIF_JPEG;
-    request.turnWorkingImage = [&] { return turned = TransformPicture(picture, ocRotateRight); };
+    request.turnWorkingImage = [&] {
+      turned = TransformPicture(picture.Dib(), ocRotateRight);
+      return turned.Dib();
+    };
     if (checked) request.checker = &checker;
     const TOrientedResult result = WriteOrientedFile(request);
-    FreeImage_Unload(picture);
-    picture = turned;
+    picture = std::move(turned);
     if (!result.save.Ok() || result.lossless == edited) state.SkipWithError("not the path asked for");
   }
-  FreeImage_Unload(picture);
   state.SetLabel(std::to_string(std::filesystem::file_size(path) >> 20) + " MB file");
 }
 
@@ -61,13 +62,8 @@ void BM_RotateReencoded(benchmark::State& state) { TurnRight(state, "reencoded.j
 
 // The part both paths share: turning the working image in memory.
 void BM_TurnWorkingImageOnly(benchmark::State& state) {
-  FIBITMAP* picture = FreeImage_Load(FIF_JPEG, Files().Path("source.jpg").c_str(), JPEG_EXIFROTATE);
-  for (auto _ : state) {
-    FIBITMAP* turned = TransformPicture(picture, ocRotateRight);
-    FreeImage_Unload(picture);
-    picture = turned;
-  }
-  FreeImage_Unload(picture);
+  TFreeBitmap picture(FreeImage_Load(FIF_JPEG, Files().Path("source.jpg").c_str(), JPEG_EXIFROTATE));
+  for (auto _ : state) picture = TransformPicture(picture.Dib(), ocRotateRight);
 }
 
 void BM_Jpegtran(benchmark::State& state) {

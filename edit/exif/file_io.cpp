@@ -2,54 +2,38 @@
 
 #include "edit/exif/exif_errors.h"
 #include "platform/atomic_file.h"
+#include "platform/file_descriptor.h"
+#include "platform/posix_io.h"
 
 #include <cerrno>
 #include <cstring>
 #include <new>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 std::string SystemReason(int error) { return std::strerror(error); }
-
-// Closes a descriptor when it goes out of scope.
-class TDescriptor {
-public:
-  explicit TDescriptor(int fd) : FFd(fd) {}
-  ~TDescriptor() {
-    if (FFd >= 0) ::close(FFd);
-  }
-  TDescriptor(const TDescriptor&) = delete;
-  TDescriptor& operator=(const TDescriptor&) = delete;
-  int Get() const { return FFd; }
-
-private:
-  int FFd;
-};
 
 }  // namespace
 
 TFileContent ReadFileContent(const std::string& fileName, bool forWriting) {
   // Look before opening: opening a device or a fifo can block or have effects.
-  struct stat info;
-  if (::stat(fileName.c_str(), &info) != 0) throw EFOpenError(fileName, SystemReason(errno));
-  if (S_ISDIR(info.st_mode)) throw EFOpenError(fileName, SystemReason(EISDIR));
-  if (!S_ISREG(info.st_mode)) throw EFOpenError(fileName, "Not a regular file");
+  TFileStatus info = StatusOfPath(fileName);
+  if (info.kind == TFileKind::Missing) throw EFOpenError(fileName, SystemReason(info.error));
+  if (info.kind == TFileKind::Folder) throw EFOpenError(fileName, SystemReason(EISDIR));
+  if (info.kind != TFileKind::Regular) throw EFOpenError(fileName, "Not a regular file");
 
-  TDescriptor fd(::open(fileName.c_str(), (forWriting ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.Get() < 0) throw EFOpenError(fileName, SystemReason(errno));
-  if (::fstat(fd.Get(), &info) != 0) throw EFOpenError(fileName, SystemReason(errno));
-  if (!S_ISREG(info.st_mode)) throw EFOpenError(fileName, "Not a regular file");
+  const TFileDescriptor fd(OpenForReading(fileName, forWriting));
+  if (!fd.Valid()) throw EFOpenError(fileName, SystemReason(errno));
+  info = StatusOfDescriptor(fd.Get());
+  if (info.kind == TFileKind::Missing) throw EFOpenError(fileName, SystemReason(info.error));
+  if (info.kind != TFileKind::Regular) throw EFOpenError(fileName, "Not a regular file");
 
   TFileContent content;
   content.FFileName = fileName;
 
   // Read to the end even if the file grew since fstat: a rewrite from a
   // shorter copy would cut it.
-  size_t capacity = size_t(info.st_size) + 1;
+  size_t capacity = size_t(info.size) + 1;
   try {
     content.FData = std::make_unique_for_overwrite<uint8_t[]>(capacity);
     for (;;) {
@@ -60,11 +44,8 @@ TFileContent ReadFileContent(const std::string& fileName, bool forWriting) {
         content.FData = std::move(grown);
         capacity = larger;
       }
-      const ssize_t got = ::read(fd.Get(), content.FData.get() + content.FSize, capacity - content.FSize);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        throw EFOpenError(fileName, SystemReason(errno));
-      }
+      const ssize_t got = ReadSome(fd.Get(), content.FData.get() + content.FSize, capacity - content.FSize);
+      if (got < 0) throw EFOpenError(fileName, SystemReason(errno));
       if (got == 0) break;
       content.FSize += size_t(got);
     }

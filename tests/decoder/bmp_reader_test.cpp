@@ -7,6 +7,7 @@
 #include "support/images.h"
 #include "support/temp_folder.h"
 #include "viewer/image_loader.h"
+#include "platform/free_bitmap.h"
 
 #include <QProcess>
 
@@ -168,7 +169,7 @@ TEST(BmpReader, FilesThatLieAboutSizesAndOffsetsAreRefused) {
     } else {
       EXPECT_EQ(dib, nullptr);
     }
-    if (dib) FreeImage_Unload(dib);
+    TFreeBitmap{dib}.Clear();
   }
 }
 

@@ -215,15 +215,13 @@ TEST(DecoderPreview, ALargeJpegComesFirstReducedWithTheSizeOfTheFullDecode) {
     EXPECT_EQ(width, c.width);
     EXPECT_EQ(height, c.height);
     // libjpeg halves it (2400 is 2.4 times the preview size).
-    EXPECT_EQ(FreeImage_GetWidth(preview.dib), c.width / 2);
-    EXPECT_EQ(FreeImage_GetHeight(preview.dib), c.height / 2);
-    FreeImage_Unload(preview.dib);
+    EXPECT_EQ(FreeImage_GetWidth(preview.bitmap.Dib()), c.width / 2);
+    EXPECT_EQ(FreeImage_GetHeight(preview.bitmap.Dib()), c.height / 2);
     ASSERT_TRUE(client.WaitLoad(-1));
     decoder::TLoadResult full = client.TakeLoad();
     ASSERT_EQ(full.outcome, decoder::TLoadOutcome::Decoded);
-    EXPECT_EQ(FreeImage_GetWidth(full.dib), c.width);
-    EXPECT_EQ(FreeImage_GetHeight(full.dib), c.height);
-    FreeImage_Unload(full.dib);
+    EXPECT_EQ(FreeImage_GetWidth(full.bitmap.Dib()), c.width);
+    EXPECT_EQ(FreeImage_GetHeight(full.bitmap.Dib()), c.height);
   }
 
   // A picture that is not much larger than the preview gets none.
@@ -233,8 +231,7 @@ TEST(DecoderPreview, ALargeJpegComesFirstReducedWithTheSizeOfTheFullDecode) {
   unsigned width = 0, height = 0;
   EXPECT_FALSE(client.TakePreview(none, width, height));
   decoder::TLoadResult full = client.TakeLoad();
-  EXPECT_EQ(FreeImage_GetWidth(full.dib), 1500u);
-  FreeImage_Unload(full.dib);
+  EXPECT_EQ(FreeImage_GetWidth(full.bitmap.Dib()), 1500u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "new_format_files.h"
 
 #include "support/images.h"
+#include "platform/free_bitmap.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -77,7 +78,7 @@ QByteArray QuadrantJpegBytes(bool icc, int orientation) {
   }
   FIMEMORY* memory = FreeImage_OpenMemory();
   FreeImage_SaveToMemory(FIF_JPEG, dib, memory, JPEG_QUALITYSUPERB);
-  FreeImage_Unload(dib);
+  TFreeBitmap{dib}.Clear();
   BYTE* data = nullptr;
   DWORD size = 0;
   FreeImage_AcquireMemory(memory, &data, &size);

@@ -28,10 +28,7 @@ using newfiles::White;
 
 struct TDecoded {
   decoder::TWorkerResult result;
-  ~TDecoded() {
-    if (result.dib) FreeImage_Unload(result.dib);
-  }
-  FIBITMAP* dib() const { return result.dib; }
+  FIBITMAP* dib() const { return result.bitmap.Dib(); }
 };
 
 class NewFormatsTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include "support/images.h"
 #include "support/temp_folder.h"
 #include "viewer/image_loader.h"
+#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -167,10 +168,9 @@ void ExpectTransferMatches(const QString& path, int flags, const std::string& wh
     EXPECT_NE(got.outcome, TLoadOutcome::Decoded) << where;
   } else {
     ASSERT_EQ(got.outcome, TLoadOutcome::Decoded) << where;
-    ExpectSameBitmap(expected, got.dib, where);
-    FreeImage_Unload(expected);
+    ExpectSameBitmap(expected, got.bitmap.Dib(), where);
+    TFreeBitmap{expected}.Clear();
   }
-  if (got.dib) FreeImage_Unload(got.dib);
 }
 
 TEST(DecoderTransfer, EqualsAnInProcessLoadForEveryFormatFreeImageWrites) {
@@ -191,7 +191,7 @@ TEST(DecoderTransfer, EqualsAnInProcessLoadForEveryFormatFreeImageWrites) {
       const QString path = dir.File(QStringLiteral("%1-%2.%3").arg(QLatin1String(ext), QLatin1String(source.name),
                                                                    QString::fromLatin1(ext).toLower()));
       const bool saved = exportable && testimg::Save(dib, fif, path, 0, false);
-      FreeImage_Unload(dib);
+      TFreeBitmap{dib}.Clear();
       if (!saved) continue;
       ExpectTransferMatches(path, JPEG_EXIFROTATE, std::string(ext) + " " + source.name);
       ++compared;
@@ -214,7 +214,7 @@ TEST(DecoderTransfer, LargeBitmapsTravelInTheMemoryTheyWereDecodedIn) {
       }
       const QString path = dir.File(QStringLiteral("large-%1-%2").arg(fif).arg(bpp));
       const bool saved = FreeImage_FIFSupportsExportBPP(fif, bpp) && testimg::Save(dib, fif, path, 0, false);
-      FreeImage_Unload(dib);
+      TFreeBitmap{dib}.Clear();
       if (saved) ExpectTransferMatches(path, JPEG_EXIFROTATE, "large " + std::to_string(fif) + " " + std::to_string(bpp));
     }
   }
@@ -255,7 +255,7 @@ TEST(DecoderTransfer, TheBitmapWorksWithEveryLaterFreeImageCall) {
   FIBITMAP* released = bitmap.Release();
   ASSERT_TRUE(released);
   EXPECT_FALSE(bitmap.IsValid());
-  FreeImage_Unload(released);
+  TFreeBitmap{released}.Clear();
 }
 
 }  // namespace
@@ -268,7 +268,7 @@ TEST(DecoderTransfer, ADamagedDescriptionIsRefusedNotTrusted) {
   SetTag(dib, FIMD_COMMENTS, "Comment", 0, "a comment");
   FIBITMAP* thumb = FreeImage_Allocate(4, 2, 24);
   FreeImage_SetThumbnail(dib, thumb);
-  FreeImage_Unload(thumb);
+  TFreeBitmap{thumb}.Clear();
   const std::vector<std::uint8_t> blob = decoder::DescribeBitmap(dib);
   std::vector<std::uint8_t> pixels(decoder::PixelBytes(dib));
   std::memcpy(pixels.data(), FreeImage_GetBits(dib), pixels.size());
@@ -276,7 +276,7 @@ TEST(DecoderTransfer, ADamagedDescriptionIsRefusedNotTrusted) {
   FIBITMAP* whole = decoder::RebuildBitmap(blob.data(), blob.size(), pixels.data(), pixels.size());
   ASSERT_TRUE(whole);
   ExpectSameBitmap(dib, whole, "rebuilt");
-  FreeImage_Unload(whole);
+  TFreeBitmap{whole}.Clear();
   EXPECT_FALSE(decoder::RebuildBitmap(blob.data(), blob.size(), pixels.data(), pixels.size() - 1))
       << "rows that do not fit the pixels";
 
@@ -284,16 +284,16 @@ TEST(DecoderTransfer, ADamagedDescriptionIsRefusedNotTrusted) {
   for (std::size_t n = 0; n < blob.size(); ++n) {
     FIBITMAP* cut = decoder::RebuildBitmap(blob.data(), n, pixels.data(), pixels.size());
     if (!cut) ++refused;
-    FreeImage_Unload(cut);
+    TFreeBitmap{cut}.Clear();
   }
   EXPECT_EQ(refused, static_cast<int>(blob.size())) << "a truncated description was taken";
   // Any byte set to 0xFF: refused or rebuilt, never a crash or a huge allocation.
   for (std::size_t i = 0; i < blob.size(); ++i) {
     std::vector<std::uint8_t> bad = blob;
     bad[i] = 0xFF;
-    FreeImage_Unload(decoder::RebuildBitmap(bad.data(), bad.size(), pixels.data(), pixels.size()));
+    TFreeBitmap{decoder::RebuildBitmap(bad.data(), bad.size(), pixels.data(), pixels.size())}.Clear();
   }
-  FreeImage_Unload(dib);
+  TFreeBitmap{dib}.Clear();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "decoder/decoder_client.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
+#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ using decoder::TCheckResult;
 using decoder::TDecoderClient;
 
 struct TDibCloser {
-  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
+  void operator()(FIBITMAP* dib) const { TFreeBitmap{dib}.Clear(); }
 };
 
 class WorkerChecksTest : public ::testing::Test {
@@ -27,8 +28,7 @@ protected:
   TCheckResult Check(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks = false) {
     client.StartCheck(path, format, movedBlocks);
     TCheckResult result = client.FinishCheck();
-    if (result.decode.dib) FreeImage_Unload(result.decode.dib);
-    result.decode.dib = nullptr;
+    result.decode.bitmap.Clear();
     return result;
   }
   static QByteArray Bytes(const std::string& path) { return testimg::ReadFile(QString::fromStdString(path)); }
@@ -71,11 +71,10 @@ TEST_F(WorkerChecksTest, PagesAreCountedAndDecodedOneByOne) {
   EXPECT_EQ(pages, 3u);
   decoder::TLoadResult second = client.DecodePage(Path("anim.gif"), 1, 0, &pages);
   ASSERT_EQ(second.outcome, decoder::TLoadOutcome::Decoded);
-  EXPECT_EQ(FreeImage_GetWidth(second.dib), 5u);
+  EXPECT_EQ(FreeImage_GetWidth(second.bitmap.Dib()), 5u);
   FITAG* left = nullptr;
-  ASSERT_TRUE(FreeImage_GetMetadata(FIMD_ANIMATION, second.dib, "FrameLeft", &left));
+  ASSERT_TRUE(FreeImage_GetMetadata(FIMD_ANIMATION, second.bitmap.Dib(), "FrameLeft", &left));
   EXPECT_EQ(*static_cast<const WORD*>(FreeImage_GetTagValue(left)), 3);
-  FreeImage_Unload(second.dib);
   EXPECT_EQ(client.DecodePage(Path("anim.gif"), 7, 0).outcome, decoder::TLoadOutcome::Failed);
 
   ASSERT_TRUE(testimg::Save(testimg::Solid24(4, 4, 0x112233), FIF_PNG, dir.File(QStringLiteral("one.png"))));

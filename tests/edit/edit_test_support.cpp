@@ -154,9 +154,9 @@ unsigned TLocalShownFile::Pages() {
   return file ? unsigned(FreeImage_GetPageCount(file.get())) : 0;
 }
 
-TDecodedPicture TLocalShownFile::Decode(unsigned page) {
+TFreeBitmap TLocalShownFile::Decode(unsigned page) {
   ++Decodes;
-  return TDecodedPicture(DecodeAsTheWorker(FPath, FreeImage_GetFileType(FPath.c_str(), 0), FFlags, page), nullptr);
+  return TFreeBitmap(DecodeAsTheWorker(FPath, FreeImage_GetFileType(FPath.c_str(), 0), FFlags, page), nullptr);
 }
 
 void TLocalChecker::Start(const std::string& path, FREE_IMAGE_FORMAT format, bool) {
@@ -179,7 +179,7 @@ namespace {
 // The file decoded as the viewer loads it: deeper pictures converted to 32
 // bits for the screen.
 struct TLoaded {
-  TDecodedPicture decoded;
+  TFreeBitmap decoded;
   TDib converted;
   TPictureFacts facts;
   FIBITMAP* Working() const { return converted ? converted.get() : decoded.Dib(); }
@@ -204,7 +204,7 @@ TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool
   TLocalShownFile shown(path, exifRotation ? JPEG_EXIFROTATE : 0);
   const TLoaded loaded = Load(shown, path);
   FIBITMAP* working = edited ? edited : loaded.Working();
-  TDib turned;
+  TFreeBitmap turned;
   TOrientedWrite request;
   request.path = path;
   request.command = command;
@@ -215,9 +215,8 @@ TOrientedResult OrientFile(const std::string& path, TOrientCommand command, bool
   request.pictureConverted = loaded.converted != nullptr;
   request.fileHadAlpha = HasAlpha(loaded.facts);
   request.turnWorkingImage = [&]() -> FIBITMAP* {
-    FIBITMAP* result = TransformPicture(working, command);
-    if (IsRotation(command)) turned.reset(result);
-    return result;
+    turned = TransformPicture(working, command);
+    return turned.Dib();
   };
   request.shownFile = &shown;
   request.checker = checker;

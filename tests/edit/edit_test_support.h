@@ -17,7 +17,7 @@
 // JPEG files of them, decoding and comparing.
 
 struct TDibDeleter {
-  void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
+  void operator()(FIBITMAP* dib) const { TFreeBitmap released(dib); }
 };
 using TDib = std::unique_ptr<FIBITMAP, TDibDeleter>;
 
@@ -53,7 +53,7 @@ class TLocalShownFile : public TShownFile {
 public:
   TLocalShownFile(std::string path, int flags) : FPath(std::move(path)), FFlags(flags) {}
   unsigned Pages() override;
-  TDecodedPicture Decode(unsigned page) override;
+  TFreeBitmap Decode(unsigned page) override;
   unsigned Decodes = 0;  // pictures decoded so far
 
 private:

@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
   };
 
   FreeImage_Initialise(FALSE);
-  FIBITMAP* picture = FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_EXIFROTATE);
+  const TFreeBitmap owned(FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_EXIFROTATE));
+  FIBITMAP* picture = owned.Dib();
   if (!picture) return 3;
   bool ok = false;
   if (command == "save") {
@@ -46,12 +47,13 @@ int main(int argc, char** argv) {
     request.pictureEdited = command.find("edited") != std::string::npos;
     request.workingImage = picture;
     request.fileFormat = FIF_JPEG;
-    FIBITMAP* turned = nullptr;
-    request.turnWorkingImage = [&] { return turned = TransformPicture(picture, request.command); };
+    TFreeBitmap turned;
+    request.turnWorkingImage = [&] {
+      turned = TransformPicture(picture, request.command);
+      return turned.Dib();
+    };
     ok = WriteOrientedFile(request).save.Ok();
-    if (rotate && turned) FreeImage_Unload(turned);
   }
-  FreeImage_Unload(picture);
   FreeImage_DeInitialise();
   return ok ? 0 : 1;
 }

@@ -41,6 +41,25 @@ TEST_F(OrientPicture, FreeImageAndTurboJpegLayOutPicturesAsTheTableSays) {
   }
 }
 
+// Every command makes a new bitmap and leaves the working image as it was:
+// a refused write must not leave the screen's picture mirrored.
+TEST_F(OrientPicture, TransformPictureLeavesItsSourceAsItWas) {
+  const TDib pattern = Pattern(64, 48);
+  const TDib before(FreeImage_Clone(pattern.get()));
+  const std::pair<TOrientCommand, TPictureTransform> cases[] = {{ocRotateLeft, ptRotate270},
+                                                                {ocRotateRight, ptRotate90},
+                                                                {ocFlipHorizontal, ptFlipHorizontal},
+                                                                {ocFlipVertical, ptFlipVertical}};
+  for (const auto& [command, transform] : cases) {
+    const TFreeBitmap result = TransformPicture(pattern.get(), command);
+    ASSERT_TRUE(result) << command;
+    EXPECT_NE(result.Dib(), pattern.get()) << command;
+    EXPECT_EQ(MeanDifference(result.Dib(), Transformed(before.get(), transform).get()), 0.0) << command;
+    EXPECT_EQ(MeanDifference(pattern.get(), before.get()), 0.0) << command;
+  }
+  EXPECT_FALSE(TransformPicture(nullptr, ocFlipVertical));
+}
+
 TEST_F(OrientPicture, LosslessRotationKeepsEverySegmentAndSetsTheNewSize) {
   TExifData exif;
   exif.General().SetTag(TExifTag::MakeBytes(0x010F, tdAscii, reinterpret_cast<const uint8_t*>("Maker"), 6));
@@ -141,8 +160,8 @@ protected:
 // them would silently change its colours in every colour-managed program.
 TEST_F(KeepIccProfileTest, TurnedAndRescaledPicturesKeepTheirColourProfile) {
   TDib source = WithProfile(64, 48);
-  const TDib turned(TransformPicture(source.get(), ocRotateLeft));
-  EXPECT_EQ(ProfileOf(turned.get()), Profile());
+  const TFreeBitmap turned = TransformPicture(source.get(), ocRotateLeft);
+  EXPECT_EQ(ProfileOf(turned.Dib()), Profile());
 
   FIBITMAP* rescaled = WithProfile(64, 48).release();
   ASSERT_TRUE(RescalePicture(rescaled, 32, 24, 0));

@@ -5,6 +5,7 @@
 #include "edit/rescale_picture.h"
 #include "edit_test_support.h"
 #include "support/scratch_mount.h"
+#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -159,7 +160,7 @@ TEST(RescalePicture, GreysLowDepthsFirstAndKeepsThePictureWhenRefused) {
   FIBITMAP* before = dib;
   EXPECT_FALSE(RescalePicture(dib, 0, 32, 0));
   EXPECT_EQ(dib, before);  // null from FreeImage leaves the image
-  FreeImage_Unload(dib);
+  TFreeBitmap{dib}.Clear();
 
   // A stored filter outside 0 to 5 is the box filter.
   FIBITMAP* a = FreeImage_Clone(Pattern(40, 30).get());
@@ -167,8 +168,8 @@ TEST(RescalePicture, GreysLowDepthsFirstAndKeepsThePictureWhenRefused) {
   ASSERT_TRUE(RescalePicture(a, 13, 7, -1));
   ASSERT_TRUE(RescalePicture(b, 13, 7, FILTER_BOX));
   EXPECT_EQ(MeanDifference(a, b), 0.0);
-  FreeImage_Unload(a);
-  FreeImage_Unload(b);
+  TFreeBitmap{a}.Clear();
+  TFreeBitmap{b}.Clear();
 
   FIBITMAP* none = nullptr;
   EXPECT_FALSE(RescalePicture(none, 32, 32, 0));

@@ -1,6 +1,7 @@
 // The image libraries' messages: quiet unless VELVANE_DEBUG asks for them.
 #include "platform/freeimage_setup.h"
 #include "support/tiff_bytes.h"
+#include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ class ImageLibraryMessagesTest : public ::testing::Test {
     ::close(saved);
     std::fclose(capture);
     EXPECT_EQ(bitmap != nullptr, bDecodes);
-    if (bitmap) FreeImage_Unload(bitmap);
+    TFreeBitmap{bitmap}.Clear();
     std::ifstream in(log);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }

@@ -1,4 +1,5 @@
 #include "support/images.h"
+#include "platform/free_bitmap.h"
 
 #include <QFile>
 #include <QProcess>
@@ -18,7 +19,7 @@ FIBITMAP* Solid24(unsigned width, unsigned height, std::uint32_t rgb) {
 
 bool Save(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const QString& path, int flags, bool takeOwnership) {
   const bool ok = dib && FreeImage_Save(fif, dib, path.toUtf8().constData(), flags);
-  if (takeOwnership && dib) FreeImage_Unload(dib);
+  if (takeOwnership) TFreeBitmap{dib}.Clear();
   return ok;
 }
 

@@ -5,7 +5,7 @@
 // bands that split a frame's rows over threads.
 #include "edit/cmyk_picture.h"
 #include "viewer/colour_lookup.h"
-#include "viewer/free_bitmap.h"
+#include "platform/free_bitmap.h"
 #include "viewer/row_bands.h"
 #include "viewer/screen_colour.h"
 #include "viewer/stretch.h"

@@ -88,7 +88,6 @@ TEST_F(ImageLoaderTest, EveryLoadWithoutAPictureSaysWhy) {
     client.StartLoad(DecoderPath(path), 0);
     client.WaitLoad(-1);
     decoder::TLoadResult result = client.TakeLoad();
-    if (result.dib) FreeImage_Unload(result.dib);
     return LoadProblemMessage(path, result.problem);
   };
   EXPECT_EQ(message(dir.File("gone.jpg")), QStringLiteral("Cannot open gone.jpg: the file does not exist"));

@@ -6,6 +6,7 @@
 
 #include "support/images.h"
 #include "support/temp_folder.h"
+#include "platform/free_bitmap.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -251,7 +252,7 @@ std::map<QString, QString> OverlayValues(const QString& path) {
     const qsizetype colon = line.indexOf(QLatin1String(": "));
     values[line.left(colon)] = line.mid(colon + 2).chopped(1);  // every line ends in a space
   }
-  FreeImage_Unload(dib);
+  TFreeBitmap{dib}.Clear();
   return values;
 }
 

@@ -3,6 +3,7 @@
 #include "viewer/overlay_layout.h"
 
 #include "support/temp_folder.h"
+#include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ protected:
     in.bevelHeight = 49;
   }
   void TearDown() override {
-    if (in.working) FreeImage_Unload(in.working);
+    TFreeBitmap{in.working}.Clear();
   }
   TOverlayInput in;
   TempFolder folder;

@@ -6,6 +6,7 @@
 #include "support/images.h"
 #include "overlay_fixture.h"
 #include "support/temp_folder.h"
+#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ std::vector<TOverlayText> OfLayer(const TOverlayLayout& layout, TOverlayLayer la
 QString SampleLine(const QString& key) {
   FIBITMAP* dib = FreeImage_Load(FIF_JPEG, SAMPLE_IMAGE, 0);
   const QStringList lines = CollectAllMetadataLines(dib);
-  if (dib) FreeImage_Unload(dib);
+  TFreeBitmap{dib}.Clear();
   for (const QString& line : lines)
     if (line.startsWith(key + ": ")) return line;
   return QString();

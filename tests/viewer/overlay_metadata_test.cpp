@@ -2,6 +2,7 @@
 #include "viewer/metadata_lines.h"
 
 #include "support/images.h"
+#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ void AddTextTag(FIBITMAP* dib, FREE_IMAGE_MDMODEL model, const char* key, const 
 class MetadataLinesTest : public ::testing::Test {
 protected:
   void TearDown() override {
-    if (dib) FreeImage_Unload(dib);
+    TFreeBitmap{dib}.Clear();
   }
   FIBITMAP* dib = nullptr;
 };

@@ -29,7 +29,7 @@ public:
     if (outcome == decoder::TLoadOutcome::Decoded) {
       result.problem = decoder::TLoadProblem::None;
       result.fif = FIF_PNG;
-      result.dib = FreeImage_Clone(picture);
+      result.bitmap = TFreeBitmap(FreeImage_Clone(picture));
     }
     return result;
   }

@@ -7,6 +7,7 @@
 #include "decoder/decoded_picture.h"
 #include "decoder/heif_decoder.h"
 #include "decoder/jxl_decoder.h"
+#include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
 
@@ -47,7 +48,7 @@ long Tell(fi_handle handle) { return static_cast<TSpanFile*>(handle)->at; }
 void Quiet(FREE_IMAGE_FORMAT, const char*) {}
 
 void Unload(FIBITMAP* dib) {
-  if (dib) FreeImage_Unload(dib);
+  TFreeBitmap{dib}.Clear();
 }
 
 }  // namespace

@@ -13,8 +13,6 @@
 #include <memory>
 #include <optional>
 
-namespace decoder {
-
 class TChildWatch {
 public:
   explicit TChildWatch(pid_t pid);
@@ -32,5 +30,3 @@ private:
   struct TShared;
   std::shared_ptr<TShared> FShared;
 };
-
-}  // namespace decoder

@@ -1,4 +1,4 @@
-#include "decoder/child_watch.h"
+#include "platform/child_watch.h"
 
 #include <sys/wait.h>
 
@@ -7,8 +7,6 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-
-namespace decoder {
 
 struct TChildWatch::TShared {
   pid_t pid = 0;
@@ -69,5 +67,3 @@ bool TChildWatch::Ended() const {
   if (FShared->threadless && !FShared->ended) FShared->Record(::waitpid(FShared->pid, &status, WNOHANG), status);
   return FShared->ended;
 }
-
-}  // namespace decoder

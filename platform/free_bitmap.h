@@ -7,8 +7,9 @@
 #include <memory>
 #include <utility>
 
-// Owns at most one FreeImage bitmap: the viewer's working image and its
-// display copies. "Valid" means it holds a bitmap. A decoded bitmap's rows
+// Owns at most one FreeImage bitmap: every bitmap the viewer, the editing
+// code and the decoding worker make is released here and nowhere else.
+// "Valid" means it holds a bitmap. A decoded bitmap's rows
 // may live outside it, in memory mapped from the decoder (FreeImage's
 // external bits): the mapping is owned here too and released after the
 // bitmap.
@@ -16,6 +17,8 @@ class TFreeBitmap {
 public:
   TFreeBitmap() = default;
   explicit TFreeBitmap(FIBITMAP* dib) : FDib(dib) {}
+  // dib's rows live in pixels, which is released after the bitmap.
+  TFreeBitmap(FIBITMAP* dib, std::shared_ptr<void> pixels) : FDib(dib), FPixels(std::move(pixels)) {}
   ~TFreeBitmap() { Clear(); }
   TFreeBitmap(const TFreeBitmap&) = delete;
   TFreeBitmap& operator=(const TFreeBitmap&) = delete;
@@ -36,6 +39,7 @@ public:
   }
 
   bool IsValid() const { return FDib != nullptr; }
+  explicit operator bool() const { return FDib != nullptr; }
   FIBITMAP* Dib() const { return FDib; }
 
   unsigned Width() const { return FDib ? FreeImage_GetWidth(FDib) : 0; }
