@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edit/picture_transform.h"
+#include "edit/exif/picture_transform.h"
 
 #include <cstdint>
 #include <span>

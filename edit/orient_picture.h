@@ -15,7 +15,7 @@
 // re-encoded, from the file's own decode unless the picture was edited.
 
 #include "edit/exif/output_pieces.h"
-#include "edit/picture_transform.h"
+#include "edit/exif/picture_transform.h"
 #include "edit/save_picture.h"
 #include "edit/shown_file.h"
 

@@ -3,7 +3,7 @@
 // What a turned or mirrored picture keeps of its source beyond the pixels,
 // and the pages of a multi-page file (GIF, TIFF, ICO) written as one file.
 
-#include "edit/picture_transform.h"
+#include "edit/exif/picture_transform.h"
 
 #include <FreeImage.h>
 

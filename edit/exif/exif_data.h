@@ -5,7 +5,7 @@
 #include "edit/exif/exif_section.h"
 #include "edit/exif/output_pieces.h"
 #include "edit/exif/xmp_packet.h"
-#include "edit/picture_transform.h"
+#include "edit/exif/picture_transform.h"
 
 #include <cstdint>
 #include <span>

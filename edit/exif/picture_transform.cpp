@@ -1,4 +1,4 @@
-#include "edit/picture_transform.h"
+#include "edit/exif/picture_transform.h"
 
 #include <array>
 
