@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -83,6 +84,29 @@ TLoadProblem ProblemOfFile(const std::string& path, TLoadProblem otherwise) {
   if (S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
     return TLoadProblem::Unreadable;
   return otherwise;
+}
+
+// Sends one request with the file it is about (fd, when not -1) passed along.
+bool SendWithDescriptor(int socket, const std::vector<char>& message, int fd) {
+  iovec iov{const_cast<char*>(message.data()), message.size()};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  if (fd >= 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = SOL_SOCKET;
+    cmsg->cmsg_type = SCM_RIGHTS;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
+  }
+  for (;;) {
+    const ssize_t sent = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
+    if (sent >= 0) return static_cast<std::size_t>(sent) == message.size();
+    if (errno != EINTR) return false;
+  }
 }
 
 }  // namespace
@@ -177,10 +201,13 @@ bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags,
   std::memcpy(message.data(), &header, sizeof header);
   std::memcpy(message.data() + sizeof header, path.data(), path.size());
 
+  // The worker opens nothing: the file goes with the request, and the
+  // worker's copy of the descriptor is the only one once this one closes.
+  const TFd file(OpenRegularFile(path));
   for (int attempt = 0; attempt < 2; ++attempt) {
     Start();
     if (FSocket < 0) return false;
-    if (::send(FSocket, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size())) {
+    if (SendWithDescriptor(FSocket, message, file.Get())) {
       FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now(), FTimeLimit};
       FPreview.reset();
       FPreviewFresh = false;
@@ -353,7 +380,15 @@ void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
   FWatch.reset();
   // A crash is the file's doing; SIGKILL is ours, the system's or the
   // user's, and says nothing about the file.
+  // A worker its own filter ended (SIGSYS) did what no decoder does: that
+  // too is the file's doing.
   const bool fileFault = !killedByUs && status && WIFSIGNALED(*status) && WTERMSIG(*status) != SIGKILL;
+  static bool toldNotLockedIn = false;
+  if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == WorkerNotLockedIn && !toldNotLockedIn) {
+    toldNotLockedIn = true;
+    std::fprintf(stderr, "velvane: the decoder cannot lock itself in on this system and decodes nothing "
+                         "(VELVANE_DEBUG=1 tells why)\n");
+  }
 
   FPreview.reset();
   FPreviewFresh = false;

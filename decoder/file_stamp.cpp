@@ -1,6 +1,8 @@
 #include "decoder/file_stamp.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace decoder {
 
@@ -26,6 +28,20 @@ bool StampOfPath(const std::string& path, TFileStamp& stamp) {
 bool StampOfFd(int fd, TFileStamp& stamp) {
   struct stat st {};
   return ::fstat(fd, &st) == 0 && FromStat(st, stamp);
+}
+
+int OpenRegularFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  // Non-blocking and no controlling terminal, should it have become
+  // something else since the look.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace decoder

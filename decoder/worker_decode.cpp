@@ -5,7 +5,6 @@
 #include "decoder/decode_repairs.h"
 #include "decoder/worker_pages.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,13 +54,13 @@ void SendPreview(FILE* file, FreeImageIO& io, int flags, unsigned previewSize, c
 
 }  // namespace
 
-TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& ask, const TPreviewSink& preview) {
+TWorkerResult DecodeFile(int fd, const std::string& name, int flags, const TWorkerAsk& ask,
+                         const TPreviewSink& preview) {
   const TRequestKind kind = ask.kind;
   const unsigned previewSize = ask.previewSize;
   TWorkerResult result;
-  // Non-blocking, so that opening a fifo cannot hang; only regular files are
-  // read at all, anything else is known by its name alone.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Only regular files are read at all; anything else is known by its name
+  // alone.
   FILE* file = nullptr;
   if (fd >= 0) {
     result.stampValid = StampOfFd(fd, result.stamp);
@@ -73,7 +72,7 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
   if (file) fif = FreeImage_GetFileTypeFromHandle(&io, file, 0);
   // A file just written has a temporary name: only its content tells.
-  if (fif == FIF_UNKNOWN && kind != TRequestKind::Check) fif = FreeImage_GetFIFFromFilename(path.c_str());
+  if (fif == FIF_UNKNOWN && kind != TRequestKind::Check) fif = FreeImage_GetFIFFromFilename(name.c_str());
   if (kind == TRequestKind::Check) {
     // Decoded as what it was written as; fif says what its content is.
     result.fif = fif;
