@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace decoder;
@@ -126,21 +127,22 @@ bool SendReply(const TReplyHeader& reply, int fd) {
 }
 
 #ifdef VELVANE_WORKER_TEST_HOOKS
-// The test build's worker: VELVANE_TEST_UNLOCKED=1 leaves it as it was before
-// locking in (for benchmarks of what the lock-in costs), and a request for
-// EscapePath makes it try to open a file, as a decoder taken over would.
-constexpr const char* EscapePath = "/velvane-test/escape";
-bool TestRunsUnlocked() {
-  const char* unlocked = std::getenv("VELVANE_TEST_UNLOCKED");
-  return unlocked && std::strcmp(unlocked, "1") == 0;
+// The test build's worker: VELVANE_TEST_LOCKIN=off leaves it unlocked (for
+// measuring what locking in costs), =fail makes it end as one that could not
+// lock itself in, and a request for a file whose name ends in EscapeName
+// makes it open a file, as a decoder taken over by a hostile picture would.
+constexpr std::string_view EscapeName = "velvane-test-escape";
+std::string TestLockIn() {
+  const char* value = std::getenv("VELVANE_TEST_LOCKIN");
+  return value ? value : "";
 }
 void EscapeWhenAsked(const std::string& path) {
-  if (path != EscapePath) return;
+  if (!path.ends_with(EscapeName)) return;
   const int fd = ::open("/etc/passwd", O_RDONLY | O_CLOEXEC);
   if (fd >= 0) ::close(fd);
 }
 #else
-constexpr bool TestRunsUnlocked() { return false; }
+std::string TestLockIn() { return {}; }
 #endif
 
 // Receives one request into buffer and the file descriptor that came with it
@@ -277,7 +279,9 @@ int main(int argc, char** argv) {
   // Locked in before the first request: from here on the worker has its
   // socket, its memory and the files the viewer hands it, nothing else.
   const bool debug = ImageLibraryDebugEnabled();
-  if (!TestRunsUnlocked()) {
+  const std::string testLockIn = TestLockIn();
+  if (testLockIn == "fail") return WorkerNotLockedIn;
+  if (testLockIn != "off") {
     const platform::TLockdownReport report =
         platform::LockDownWorker({.keep = {SocketFd}, .keepStandardError = debug});
     if (!report.Locked()) {
