@@ -4,7 +4,10 @@
 // come from the same build, so structures travel as they are laid out in
 // memory, over a SOCK_SEQPACKET socket: one message per request or reply.
 //
-// A request names a file and the load flags. A reply says what became of it;
+// A request names a file and the load flags, and carries the file itself: a
+// read-only descriptor the viewer opened (SCM_RIGHTS), or none when the file
+// could not be opened, and then only its name tells the format. The worker
+// opens nothing itself. A reply says what became of it;
 // a decoded bitmap comes with one sealed memfd holding its description (see
 // bitmap_transfer.h) at blobOffset and its pixel rows at pixelOffset, which
 // need not be on a page boundary: the viewer maps the pages around the rows.
@@ -20,6 +23,9 @@ namespace decoder {
 inline constexpr std::uint32_t RequestMagic = 0x51445656;  // "VVDQ"
 inline constexpr std::uint32_t ReplyMagic = 0x52445656;    // "VVDR"
 inline constexpr std::size_t MaxPathBytes = 65536;
+// The worker's exit status when it could not lock itself in: it serves no
+// request then, and every load fails as one the decoder gave up on.
+inline constexpr int WorkerNotLockedIn = 3;
 
 enum class TRequestKind : std::uint32_t {
   Decode = 1,    // identify, then decode
@@ -53,7 +59,7 @@ struct TRequestHeader {
   // Not 0: a large JPEG is first decoded reduced to about this size and
   // sent as a preview.
   std::uint32_t previewSize = 0;
-  std::uint32_t pathBytes = 0;  // the UTF-8 path follows the header
+  std::uint32_t pathBytes = 0;  // the path follows the header (its name tells a format)
   std::uint32_t page = 0;       // DecodePage: the page, counted from 0
   std::int32_t fif = -1;        // Check: the format the file was written in
   std::uint32_t unused = 0;     // no padding: every byte sent is set

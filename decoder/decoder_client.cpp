@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -69,6 +70,29 @@ TLoadProblem ProblemOfFile(const std::string& path, TLoadProblem otherwise) {
     return status.error == EACCES ? TLoadProblem::Unreadable : TLoadProblem::Missing;
   if (status.kind == TFileKind::Regular && AccessError(path) == EACCES) return TLoadProblem::Unreadable;
   return otherwise;
+}
+
+// Sends one request with the file it is about (fd, when not -1) passed along.
+bool SendWithDescriptor(int socket, const std::vector<char>& message, int fd) {
+  iovec iov{const_cast<char*>(message.data()), message.size()};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  if (fd >= 0) {
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
+    cmsg->cmsg_level = SOL_SOCKET;
+    cmsg->cmsg_type = SCM_RIGHTS;
+    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
+  }
+  for (;;) {
+    const ssize_t sent = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
+    if (sent >= 0) return static_cast<std::size_t>(sent) == message.size();
+    if (errno != EINTR) return false;
+  }
 }
 
 }  // namespace
@@ -163,10 +187,13 @@ bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags,
   std::memcpy(message.data(), &header, sizeof header);
   std::memcpy(message.data() + sizeof header, path.data(), path.size());
 
+  // The worker opens nothing: the file goes with the request, and the
+  // worker's copy of the descriptor is the only one once this one closes.
+  const TFileDescriptor file(OpenRegularFile(path));
   for (int attempt = 0; attempt < 2; ++attempt) {
     Start();
     if (FSocket < 0) return false;
-    if (::send(FSocket, message.data(), message.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(message.size())) {
+    if (SendWithDescriptor(FSocket, message, file.Get())) {
       FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now(), FTimeLimit};
       FPreview.reset();
       FPreviewFresh = false;
@@ -339,7 +366,15 @@ void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
   FWatch.reset();
   // A crash is the file's doing; SIGKILL is ours, the system's or the
   // user's, and says nothing about the file.
+  // A worker its own filter ended (SIGSYS) did what no decoder does: that
+  // too is the file's doing.
   const bool fileFault = !killedByUs && status && WIFSIGNALED(*status) && WTERMSIG(*status) != SIGKILL;
+  static bool toldNotLockedIn = false;
+  if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == WorkerNotLockedIn && !toldNotLockedIn) {
+    toldNotLockedIn = true;
+    std::fprintf(stderr, "velvane: the decoder cannot lock itself in on this system and decodes nothing "
+                         "(VELVANE_DEBUG=1 tells why)\n");
+  }
 
   FPreview.reset();
   FPreviewFresh = false;

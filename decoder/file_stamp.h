@@ -22,4 +22,9 @@ bool StampOfPath(const std::string& path, TFileStamp& stamp);
 // The stamp of an open file; false when it is not a regular file.
 bool StampOfFd(int fd, TFileStamp& stamp);
 
+// Opens the regular file at path for reading (close-on-exec), or returns -1.
+// Anything else (a fifo, a device, a folder) is never opened: opening a
+// device can have effects, and a fifo could block.
+int OpenRegularFile(const std::string& path);
+
 }  // namespace decoder

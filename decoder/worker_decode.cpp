@@ -56,25 +56,26 @@ void SendPreview(FILE* file, FreeImageIO& io, int flags, unsigned previewSize, c
 
 }  // namespace
 
-TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& ask, const TPreviewSink& preview) {
+TWorkerResult DecodeFile(int fd, const std::string& name, int flags, const TWorkerAsk& ask,
+                         const TPreviewSink& preview) {
   const TRequestKind kind = ask.kind;
   const unsigned previewSize = ask.previewSize;
   TWorkerResult result;
-  // Non-blocking, so that opening a fifo cannot hang; only regular files are
-  // read at all, anything else is known by its name alone.
-  TFileDescriptor fd(OpenForReading(path));
+  // Only regular files are read at all; anything else is known by its name
+  // alone.
+  TFileDescriptor owned(fd);
   FILE* file = nullptr;
-  if (fd.Valid()) {
-    result.stampValid = StampOfFd(fd.Get(), result.stamp);
-    if (result.stampValid) file = ::fdopen(fd.Get(), "rb");
-    if (file) fd.Release();  // the stream closes it
+  if (owned.Valid()) {
+    result.stampValid = StampOfFd(owned.Get(), result.stamp);
+    if (result.stampValid) file = ::fdopen(owned.Get(), "rb");
+    if (file) owned.Release();  // the stream closes it
   }
   FreeImageIO io = FileIO();
 
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
   if (file) fif = FreeImage_GetFileTypeFromHandle(&io, file, 0);
   // A file just written has a temporary name: only its content tells.
-  if (fif == FIF_UNKNOWN && kind != TRequestKind::Check) fif = FreeImage_GetFIFFromFilename(path.c_str());
+  if (fif == FIF_UNKNOWN && kind != TRequestKind::Check) fif = FreeImage_GetFIFFromFilename(name.c_str());
   if (kind == TRequestKind::Check) {
     // Decoded as what it was written as; fif says what its content is.
     result.fif = fif;

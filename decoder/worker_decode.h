@@ -1,7 +1,7 @@
 #pragma once
 
 // What the worker does with one request: identification by content, then by
-// name, and the decode, with the file opened once so that the stamp it
+// name, and the decode, of a file opened by the viewer, so that the stamp it
 // reports describes the bytes it read.
 
 #include "decoder/decode_protocol.h"
@@ -38,6 +38,10 @@ struct TWorkerAsk {
 // and the size the full decode will have; takes the bitmap over.
 using TPreviewSink = std::function<void(TFreeBitmap preview, unsigned fullWidth, unsigned fullHeight)>;
 
-TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& ask, const TPreviewSink& preview = {});
+// Decodes the file open on fd, which it takes over and closes (-1: the file
+// could not be opened, and only name tells its format). name is the file's
+// path or name; nothing is opened by it.
+TWorkerResult DecodeFile(int fd, const std::string& name, int flags, const TWorkerAsk& ask,
+                         const TPreviewSink& preview = {});
 
 }  // namespace decoder

@@ -1,13 +1,17 @@
 // velvane-decoder: the viewer's decoding worker. It reads requests from the
-// socket on file descriptor 3, decodes with FreeImage, and answers with the
-// bitmap in a sealed memfd. It runs under an address-space limit given by the
-// viewer and dies with it; a crash here costs the viewer one picture.
+// socket on file descriptor 3, each with the file the viewer opened for it,
+// decodes with FreeImage, and answers with the bitmap in a sealed memfd. It
+// runs under an address-space limit given by the viewer and dies with it; a
+// crash here costs the viewer one picture. It locks itself in before its
+// first request (no file, socket or program of its own), so a decoder taken
+// over by a hostile file can reach nothing but the worker's own memory.
 #include "decoder/bitmap_transfer.h"
 #include "decoder/decode_protocol.h"
 #include "decoder/extra_plugins.h"
 #include "decoder/worker_decode.h"
 #include "decoder/worker_memory.h"
 #include "platform/freeimage_setup.h"
+#include "platform/worker_lockdown.h"
 
 #include <FreeImage.h>
 
@@ -20,9 +24,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace decoder;
@@ -121,17 +127,73 @@ bool SendReply(const TReplyHeader& reply, int fd) {
   }
 }
 
+#ifdef VELVANE_WORKER_TEST_HOOKS
+// The test build's worker: VELVANE_TEST_LOCKIN=off leaves it unlocked (for
+// measuring what locking in costs), =fail makes it end as one that could not
+// lock itself in, and a request for a file whose name ends in EscapeName
+// makes it open a file, as a decoder taken over by a hostile picture would.
+constexpr std::string_view EscapeName = "velvane-test-escape";
+std::string TestLockIn() {
+  const char* value = std::getenv("VELVANE_TEST_LOCKIN");
+  return value ? value : "";
+}
+void EscapeWhenAsked(const std::string& path) {
+  if (!path.ends_with(EscapeName)) return;
+  const int fd = ::open("/etc/passwd", O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) ::close(fd);
+}
+#else
+std::string TestLockIn() { return {}; }
+#endif
+
+// Receives one request into buffer and the file descriptor that came with it
+// (-1 when none did; any further ones are closed). The byte count, or <= 0
+// when the viewer is gone.
+ssize_t ReceiveRequest(std::vector<char>& buffer, int& file) {
+  file = -1;
+  for (;;) {
+    iovec iov{buffer.data(), buffer.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t got = ::recvmsg(SocketFd, &msg, MSG_CMSG_CLOEXEC);
+    if (got < 0 && errno == EINTR) continue;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+      const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (std::size_t i = 0; i < count; ++i) {
+        int received = -1;
+        std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
+        if (file < 0)
+          file = received;
+        else
+          ::close(received);
+      }
+    }
+    return got;
+  }
+}
+
 void Serve() {
   std::vector<char> buffer(sizeof(TRequestHeader) + MaxPathBytes);
   for (;;) {
-    const ssize_t got = ::recv(SocketFd, buffer.data(), buffer.size(), 0);
-    if (got < 0 && errno == EINTR) continue;
+    int file = -1;
+    const ssize_t got = ReceiveRequest(buffer, file);
     if (got <= 0) return;  // the viewer is gone
     TRequestHeader request;
-    if (static_cast<std::size_t>(got) < sizeof request) continue;
-    std::memcpy(&request, buffer.data(), sizeof request);
-    if (request.magic != RequestMagic || request.pathBytes != static_cast<std::size_t>(got) - sizeof request) continue;
+    if (static_cast<std::size_t>(got) >= sizeof request) std::memcpy(&request, buffer.data(), sizeof request);
+    if (static_cast<std::size_t>(got) < sizeof request || request.magic != RequestMagic ||
+        request.pathBytes != static_cast<std::size_t>(got) - sizeof request) {
+      if (file >= 0) ::close(file);
+      continue;
+    }
     const std::string path(buffer.data() + sizeof request, request.pathBytes);
+#ifdef VELVANE_WORKER_TEST_HOOKS
+    EscapeWhenAsked(path);
+#endif
 
     bool previewSent = true;
     const TPreviewSink sendPreview = [&](TFreeBitmap preview, unsigned fullWidth, unsigned fullHeight) {
@@ -152,7 +214,7 @@ void Serve() {
     ask.previewSize = request.previewSize;
     ask.page = request.page;
     ask.format = static_cast<FREE_IMAGE_FORMAT>(request.fif);
-    TWorkerResult result = DecodeFile(path, request.flags, ask, sendPreview);
+    TWorkerResult result = DecodeFile(file, path, request.flags, ask, sendPreview);
     if (!previewSent) return;
     TReplyHeader reply;
     reply.id = request.id;
@@ -176,6 +238,7 @@ void Serve() {
   }
 }
 
+
 }  // namespace
 
 // AddressSanitizer reserves terabytes of address space for its shadow memory
@@ -185,7 +248,9 @@ void Serve() {
 constexpr bool AddressSanitizerBuild = true;
 // A fault the sanitizer finds ends the worker with a signal, as the crash it
 // stands for would: the viewer tells crashes from other endings that way.
-extern "C" const char* __asan_default_options() { return "abort_on_error=1"; }
+// The leak check at exit needs a tracing helper thread the locked-in worker
+// may not start (and the worker ends by SIGKILL as a rule): it is off.
+extern "C" const char* __asan_default_options() { return "abort_on_error=1:detect_leaks=0"; }
 #else
 constexpr bool AddressSanitizerBuild = false;
 #endif
@@ -210,6 +275,22 @@ int main(int argc, char** argv) {
   FreeImage_Initialise(FALSE);
   InstallImageLibraryMessageHandlers();
   RegisterExtraDecoders();
+
+  // Locked in before the first request: from here on the worker has its
+  // socket, its memory and the files the viewer hands it, nothing else.
+  const bool debug = ImageLibraryDebugEnabled();
+  const std::string testLockIn = TestLockIn();
+  if (testLockIn == "fail") return WorkerNotLockedIn;
+  if (testLockIn != "off") {
+    const platform::TLockdownReport report =
+        platform::LockDownWorker({.keep = {SocketFd}, .keepStandardError = debug});
+    if (!report.Locked()) {
+      if (debug) std::fprintf(stderr, "velvane-decoder: cannot lock itself in: %s\n", report.Describe().c_str());
+      return WorkerNotLockedIn;
+    }
+    // The emptied environment took the debugging switch with it.
+    if (debug) ::setenv("VELVANE_DEBUG", "1", 1);
+  }
   Serve();
   FreeImage_DeInitialise();
   return 0;

@@ -6,6 +6,7 @@
 #include "new_format_files.h"
 
 #include "decoder/extra_plugins.h"
+#include "decoder/file_stamp.h"
 #include "decoder/worker_decode.h"
 #include "platform/freeimage_setup.h"
 #include "support/images.h"
@@ -39,7 +40,8 @@ protected:
   }
 
   void Decode(TDecoded& out, const QString& path, int flags = JPEG_EXIFROTATE) {
-    out.result = decoder::DecodeFile(QFile::encodeName(path).toStdString(), flags, decoder::TWorkerAsk{});
+    const std::string name = QFile::encodeName(path).toStdString();
+    out.result = decoder::DecodeFile(decoder::OpenRegularFile(name), name, flags, decoder::TWorkerAsk{});
   }
 
   std::string ExifText(FIBITMAP* dib, FREE_IMAGE_MDMODEL model, const char* key) {
@@ -194,7 +196,8 @@ TEST_F(NewFormatsTest, ACameraRawFileShowsItsPreviewUprightWithTheFilesExif) {
   decoder::TWorkerAsk identify;
   identify.kind = decoder::TRequestKind::Identify;
   const QString renamed = dir.Write(QStringLiteral("no-name"), dngtest::Dng(spec));
-  EXPECT_EQ(decoder::DecodeFile(QFile::encodeName(renamed).toStdString(), 0, identify).fif, FIF_RAW);
+  const std::string name = QFile::encodeName(renamed).toStdString();
+  EXPECT_EQ(decoder::DecodeFile(decoder::OpenRegularFile(name), name, 0, identify).fif, FIF_RAW);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -198,6 +200,12 @@ TEST(DecoderTransfer, EqualsAnInProcessLoadForEveryFormatFreeImageWrites) {
     }
   }
   EXPECT_GT(compared, 40) << "too few format and depth pairs could be written";
+  // Every one of them went through a worker locked in by its filter.
+  std::ifstream status("/proc/" + std::to_string(TDecoderClient::Shared().WorkerPid()) + "/status");
+  std::string line;
+  while (std::getline(status, line) && line.rfind("Seccomp:", 0) != 0) {
+  }
+  EXPECT_EQ(line, "Seccomp:\t2");
 }
 
 TEST(DecoderTransfer, LargeBitmapsTravelInTheMemoryTheyWereDecodedIn) {
