@@ -2,7 +2,7 @@
 
 #include "edit/orient_picture.h"
 #include "edit/picture_facts.h"
-#include "edit/picture_transform.h"
+#include "edit/exif/picture_transform.h"
 #include "edit/shown_file.h"
 #include "exif_test_support.h"
 
