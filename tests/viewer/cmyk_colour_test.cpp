@@ -2,6 +2,7 @@
 // ImageMagick converts them; a CMYK working image stays CMYK, and each
 // command that needs red, green and blue, and each save into a format
 // without CMYK, gets sRGB through the profile.
+#include "document_fixture.h"
 #include "tfmain_fixture.h"
 
 #include "edit/cmyk_picture.h"
@@ -204,8 +205,7 @@ TEST_F(CmykColourTest, CommandsAndSavesNeverTakeInksForRed) {
   EXPECT_EQ(identify.readAllStandardOutput().trimmed(), QByteArray("CMYK"));
 }
 
-// Through the window: a tone step and grey-scale on a CMYK photo work on its
-// sRGB colours, never on its inks taken for red, green and blue.
+// Through the window: rotate, flip and the saves of a CMYK photo.
 class CmykWindowTest : public TfmainFixture {
 protected:
   void TearDown() override {
@@ -214,7 +214,11 @@ protected:
   }
 };
 
-TEST_F(CmykWindowTest, ToneAndGreyScaleWorkOnTheColoursTheInksMake) {
+// A tone step and grey-scale on a CMYK photo work on its sRGB colours, never
+// on its inks taken for red, green and blue.
+using CmykDocumentTest = DocumentFixture;
+
+TEST_F(CmykDocumentTest, ToneAndGreyScaleWorkOnTheColoursTheInksMake) {
   const QString file = dir.File("inks.jpg");
   // An even warm orange, in inks of a press without a profile of its own.
   ASSERT_EQ(QProcess::execute(QStringLiteral("convert"),
@@ -222,26 +226,26 @@ TEST_F(CmykWindowTest, ToneAndGreyScaleWorkOnTheColoursTheInksMake) {
                                GhostscriptIcc + "default_cmyk.icc", "+profile", "*", file}),
             0);
   Open(file);
-  ASSERT_TRUE(IsCmykPicture(window->Bitmap().Dib()));
-  TFreeBitmap srgb(CmykToSrgb(window->Bitmap().Dib()));
+  ASSERT_TRUE(IsCmykPicture(Picture()));
+  TFreeBitmap srgb(CmykToSrgb(Picture()));
   RGBQUAD want{};
   FreeImage_GetPixelColor(srgb.Dib(), 10, 10, &want);
 
-  Run("AcContrastIncrease");
-  Run("AcContrastOriginal");  // back to neutral: the picture is the file's again
-  ASSERT_TRUE(IsCmykPicture(window->Bitmap().Dib())) << "a neutral tone leaves the inks";
-  Run("AcBrightnessIncrease");
-  ASSERT_FALSE(IsCmykPicture(window->Bitmap().Dib()));
+  ToneStep(tvContrast, tdUp);
+  ToneOriginal(tvContrast);  // back to neutral: the picture is the file's again
+  ASSERT_TRUE(IsCmykPicture(Picture())) << "a neutral tone leaves the inks";
+  ToneStep(tvBrightness, tdUp);
+  ASSERT_FALSE(IsCmykPicture(Picture()));
   RGBQUAD got{};
-  FreeImage_GetPixelColor(window->Bitmap().Dib(), 10, 10, &got);
+  FreeImage_GetPixelColor(Picture(), 10, 10, &got);
   EXPECT_GE(got.rgbRed, want.rgbRed);
   EXPECT_GT(got.rgbRed, got.rgbBlue + 100) << "still orange, brighter";
 
-  Run("AcBrightnessOriginal");
-  Run("acConvertToGrayScale");
-  ASSERT_EQ(window->Bitmap().BPP(), 8u);
+  ToneOriginal(tvBrightness);
+  Show(document.ConvertToGrayScale());
+  ASSERT_EQ(document.Bitmap.BPP(), 8u);
   BYTE grey = 0;
-  FreeImage_GetPixelIndex(window->Bitmap().Dib(), 10, 10, &grey);
+  FreeImage_GetPixelIndex(Picture(), 10, 10, &grey);
   const double luma = 0.2126 * want.rgbRed + 0.7152 * want.rgbGreen + 0.0722 * want.rgbBlue;
   EXPECT_NEAR(grey, luma, 12.0) << "the grey of the orange, not of its inks";
 }
@@ -358,7 +362,7 @@ TEST_F(CmykWindowTest, RotateFlipAndSavesOfACmykPhotoAreWrittenAndChecked) {
 
 // Where the format the name asks for has no CMYK, a Save would replace the
 // inks with colours: nothing is written, and the message says why.
-TEST_F(CmykWindowTest, ASaveThatWouldLoseTheInksWritesNothing) {
+TEST_F(CmykDocumentTest, ASaveThatWouldLoseTheInksWritesNothing) {
   const QString file = dir.File(QStringLiteral("inks.png"));
   ASSERT_EQ(QProcess::execute(QStringLiteral("convert"),
                               {"-size", "30x22", "xc:#e08020", "-profile", GhostscriptIcc + "srgb.icc", "-profile",
@@ -368,10 +372,10 @@ TEST_F(CmykWindowTest, ASaveThatWouldLoseTheInksWritesNothing) {
   ASSERT_TRUE(original.open(QIODevice::ReadOnly));
   const QByteArray before = original.readAll();
   Open(file);
-  ASSERT_TRUE(IsCmykPicture(window->Bitmap().Dib()));
-  Run("acResizeTo720");
-  Run("acSave");
-  EXPECT_EQ(window->Message(), QStringLiteral("Nothing was written: PNG cannot hold CMYK inks"));
+  ASSERT_TRUE(IsCmykPicture(Picture()));
+  Show(document.ResizeToHeight(current, 720, FILTER_BOX));
+  Save();
+  EXPECT_EQ(shown, QStringLiteral("Nothing was written: PNG cannot hold CMYK inks"));
   QFile after(file);
   ASSERT_TRUE(after.open(QIODevice::ReadOnly));
   EXPECT_EQ(after.readAll(), before);

@@ -1,6 +1,8 @@
-// Rotate and flip through the real window: the file on disk, decoded with
-// its new orientation applied, is what the window shows afterwards; a
-// command that cannot complete leaves the file and the picture as they were.
+// Rotate and flip: the file on disk, decoded with its new orientation
+// applied, is what the window shows afterwards; a command that cannot
+// complete leaves the file and the picture as they were. The cases on the
+// picture and the file alone run the document's command over the worker.
+#include "document_fixture.h"
 #include "tfmain_fixture.h"
 
 #include "edit/exif/exif_data.h"
@@ -18,23 +20,27 @@ namespace {
 const char* const Commands[] = {"AcRotateLeft", "AcRotateRight", "AcFlipHorizontal", "AcFlipVertical"};
 constexpr TPictureTransform CommandTransforms[] = {ptRotate270, ptRotate90, ptFlipHorizontal, ptFlipVertical};
 
+// A JPEG of the test pattern at path, stored as given, with an Exif block
+// holding only this orientation (none for 0).
+std::string WriteJpeg(const std::string& path, int orientation, int width = 64, int height = 48) {
+  TBytes jpeg = EncodeWithFreeImage(Pattern(width, height).get(), FIF_JPEG, JPEG_QUALITYSUPERB);
+  if (orientation) {
+    TExifData exif;
+    exif.General().SetOrientation(TTiffOrientation(orientation));
+    jpeg = exif.SaveToBytes(jpeg);
+  }
+  WriteFile(path, jpeg);
+  return path;
+}
+
 class RotateTest : public TfmainFixture {
 protected:
   void SetUp() override {
     MessageBoxHooks().error = [this](const QString& text, const QString&) { errors << text; };
   }
   std::string Path(const QString& name) { return dir.File(name).toStdString(); }
-  // A JPEG of the test pattern, stored as given, with an Exif block holding
-  // only this orientation (none for 0).
   std::string Jpeg(const QString& name, int orientation, int width = 64, int height = 48) {
-    TBytes jpeg = EncodeWithFreeImage(Pattern(width, height).get(), FIF_JPEG, JPEG_QUALITYSUPERB);
-    if (orientation) {
-      TExifData exif;
-      exif.General().SetOrientation(TTiffOrientation(orientation));
-      jpeg = exif.SaveToBytes(jpeg);
-    }
-    WriteFile(Path(name), jpeg);
-    return Path(name);
+    return WriteJpeg(Path(name), orientation, width, height);
   }
   void Reopen(const std::string& path, bool exifRotation) {
     state.Settings.ExifRotation = exifRotation;
@@ -42,6 +48,21 @@ protected:
   }
   FIBITMAP* Shown() const { return window->Bitmap().Dib(); }
   QStringList errors;
+};
+
+// The same over the document alone.
+class RotateDocumentTest : public DocumentFixture {
+protected:
+  std::string Path(const QString& name) { return dir.File(name).toStdString(); }
+  std::string Jpeg(const QString& name, int orientation, int width = 64, int height = 48) {
+    return WriteJpeg(Path(name), orientation, width, height);
+  }
+  void Open(const std::string& path) { DocumentFixture::Open(QString::fromStdString(path)); }
+  void Reopen(const std::string& path, bool rotation) {
+    exifRotation = rotation;
+    Open(path);
+  }
+  FIBITMAP* Shown() const { return Picture(); }
 };
 
 TEST_F(RotateTest, EveryCommandWritesWhatTheWindowShowsForEveryOrientationAndPath) {
@@ -97,23 +118,23 @@ TEST_F(RotateTest, OrientationSixIsTurnedFromWhatTheViewerShows) {
   EXPECT_LT(MeanDifference(DecodeFile(again).get(), upright.get()), 1.5);
 }
 
-TEST_F(RotateTest, AFlipRemovesTheExifSegmentThatHeldOnlyTheOrientation) {
-  Open(QString::fromStdString(Jpeg(QStringLiteral("a.jpg"), 3)));
+TEST_F(RotateDocumentTest, AFlipRemovesTheExifSegmentThatHeldOnlyTheOrientation) {
+  Open(Jpeg(QStringLiteral("a.jpg"), 3));
   for (bool edited : {false, true}) {
     const std::string path = Jpeg(QStringLiteral("flip.jpg"), 3);
     Reopen(path, true);
-    window->bWorkingImageEdited = edited;
-    Run("AcFlipVertical");
+    document.bWorkingImageEdited = edited;
+    Orient(ocFlipVertical);
     EXPECT_FALSE(HasSegment(ReadFile(path), 0xE1, std::string("Exif\0\0", 6))) << edited;
   }
 }
 
-TEST_F(RotateTest, OtherFormatsAndDepthsAreTurnedWithoutAnErrorBox) {
+TEST_F(RotateDocumentTest, OtherFormatsAndDepthsAreTurnedWithoutAnErrorBox) {
   // A PNG carries no EXIF block here: the rotation is complete without one.
   const QString png = dir.File(QStringLiteral("icon.png"));
   testimg::Save(FreeImage_Clone(Pattern(20, 10).get()), FIF_PNG, png);
-  Open(png);
-  Run("AcRotateLeft");
+  DocumentFixture::Open(png);
+  Orient(ocRotateLeft);
   TDib written = DecodeFile(png.toStdString());
   EXPECT_EQ(FreeImage_GetWidth(written.get()), 10u);
   EXPECT_EQ(MeanDifference(written.get(), Shown()), 0.0);
@@ -124,7 +145,7 @@ TEST_F(RotateTest, OtherFormatsAndDepthsAreTurnedWithoutAnErrorBox) {
   ASSERT_TRUE(FreeImage_Save(FIF_TIFF, grey.get(), tif.c_str(), 0));
   Reopen(tif, true);
   ASSERT_EQ(FreeImage_GetImageType(Shown()), FIT_UINT16);
-  Run("AcRotateRight");
+  Orient(ocRotateRight);
   written = DecodeFile(tif);
   ASSERT_EQ(FreeImage_GetImageType(written.get()), FIT_UINT16);
   EXPECT_EQ(FreeImage_GetWidth(written.get()), 10u);
@@ -133,17 +154,17 @@ TEST_F(RotateTest, OtherFormatsAndDepthsAreTurnedWithoutAnErrorBox) {
                         FreeImage_GetPitch(Shown()) * FreeImage_GetHeight(Shown())),
             0);
   EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
-  EXPECT_EQ(window->Message(), QString());
+  EXPECT_EQ(shown, QString());
 }
 
-TEST_F(RotateTest, AnEditedPictureIsWrittenWithItsEdit) {
+TEST_F(RotateDocumentTest, AnEditedPictureIsWrittenWithItsEdit) {
   const std::string path = Jpeg(QStringLiteral("gamma.jpg"), 1);
   const TDib plain = DecodeFile(path);
-  Open(QString::fromStdString(path));
+  Open(path);
   // What a gamma step does to the working image.
-  FreeImage_AdjustGamma(window->Bitmap().Dib(), 1.5);
-  window->bWorkingImageEdited = true;
-  Run("AcRotateRight");
+  FreeImage_AdjustGamma(Picture(), 1.5);
+  document.bWorkingImageEdited = true;
+  Orient(ocRotateRight);
   const TDib written = DecodeFile(path);
   EXPECT_LT(MeanDifference(written.get(), Shown()), 4.0);
   EXPECT_GT(MeanDifference(written.get(), Transformed(plain.get(), ptRotate90).get()), 10.0);
