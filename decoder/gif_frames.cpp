@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace decoder {
@@ -25,11 +27,16 @@ struct TGifFrame {
   std::uint16_t left = 0, top = 0, width = 0, height = 0;
   std::uint16_t delayCs = 0;  // hundredths of a second
   std::uint8_t disposal = KeepFrame;
+  std::uint8_t control = 0;      // the control block's flags (transparency)
+  std::uint8_t transparent = 0;  // the clear colour's index
+  off_t start = 0, end = 0;      // from its descriptor to the end of its data
 };
 
 struct TGifLayout {
   unsigned width = 0, height = 0;
   unsigned plays = 1;
+  std::uint8_t screenFlags = 0;
+  std::vector<std::uint8_t> palette;  // the global colour table
   std::vector<TGifFrame> frames;
 };
 
@@ -39,6 +46,7 @@ class TBlockReader {
 public:
   explicit TBlockReader(int fd) : FFd(fd) {}
   bool Failed() const { return FFailed; }
+  off_t Offset() const { return FOffset - static_cast<off_t>(FEnd - FAt); }
   std::uint8_t Byte() {
     if (FAt == FEnd && !Fill()) return 0;
     return FBuffer[FAt++];
@@ -94,7 +102,11 @@ TGifLayout ReadLayout(int fd) {
   layout.height = in.Word();
   const std::uint8_t flags = in.Byte();
   in.Skip(2);
-  if (flags & 0x80) in.Skip(3u << ((flags & 7) + 1));
+  layout.screenFlags = flags;
+  if (flags & 0x80) {
+    layout.palette.resize(3u << ((flags & 7) + 1));
+    for (std::uint8_t& value : layout.palette) value = in.Byte();
+  }
   TGifFrame next;
   while (!in.Failed() && layout.frames.size() < MaxFrames) {
     const std::uint8_t introducer = in.Byte();
@@ -104,9 +116,11 @@ TGifLayout ReadLayout(int fd) {
       if (label == 0xF9) {
         const std::uint8_t size = in.Byte();
         if (size >= 4) {
-          next.disposal = (in.Byte() >> 2) & 7;
+          next.control = in.Byte();
+          next.disposal = (next.control >> 2) & 7;
           next.delayCs = static_cast<std::uint16_t>(in.Word());
-          in.Skip(size - 3u);
+          next.transparent = in.Byte();
+          in.Skip(size - 4u);
         } else {
           in.Skip(size);
         }
@@ -135,6 +149,7 @@ TGifLayout ReadLayout(int fd) {
       }
       in.SkipSubBlocks();
     } else if (introducer == 0x2C) {
+      next.start = in.Offset() - 1;
       next.left = static_cast<std::uint16_t>(in.Word());
       next.top = static_cast<std::uint16_t>(in.Word());
       next.width = static_cast<std::uint16_t>(in.Word());
@@ -146,6 +161,7 @@ TGifLayout ReadLayout(int fd) {
       if (imageFlags & 0x80) in.Skip(3u << ((imageFlags & 7) + 1));
       in.Skip(1);  // the LZW code size
       in.SkipSubBlocks();
+      layout.frames.back().end = in.Offset();
     } else {
       break;
     }
@@ -153,23 +169,53 @@ TGifLayout ReadLayout(int fd) {
   return layout;
 }
 
-unsigned ReadProc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-  return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
-}
-unsigned WriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
-int SeekProc(fi_handle handle, long offset, int origin) { return std::fseek(static_cast<FILE*>(handle), offset, origin); }
-long TellProc(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
-
-FreeImageIO FileIo{ReadProc, WriteProc, SeekProc, TellProc};
-
 struct TBitmapFree {
   void operator()(FIBITMAP* dib) const { FreeImage_Unload(dib); }
 };
 using TBitmap = std::unique_ptr<FIBITMAP, TBitmapFree>;
 
-struct TFileClose {
-  void operator()(FILE* file) const { std::fclose(file); }
+// An open descriptor, closed with the source.
+class TOwnFd {
+public:
+  explicit TOwnFd(int fd) : FFd(fd) {}
+  TOwnFd(TOwnFd&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+  TOwnFd& operator=(TOwnFd&&) = delete;
+  ~TOwnFd() {
+    if (FFd >= 0) ::close(FFd);
+  }
+  int Get() const { return FFd; }
+
+private:
+  int FFd;
 };
+
+struct TMemoryClose {
+  void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
+};
+
+void Append(std::vector<std::uint8_t>& out, std::initializer_list<unsigned> bytes) {
+  for (unsigned b : bytes) out.push_back(static_cast<std::uint8_t>(b));
+}
+
+// One frame as a GIF of its own (the screen its size, the frame at its
+// corner), for FreeImage to decode: its multi-page reader walks the file
+// from the start for every page it is asked for.
+FIBITMAP* DecodeFrame(int fd, const TGifLayout& layout, const TGifFrame& frame) {
+  if (frame.end <= frame.start + 10) return nullptr;
+  std::vector<std::uint8_t> gif{'G', 'I', 'F', '8', '9', 'a'};
+  const unsigned width = frame.width, height = frame.height;
+  Append(gif, {width & 0xFFu, width >> 8u, height & 0xFFu, height >> 8u, layout.screenFlags, 0, 0});
+  gif.insert(gif.end(), layout.palette.begin(), layout.palette.end());
+  Append(gif, {0x21, 0xF9, 4, frame.control & 1u, 0, 0, frame.transparent, 0});
+  const std::size_t at = gif.size();
+  gif.resize(at + static_cast<std::size_t>(frame.end - frame.start));
+  if (::pread(fd, gif.data() + at, gif.size() - at, frame.start) != static_cast<ssize_t>(gif.size() - at))
+    return nullptr;
+  std::fill(gif.begin() + static_cast<std::ptrdiff_t>(at) + 1, gif.begin() + static_cast<std::ptrdiff_t>(at) + 5, 0);
+  gif.push_back(0x3B);
+  const std::unique_ptr<FIMEMORY, TMemoryClose> memory(FreeImage_OpenMemory(gif.data(), static_cast<DWORD>(gif.size())));
+  return memory ? FreeImage_LoadFromMemory(FIF_GIF, memory.get(), GIF_LOAD256) : nullptr;
+}
 
 // The part of a frame's rectangle that lies on the screen.
 struct TArea {
@@ -178,14 +224,13 @@ struct TArea {
 
 class TGifFrames final : public TAnimationFrames {
 public:
-  TGifFrames(TGifLayout layout, std::unique_ptr<FILE, TFileClose> file, FIMULTIBITMAP* pages, TBitmap canvas)
-      : FLayout(std::move(layout)), FFile(std::move(file)), FPages(pages), FCanvas(std::move(canvas)) {
+  TGifFrames(TGifLayout layout, TOwnFd file, TBitmap canvas)
+      : FLayout(std::move(layout)), FFile(std::move(file)), FCanvas(std::move(canvas)) {
     FFacts.width = FLayout.width;
     FFacts.height = FLayout.height;
     FFacts.frameCount = static_cast<unsigned>(FLayout.frames.size());
     FFacts.plays = FLayout.plays;
   }
-  ~TGifFrames() override { FreeImage_CloseMultiBitmap(FPages, 0); }
 
   FIBITMAP* Frame(unsigned index, unsigned& delayMs) override {
     if (index >= FLayout.frames.size()) return nullptr;
@@ -244,10 +289,11 @@ private:
       else FreeImage_Paste(FSaved.get(), FCanvas.get(), 0, 0, 256);
       if (!FSaved) return false;
     }
-    FIBITMAP* raw = FreeImage_LockPage(FPages, static_cast<int>(index));
+    // FreeImage decodes a frame whole, however much of it lies off the screen.
+    if (!PictureFits(frame.width, frame.height, true, 8)) return false;
+    const TBitmap raw(DecodeFrame(FFile.Get(), FLayout, frame));
     if (!raw) return false;
-    const bool drawn = Draw(raw, frame);
-    FreeImage_UnlockPage(FPages, raw, FALSE);
+    const bool drawn = Draw(raw.get(), frame);
     if (drawn) FShown = static_cast<int>(index);
     return drawn;
   }
@@ -279,8 +325,7 @@ private:
   }
 
   TGifLayout FLayout;
-  std::unique_ptr<FILE, TFileClose> FFile;
-  FIMULTIBITMAP* FPages;
+  TOwnFd FFile;
   TBitmap FCanvas;
   TBitmap FSaved;  // the canvas before a frame that restores it; made when first needed
   int FShown = -1;  // the frame the canvas holds
@@ -295,29 +340,13 @@ std::unique_ptr<TAnimationFrames> OpenGifFrames(int fd, TAnimationKind& kind) {
   if (layout.frames.size() < 2) return nullptr;
   if (!PictureFits(layout.width, layout.height, true, 8)) return nullptr;
 
-  const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (own < 0) return nullptr;
-  std::unique_ptr<FILE, TFileClose> file(::fdopen(own, "rb"));
-  if (!file) {
-    ::close(own);
-    return nullptr;
-  }
-  // FreeImage finds the frames from the file's start and seeks to each one
-  // it decodes, so the offset shared with fd does not matter.
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0) return nullptr;
-  FIMULTIBITMAP* pages = FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &FileIo, file.get(), GIF_LOAD256);
-  if (!pages) return nullptr;
-  // Where FreeImage sees fewer frames, only those play.
-  const int count = FreeImage_GetPageCount(pages);
-  if (count < static_cast<int>(layout.frames.size())) layout.frames.resize(static_cast<std::size_t>(std::max(count, 0)));
+  TOwnFd own(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  if (own.Get() < 0) return nullptr;
   TBitmap canvas(FreeImage_Allocate(static_cast<int>(layout.width), static_cast<int>(layout.height), 32,
                                     FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
-  if (layout.frames.size() < 2 || !canvas) {
-    FreeImage_CloseMultiBitmap(pages, 0);
-    return nullptr;
-  }
+  if (!canvas) return nullptr;
   kind = TAnimationKind::Animation;
-  return std::make_unique<TGifFrames>(std::move(layout), std::move(file), pages, std::move(canvas));
+  return std::make_unique<TGifFrames>(std::move(layout), std::move(own), std::move(canvas));
 }
 
 }  // namespace decoder
