@@ -3,6 +3,7 @@
 #include "decoder/bmp_reader.h"
 #include "decoder/camera_raw.h"
 #include "decoder/decode_repairs.h"
+#include "decoder/worker_frames.h"
 #include "decoder/worker_pages.h"
 
 #include <fcntl.h>
@@ -95,6 +96,10 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     result.fif = fif;
     if (file) result.dib = DecodePage(fif, io, file, ask.page, flags | InkLoadFlags(fif), result.pages);
     result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
+  } else if (kind == TRequestKind::DecodeFrame) {
+    result.fif = fif;
+    if (file && result.stampValid) DecodeAnimationFrame(::fileno(file), result.stamp, ask.page, result);
+    result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
   } else {
     result.fif = fif;
     // CMYK files come as their inks, for the viewer to show through their
@@ -112,6 +117,10 @@ TWorkerResult DecodeFile(const std::string& path, int flags, const TWorkerAsk& a
     }
     // FreeImage refuses the newer BMP headers; our own reader takes them.
     if (!result.dib && file && fif == FIF_BMP) result.dib = ReadBmp(file);
+    // The viewer plays an animation once it knows of its frames; they are
+    // decoded from this opening of the file, kept for the frames asked next.
+    if (file && result.stampValid && (fif == FIF_GIF || fif == FIF_WEBP))
+      result.pages = OpenCurrentAnimation(::fileno(file), result.stamp);
     result.status = result.dib ? TReplyStatus::Decoded : TReplyStatus::Failed;
   }
 
