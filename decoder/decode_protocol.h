@@ -35,6 +35,10 @@ enum class TRequestKind : std::uint32_t {
   // reported. Never kept.
   Check = 3,
   DecodePage = 4,  // one page of a multi-page file, at the file's depth; never kept
+  // One composed frame of an animated GIF or WebP (page: the frame), as
+  // 32-bit BGRA of the logical screen. The worker keeps the animation open
+  // between these, so that the next frame costs one frame's decode.
+  DecodeFrame = 5,
 };
 
 enum class TReplyStatus : std::uint32_t {
@@ -70,7 +74,9 @@ struct TReplyHeader {
   TReplyStatus status = TReplyStatus::Failed;
   std::uint64_t id = 0;
   std::int32_t fif = -1;  // Check: the format told by the content alone
-  std::uint32_t pages = 0;  // Identify, Check, DecodePage: pages in the file (1 for single-picture formats)
+  // Identify, Check, DecodePage: pages in the file (1 for single-picture
+  // formats). Decode, DecodeFrame: frames of an animation, 0 for a still.
+  std::uint32_t pages = 0;
   // The file as the worker found it before decoding, and whether it was the
   // same afterwards (a result read from a file that changed meanwhile is
   // never kept).
@@ -85,6 +91,8 @@ struct TReplyHeader {
   std::uint64_t pixelBytes = 0;
   std::uint32_t fullWidth = 0;  // Preview, Check: the size of the full decode
   std::uint32_t fullHeight = 0;
+  std::uint32_t delayMs = 0;  // DecodeFrame: how long the frame shows
+  std::uint32_t plays = 0;    // DecodeFrame: how often the animation runs; 0: for ever
 };
 
 // Padding would carry whatever the sender's memory held.

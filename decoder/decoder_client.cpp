@@ -194,7 +194,7 @@ bool TDecoderClient::Send(TRequestKind kind, const std::string& path, int flags,
     Start();
     if (FSocket < 0) return false;
     if (SendWithDescriptor(FSocket, message, file.Get())) {
-      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now(), FTimeLimit};
+      FBusy = TRequest{header.id, kind, path, flags, forLoad, true, previewSize, Clock::now(), FTimeLimit, page};
       FPreview.reset();
       FPreviewFresh = false;
       ++FSent;
@@ -273,6 +273,20 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFileDescriptor fd) 
   FBusy.reset();
   FPreview.reset();
   FPreviewFresh = false;
+  if (request.kind == TRequestKind::DecodeFrame) {
+    TKeptDecode decode;
+    TFrameAnswer answer;
+    answer.index = request.page;
+    answer.delayMs = reply.delayMs;
+    answer.frameCount = reply.pages;
+    answer.plays = reply.plays;
+    decode.status = reply.status;
+    if (reply.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(fd), decode))
+      decode.status = TReplyStatus::Failed;
+    answer.frame = Materialize(decode);
+    FFrame = std::move(answer);
+    return;
+  }
   if (request.kind != TRequestKind::Decode) {
     TAnswer answer;
     answer.reply = reply;
@@ -288,6 +302,7 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFileDescriptor fd) 
   kept.flags = request.flags;
   kept.stamp = reply.stamp;
   kept.fif = reply.fif;
+  kept.frames = reply.pages;
   kept.status = reply.status == TReplyStatus::Decoded || reply.status == TReplyStatus::UnknownFormat
                     ? reply.status
                     : TReplyStatus::Failed;
@@ -313,6 +328,7 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFileDescriptor fd) 
 TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   TLoadResult result;
   result.fif = static_cast<FREE_IMAGE_FORMAT>(kept.fif);
+  result.frames = kept.frames;
   if (kept.status == TReplyStatus::UnknownFormat) {
     result.outcome = TLoadOutcome::UnknownFormat;
     result.problem = TLoadProblem::NotAPicture;
@@ -381,7 +397,14 @@ void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
   if (FBusy) {
     const TRequest request = *FBusy;
     FBusy.reset();
-    if (request.kind != TRequestKind::Decode) {
+    if (request.kind == TRequestKind::DecodeFrame) {
+      // Taken over by another request: unanswered, to be asked again.
+      if (!killedByUs || timeLimit) {
+        FFrame.emplace();
+        FFrame->index = request.page;
+        FFrame->frame.problem = timeLimit ? TLoadProblem::GaveUp : TLoadProblem::Damaged;
+      }
+    } else if (request.kind != TRequestKind::Decode) {
       // A crash answers like a file that cannot be read.
       TAnswer failed;
       failed.reply.status =
@@ -517,6 +540,18 @@ TLoadResult TDecoderClient::DecodePage(const std::string& path, unsigned page, i
   if (!answer) return {};
   if (pages) *pages = answer->reply.pages;
   return Materialize(answer->decode);
+}
+
+bool TDecoderClient::StartFrame(const std::string& path, unsigned index) {
+  if (FBusy || LoadPending()) return false;
+  FFrame.reset();
+  return Send(TRequestKind::DecodeFrame, path, 0, false, 0, index);
+}
+
+std::optional<TFrameAnswer> TDecoderClient::TakeFrame() {
+  std::optional<TFrameAnswer> answer = std::move(FFrame);
+  FFrame.reset();
+  return answer;
 }
 
 void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) {

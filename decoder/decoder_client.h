@@ -50,6 +50,16 @@ struct TLoadResult {
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
   TFreeBitmap bitmap;  // the picture, its rows mapped copy-on-write from the kept decode
   bool cancelled = false;         // ended by Cancel or the time limit
+  unsigned frames = 0;            // an animated GIF or WebP: its frame count; 0 for a still
+};
+
+// The answer to a frame request of an animation.
+struct TFrameAnswer {
+  unsigned index = 0;
+  TLoadResult frame;  // decoded: 32-bit BGRA of the animation's logical screen
+  unsigned delayMs = 0;
+  unsigned frameCount = 0;
+  unsigned plays = 0;  // 0: for ever
 };
 
 // The worker's decode of a file the viewer has just written.
@@ -109,6 +119,16 @@ public:
   // kept; pages, when given, receives the file's number of pages. Blocks.
   TLoadResult DecodePage(const std::string& path, unsigned page, int flags, unsigned* pages = nullptr);
 
+  // One composed frame of the animation at path, asked for without
+  // blocking: StartFrame sends the request when the worker is idle (false
+  // when it is not: ask again later), Pump reads its answer and TakeFrame
+  // gives it once. Loads and the blocking requests take the worker over; a
+  // frame request they end goes unanswered (FrameUnderWay turns false), one
+  // that crashed the worker or overran its time is answered as failed.
+  bool StartFrame(const std::string& path, unsigned index);
+  bool FrameUnderWay() const { return FBusy && FBusy->kind == TRequestKind::DecodeFrame; }
+  std::optional<TFrameAnswer> TakeFrame();
+
   // The check of a file just written as format: StartCheck hands it to the
   // worker and returns at once, so that the viewer can work meanwhile;
   // FinishCheck waits for the answer. Nothing of it is kept.
@@ -152,6 +172,7 @@ private:
     unsigned previewSize = 0;
     std::chrono::steady_clock::time_point started;
     std::chrono::milliseconds limit{0};  // the time it may take
+    unsigned page = 0;                   // DecodePage, DecodeFrame
   };
   struct TPendingLoad {
     std::string path;
@@ -190,6 +211,7 @@ private:
   std::optional<TRequest> FBusy;  // the request the worker is working on
   std::optional<TPendingLoad> FLoad;
   std::optional<TAnswer> FAnswer;
+  std::optional<TFrameAnswer> FFrame;  // the answer of the last frame request, until taken
   // The preview of the request under way, and whether it was taken.
   std::optional<TKeptDecode> FPreview;
   unsigned FPreviewWidth = 0;

@@ -3,6 +3,7 @@
 #include "decoder/bmp_reader.h"
 #include "decoder/camera_raw.h"
 #include "decoder/decode_repairs.h"
+#include "decoder/worker_frames.h"
 #include "decoder/worker_pages.h"
 #include "platform/file_descriptor.h"
 #include "platform/posix_io.h"
@@ -97,6 +98,10 @@ TWorkerResult DecodeFile(int fd, const std::string& name, int flags, const TWork
     result.fif = fif;
     if (file) result.bitmap.Assign(DecodePage(fif, io, file, ask.page, flags | InkLoadFlags(fif), result.pages));
     result.status = result.bitmap ? TReplyStatus::Decoded : TReplyStatus::Failed;
+  } else if (kind == TRequestKind::DecodeFrame) {
+    result.fif = fif;
+    if (file && result.stampValid) DecodeAnimationFrame(::fileno(file), result.stamp, ask.page, result);
+    result.status = result.bitmap ? TReplyStatus::Decoded : TReplyStatus::Failed;
   } else {
     result.fif = fif;
     // CMYK files come as their inks, for the viewer to show through their
@@ -114,6 +119,10 @@ TWorkerResult DecodeFile(int fd, const std::string& name, int flags, const TWork
     }
     // FreeImage refuses the newer BMP headers; our own reader takes them.
     if (!result.bitmap && file && fif == FIF_BMP) result.bitmap.Assign(ReadBmp(file));
+    // The viewer plays an animation once it knows of its frames; they are
+    // decoded from this opening of the file, kept for the frames asked next.
+    if (file && result.stampValid && (fif == FIF_GIF || fif == FIF_WEBP))
+      result.pages = OpenCurrentAnimation(::fileno(file), result.stamp);
     result.status = result.bitmap ? TReplyStatus::Decoded : TReplyStatus::Failed;
   }
 

@@ -227,6 +227,8 @@ void Serve() {
     reply.warned = result.warned ? 1 : 0;
     reply.fullWidth = result.fullWidth;
     reply.fullHeight = result.fullHeight;
+    reply.delayMs = result.delayMs;
+    reply.plays = result.plays;
     int fd = -1;
     if (result.bitmap) {
       fd = PackBitmap(std::move(result.bitmap), reply);

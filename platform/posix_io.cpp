@@ -102,6 +102,8 @@ std::string ExecutableFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+int DuplicateDescriptor(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
+
 int OpenForReading(const std::string& path, bool writable) {
   return ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
 }

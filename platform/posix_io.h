@@ -52,3 +52,5 @@ std::string ExecutableFolder();
 // Opens a file for reading only, never blocking on a fifo or taking a
 // terminal; -1 on an error (errno tells). writable: for reading and writing.
 int OpenForReading(const std::string& path, bool writable = false);
+// A second descriptor of the same open file, close-on-exec; -1 on failure.
+int DuplicateDescriptor(int fd);

@@ -43,6 +43,7 @@ bool TPictureDocument::TakePreview() {
 void TPictureDocument::FinishLoad(const QString& path, TFreeBitmap& previous) {
   decoder::TLoadResult result = FDecoder.TakeLoad();
   LoadProblem = LoadProblemMessage(path, result.problem);
+  AnimationFrames = result.frames;
   bLastLoadReadFile = ApplyLoadResult(Bitmap, std::move(result), &previous, &FileFacts);
   Preview.Clear();
 }

@@ -72,6 +72,9 @@ public:
   TCommandResult SaveFavicon(const QString& target, const TSettings& settings);
 
   TFreeBitmap Bitmap;  // the working image
+  // The file is an animation of this many frames (0: a still picture); the
+  // working image is its first frame.
+  unsigned AnimationFrames = 0;
   TPictureFacts FileFacts;  // what the last decode of the file held, before any conversion for the screen
   // See Tfmain::bWorkingImageEdited and Tfmain::bLastLoadReadFile.
   bool bWorkingImageEdited = false;

@@ -13,6 +13,7 @@
 #include "viewer/overlay_painter.h"
 #include "viewer/panel_button.h"
 #include "viewer/picture_painter.h"
+#include "viewer/worker_frame_source.h"
 
 #include <QAction>
 #include <QFrame>
@@ -77,6 +78,12 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   pal.setColor(QPalette::Window, Qt::black);
   setPalette(pal);
 
+  FFrameSource = std::make_unique<TWorkerFrameSource>(decoder::TDecoderClient::Shared());
+  FAnimation = std::make_unique<TAnimationPlayer>(*FFrameSource);
+  FAnimationTimer.setSingleShot(true);
+  FAnimationTimer.setTimerType(Qt::PreciseTimer);
+  connect(&FAnimationTimer, &QTimer::timeout, this, &Tfmain::AnimationTick);
+  FAnimationClock.start();
   connect(&Timer1, &QTimer::timeout, this, &Tfmain::Timer1Timer);
   Timer1.start(100);
 
@@ -113,6 +120,9 @@ bool Tfmain::DispatchShortCut(TShortCut shortCut) {
 }
 
 bool Tfmain::event(QEvent* event) {
+  // A hidden or minimised window plays nothing; shown again, it goes on.
+  if (event->type() == QEvent::Show || event->type() == QEvent::WindowStateChange)
+    QTimer::singleShot(0, this, &Tfmain::ScheduleAnimationTick);
   // Tab and Shift+Tab are hotkeys like any other key, not focus moves.
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
@@ -139,6 +149,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
     FState.Tone = TToneState{};
   }
   FState.sCurrentFile = path;
+  StopAnimation();
   FDocument.StartLoad(path, FState.Settings.ExifRotation);
   std::unique_ptr<TDecodeWait> wait;
   if (!FDocument.WaitLoad(QuickDecodeMs, true)) {
@@ -164,6 +175,7 @@ void Tfmain::LoadImage(const QString& path, bool resetView, bool repaint) {
 
   PM_ResInfo->setText(ResInfoCaption(FBitmap.Width(), FBitmap.Height()));
   setWindowTitle(WindowCaption(path, FBitmap.Width(), FBitmap.Height()));
+  StartAnimation();
   if (repaint) Repaint();
 
   std::vector<std::function<void()>> later = std::move(FLoadsAfterWait);
@@ -263,7 +275,7 @@ void Tfmain::RenderFrame() {
   if (FPreview.IsValid())
     PaintPictureAs(FFrame, FPreview, FDocument.PreviewWidth, FDocument.PreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
   else
-    PaintPicture(FFrame, FBitmap, FState.View, FDisplayCopy, &FScreenColour);
+    PaintPicture(FFrame, PaintedPicture(), FState.View, FDisplayCopy, &FScreenColour);
 
   TOverlayInput in;
   in.clientWidth = width();

@@ -5,6 +5,7 @@
 #include "platform/action.h"
 #include "platform/save_picture_dialog.h"
 #include "settings/command_table.h"
+#include "viewer/animation_player.h"
 #include "viewer/app_state.h"
 #include "viewer/picture_document.h"
 #include "viewer/screen_colour.h"
@@ -31,6 +32,7 @@ class QMenu;
 class TDecodeWait;
 class TFolderLister;
 class TIconFont;
+class TWorkerFrameSource;
 class TPanelButton;
 class TfResizeTo;
 
@@ -92,6 +94,8 @@ public:
   const TFolderLister& FolderLister() const { return *FFolderLister; }
   const TFreeBitmap& Bitmap() const { return FBitmap; }
   const QImage& Frame() const { return FFrame; }
+  // Plays the file on display when it is an animation.
+  const TAnimationPlayer& Animation() const { return *FAnimation; }
   // Whether a frame has been drawn on the window since it was created.
   bool ShownOnScreen() const { return FShownOnScreen; }
   QMenu* PopupMenu() const { return PM; }
@@ -167,6 +171,15 @@ private:
   void AddMenuItems(QMenu* menu, TMenuPlace place);
   void PopupAt(const QPoint& screenPoint);
   void RenderFrame();
+  // An animation starts playing once loaded and stops on any other load;
+  // it advances on its own timer while the window is visible.
+  void StartAnimation();
+  void StopAnimation();
+  void AnimationTick();
+  void ScheduleAnimationTick();
+  // The picture the painter draws: the animation's frame while one plays
+  // (and the working image holds no edit), else the working image.
+  const TFreeBitmap& PaintedPicture();
   void SetHint(const QString& hint);
 
   void WaitForSlowLoad(TDecodeWait& wait);
@@ -278,4 +291,8 @@ private:
   int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
   std::unique_ptr<TFolderLister> FFolderLister;
   std::unique_ptr<TIconFont> FIconFont;  // the panel's glyphs, while the window lives
+  std::unique_ptr<TWorkerFrameSource> FFrameSource;
+  std::unique_ptr<TAnimationPlayer> FAnimation;
+  QTimer FAnimationTimer;
+  QElapsedTimer FAnimationClock;
 };

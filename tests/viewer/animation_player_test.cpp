@@ -1,0 +1,148 @@
+// The player against a fake frame source and a clock the test moves: the
+// frames shown and when, the frames kept, and the endings.
+#include "viewer/animation_player.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <set>
+
+namespace {
+
+// Answers each request on the next poll, or as the test scripts it.
+class TFakeSource : public TFrameSource {
+public:
+  bool Request(unsigned index) override {
+    if (busy) return false;
+    asked.push_back(index);
+    pending = true;
+    return true;
+  }
+  TAnswer Poll(TFreeBitmap& frame, unsigned& delayMs, unsigned& plays) override {
+    if (!pending) return TAnswer::Lost;
+    if (hold) return TAnswer::Waiting;
+    pending = false;
+    const unsigned index = asked.back();
+    if (failAt.count(index)) return TAnswer::Failed;
+    frame.Assign(FreeImage_Allocate(int(width), 4, 32));
+    delayMs = delays[index % delays.size()];
+    plays = loops;
+    return TAnswer::Ready;
+  }
+  void Cancel() override {
+    pending = false;
+    ++cancels;
+  }
+
+  std::vector<unsigned> delays{100, 50, 200};
+  unsigned loops = 0;
+  unsigned width = 4;
+  bool busy = false, hold = false, pending = false;
+  std::set<unsigned> failAt;
+  std::vector<unsigned> asked;
+  int cancels = 0;
+};
+
+// Ticks every millisecond up to untilMs; the frame shown at each change.
+std::vector<std::pair<std::int64_t, int>> Play(TAnimationPlayer& player, std::int64_t fromMs, std::int64_t untilMs) {
+  std::vector<std::pair<std::int64_t, int>> shown;
+  for (std::int64_t t = fromMs; t <= untilMs; ++t)
+    if (player.Tick(t)) shown.emplace_back(t, player.ShownIndex());
+  return shown;
+}
+
+TEST(AnimationPlayer, ShowsEachFrameForItsDelayAndLoopsWithoutDecodingAgain) {
+  TFakeSource source;
+  TAnimationPlayer player(source);
+  player.Start(3);
+  EXPECT_EQ(player.Shown(), nullptr);
+  const auto shown = Play(player, 0, 1000);
+  // The first frame as soon as it came (one tick for its answer), then at
+  // 100, 50 and 200 ms apart.
+  ASSERT_GE(shown.size(), 6u);
+  const std::vector<std::pair<std::int64_t, int>> want{{0, 0}, {100, 1}, {150, 2}, {350, 0}, {450, 1}, {500, 2}};
+  EXPECT_EQ(std::vector(shown.begin(), shown.begin() + 6), want);
+  // Three frames fit the bound: each was decoded once.
+  EXPECT_EQ(source.asked, (std::vector<unsigned>{0, 1, 2}));
+  EXPECT_EQ(player.KeptFrames(), 3u);
+  ASSERT_NE(player.Shown(), nullptr);
+}
+
+TEST(AnimationPlayer, FramesBeyondTheMemoryBoundAreKeptOnlyAhead) {
+  TFakeSource source;
+  source.width = 2048;  // 32 KiB a frame: 4,000 frames pass the bound
+  TAnimationPlayer player(source);
+  player.Start(4000);
+  std::size_t mostKept = 0;
+  for (std::int64_t t = 0; t <= 5000; ++t) {
+    player.Tick(t);
+    mostKept = std::max(mostKept, player.KeptFrames());
+  }
+  EXPECT_GE(player.ShownIndex(), 40);
+  EXPECT_LE(mostKept, TAnimationPlayer::FramesAhead + 1);
+}
+
+TEST(AnimationPlayer, LateTicksResumeThePaceInsteadOfRacing) {
+  TFakeSource source;
+  source.delays = {100};
+  TAnimationPlayer player(source);
+  player.Start(3);
+  Play(player, 0, 50);
+  // Hidden for ten seconds: one frame on return, the next a delay later.
+  const auto shown = Play(player, 10000, 10150);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].first, 10000);
+  EXPECT_EQ(shown[1].first, 10100);
+}
+
+TEST(AnimationPlayer, StopsAfterItsPlaysAndOnAFailedFrameKeepingTheLastGoodOne) {
+  TFakeSource source;
+  source.loops = 2;
+  source.delays = {10};
+  TAnimationPlayer player(source);
+  player.Start(3);
+  Play(player, 0, 1000);
+  EXPECT_TRUE(player.Ended());
+  EXPECT_EQ(player.ShownIndex(), 2);
+  EXPECT_EQ(player.NextTickMs(1000), -1);
+  EXPECT_EQ(source.asked.size(), 3u);
+
+  TFakeSource failing;
+  failing.failAt = {2};
+  TAnimationPlayer second(failing);
+  second.Start(3);
+  Play(second, 0, 1000);
+  EXPECT_TRUE(second.Ended());
+  EXPECT_EQ(second.ShownIndex(), 1);
+  EXPECT_NE(second.Shown(), nullptr);
+}
+
+TEST(AnimationPlayer, WaitsForABusySourceAndCancelsOnStop) {
+  TFakeSource source;
+  source.busy = true;
+  TAnimationPlayer player(source);
+  player.Start(3);
+  EXPECT_FALSE(player.Tick(0));
+  EXPECT_EQ(player.NextTickMs(0), TAnimationPlayer::PollMs);  // it asks again soon
+  source.busy = false;
+  source.hold = true;
+  player.Tick(4);
+  EXPECT_EQ(source.asked, (std::vector<unsigned>{0}));
+  EXPECT_FALSE(player.Tick(8));  // still under way
+  player.Stop();
+  EXPECT_EQ(source.cancels, 1);
+  EXPECT_FALSE(player.Active());
+  EXPECT_EQ(player.Shown(), nullptr);
+  EXPECT_EQ(player.NextTickMs(8), -1);
+}
+
+TEST(AnimationPlayer, SleepsUntilTheNextFrameIsDue) {
+  TFakeSource source;
+  source.delays = {100};
+  TAnimationPlayer player(source);
+  player.Start(2);
+  Play(player, 0, 10);  // frame 0 at 0; frame 1 there since
+  EXPECT_EQ(player.NextTickMs(10), 90);
+}
+
+}  // namespace

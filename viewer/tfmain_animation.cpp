@@ -1,0 +1,55 @@
+#include "viewer/image_loader.h"
+#include "viewer/tfmain.h"
+#include "viewer/worker_frame_source.h"
+
+void Tfmain::StartAnimation() {
+  StopAnimation();
+  // A preview stands in for a picture still to come; the test decoders of
+  // the document have no worker to play from.
+  if (!FDocument.bLastLoadReadFile || FDocument.AnimationFrames < 2 || !FDecoder->Client()) return;
+  FFrameSource->SetFile(DecoderPath(FState.sCurrentFile));
+  FAnimation->Start(FDocument.AnimationFrames);
+  ScheduleAnimationTick();
+}
+
+void Tfmain::StopAnimation() {
+  FAnimationTimer.stop();
+  if (!FAnimation->Active()) return;
+  const bool wasShown = FAnimation->Shown() != nullptr;
+  FAnimation->Stop();
+  // What was painted in the frame's place was converted from it.
+  if (wasShown) FDisplayCopy.Clear();
+}
+
+void Tfmain::ScheduleAnimationTick() {
+  if (!FAnimation->Active() || !isVisible() || isMinimized()) {
+    FAnimationTimer.stop();
+    return;
+  }
+  const int ms = FAnimation->NextTickMs(FAnimationClock.elapsed());
+  if (ms < 0)
+    FAnimationTimer.stop();
+  else
+    FAnimationTimer.start(ms);
+}
+
+void Tfmain::AnimationTick() {
+  // A slow load's wait runs the event loop: the animation of the picture it
+  // replaces has stopped already.
+  if (FDecodeWait || !isVisible() || isMinimized()) return;
+  if (FDocument.bWorkingImageEdited) {
+    StopAnimation();
+    FormPaint();
+    return;
+  }
+  if (FAnimation->Tick(FAnimationClock.elapsed())) FormPaint();
+  ScheduleAnimationTick();
+}
+
+const TFreeBitmap& Tfmain::PaintedPicture() {
+  // An edit of the working image (tone, grey-scale, resize) ends the play:
+  // the changed first frame shows.
+  if (FDocument.bWorkingImageEdited && FAnimation->Active()) StopAnimation();
+  const TFreeBitmap* frame = FAnimation->Shown();
+  return frame ? *frame : FBitmap;
+}
