@@ -1,8 +1,8 @@
 #include "about/tfabout.h"
 
+#include "platform/desktop_services.h"
 #include "platform/modal_dialog.h"
 #include "platform/screen_scale.h"
-#include "platform/desktop_services.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -88,7 +88,8 @@ TfAbout::TfAbout(const QString& appDir, QWidget* parent, int screenPpi)
 }
 
 int TfAbout::Scaled(int designValue) const {
-  return ScaledToPpi(designValue, ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch), FormDesignPixelsPerInch);
+  return ScaledToPpi(designValue, ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch),
+                     FormDesignPixelsPerInch);
 }
 
 void TfAbout::lblLinkClick() { ShowHelpPage(this, FAppDir); }

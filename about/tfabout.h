@@ -38,4 +38,3 @@ private:
   QTextBrowser* memCredits = nullptr;
   QPushButton* btnOk = nullptr;
 };
-

@@ -21,8 +21,7 @@ struct TAppWindows : TMainWindow {
   // screenPpi 0 takes the screen's pixels per inch. mainWindowMade runs when
   // the main window exists (its first image loaded) and before the dialogs
   // are made.
-  explicit TAppWindows(TAppState& state, int screenPpi = 0,
-                       const std::function<void(Tfmain&)>& mainWindowMade = {});
+  explicit TAppWindows(TAppState& state, int screenPpi = 0, const std::function<void(Tfmain&)>& mainWindowMade = {});
 
   // The first-run step: the associations dialog, modal, before the main
   // window shows; FirstRun is stored as done whatever the answer.

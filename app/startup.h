@@ -14,9 +14,9 @@ struct TStartup {
   QString sAppDir;
   TCommandLine Command;  // Command.bFullScreen is already the settings' display mode
   TSettings Settings;
-  QString sNotice;       // settings that could not be read; empty for none
+  QString sNotice;  // settings that could not be read; empty for none
   TFolderState Folder;
-  QString sFirstFile;    // empty in the uninstall mode
+  QString sFirstFile;  // empty in the uninstall mode
 };
 
 // The command line as start-up reads it: the display mode is decided later

@@ -4,7 +4,6 @@
 #include "decoder/webp_frames.h"
 #include "platform/posix_io.h"
 
-
 #include <cstring>
 
 namespace decoder {

@@ -1,7 +1,6 @@
 #include "decoder/bitmap_transfer.h"
 
 #include "platform/free_bitmap.h"
-#include "platform/free_bitmap.h"
 
 #include <cstring>
 #include <limits>
@@ -9,9 +8,9 @@
 
 // FreeImage 3.18 exports this (and documents it), but Debian's header lacks it.
 extern "C" FIBITMAP* DLL_CALLCONV FreeImage_AllocateHeaderForBits(BYTE* ext_bits, unsigned ext_pitch,
-                                                                   FREE_IMAGE_TYPE type, int width, int height,
-                                                                   int bpp, unsigned red_mask, unsigned green_mask,
-                                                                   unsigned blue_mask);
+                                                                  FREE_IMAGE_TYPE type, int width, int height, int bpp,
+                                                                  unsigned red_mask, unsigned green_mask,
+                                                                  unsigned blue_mask);
 
 namespace decoder {
 
@@ -94,7 +93,8 @@ void DescribeMetadata(TWriter& w, FIBITMAP* dib) {
     FITAG* tag = nullptr;
     // FreeImage's search over a model left empty (TIFF's decoder leaves
     // such) hands out a stray tag: only models with tags are searched.
-    FIMETADATA* search = FreeImage_GetMetadataCount(mdmodel, dib) ? FreeImage_FindFirstMetadata(mdmodel, dib, &tag) : nullptr;
+    FIMETADATA* search =
+        FreeImage_GetMetadataCount(mdmodel, dib) ? FreeImage_FindFirstMetadata(mdmodel, dib, &tag) : nullptr;
     if (search) {
       do {
         if (tag) tags.push_back(tag);
@@ -230,7 +230,8 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes, 
   TFreeBitmap owned;
   if (pixels) {
     if (rows > pixelBytes) return nullptr;
-    owned.Assign(FreeImage_AllocateHeaderForBits(pixels, pitch, type, width, height, bpp, redMask, greenMask, blueMask));
+    owned.Assign(
+        FreeImage_AllocateHeaderForBits(pixels, pitch, type, width, height, bpp, redMask, greenMask, blueMask));
   } else {
     owned.Assign(FreeImage_AllocateT(type, width, height, bpp, redMask, greenMask, blueMask));
   }
@@ -251,7 +252,8 @@ FIBITMAP* RebuildFrom(TReader& r, std::uint8_t* pixels, std::size_t pixelBytes, 
     FreeImage_SetTransparent(dib, transparent ? TRUE : FALSE);
     if (hasBackground) FreeImage_SetBackgroundColor(dib, &background);
     if (iccBytes) {
-      FIICCPROFILE* profile = FreeImage_CreateICCProfile(dib, const_cast<std::uint8_t*>(icc), static_cast<long>(iccBytes));
+      FIICCPROFILE* profile =
+          FreeImage_CreateICCProfile(dib, const_cast<std::uint8_t*>(icc), static_cast<long>(iccBytes));
       if (profile) profile->flags = iccFlags;
     } else if (FIICCPROFILE* profile = FreeImage_GetICCProfile(dib)) {
       profile->flags = iccFlags;
@@ -290,8 +292,7 @@ std::vector<std::uint8_t> DescribeBitmap(FIBITMAP* dib) {
   return w.Take();
 }
 
-FIBITMAP* RebuildBitmap(const std::uint8_t* blob, std::size_t blobBytes, std::uint8_t* pixels,
-                        std::size_t pixelBytes) {
+FIBITMAP* RebuildBitmap(const std::uint8_t* blob, std::size_t blobBytes, std::uint8_t* pixels, std::size_t pixelBytes) {
   if (!blob || !pixels) return nullptr;
   TReader r(blob, blobBytes);
   return RebuildFrom(r, pixels, pixelBytes, false);

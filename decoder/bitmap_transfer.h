@@ -25,7 +25,6 @@ std::size_t PixelBytes(FIBITMAP* dib);
 // (FreeImage's external bits: the caller keeps them alive for as long as the
 // bitmap lives and releases them after the bitmap). Null when the
 // description is damaged or does not fit pixelBytes.
-FIBITMAP* RebuildBitmap(const std::uint8_t* blob, std::size_t blobBytes, std::uint8_t* pixels,
-                        std::size_t pixelBytes);
+FIBITMAP* RebuildBitmap(const std::uint8_t* blob, std::size_t blobBytes, std::uint8_t* pixels, std::size_t pixelBytes);
 
 }  // namespace decoder

@@ -17,7 +17,7 @@ constexpr std::uint32_t BiRgb = 0;
 constexpr std::uint32_t BiBitfields = 3;
 constexpr std::uint32_t BiAlphaBitfields = 6;
 constexpr std::uint32_t ProfileEmbedded = 0x4D424544;  // 'MBED'
-constexpr std::int64_t MaxSide = 1 << 16;               // as FreeImage's other readers
+constexpr std::int64_t MaxSide = 1 << 16;              // as FreeImage's other readers
 constexpr std::uint32_t MaxProfileBytes = 16u << 20;
 
 std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
@@ -71,8 +71,7 @@ bool ReadHeader(std::FILE* file, std::uint64_t fileBytes, THeader& h) {
   if (!ReadAt(file, 0, head, 18) || head[0] != 'B' || head[1] != 'M') return false;
   h.dataOffset = U32(head + 10);
   h.infoSize = U32(head + 14);
-  if (h.infoSize != 40 && h.infoSize != 52 && h.infoSize != 56 && h.infoSize != 108 && h.infoSize != 124)
-    return false;
+  if (h.infoSize != 40 && h.infoSize != 52 && h.infoSize != 56 && h.infoSize != 108 && h.infoSize != 124) return false;
   if (!ReadAt(file, 14, head + 14, h.infoSize)) return false;
   const std::uint8_t* info = head + 14;
   h.width = static_cast<std::int32_t>(U32(info + 4));
@@ -148,8 +147,9 @@ FIBITMAP* ReadBmp(std::FILE* file) {
 
   const bool palette = h.bpp == 1 || h.bpp == 4 || h.bpp == 8;
   const bool masked = h.compression == BiBitfields || h.compression == BiAlphaBitfields;
-  if (palette ? h.compression != BiRgb : !(h.bpp == 24 && h.compression == BiRgb) &&
-                                           !((h.bpp == 16 || h.bpp == 32) && (h.compression == BiRgb || masked)))
+  if (palette ? h.compression != BiRgb
+              : !(h.bpp == 24 && h.compression == BiRgb) &&
+                    !((h.bpp == 16 || h.bpp == 32) && (h.compression == BiRgb || masked)))
     return nullptr;
   TChannel channels[4];
   if (h.bpp == 16 || h.bpp == 32) {

@@ -21,7 +21,7 @@ struct TKeptDecode {
   TReplyStatus status = TReplyStatus::Failed;
   bool crashed = false;  // Failed because the worker crashed on it
   int fif = -1;
-  unsigned frames = 0;  // an animation's frame count; 0 for a still
+  unsigned frames = 0;             // an animation's frame count; 0 for a still
   std::vector<std::uint8_t> blob;  // the bitmap's description
   TFileDescriptor pixels;          // the memfd; its rows start at pixelOffset
   std::uint64_t pixelOffset = 0;

@@ -68,8 +68,7 @@ int InkLoadFlags(FREE_IMAGE_FORMAT fif) {
   }
 }
 
-TDecodeRepairs::TDecodeRepairs(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, int flags,
-                               unsigned directory)
+TDecodeRepairs::TDecodeRepairs(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, int flags, unsigned directory)
     : FFormat(fif), FFlags(flags), FIo(io), FHandle(handle) {
   if (fif == FIF_JPEG && (flags & JPEG_EXIFROTATE)) {
     FTurnUpright = true;
@@ -135,14 +134,13 @@ FIBITMAP* TDecodeRepairs::Finish(FIBITMAP* dib) {
   const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib);
   const unsigned bpp = FreeImage_GetBPP(dib);
   if (FHiding) {
-    const std::vector<std::uint8_t> profile =
-        ReadTiffProfile([this](std::uint64_t offset, void* out, std::size_t size) { return ReadAt(offset, out, size); },
-                        FTiff);
+    const std::vector<std::uint8_t> profile = ReadTiffProfile(
+        [this](std::uint64_t offset, void* out, std::size_t size) { return ReadAt(offset, out, size); }, FTiff);
     // FreeImage drops the profile of CMYK pixels it turned into RGB.
     if (!profile.empty() && (inks || !IsCmykProfile(profile))) {
       const WORD flags = FreeImage_GetICCProfile(dib)->flags;
-      if (FIICCPROFILE* icc = FreeImage_CreateICCProfile(dib, const_cast<std::uint8_t*>(profile.data()),
-                                                         long(profile.size())))
+      if (FIICCPROFILE* icc =
+              FreeImage_CreateICCProfile(dib, const_cast<std::uint8_t*>(profile.data()), long(profile.size())))
         icc->flags = flags;
     }
   }

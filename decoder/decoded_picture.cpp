@@ -9,11 +9,10 @@
 // FreeImage 3.18 exports these (and documents them), but Debian's header
 // lacks them.
 extern "C" FIBITMAP* DLL_CALLCONV FreeImage_AllocateHeader(BOOL header_only, int width, int height, int bpp,
-                                                          unsigned red_mask, unsigned green_mask,
-                                                          unsigned blue_mask);
+                                                           unsigned red_mask, unsigned green_mask, unsigned blue_mask);
 extern "C" FIBITMAP* DLL_CALLCONV FreeImage_AllocateHeaderT(BOOL header_only, FREE_IMAGE_TYPE type, int width,
-                                                           int height, int bpp, unsigned red_mask,
-                                                           unsigned green_mask, unsigned blue_mask);
+                                                            int height, int bpp, unsigned red_mask, unsigned green_mask,
+                                                            unsigned blue_mask);
 
 namespace decoder {
 
@@ -66,13 +65,12 @@ bool PictureFits(std::uint32_t width, std::uint32_t height, bool alpha, int bits
   return bytes <= MaxPictureBytes;
 }
 
-FIBITMAP* AllocatePicture(std::uint32_t width, std::uint32_t height, bool alpha, int bitsPerChannel,
-                          bool headerOnly) {
+FIBITMAP* AllocatePicture(std::uint32_t width, std::uint32_t height, bool alpha, int bitsPerChannel, bool headerOnly) {
   if (!PictureFits(width, height, alpha, bitsPerChannel)) return nullptr;
   const int channels = alpha ? 4 : 3;
   if (bitsPerChannel == 8) {
-    return FreeImage_AllocateHeader(headerOnly ? TRUE : FALSE, static_cast<int>(width), static_cast<int>(height), 8 * channels,
-                                    FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+    return FreeImage_AllocateHeader(headerOnly ? TRUE : FALSE, static_cast<int>(width), static_cast<int>(height),
+                                    8 * channels, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
   }
   return FreeImage_AllocateHeaderT(headerOnly ? TRUE : FALSE, alpha ? FIT_RGBA16 : FIT_RGB16, static_cast<int>(width),
                                    static_cast<int>(height), 16 * channels, 0, 0, 0);
@@ -114,8 +112,8 @@ void AttachIccProfile(FIBITMAP* dib, std::span<const std::uint8_t> profile) {
 
 std::span<const std::uint8_t> ExifItemTiff(std::span<const std::uint8_t> item) {
   if (item.size() < 4) return {};
-  const std::uint32_t offset = std::uint32_t(item[0]) << 24 | std::uint32_t(item[1]) << 16 |
-                               std::uint32_t(item[2]) << 8 | item[3];
+  const std::uint32_t offset =
+      std::uint32_t(item[0]) << 24 | std::uint32_t(item[1]) << 16 | std::uint32_t(item[2]) << 8 | item[3];
   if (offset > item.size() - 4) return {};
   std::span<const std::uint8_t> rest = item.subspan(4 + offset);
   // Some writers leave the offset 0 and start with the JPEG's marker.
@@ -137,8 +135,8 @@ void AttachExif(FIBITMAP* dib, std::span<const std::uint8_t> tiff, bool upright)
   if (!memory) return;
   if (const TFreeBitmap owned{FreeImage_LoadFromMemory(FIF_JPEG, memory, FIF_LOAD_NOPIXELS)}) {
     FIBITMAP* header = owned.Dib();
-    for (FREE_IMAGE_MDMODEL model : {FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS, FIMD_EXIF_MAKERNOTE,
-                                     FIMD_EXIF_INTEROP, FIMD_EXIF_RAW}) {
+    for (FREE_IMAGE_MDMODEL model :
+         {FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS, FIMD_EXIF_MAKERNOTE, FIMD_EXIF_INTEROP, FIMD_EXIF_RAW}) {
       FITAG* tag = nullptr;
       FIMETADATA* search = FreeImage_FindFirstMetadata(model, header, &tag);
       if (!search) continue;

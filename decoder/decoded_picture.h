@@ -27,8 +27,7 @@ bool PictureFits(std::uint32_t width, std::uint32_t height, bool alpha, int bits
 // An empty bitmap for width x height pixels: FIT_BITMAP of 24 or 32 bits for
 // bitsPerChannel 8, FIT_RGB16 or FIT_RGBA16 for 16. headerOnly: no pixels.
 // Null when the sizes are refused (PictureFits) or memory runs out.
-FIBITMAP* AllocatePicture(std::uint32_t width, std::uint32_t height, bool alpha, int bitsPerChannel,
-                          bool headerOnly);
+FIBITMAP* AllocatePicture(std::uint32_t width, std::uint32_t height, bool alpha, int bitsPerChannel, bool headerOnly);
 
 // Copies one row of interleaved pixels, top row 0, into dib (whose rows run
 // bottom-up): 8-bit R,G,B(,A) become FreeImage's B,G,R(,A); 16-bit samples

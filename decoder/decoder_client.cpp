@@ -57,7 +57,9 @@ bool ValidPixelFile(int fd, const TReplyHeader& reply) {
   const int seals = ::fcntl(fd, F_GET_SEALS);
   if (seals < 0 || (seals & (F_SEAL_SHRINK | F_SEAL_WRITE)) != (F_SEAL_SHRINK | F_SEAL_WRITE)) return false;
   const auto size = static_cast<std::uint64_t>(st.st_size);
-  const auto within = [size](std::uint64_t offset, std::uint64_t bytes) { return offset <= size && bytes <= size - offset; };
+  const auto within = [size](std::uint64_t offset, std::uint64_t bytes) {
+    return offset <= size && bytes <= size - offset;
+  };
   return reply.blobBytes <= MaxBlobBytes && reply.pixelBytes > 0 && within(reply.blobOffset, reply.blobBytes) &&
          within(reply.pixelOffset, reply.pixelBytes);
 }
@@ -306,7 +308,8 @@ void TDecoderClient::HandleReply(const TReplyHeader& reply, TFileDescriptor fd) 
   kept.status = reply.status == TReplyStatus::Decoded || reply.status == TReplyStatus::UnknownFormat
                     ? reply.status
                     : TReplyStatus::Failed;
-  if (kept.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(fd), kept)) kept.status = TReplyStatus::Failed;
+  if (kept.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(fd), kept))
+    kept.status = TReplyStatus::Failed;
   const bool keepable = reply.stampValid && reply.stable && request.keep;
 
   if (request.forLoad && LoadPending()) {
@@ -347,7 +350,8 @@ TLoadResult TDecoderClient::Materialize(const TKeptDecode& kept) const {
   const std::uint64_t first = kept.pixelOffset / page * page;
   const auto lead = static_cast<std::size_t>(kept.pixelOffset - first);
   const std::size_t length = lead + static_cast<std::size_t>(kept.pixelBytes);
-  void* map = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, kept.pixels.Get(), static_cast<off_t>(first));
+  void* map =
+      ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, kept.pixels.Get(), static_cast<off_t>(first));
   if (map == MAP_FAILED) return result;
   std::shared_ptr<void> pixels(map, [length](void* p) { ::munmap(p, length); });
   FIBITMAP* dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), static_cast<std::uint8_t*>(map) + lead,
@@ -388,8 +392,9 @@ void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
   static bool toldNotLockedIn = false;
   if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == WorkerNotLockedIn && !toldNotLockedIn) {
     toldNotLockedIn = true;
-    std::fprintf(stderr, "velvane: the decoder cannot lock itself in on this system and decodes nothing "
-                         "(VELVANE_DEBUG=1 tells why)\n");
+    std::fprintf(stderr,
+                 "velvane: the decoder cannot lock itself in on this system and decodes nothing "
+                 "(VELVANE_DEBUG=1 tells why)\n");
   }
 
   FPreview.reset();
@@ -407,8 +412,7 @@ void TDecoderClient::WorkerDied(bool killedByUs, bool timeLimit) {
     } else if (request.kind != TRequestKind::Decode) {
       // A crash answers like a file that cannot be read.
       TAnswer failed;
-      failed.reply.status =
-          request.kind == TRequestKind::Identify ? TReplyStatus::UnknownFormat : TReplyStatus::Failed;
+      failed.reply.status = request.kind == TRequestKind::Identify ? TReplyStatus::UnknownFormat : TReplyStatus::Failed;
       FAnswer = std::move(failed);
     } else if (request.forLoad && LoadPending()) {
       if (fileFault && FLoad->stampValid && request.keep) {

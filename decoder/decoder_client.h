@@ -35,22 +35,22 @@ enum class TLoadOutcome {
 
 // Why a load brought no picture, for the viewer to say so.
 enum class TLoadProblem {
-  None,        // decoded
-  Missing,     // the file does not exist
-  Unreadable,  // the file exists but may not be read
-  NotAPicture, // no readable format
-  Damaged,     // a readable format that did not decode
-  GaveUp,      // the worker crashed, ran out of memory or time, or could not run
-  Cancelled,   // ended by Cancel
+  None,         // decoded
+  Missing,      // the file does not exist
+  Unreadable,   // the file exists but may not be read
+  NotAPicture,  // no readable format
+  Damaged,      // a readable format that did not decode
+  GaveUp,       // the worker crashed, ran out of memory or time, or could not run
+  Cancelled,    // ended by Cancel
 };
 
 struct TLoadResult {
   TLoadOutcome outcome = TLoadOutcome::Failed;
   TLoadProblem problem = TLoadProblem::GaveUp;
   FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  TFreeBitmap bitmap;  // the picture, its rows mapped copy-on-write from the kept decode
-  bool cancelled = false;         // ended by Cancel or the time limit
-  unsigned frames = 0;            // an animated GIF or WebP: its frame count; 0 for a still
+  TFreeBitmap bitmap;      // the picture, its rows mapped copy-on-write from the kept decode
+  bool cancelled = false;  // ended by Cancel or the time limit
+  unsigned frames = 0;     // an animated GIF or WebP: its frame count; 0 for a still
 };
 
 // The answer to a frame request of an animation.

@@ -5,7 +5,6 @@
 #include "platform/free_bitmap.h"
 #include "platform/posix_io.h"
 
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -67,8 +66,10 @@ public:
   // Skips data sub-blocks up to and including the empty one that ends them.
   void SkipSubBlocks() {
     while (!FFailed)
-      if (const std::uint8_t size = Byte(); size == 0 || FFailed) return;
-      else Skip(size);
+      if (const std::uint8_t size = Byte(); size == 0 || FFailed)
+        return;
+      else
+        Skip(size);
   }
 
 private:
@@ -132,8 +133,8 @@ TGifLayout ReadLayout(int fd) {
           const char c = static_cast<char>(in.Byte());
           if (i < sizeof name) name[i] = c;
         }
-        bool looping = size == 11 && (std::memcmp(name, "NETSCAPE2.0", 11) == 0 ||
-                                      std::memcmp(name, "ANIMEXTS1.0", 11) == 0);
+        bool looping =
+            size == 11 && (std::memcmp(name, "NETSCAPE2.0", 11) == 0 || std::memcmp(name, "ANIMEXTS1.0", 11) == 0);
         if (size == 0) continue;  // that was the terminator
         for (std::uint8_t block = in.Byte(); block != 0 && !in.Failed(); block = in.Byte()) {
           if (looping && block >= 3) {
@@ -175,7 +176,6 @@ struct TBitmapFree {
 };
 using TBitmap = std::unique_ptr<FIBITMAP, TBitmapFree>;
 
-
 struct TMemoryClose {
   void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
 };
@@ -196,11 +196,11 @@ FIBITMAP* DecodeFrame(int fd, const TGifLayout& layout, const TGifFrame& frame) 
   Append(gif, {0x21, 0xF9, 4, frame.control & 1u, 0, 0, frame.transparent, 0});
   const std::size_t at = gif.size();
   gif.resize(at + static_cast<std::size_t>(frame.end - frame.start));
-  if (!ReadAllAt(fd, gif.data() + at, gif.size() - at, frame.start))
-    return nullptr;
+  if (!ReadAllAt(fd, gif.data() + at, gif.size() - at, frame.start)) return nullptr;
   std::fill(gif.begin() + static_cast<std::ptrdiff_t>(at) + 1, gif.begin() + static_cast<std::ptrdiff_t>(at) + 5, 0);
   gif.push_back(0x3B);
-  const std::unique_ptr<FIMEMORY, TMemoryClose> memory(FreeImage_OpenMemory(gif.data(), static_cast<DWORD>(gif.size())));
+  const std::unique_ptr<FIMEMORY, TMemoryClose> memory(
+      FreeImage_OpenMemory(gif.data(), static_cast<DWORD>(gif.size())));
   return memory ? FreeImage_LoadFromMemory(FIF_GIF, memory.get(), GIF_LOAD256) : nullptr;
 }
 
@@ -272,8 +272,10 @@ private:
     const unsigned index = static_cast<unsigned>(FShown + 1);
     const TGifFrame& frame = FLayout.frames[index];
     if (frame.disposal == RestorePrevious) {
-      if (!FSaved) FSaved.reset(FreeImage_Clone(FCanvas.get()));
-      else FreeImage_Paste(FSaved.get(), FCanvas.get(), 0, 0, 256);
+      if (!FSaved)
+        FSaved.reset(FreeImage_Clone(FCanvas.get()));
+      else
+        FreeImage_Paste(FSaved.get(), FCanvas.get(), 0, 0, 256);
       if (!FSaved) return false;
     }
     // FreeImage decodes a frame whole, however much of it lies off the screen.
@@ -314,7 +316,7 @@ private:
   TGifLayout FLayout;
   TFileDescriptor FFile;
   TBitmap FCanvas;
-  TBitmap FSaved;  // the canvas before a frame that restores it; made when first needed
+  TBitmap FSaved;   // the canvas before a frame that restores it; made when first needed
   int FShown = -1;  // the frame the canvas holds
 };
 

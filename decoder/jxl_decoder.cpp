@@ -37,17 +37,15 @@ bool IsPlainSrgb(const JxlColorEncoding& c) {
 // own), otherwise the file's ICC or the one libjxl makes of its encoding.
 std::vector<std::uint8_t> DataProfile(const JxlDecoder* dec) {
   JxlColorEncoding encoding{};
-  if (JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) ==
-          JXL_DEC_SUCCESS &&
+  if (JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) == JXL_DEC_SUCCESS &&
       IsPlainSrgb(encoding))
     return {};
   std::size_t size = 0;
-  if (JxlDecoderGetICCProfileSize(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) != JXL_DEC_SUCCESS ||
-      size == 0 || size > MaxBoxBytes)
+  if (JxlDecoderGetICCProfileSize(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) != JXL_DEC_SUCCESS || size == 0 ||
+      size > MaxBoxBytes)
     return {};
   std::vector<std::uint8_t> icc(size);
-  if (JxlDecoderGetColorAsICCProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, icc.data(), size) !=
-      JXL_DEC_SUCCESS)
+  if (JxlDecoderGetColorAsICCProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, icc.data(), size) != JXL_DEC_SUCCESS)
     return {};
   return icc;
 }

@@ -5,7 +5,6 @@
 
 #include <webp/demux.h>
 
-
 #include <cstdint>
 #include <cstring>
 #include <vector>

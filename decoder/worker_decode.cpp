@@ -19,7 +19,9 @@ unsigned ReadProc(void* buffer, unsigned size, unsigned count, fi_handle handle)
   return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
 }
 unsigned WriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
-int SeekProc(fi_handle handle, long offset, int origin) { return std::fseek(static_cast<FILE*>(handle), offset, origin); }
+int SeekProc(fi_handle handle, long offset, int origin) {
+  return std::fseek(static_cast<FILE*>(handle), offset, origin);
+}
 long TellProc(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
 
 FreeImageIO FileIO() {
@@ -47,7 +49,8 @@ void SendPreview(FILE* file, FreeImageIO& io, int flags, unsigned previewSize, c
   }
   if (std::max(width, height) < 2 * previewSize || std::fseek(file, 0, SEEK_SET) != 0) return;
   TDecodeRepairs repairs(FIF_JPEG, io, file, flags | static_cast<int>(previewSize << 16));
-  TFreeBitmap preview(repairs.Finish(FreeImage_LoadFromHandle(FIF_JPEG, repairs.Io(), repairs.Handle(), repairs.Flags())));
+  TFreeBitmap preview(
+      repairs.Finish(FreeImage_LoadFromHandle(FIF_JPEG, repairs.Io(), repairs.Handle(), repairs.Flags())));
   if (!preview) return;
   // Turned upright by its orientation, the preview is turned like the full
   // decode will be.
@@ -107,14 +110,16 @@ TWorkerResult DecodeFile(int fd, const std::string& name, int flags, const TWork
     // CMYK files come as their inks, for the viewer to show through their
     // colour profile, never through a formula.
     flags |= InkLoadFlags(fif);
-    if (file && preview && previewSize > 0 && previewSize < 0x8000 && fif == FIF_JPEG && std::fseek(file, 0, SEEK_SET) == 0)
+    if (file && preview && previewSize > 0 && previewSize < 0x8000 && fif == FIF_JPEG &&
+        std::fseek(file, 0, SEEK_SET) == 0)
       SendPreview(file, io, flags, previewSize, preview);
     if (file && std::fseek(file, 0, SEEK_SET) == 0) {
       if (fif == FIF_RAW) {
         result.bitmap.Assign(DecodeCameraRaw(io, file));
       } else {
         TDecodeRepairs repairs(fif, io, file, flags);
-        result.bitmap.Assign(repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags())));
+        result.bitmap.Assign(
+            repairs.Finish(FreeImage_LoadFromHandle(fif, repairs.Io(), repairs.Handle(), repairs.Flags())));
       }
     }
     // FreeImage refuses the newer BMP headers; our own reader takes them.

@@ -20,9 +20,9 @@ struct TWorkerResult {
   TFileStamp stamp;
   bool stampValid = false;
   bool stable = false;
-  TFreeBitmap bitmap;       // Decoded only
-  unsigned pages = 0;       // Identify, Check, DecodePage; frames of an animation for Decode, DecodeFrame
-  bool warned = false;      // Check
+  TFreeBitmap bitmap;   // Decoded only
+  unsigned pages = 0;   // Identify, Check, DecodePage; frames of an animation for Decode, DecodeFrame
+  bool warned = false;  // Check
   unsigned fullWidth = 0, fullHeight = 0;  // Check
   unsigned delayMs = 0, plays = 0;         // DecodeFrame
 };
@@ -31,7 +31,7 @@ struct TWorkerResult {
 struct TWorkerAsk {
   TRequestKind kind = TRequestKind::Decode;
   unsigned previewSize = 0;
-  unsigned page = 0;                    // DecodePage; the frame of DecodeFrame
+  unsigned page = 0;                       // DecodePage; the frame of DecodeFrame
   FREE_IMAGE_FORMAT format = FIF_UNKNOWN;  // Check
 };
 

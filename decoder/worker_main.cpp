@@ -82,7 +82,8 @@ int PackBitmap(TFreeBitmap bitmap, TReplyHeader& reply) {
   } else {
     const std::size_t offset = PageAligned(blob.size());
     fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(offset + rows)) == 0 && WriteAll(fd, blob.data(), blob.size(), 0);
+    ok =
+        fd >= 0 && ::ftruncate(fd, static_cast<off_t>(offset + rows)) == 0 && WriteAll(fd, blob.data(), blob.size(), 0);
     if (ok && rows > 0) {
       void* map = ::mmap(nullptr, rows, PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(offset));
       ok = map != MAP_FAILED;
@@ -240,7 +241,6 @@ void Serve() {
   }
 }
 
-
 }  // namespace
 
 // AddressSanitizer reserves terabytes of address space for its shadow memory
@@ -284,8 +284,7 @@ int main(int argc, char** argv) {
   const std::string testLockIn = TestLockIn();
   if (testLockIn == "fail") return WorkerNotLockedIn;
   if (testLockIn != "off") {
-    const platform::TLockdownReport report =
-        platform::LockDownWorker({.keep = {SocketFd}, .keepStandardError = debug});
+    const platform::TLockdownReport report = platform::LockDownWorker({.keep = {SocketFd}, .keepStandardError = debug});
     if (!report.Locked()) {
       if (debug) std::fprintf(stderr, "velvane-decoder: cannot lock itself in: %s\n", report.Describe().c_str());
       return WorkerNotLockedIn;

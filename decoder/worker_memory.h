@@ -9,7 +9,7 @@
 namespace decoder {
 
 struct TSharedBlock {
-  int fd = -1;           // the block's memfd (still owned by the allocator)
+  int fd = -1;  // the block's memfd (still owned by the allocator)
   const void* start = nullptr;
   std::size_t size = 0;  // bytes of the memfd the block spans
 };

@@ -186,8 +186,8 @@ bool JpegStructureHolds(const unsigned char* data, size_t size, size_t& scanStar
   return false;
 }
 
-FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, bool movedBlocks,
-                         unsigned& width, unsigned& height, bool& warned) {
+FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, bool movedBlocks, unsigned& width,
+                         unsigned& height, bool& warned) {
   width = height = 0;
   warned = false;
   // Decoded as the viewer decodes it, CMYK as its inks.

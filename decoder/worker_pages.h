@@ -28,8 +28,8 @@ FIBITMAP* DecodePage(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, u
 // CheckMovedBlocks) a large JPEG's coded data is walked to its end and only
 // its first rows decoded. width and height receive the full size; warned
 // whether damage was met on the way.
-FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, bool movedBlocks,
-                         unsigned& width, unsigned& height, bool& warned);
+FIBITMAP* DecodeForCheck(FREE_IMAGE_FORMAT fif, FreeImageIO& io, fi_handle handle, bool movedBlocks, unsigned& width,
+                         unsigned& height, bool& warned);
 
 // Whether a JPEG stream's structure holds to its end: segments whose lengths
 // fit, coded data with nothing but stuffed bytes and restart markers in it,

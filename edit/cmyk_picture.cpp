@@ -10,10 +10,8 @@ namespace {
 
 // Installed by libgs-common (ghostscript), colord-data and icc-profiles-free.
 const char* const StandardCmykPaths[] = {
-    "/usr/share/color/icc/ghostscript/default_cmyk.icc",
-    "/usr/share/color/icc/colord/FOGRA39L_coated.icc",
-    "/usr/share/color/icc/colord/SWOP-coated.icc",
-    "/usr/share/color/icc/ISOcoated_v2_eci.icc",
+    "/usr/share/color/icc/ghostscript/default_cmyk.icc", "/usr/share/color/icc/colord/FOGRA39L_coated.icc",
+    "/usr/share/color/icc/colord/SWOP-coated.icc",       "/usr/share/color/icc/ISOcoated_v2_eci.icc",
     "/usr/share/color/icc/ISOcoated_v2_300_eci.icc",
 };
 constexpr long MaxProfileBytes = 16L << 20;
@@ -117,9 +115,8 @@ FIBITMAP* CmykToSrgb(FIBITMAP* dib) {
   cmsSetLogErrorHandlerTHR(context, IgnoreError);
   cmsHPROFILE cmyk = cmsOpenProfileFromMemTHR(context, bytes.data(), static_cast<cmsUInt32Number>(bytes.size()));
   cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context);
-  cmsHTRANSFORM transform = cmyk && srgb ? cmsCreateTransformTHR(context, cmyk, TYPE_CMYK_8, srgb, TYPE_BGR_8,
-                                                                   CmykScreenIntent, 0)
-                                         : nullptr;
+  cmsHTRANSFORM transform =
+      cmyk && srgb ? cmsCreateTransformTHR(context, cmyk, TYPE_CMYK_8, srgb, TYPE_BGR_8, CmykScreenIntent, 0) : nullptr;
   FIBITMAP* out = nullptr;
   if (transform) {
     const unsigned width = FreeImage_GetWidth(dib);

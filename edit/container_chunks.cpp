@@ -18,8 +18,12 @@ struct TChunk {
 
 constexpr std::array<uint8_t, 8> PngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-uint32_t BigEndian(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-uint32_t LittleEndian(const uint8_t* p) { return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]; }
+uint32_t BigEndian(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+uint32_t LittleEndian(const uint8_t* p) {
+  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
 void PutBigEndian(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
 }
@@ -127,8 +131,8 @@ std::vector<uint8_t> WithSourcePngChunks(std::span<const uint8_t> source, std::v
   std::vector<uint8_t> added;
   for (const TChunk& chunk : from) {
     if (chunk.Type == "IDAT") break;
-    const bool carried = std::find(std::begin(CarriedPngChunks), std::end(CarriedPngChunks), chunk.Type) !=
-                         std::end(CarriedPngChunks);
+    const bool carried =
+        std::find(std::begin(CarriedPngChunks), std::end(CarriedPngChunks), chunk.Type) != std::end(CarriedPngChunks);
     if (!carried || Holds(to, chunk.Type)) continue;
     const std::span<const uint8_t> data = source.subspan(chunk.DataStart, chunk.DataSize);
     std::vector<uint8_t> bytes;
@@ -251,8 +255,9 @@ std::vector<uint8_t> WithSourceWebPChunks(std::span<const uint8_t> source, std::
   if (from.empty() || to.empty()) return encoded;
   std::vector<std::vector<uint8_t>> added;  // ICCP, EXIF, XMP in the order the container wants them
   uint8_t flags = 0;
-  for (const auto& [type, flag] : {std::pair{std::string_view("ICCP"), WebPIcc}, std::pair{std::string_view("EXIF"), WebPExif},
-                                   std::pair{std::string_view("XMP "), WebPXmp}}) {
+  for (const auto& [type, flag] :
+       {std::pair{std::string_view("ICCP"), WebPIcc}, std::pair{std::string_view("EXIF"), WebPExif},
+        std::pair{std::string_view("XMP "), WebPXmp}}) {
     const auto found = std::find_if(from.begin(), from.end(), [type](const TChunk& c) { return c.Type == type; });
     if (found == from.end() || Holds(to, type)) {
       added.emplace_back();

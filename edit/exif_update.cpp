@@ -16,8 +16,8 @@ bool Apply(TExifData& exif, const TExifUpdate& update) {
   }
   if (update.Width && update.Height) {
     TExifSection& details = exif[esDetails];
-    for (const auto& [id, value] : {std::pair{ExifTagID::PixelXDimension, update.Width},
-                                    std::pair{ExifTagID::PixelYDimension, update.Height}}) {
+    for (const auto& [id, value] :
+         {std::pair{ExifTagID::PixelXDimension, update.Width}, std::pair{ExifTagID::PixelYDimension, update.Height}}) {
       const TExifTag* tag = details.Find(id);
       if (!tag || (tag->ElementCount == 1 && tag->IsInteger() && tag->ElementAsUInt(0) == value)) continue;
       if (tag->DataType == tdShort && value <= 0xFFFF)

@@ -40,7 +40,8 @@ void KeepTiffProfile(FIBITMAP* dib, std::span<const uint8_t> tiff) {
   std::vector<uint8_t> profile = decoder::TiffIccProfile(tiff);
   const FIICCPROFILE* own = FreeImage_GetICCProfile(dib);
   if (profile.empty() || !own || !own->data || own->size == 0) return;
-  if (size_t(own->size) == profile.size() && std::equal(profile.begin(), profile.end(), static_cast<const uint8_t*>(own->data)))
+  if (size_t(own->size) == profile.size() &&
+      std::equal(profile.begin(), profile.end(), static_cast<const uint8_t*>(own->data)))
     return;
   const WORD flags = own->flags;
   if (FIICCPROFILE* copy = FreeImage_CreateICCProfile(dib, profile.data(), long(profile.size()))) copy->flags = flags;
@@ -78,8 +79,8 @@ int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source) {
   return 0;
 }
 
-TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSourceFile& source,
-                             std::vector<uint8_t>& out, const TExifBlockChange& exifChange) {
+TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSourceFile& source, std::vector<uint8_t>& out,
+                             const TExifBlockChange& exifChange) {
   const int flags = FaithfulSaveFlags(fif, source);
   if (fif == FIF_TIFF && source.Format == FIF_TIFF) KeepTiffProfile(dib, source.Bytes);
   TEncodedPicture encoded;
@@ -94,8 +95,8 @@ TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSource
       out.assign(bytes.begin(), bytes.end());
     encoded = TEncodedPicture();
     // A JPEG source's segments are spliced in above or written by FreeImage.
-    const bool exifSource = ExifHolder(source.Format) != gfUnknown &&
-                            DetectGraphicFormat(source.Bytes) == ExifHolder(source.Format);
+    const bool exifSource =
+        ExifHolder(source.Format) != gfUnknown && DetectGraphicFormat(source.Bytes) == ExifHolder(source.Format);
     if (exifSource && (fif == FIF_TIFF || (fif == FIF_JPEG && source.Format != FIF_JPEG)))
       out = WithExifOf(source.Bytes, fif, std::move(out));
     if (fif == FIF_PNG && source.Format == FIF_PNG) out = WithSourcePngChunks(source.Bytes, std::move(out), exifChange);

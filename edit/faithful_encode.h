@@ -18,7 +18,7 @@
 
 // The file a write replaces or starts from.
 struct TSourceFile {
-  std::span<const uint8_t> Bytes;  // empty: nothing to keep
+  std::span<const uint8_t> Bytes;          // empty: nothing to keep
   FREE_IMAGE_FORMAT Format = FIF_UNKNOWN;  // what its content is
 };
 
@@ -44,5 +44,5 @@ int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source);
 // a PNG's eXIf or a WebP's EXIF chunk as the picture changed (JPEG, TIFF and
 // PSD files are the caller's to update). EExifError escapes when source's
 // metadata cannot be carried.
-TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSourceFile& source,
-                             std::vector<uint8_t>& out, const TExifBlockChange& exifChange = {});
+TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSourceFile& source, std::vector<uint8_t>& out,
+                             const TExifBlockChange& exifChange = {});

@@ -7,7 +7,8 @@ FIBITMAP* KeepIccProfile(FIBITMAP* source, FIBITMAP* result) {
   if (from && from->data && from->size > 0 && (!to || to->size == 0)) {
     if (FIICCPROFILE* copy = FreeImage_CreateICCProfile(result, from->data, long(from->size)))
       copy->flags = from->flags;
-  } else if (from && to && (from->flags & FIICC_COLOR_IS_CMYK) && FreeImage_GetBPP(result) == FreeImage_GetBPP(source)) {
+  } else if (from && to && (from->flags & FIICC_COLOR_IS_CMYK) &&
+             FreeImage_GetBPP(result) == FreeImage_GetBPP(source)) {
     // A CMYK picture without a profile of its own: only the flag says its
     // bytes are inks, and the result's bytes are too.
     FreeImage_GetICCProfile(result)->flags |= FIICC_COLOR_IS_CMYK;

@@ -20,20 +20,20 @@ using TTable = std::array<int, 64>;
 
 // The example tables of the JPEG standard that libjpeg scales by quality, in
 // natural (row by row) order.
-constexpr TTable StandardLuminance = {
-    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,  14, 13, 16, 24,  40,  57,
-    69, 56, 14, 17, 22,  29,  51,  87,  80, 62, 18, 22, 37,  56,  68,  109, 103, 77, 24, 35,  55,  64,
-    81, 104, 113, 92, 49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
-constexpr TTable StandardChrominance = {
-    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
-    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+constexpr TTable StandardLuminance = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+                                      14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+                                      18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+                                      49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+constexpr TTable StandardChrominance = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,
+                                        24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
+                                        99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+                                        99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
 
 // Where the k-th value of a DQT segment (zig-zag order) sits in the block.
-constexpr std::array<int, 64> NaturalOrder = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr std::array<int, 64> NaturalOrder = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                              12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                              35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                              58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // libjpeg's jpeg_quality_scaling and jpeg_add_quant_table with baseline limits.
 int ScaledEntry(int standard, int quality) {
@@ -56,7 +56,8 @@ constexpr uint8_t AdobeMarker = 0xEE;
 constexpr uint8_t ProfileMarker = 0xE2;
 
 bool DataStartsWith(std::span<const uint8_t> jpeg, const TJpegSegment& segment, std::string_view prefix) {
-  return segment.DataSize >= prefix.size() && std::memcmp(jpeg.data() + segment.DataStart, prefix.data(), prefix.size()) == 0;
+  return segment.DataSize >= prefix.size() &&
+         std::memcmp(jpeg.data() + segment.DataStart, prefix.data(), prefix.size()) == 0;
 }
 
 // ICC_PROFILE, a zero byte, the chunk's number from 1 and the count of
@@ -84,7 +85,8 @@ void AppendProfile(std::vector<uint8_t>& out, std::span<const uint8_t> profile) 
   const size_t chunks = (profile.size() + ProfileChunk - 1) / ProfileChunk;
   if (chunks > 255) return;
   for (size_t i = 0; i < chunks; ++i) {
-    const std::span<const uint8_t> chunk = profile.subspan(i * ProfileChunk, std::min(ProfileChunk, profile.size() - i * ProfileChunk));
+    const std::span<const uint8_t> chunk =
+        profile.subspan(i * ProfileChunk, std::min(ProfileChunk, profile.size() - i * ProfileChunk));
     const size_t length = 2 + ProfileHeader + chunk.size();
     out.insert(out.end(), {0xFF, ProfileMarker, uint8_t(length >> 8), uint8_t(length)});
     out.insert(out.end(), ProfileSignature.begin(), ProfileSignature.end());
@@ -111,7 +113,6 @@ int SubsamplingOf(int flags) {
   if ((flags & JPEG_SUBSAMPLING_411) == JPEG_SUBSAMPLING_411) return TJSAMP_411;
   return TJSAMP_420;
 }
-
 
 // A small JPEG that FreeImage's encoder wrote with the metadata of dib: its
 // segments are what a JPEG of dib carries. A bare stream when it fails.
@@ -154,15 +155,16 @@ TJpegEncoding ReadJpegEncoding(std::span<const uint8_t> jpeg) {
         const size_t size = precision ? 128 : 64;
         if (id > 3 || pos + 1 + size > segment.DataSize) break;
         for (int k = 0; k < 64; ++k)
-          tables[id][NaturalOrder[k]] = precision ? data[pos + 1 + 2 * k] << 8 | data[pos + 2 + 2 * k] : data[pos + 1 + k];
+          tables[id][NaturalOrder[k]] =
+              precision ? data[pos + 1 + 2 * k] << 8 | data[pos + 2 + 2 * k] : data[pos + 1 + k];
         defined[id] = true;
         pos += 1 + size;
       }
     } else if (IsFrameHeader(segment.Marker) && segment.DataSize >= 6) {
       const int components = data[5];
       if (segment.DataSize < size_t(6 + 3 * components) || components < 1) return encoding;
-      encoding.Progressive = segment.Marker == 0xC2 || segment.Marker == 0xC6 || segment.Marker == 0xCA ||
-                             segment.Marker == 0xCE;
+      encoding.Progressive =
+          segment.Marker == 0xC2 || segment.Marker == 0xC6 || segment.Marker == 0xCA || segment.Marker == 0xCE;
       lumaTable = data[8] & 3;
       // Three components are YCbCr; four are CMYK, or YCCK, whose second
       // and third are subsampled as YCbCr's are.
@@ -174,9 +176,12 @@ TJpegEncoding ReadJpegEncoding(std::span<const uint8_t> jpeg) {
         const int h = data[7] >> 4, v = data[7] & 15, ch = data[10] >> 4, cv = data[10] & 15;
         if (ch > 0 && cv > 0 && h % ch == 0 && v % cv == 0) {
           const int across = h / ch, down = v / cv;
-          if (across == 2 && down == 2) encoding.Subsampling = JPEG_SUBSAMPLING_420;
-          else if (across == 2 && down == 1) encoding.Subsampling = JPEG_SUBSAMPLING_422;
-          else if (across == 4 && down == 1) encoding.Subsampling = JPEG_SUBSAMPLING_411;
+          if (across == 2 && down == 2)
+            encoding.Subsampling = JPEG_SUBSAMPLING_420;
+          else if (across == 2 && down == 1)
+            encoding.Subsampling = JPEG_SUBSAMPLING_422;
+          else if (across == 4 && down == 1)
+            encoding.Subsampling = JPEG_SUBSAMPLING_411;
         }
         // Anything else keeps every colour sample.
         if (!encoding.Subsampling) encoding.Subsampling = JPEG_SUBSAMPLING_444;
@@ -205,7 +210,8 @@ int JpegSaveFlags(const TJpegEncoding& encoding) {
 std::vector<uint8_t> WithSourceSegments(std::span<const uint8_t> source, std::span<const uint8_t> encoded,
                                         std::span<const uint8_t> profile) {
   std::vector<TJpegSegment> from = WalkJpegSegments(source);
-  const auto scan = std::find_if(from.begin(), from.end(), [](const TJpegSegment& s) { return s.Marker == JpegMarker::SOS; });
+  const auto scan =
+      std::find_if(from.begin(), from.end(), [](const TJpegSegment& s) { return s.Marker == JpegMarker::SOS; });
   from.erase(scan, from.end());
   const std::vector<TJpegSegment> to = WalkJpegSegments(encoded);
   // The new stream's metadata: its Adobe marker, up to its first segment

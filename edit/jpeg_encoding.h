@@ -12,7 +12,7 @@
 #include <vector>
 
 struct TJpegEncoding {
-  int Quality = 0;  // 1 to 100, the lowest IJG quality whose tables are no coarser than the file's; 0 unknown
+  int Quality = 0;      // 1 to 100, the lowest IJG quality whose tables are no coarser than the file's; 0 unknown
   int Subsampling = 0;  // FreeImage's JPEG_SUBSAMPLING_* flag; 0 for grey or unknown
   bool Progressive = false;
 };

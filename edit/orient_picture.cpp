@@ -97,10 +97,9 @@ TModelSet ExifModelsLost(std::span<const uint8_t> file, TOrientCommand command) 
     exif.LoadFromBytes(file);
     exif.General().SetOrientation(toUndefined);
     if (exif.IsEmpty()) return ExifModelSet();
-    const bool onlyPointers = std::all_of(exif.General().Tags().begin(), exif.General().Tags().end(),
-                                          [](const TExifTag& tag) {
-                                            return tag.ID == ExifTagID::ExifPointer || tag.ID == ExifTagID::GPSPointer;
-                                          });
+    const bool onlyPointers = std::all_of(
+        exif.General().Tags().begin(), exif.General().Tags().end(),
+        [](const TExifTag& tag) { return tag.ID == ExifTagID::ExifPointer || tag.ID == ExifTagID::GPSPointer; });
     return onlyPointers ? TModelSet(1) << FIMD_EXIF_MAIN : 0;
   } catch (const EExifError&) {
     return 0;
@@ -188,7 +187,8 @@ TOrientedResult WriteEveryPage(const TOrientedWrite& request, std::span<const ui
       result.save = Refused(TSaveFailure::FileUnreadable);
       return result;
     }
-    if (page > 0 && (FreeImage_GetMetadataCount(FIMD_EXIF_EXIF, dib) || FreeImage_GetMetadataCount(FIMD_EXIF_GPS, dib))) {
+    if (page > 0 &&
+        (FreeImage_GetMetadataCount(FIMD_EXIF_EXIF, dib) || FreeImage_GetMetadataCount(FIMD_EXIF_GPS, dib))) {
       result.save = Refused(TSaveFailure::TooManyPictures);
       result.save.Pictures = count;
       return result;

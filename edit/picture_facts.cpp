@@ -60,10 +60,12 @@ TPictureFacts FactsOf(FIBITMAP* dib) {
   const FIICCPROFILE* profile = FreeImage_GetICCProfile(dib);
   facts.Icc = profile && profile->data && profile->size > 0;
   // The colour space an ICC profile's header names.
-  facts.CmykIcc = facts.Icc && profile->size >= 20 && std::memcmp(static_cast<const char*>(profile->data) + 16, "CMYK", 4) == 0;
+  facts.CmykIcc =
+      facts.Icc && profile->size >= 20 && std::memcmp(static_cast<const char*>(profile->data) + 16, "CMYK", 4) == 0;
   facts.Cmyk = IsCmykPicture(dib);
   for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model)
-    if (FreeImage_GetMetadataCount(FREE_IMAGE_MDMODEL(model), dib) > 0) facts.Models |= Model(FREE_IMAGE_MDMODEL(model));
+    if (FreeImage_GetMetadataCount(FREE_IMAGE_MDMODEL(model), dib) > 0)
+      facts.Models |= Model(FREE_IMAGE_MDMODEL(model));
   if (const RGBQUAD* palette = FreeImage_GetPalette(dib); palette && FreeImage_GetColorsUsed(dib) > 0)
     facts.Palette.assign(palette, palette + FreeImage_GetColorsUsed(dib));
   if (const BYTE* table = FreeImage_GetTransparencyTable(dib); table && FreeImage_GetTransparencyCount(dib) > 0)
@@ -83,10 +85,8 @@ bool HasAlpha(const TPictureFacts& facts) {
 
 TModelSet ModelsKept(FREE_IMAGE_FORMAT fif) {
   switch (fif) {
-    case FIF_JPEG:
-      return ExifModels | Model(FIMD_EXIF_RAW) | Model(FIMD_COMMENTS) | Model(FIMD_IPTC) | Model(FIMD_XMP);
-    case FIF_TIFF:
-      return ExifModels | Model(FIMD_IPTC) | Model(FIMD_XMP) | Model(FIMD_GEOTIFF);
+    case FIF_JPEG: return ExifModels | Model(FIMD_EXIF_RAW) | Model(FIMD_COMMENTS) | Model(FIMD_IPTC) | Model(FIMD_XMP);
+    case FIF_TIFF: return ExifModels | Model(FIMD_IPTC) | Model(FIMD_XMP) | Model(FIMD_GEOTIFF);
     case FIF_PNG: return Model(FIMD_COMMENTS) | Model(FIMD_XMP);
     // A WebP EXIF chunk holds the TIFF block alone, which FreeImage keeps raw.
     case FIF_WEBP: return Model(FIMD_EXIF_RAW) | Model(FIMD_XMP);
@@ -130,16 +130,19 @@ std::string CompareWrittenFile(const TPictureFacts& meant, const TCheckedFile& g
   // A format known by its name only (no signature) cannot be told by content.
   if (got.ContentFormat != FIF_UNKNOWN && got.ContentFormat != meant.Format)
     return file + "is a " + FormatName(got.ContentFormat) + " file, not " + FormatName(meant.Format);
-  if (facts.Pages != meant.Pages) return file + "holds " + Pictures(facts.Pages) + ", not " + std::to_string(meant.Pages);
+  if (facts.Pages != meant.Pages)
+    return file + "holds " + Pictures(facts.Pages) + ", not " + std::to_string(meant.Pages);
   if (facts.Width != meant.Width || facts.Height != meant.Height)
     return file + "is " + std::to_string(facts.Width) + " x " + std::to_string(facts.Height) + " pixels, not " +
            std::to_string(meant.Width) + " x " + std::to_string(meant.Height);
   if (facts.Type != meant.Type || facts.Bpp != meant.Bpp)
     return file + "has " + PixelKindText(facts.Type, facts.Bpp) + ", not " + PixelKindText(meant.Type, meant.Bpp);
-  if (facts.Cmyk != meant.Cmyk) return file + (meant.Cmyk ? "has lost its CMYK inks" : "holds CMYK inks, not RGB colours");
+  if (facts.Cmyk != meant.Cmyk)
+    return file + (meant.Cmyk ? "has lost its CMYK inks" : "holds CMYK inks, not RGB colours");
   if (facts.CmykIcc && !meant.CmykIcc) return file + "has a CMYK colour profile on colours that are not CMYK";
   if (!meant.Palette.empty() && !SamePalette(facts.Palette, meant.Palette)) return file + "has other colours";
-  if (!meant.Transparency.empty() && !SameTransparency(facts.Transparency, meant.Transparency)) return file + "has other transparent colours";
+  if (!meant.Transparency.empty() && !SameTransparency(facts.Transparency, meant.Transparency))
+    return file + "has other transparent colours";
   if (meant.Icc && !facts.Icc) return file + "has lost its colour profile";
   const TModelSet lost = meant.Models & ~facts.Models;
   for (int model = FIMD_COMMENTS; model <= FIMD_EXIF_RAW; ++model)

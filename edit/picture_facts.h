@@ -52,8 +52,8 @@ std::string PixelKindText(FREE_IMAGE_TYPE type, unsigned bpp);
 
 // What the worker found in a file just written.
 struct TCheckedFile {
-  bool Decoded = false;  // false: the file did not decode at all
-  bool Damaged = false;  // the decoder met damaged data on the way
+  bool Decoded = false;                           // false: the file did not decode at all
+  bool Damaged = false;                           // the decoder met damaged data on the way
   FREE_IMAGE_FORMAT ContentFormat = FIF_UNKNOWN;  // what its content says it is
   TPictureFacts Facts;
 };

@@ -52,8 +52,7 @@ bool AnimationScreen(FIBITMAP* firstFrame, unsigned& width, unsigned& height) {
   return ShortTag(firstFrame, "LogicalWidth", width) && ShortTag(firstFrame, "LogicalHeight", height);
 }
 
-void PlaceAnimationFrame(FIBITMAP* frame, TPictureTransform transform, unsigned screenWidth,
-                         unsigned screenHeight) {
+void PlaceAnimationFrame(FIBITMAP* frame, TPictureTransform transform, unsigned screenWidth, unsigned screenHeight) {
   unsigned left = 0, top = 0;
   if (ShortTag(frame, "FrameLeft", left) && ShortTag(frame, "FrameTop", top)) {
     // The frame's width and height before the transform.

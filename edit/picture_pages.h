@@ -23,8 +23,7 @@ void KeepPictureInfo(FIBITMAP* source, FIBITMAP* result, TPictureTransform trans
 // screen of screenWidth x screenHeight the way transform moves the screen,
 // and turns the screen's own size (LogicalWidth, LogicalHeight) when the
 // frame carries it. frame has already been transformed.
-void PlaceAnimationFrame(FIBITMAP* frame, TPictureTransform transform, unsigned screenWidth,
-                         unsigned screenHeight);
+void PlaceAnimationFrame(FIBITMAP* frame, TPictureTransform transform, unsigned screenWidth, unsigned screenHeight);
 // The logical screen size a GIF's first frame carries; false when it has none.
 bool AnimationScreen(FIBITMAP* firstFrame, unsigned& width, unsigned& height);
 

@@ -1,8 +1,8 @@
 #include "edit/rescale_picture.h"
 
 #include "edit/icc_profile.h"
-#include "platform/system_memory.h"
 #include "platform/free_bitmap.h"
+#include "platform/system_memory.h"
 
 #include <algorithm>
 #include <limits>

@@ -2,9 +2,9 @@
 
 #include "edit/cmyk_picture.h"
 
+#include "edit/container_chunks.h"
 #include "edit/exif/exif_data.h"
 #include "edit/exif/file_io.h"
-#include "edit/container_chunks.h"
 #include "edit/exif_update.h"
 #include "edit/faithful_encode.h"
 #include "edit/jpeg_encoding.h"
@@ -17,7 +17,6 @@
 #include <memory>
 #include <new>
 #include <utility>
-
 
 namespace {
 
@@ -91,9 +90,7 @@ namespace {
 // CMYK pixels go into a file as CMYK only where the format holds them; into
 // any other format as sRGB, through the picture's profile, never as if their
 // inks were red, green and blue.
-bool WritesAsSrgb(FIBITMAP* dib, FREE_IMAGE_FORMAT format) {
-  return IsCmykPicture(dib) && !FormatKeepsCmyk(format);
-}
+bool WritesAsSrgb(FIBITMAP* dib, FREE_IMAGE_FORMAT format) { return IsCmykPicture(dib) && !FormatKeepsCmyk(format); }
 
 // FreeImage cannot write CMYK JPEG files; our own encoder writes them.
 bool WritesCmykJpeg(FIBITMAP* dib, FREE_IMAGE_FORMAT format) { return format == FIF_JPEG && IsCmykPicture(dib); }

@@ -114,7 +114,6 @@ void TfResizeTo::FormShow() {
   ::CentreOnScreen(*this);
 }
 
-
 bool TfResizeTo::FormKeyDown(const QObject* target, const QKeyEvent& event) {
   const std::uint16_t key = KeyPressFromEvent(event).Key;
   if (key == VK_ESCAPE) {

@@ -12,9 +12,7 @@ constexpr TToneRange Ranges[] = {
 
 // Only the separator is the locale's: its digits, minus sign, grouping and
 // direction marks would make "-1.00" unreadable in some locales.
-QString TwoDecimals(double value) {
-  return QString::number(value, 'f', 2).replace(u'.', QLocale().decimalPoint());
-}
+QString TwoDecimals(double value) { return QString::number(value, 'f', 2).replace(u'.', QLocale().decimalPoint()); }
 
 }  // namespace
 

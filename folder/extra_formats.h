@@ -24,10 +24,13 @@ inline constexpr int ExtraFormatCount = 4;
 // Listed after the 36 rows, in this order.
 inline constexpr std::array<TExtraFormat, ExtraFormatCount> ExtraFormats{{
     {{-1, QLatin1String("HEIF"), QLatin1String("High Efficiency Image File (HEIC)"), QLatin1String("HEIC HEIF HIF")},
-     QLatin1String("image/heif image/heic"), QLatin1String("libheif (HEVC through libde265)")},
+     QLatin1String("image/heif image/heic"),
+     QLatin1String("libheif (HEVC through libde265)")},
     {{-1, QLatin1String("AVIF"), QLatin1String("AV1 Image File Format"), QLatin1String("AVIF")},
-     QLatin1String("image/avif"), QLatin1String("libheif (AV1 through dav1d or libaom)")},
-    {{-1, QLatin1String("JXL"), QLatin1String("JPEG XL image"), QLatin1String("JXL")}, QLatin1String("image/jxl"),
+     QLatin1String("image/avif"),
+     QLatin1String("libheif (AV1 through dav1d or libaom)")},
+    {{-1, QLatin1String("JXL"), QLatin1String("JPEG XL image"), QLatin1String("JXL")},
+     QLatin1String("image/jxl"),
      QLatin1String("libjxl")},
     {{-1, QLatin1String("CAMRAW"), QLatin1String("Camera RAW image (embedded preview)"),
       QLatin1String("3FR ARW CR2 CR3 CRW DCR DNG ERF KDC MEF MOS MRW NEF NRW ORF PEF RAF RW2 RWL SR2 SRF SRW X3F")},

@@ -1,12 +1,8 @@
 #include "folder/file_path.h"
 
-QString ExtractFilePath(const QString& path) {
-  return path.left(path.lastIndexOf(u'/') + 1);
-}
+QString ExtractFilePath(const QString& path) { return path.left(path.lastIndexOf(u'/') + 1); }
 
-QString ExtractFileName(const QString& path) {
-  return path.mid(path.lastIndexOf(u'/') + 1);
-}
+QString ExtractFileName(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
 QString ExtractFileExt(const QString& path) {
   const QString name = ExtractFileName(path);

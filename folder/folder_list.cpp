@@ -1,7 +1,7 @@
 #include "folder/folder_list.h"
 
-#include "folder/file_path.h"
 #include "folder/extra_formats.h"
+#include "folder/file_path.h"
 #include "platform/natural_compare.h"
 
 #include <algorithm>
@@ -30,12 +30,9 @@ int CompareFolderItems(const TDirItem& a, const TDirItem& b, const TSettings& se
     case SortByName:
       if (first.NameKey.empty() || second.NameKey.empty()) return NaturalCompare(first.Name, second.Name);
       return CompareNameKeys(first.NameKey, first.Name, second.NameKey, second.Name);
-    case SortByDate:
-      return CompareKeys(first.Info.fad.LastWriteTime, second.Info.fad.LastWriteTime);
-    case SortBySize:
-      return CompareKeys(first.Info.info.Size, second.Info.info.Size);
-    default:
-      return 0;
+    case SortByDate: return CompareKeys(first.Info.fad.LastWriteTime, second.Info.fad.LastWriteTime);
+    case SortBySize: return CompareKeys(first.Info.info.Size, second.Info.info.Size);
+    default: return 0;
   }
 }
 

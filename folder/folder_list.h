@@ -31,11 +31,11 @@ using TDirList = std::vector<TDirItem>;
 
 // The folder list and its cursor, owned by the application object.
 struct TFolderState {
-  TDirList lsDir;     // the supported files of sLastDir, in the current order
-  QString sLastDir;   // folder of the last scan, with its trailing '/'
-  int iDirIndex = 0;  // position of the file on display in lsDir
-  int iScanCount = 0;  // how many times a list was made from its folder
-  int iAheadCount = 0; // how many of those lists were read ahead of their use
+  TDirList lsDir;       // the supported files of sLastDir, in the current order
+  QString sLastDir;     // folder of the last scan, with its trailing '/'
+  int iDirIndex = 0;    // position of the file on display in lsDir
+  int iScanCount = 0;   // how many times a list was made from its folder
+  int iAheadCount = 0;  // how many of those lists were read ahead of their use
 };
 
 // Reads the folder (with its trailing '/') as the folder list holds it: its

@@ -16,11 +16,11 @@
 // A folder list read ahead of its first use, with what shows whether it
 // still holds.
 struct TFolderListing {
-  QString sFolder;              // as sLastDir would be: with its trailing '/'
-  TFolderStamp Stamp;           // the folder as it was when the reading began
-  std::int32_t SortType = 0;    // the order lsDir is in
+  QString sFolder;            // as sLastDir would be: with its trailing '/'
+  TFolderStamp Stamp;         // the folder as it was when the reading began
+  std::int32_t SortType = 0;  // the order lsDir is in
   bool SortReversed = false;
-  TDirList lsDir;               // what ScanFolder would have listed
+  TDirList lsDir;  // what ScanFolder would have listed
 };
 
 // Reads a folder on a thread of its own, so that the first step through a
@@ -63,8 +63,8 @@ private:
   void JoinFinished();
 
   std::function<void()> FOnDone;
-  std::shared_ptr<TJob> FJob;        // the listing asked for last
-  std::vector<TRunning> FRunning;    // threads not yet joined
+  std::shared_ptr<TJob> FJob;      // the listing asked for last
+  std::vector<TRunning> FRunning;  // threads not yet joined
 };
 
 // The first use of a folder list. When the folder of file is not the one

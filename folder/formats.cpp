@@ -12,8 +12,7 @@ namespace {
 const QStringList& LoweredExtensionTokens() {
   static const QStringList tokens = [] {
     QStringList all;
-    for (const ftype& row : SupportedFormats)
-      all += AsciiLowerCase(QString(row.Ext)).split(u' ', Qt::SkipEmptyParts);
+    for (const ftype& row : SupportedFormats) all += AsciiLowerCase(QString(row.Ext)).split(u' ', Qt::SkipEmptyParts);
     return all;
   }();
   return tokens;

@@ -8,10 +8,10 @@
 
 // One supported image format.
 struct ftype {
-  std::int32_t id = 0;   // FreeImage format code (FIF_*)
-  QLatin1String name;    // short name, also the key of the association store
-  QLatin1String desc;    // shown to the user
-  QLatin1String Ext;     // extensions, upper case, no dots, single spaces
+  std::int32_t id = 0;  // FreeImage format code (FIF_*)
+  QLatin1String name;   // short name, also the key of the association store
+  QLatin1String desc;   // shown to the user
+  QLatin1String Ext;    // extensions, upper case, no dots, single spaces
 };
 
 inline constexpr int SupportedFormatCount = 36;

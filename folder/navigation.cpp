@@ -1,7 +1,7 @@
 #include "folder/navigation.h"
 
-#include "folder/file_path.h"
 #include "folder/extra_formats.h"
+#include "folder/file_path.h"
 #include "platform/folder_enum.h"
 
 #include <algorithm>

@@ -35,9 +35,7 @@ void TAction::SetChecked(bool checked) {
   emit Changed();
 }
 
-void TAction::SetOnExecute(std::function<void()> handler) {
-  FOnExecute = std::move(handler);
-}
+void TAction::SetOnExecute(std::function<void()> handler) { FOnExecute = std::move(handler); }
 
 bool TAction::Execute() {
   if (!FEnabled || !FOnExecute) return false;

@@ -95,9 +95,7 @@ bool TAtomicFile::Open() {
   return true;
 }
 
-bool TAtomicFile::Write(std::span<const uint8_t> bytes) {
-  return Write(std::vector<std::span<const uint8_t>>{bytes});
-}
+bool TAtomicFile::Write(std::span<const uint8_t> bytes) { return Write(std::vector<std::span<const uint8_t>>{bytes}); }
 
 bool TAtomicFile::Write(const std::vector<std::span<const uint8_t>>& pieces) {
   if (FError) return false;

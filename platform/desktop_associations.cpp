@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-
 namespace {
 
 const QByteArray kDefaults = "Default Applications";
@@ -186,8 +185,8 @@ TDesktopSyncResult SyncDesktopAssociations(const std::function<TDesktopAssociati
   // go after the last default.
   bool bMimeChanged = false;
   QString packageFailure;
-  bool bPackage =
-      !bHeld || SyncUserMimePackage(wanted.sMimePackage, true, reg, packageFailure, bMimeChanged) || failed(packageFailure);
+  bool bPackage = !bHeld || SyncUserMimePackage(wanted.sMimePackage, true, reg, packageFailure, bMimeChanged) ||
+                  failed(packageFailure);
   bool bEntry = !bHeld || SyncDesktopEntry(wanted) || failed(UserDesktopEntryPath());
 
   const QString path = MimeAppsListPath();

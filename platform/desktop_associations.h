@@ -37,9 +37,9 @@ struct TDesktopOverride {
 };
 
 struct TDesktopSyncResult {
-  bool bDone = false;  // the entry and mimeapps.list now say what the registry says
-  QString sFailed;     // when not done: the first file or folder that could not be written
-  bool bLockBusy = false;  // when not done: another viewer held the lock all the while
+  bool bDone = false;                 // the entry and mimeapps.list now say what the registry says
+  QString sFailed;                    // when not done: the first file or folder that could not be written
+  bool bLockBusy = false;             // when not done: another viewer held the lock all the while
   QList<TDesktopOverride> Overrides;  // among the held types
 };
 

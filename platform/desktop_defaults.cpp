@@ -31,10 +31,12 @@ QStringList Folders(QStandardPaths::StandardLocation location) {
 
 QStringList MimeAppsListsInOrder() {
   QStringList folders = Folders(QStandardPaths::GenericConfigLocation);
-  for (const QString& data : Folders(QStandardPaths::GenericDataLocation)) folders << data + QStringLiteral("/applications");
+  for (const QString& data : Folders(QStandardPaths::GenericDataLocation))
+    folders << data + QStringLiteral("/applications");
   QStringList lists;
   for (const QString& folder : folders) {
-    for (const QString& desktop : CurrentDesktops()) lists << folder + u'/' + desktop + QStringLiteral("-mimeapps.list");
+    for (const QString& desktop : CurrentDesktops())
+      lists << folder + u'/' + desktop + QStringLiteral("-mimeapps.list");
     lists << folder + QStringLiteral("/mimeapps.list");
   }
   return lists;
@@ -86,9 +88,9 @@ QHash<QString, QString> DesktopDefaults(const QStringList& types) {
 
 bool CanShowWebPages() {
   if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
-  for (const char* command : {"x-www-browser", "www-browser", "firefox", "firefox-esr", "chromium",
-                              "chromium-browser", "google-chrome", "epiphany", "konqueror", "falkon", "qutebrowser",
-                              "midori", "links2", "elinks", "links", "lynx", "w3m"})
+  for (const char* command :
+       {"x-www-browser", "www-browser", "firefox", "firefox-esr", "chromium", "chromium-browser", "google-chrome",
+        "epiphany", "konqueror", "falkon", "qutebrowser", "midori", "links2", "elinks", "links", "lynx", "w3m"})
     if (!QStandardPaths::findExecutable(QLatin1String(command)).isEmpty()) return true;
   const QString type = QStringLiteral("text/html");
   if (!DesktopDefaults({type}).isEmpty()) return true;

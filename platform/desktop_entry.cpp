@@ -23,8 +23,8 @@ QString DesktopExecArgument(const QString& program) {
   // Quoted only when it must be: xdg-mime and xdg-open take the program as
   // the Exec value's first word, quotes included, and would not find it.
   const bool bQuote = program.isEmpty() || std::any_of(program.begin(), program.end(), [](QChar c) {
-    return c.unicode() < 0x20 || QStringView(u" \"'\\><~|&;$*?#()`=").contains(c);
-  });
+                        return c.unicode() < 0x20 || QStringView(u" \"'\\><~|&;$*?#()`=").contains(c);
+                      });
   QString quoted = bQuote ? QStringLiteral("\"") : QString();
   for (const QChar c : program) {
     if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') quoted += u'\\';
@@ -56,10 +56,11 @@ QByteArray DesktopEntryText(const QString& program, const QStringList& mimeTypes
       "Comment=View photos and step through the pictures of their folder\n";
   text += "Icon=" + ApplicationId.toUtf8() + '\n';
   text += "Exec=" + DesktopExecArgument(program).toUtf8() + " -- %f\n";
-  text += "Terminal=false\n"
-          "Categories=Graphics;Viewer;\n"
-          "Keywords=photo;picture;image;viewer;slideshow;\n"
-          "StartupWMClass=velvane\n";
+  text +=
+      "Terminal=false\n"
+      "Categories=Graphics;Viewer;\n"
+      "Keywords=photo;picture;image;viewer;slideshow;\n"
+      "StartupWMClass=velvane\n";
   text += "MimeType=" + mimeTypes.join(u';').toUtf8() + (mimeTypes.isEmpty() ? "" : ";") + "\n";
   if (kind == TDesktopEntryKind::UserAssociations) text += kMarkKey + '\n';
   return text;

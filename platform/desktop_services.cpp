@@ -36,7 +36,8 @@ void ShowHelpPage(QWidget* parent, const QString& appDir) {
     failure = QStringLiteral("The help page could not be found: %1 is missing.");
   else if (!OpenUrlInBrowser(QUrl::fromLocalFile(page).toString()))
     failure = QStringLiteral("No web browser could be started to show the help page, %1.");
-  if (!failure.isEmpty()) ShowErrorBox(parent, failure.arg(QDir::toNativeSeparators(page)), QLatin1String(ApplicationTitle));
+  if (!failure.isEmpty())
+    ShowErrorBox(parent, failure.arg(QDir::toNativeSeparators(page)), QLatin1String(ApplicationTitle));
 }
 
 std::function<void()>& BeepHook() {

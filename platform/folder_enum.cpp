@@ -123,8 +123,8 @@ bool GetFileAttributeData(const QString& path, TFileAttributeData& data) {
   data.LastWriteTime = UnixTimeToTicks(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
   data.LastAccessTime = UnixTimeToTicks(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
   data.Size = S_ISREG(sx.stx_mode) ? static_cast<qint64>(sx.stx_size) : 0;
-  data.CreationTime = (sx.stx_mask & STATX_BTIME) ? UnixTimeToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec)
-                                                  : data.LastWriteTime;
+  data.CreationTime =
+      (sx.stx_mask & STATX_BTIME) ? UnixTimeToTicks(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec) : data.LastWriteTime;
   return true;
 }
 

@@ -8,12 +8,12 @@
 
 // Attribute bits of directory entries and attribute queries, with the values
 // the rest of the viewer knows from its Windows heritage.
-inline constexpr quint32 faReadOnly = 0x0001;   // the owner may not write it
-inline constexpr quint32 faHidden = 0x0002;     // the name starts with "."
-inline constexpr quint32 faSysFile = 0x0004;    // neither a regular file nor a folder
+inline constexpr quint32 faReadOnly = 0x0001;  // the owner may not write it
+inline constexpr quint32 faHidden = 0x0002;    // the name starts with "."
+inline constexpr quint32 faSysFile = 0x0004;   // neither a regular file nor a folder
 inline constexpr quint32 faDirectory = 0x0010;
-inline constexpr quint32 faSymLink = 0x0400;    // reached through a symbolic link
-inline constexpr quint32 faNormal = 0x0080;     // none of the above
+inline constexpr quint32 faSymLink = 0x0400;  // reached through a symbolic link
+inline constexpr quint32 faNormal = 0x0080;   // none of the above
 
 // Ticks of 100 ns between 1601-01-01 and 1970-01-01, both UTC.
 inline constexpr qint64 UnixEpochTicks = 116444736000000000LL;
@@ -43,8 +43,7 @@ struct TFileAttributeData {
 // Nothing is opened but the folder itself. False, with entries empty, when
 // the folder cannot be read (missing, unreadable, not a folder). When stop is
 // given and becomes true, the walk ends at the next entry.
-bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries,
-                     const std::atomic<bool>* stop = nullptr);
+bool EnumerateFolder(const QString& folder, std::vector<TDirEntry>& entries, const std::atomic<bool>* stop = nullptr);
 
 // What tells whether a folder's entries are still those once read: the
 // folder's identity and its modification and change times, in full

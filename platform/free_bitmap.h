@@ -23,7 +23,8 @@ public:
   TFreeBitmap(const TFreeBitmap&) = delete;
   TFreeBitmap& operator=(const TFreeBitmap&) = delete;
   TFreeBitmap(TFreeBitmap&& other) noexcept
-      : FDib(std::exchange(other.FDib, nullptr)), FPixels(std::move(other.FPixels)),
+      : FDib(std::exchange(other.FDib, nullptr)),
+        FPixels(std::move(other.FPixels)),
         FLinearLight(std::exchange(other.FLinearLight, false)) {
     other.FComposite = -1;
   }
@@ -124,7 +125,7 @@ private:
 
   FIBITMAP* FDib = nullptr;
   std::shared_ptr<void> FPixels;  // where FDib's rows live, when not in FDib
-  mutable int FComposite = -1;  // NeedsComposite() as last answered; -1 unknown
+  mutable int FComposite = -1;    // NeedsComposite() as last answered; -1 unknown
   bool FLinearLight = false;
   std::uint64_t FVersion = NextVersion();
 };

@@ -75,7 +75,7 @@ constexpr TKeyMap kNamedKeys[] = {
 
 // Keypad keys other than digits and navigation, by the Qt key.
 constexpr TKeyMap kKeypadKeys[] = {
-    {Qt::Key_Asterisk, VK_MULTIPLY}, {Qt::Key_Plus, VK_ADD},      {Qt::Key_Comma, VK_SEPARATOR},
+    {Qt::Key_Asterisk, VK_MULTIPLY}, {Qt::Key_Plus, VK_ADD},       {Qt::Key_Comma, VK_SEPARATOR},
     {Qt::Key_Minus, VK_SUBTRACT},    {Qt::Key_Period, VK_DECIMAL}, {Qt::Key_Slash, VK_DIVIDE},
 };
 
@@ -87,11 +87,11 @@ constexpr TKeyMap kKeypadPhysical[] = {
 
 // The characters of the US layout's punctuation keys, both shift levels.
 constexpr TKeyMap kUsPunctuation[] = {
-    {';', VK_OEM_1},      {':', VK_OEM_1},  {'=', VK_OEM_PLUS},   {'+', VK_OEM_PLUS}, {',', VK_OEM_COMMA},
-    {'<', VK_OEM_COMMA},  {'-', VK_OEM_MINUS}, {'_', VK_OEM_MINUS}, {'.', VK_OEM_PERIOD}, {'>', VK_OEM_PERIOD},
-    {'/', VK_OEM_2},      {'?', VK_OEM_2},  {'`', VK_OEM_3},      {'~', VK_OEM_3},    {'[', VK_OEM_4},
-    {'{', VK_OEM_4},      {'\\', VK_OEM_5}, {'|', VK_OEM_5},      {']', VK_OEM_6},    {'}', VK_OEM_6},
-    {'\'', VK_OEM_7},     {'"', VK_OEM_7},
+    {';', VK_OEM_1},     {':', VK_OEM_1},     {'=', VK_OEM_PLUS},  {'+', VK_OEM_PLUS},   {',', VK_OEM_COMMA},
+    {'<', VK_OEM_COMMA}, {'-', VK_OEM_MINUS}, {'_', VK_OEM_MINUS}, {'.', VK_OEM_PERIOD}, {'>', VK_OEM_PERIOD},
+    {'/', VK_OEM_2},     {'?', VK_OEM_2},     {'`', VK_OEM_3},     {'~', VK_OEM_3},      {'[', VK_OEM_4},
+    {'{', VK_OEM_4},     {'\\', VK_OEM_5},    {'|', VK_OEM_5},     {']', VK_OEM_6},      {'}', VK_OEM_6},
+    {'\'', VK_OEM_7},    {'"', VK_OEM_7},
 };
 
 // What Shift with a digit prints on the US layout.
@@ -102,12 +102,16 @@ constexpr TKeyMap kUsShiftedDigits[] = {
 
 // The keys whose code comes from their position (evdev codes, US labels).
 constexpr TKeyMap kPhysicalKeys[] = {
-    {2, '1'},  {3, '2'},  {4, '3'},  {5, '4'},  {6, '5'},  {7, '6'},  {8, '7'},  {9, '8'},  {10, '9'}, {11, '0'},
-    {12, VK_OEM_MINUS}, {13, VK_OEM_PLUS}, {26, VK_OEM_4}, {27, VK_OEM_6}, {39, VK_OEM_1}, {40, VK_OEM_7},
-    {41, VK_OEM_3}, {43, VK_OEM_5}, {51, VK_OEM_COMMA}, {52, VK_OEM_PERIOD}, {53, VK_OEM_2}, {86, VK_OEM_102},
-    {16, 'Q'}, {17, 'W'}, {18, 'E'}, {19, 'R'}, {20, 'T'}, {21, 'Y'}, {22, 'U'}, {23, 'I'}, {24, 'O'}, {25, 'P'},
-    {30, 'A'}, {31, 'S'}, {32, 'D'}, {33, 'F'}, {34, 'G'}, {35, 'H'}, {36, 'J'}, {37, 'K'}, {38, 'L'},
-    {44, 'Z'}, {45, 'X'}, {46, 'C'}, {47, 'V'}, {48, 'B'}, {49, 'N'}, {50, 'M'},
+    {2, '1'},           {3, '2'},          {4, '3'},       {5, '4'},           {6, '5'},
+    {7, '6'},           {8, '7'},          {9, '8'},       {10, '9'},          {11, '0'},
+    {12, VK_OEM_MINUS}, {13, VK_OEM_PLUS}, {26, VK_OEM_4}, {27, VK_OEM_6},     {39, VK_OEM_1},
+    {40, VK_OEM_7},     {41, VK_OEM_3},    {43, VK_OEM_5}, {51, VK_OEM_COMMA}, {52, VK_OEM_PERIOD},
+    {53, VK_OEM_2},     {86, VK_OEM_102},  {16, 'Q'},      {17, 'W'},          {18, 'E'},
+    {19, 'R'},          {20, 'T'},         {21, 'Y'},      {22, 'U'},          {23, 'I'},
+    {24, 'O'},          {25, 'P'},         {30, 'A'},      {31, 'S'},          {32, 'D'},
+    {33, 'F'},          {34, 'G'},         {35, 'H'},      {36, 'J'},          {37, 'K'},
+    {38, 'L'},          {44, 'Z'},         {45, 'X'},      {46, 'C'},          {47, 'V'},
+    {48, 'B'},          {49, 'N'},         {50, 'M'},
 };
 
 // X11 and Wayland keycodes are evdev codes shifted by 8.

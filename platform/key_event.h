@@ -11,9 +11,9 @@
 #include <cstdint>
 
 struct TKeyPress {
-  std::uint16_t Key = 0;   // virtual-key code; 0 for none (a modifier key alone, an unknown key)
-  TShiftState Shift = 0;   // ShiftStateShift, ShiftStateAlt, ShiftStateCtrl
-  bool bAltGr = false;     // AltGr (ISO level 3 shift) was held
+  std::uint16_t Key = 0;  // virtual-key code; 0 for none (a modifier key alone, an unknown key)
+  TShiftState Shift = 0;  // ShiftStateShift, ShiftStateAlt, ShiftStateCtrl
+  bool bAltGr = false;    // AltGr (ISO level 3 shift) was held
 };
 
 // The virtual-key code for a Qt key with its modifiers. xkbKeycode is the

@@ -126,9 +126,7 @@ TShortCut ShortCut(std::uint16_t Key, TShiftState Shift) {
   return result;
 }
 
-QString KeyName(std::uint16_t Key) {
-  return Key < 256 ? KeyNames()[Key] : QString();
-}
+QString KeyName(std::uint16_t Key) { return Key < 256 ? KeyNames()[Key] : QString(); }
 
 bool IsKeyboardKey(std::uint16_t Key) {
   switch (Key) {
@@ -136,10 +134,8 @@ bool IsKeyboardKey(std::uint16_t Key) {
     case VK_CONTROL:
     case VK_MENU:
     case VK_LWIN:
-    case VK_RWIN:
-      return false;
-    default:
-      return !KeyName(Key).isEmpty();
+    case VK_RWIN: return false;
+    default: return !KeyName(Key).isEmpty();
   }
 }
 

@@ -144,7 +144,8 @@ void TMimeAppsList::RemoveKey(const QByteArray& group, const QByteArray& key) {
 
 void TMimeAppsList::RemoveGroup(const QByteArray& group) {
   const QList<TSection> sections = Sections(group);
-  for (int k = int(sections.size()) - 1; k >= 0; --k) FLines.remove(sections[k].header, sections[k].end - sections[k].header);
+  for (int k = int(sections.size()) - 1; k >= 0; --k)
+    FLines.remove(sections[k].header, sections[k].end - sections[k].header);
   if (FLines.isEmpty()) FFinalLineEnd = false;
 }
 

@@ -186,12 +186,8 @@ void TRegistry::ReportUnusableValues(const std::vector<TUnusableValue>& values) 
 
 void TRegistry::Apply(TRegKey& root, const TChange& change) {
   switch (change.Kind) {
-    case TChange::TKind::CreateKey:
-      root.CreateKey(change.Path);
-      break;
-    case TChange::TKind::DeleteKey:
-      root.DeleteKey(change.Path);
-      break;
+    case TChange::TKind::CreateKey: root.CreateKey(change.Path); break;
+    case TChange::TKind::DeleteKey: root.DeleteKey(change.Path); break;
     case TChange::TKind::SetValue:
       // Another process may have removed the key since: this object saw it, so
       // it comes back with the value.

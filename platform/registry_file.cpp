@@ -45,7 +45,8 @@ constexpr std::size_t kLinesNamed = 10;
 QString LineList(const std::vector<int>& lines) {
   QStringList named;
   for (std::size_t i = 0; i < lines.size() && i < kLinesNamed; ++i) named << QString::number(lines[i]);
-  if (lines.size() > kLinesNamed) return named.join(QStringLiteral(", ")) + QStringLiteral(" and %1 more").arg(lines.size() - kLinesNamed);
+  if (lines.size() > kLinesNamed)
+    return named.join(QStringLiteral(", ")) + QStringLiteral(" and %1 more").arg(lines.size() - kLinesNamed);
   if (named.size() == 1) return named.first();
   const QString last = named.takeLast();
   return named.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
@@ -70,8 +71,9 @@ bool FirstTime(const QString& key) {
 QString ContentKey(const QString& path, std::size_t digest) { return path + u'\n' + QString::number(digest); }
 
 QString KeptAsideLater(const QString& path) {
-  return QStringLiteral("the file as it is now will be kept beside it as %1.damaged-<date>-<time> when the settings "
-                        "are next saved")
+  return QStringLiteral(
+             "the file as it is now will be kept beside it as %1.damaged-<date>-<time> when the settings "
+             "are next saved")
       .arg(QFileInfo(path).fileName());
 }
 
@@ -273,8 +275,7 @@ bool TRegistryFile::Update(const std::function<void(TRegKey&)>& apply, std::chro
       // Values a reader could not use are replaced by this save, most likely.
       if (bCopyRequested && SetAside(true).isEmpty()) return false;
       break;
-    case TReadResult::Missing:
-      break;
+    case TReadResult::Missing: break;
   }
   apply(root);
 

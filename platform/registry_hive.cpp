@@ -49,9 +49,7 @@ TRegKey* TRegKey::FindKey(const TRegPath& path) {
   return key;
 }
 
-const TRegKey* TRegKey::FindKey(const TRegPath& path) const {
-  return const_cast<TRegKey*>(this)->FindKey(path);
-}
+const TRegKey* TRegKey::FindKey(const TRegPath& path) const { return const_cast<TRegKey*>(this)->FindKey(path); }
 
 TRegKey* TRegKey::CreateKey(const TRegPath& path) {
   if (path.size() > MaxDepth) return nullptr;

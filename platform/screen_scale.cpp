@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 
 double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi) {
   if (fixedPpi > 0) return fixedPpi;
@@ -11,9 +11,7 @@ double ScreenPixelsPerInch(const QWidget* widget, int fixedPpi, double designPpi
   return s ? s->logicalDotsPerInch() : designPpi;
 }
 
-int ScaledToPpi(int designValue, double ppi, double designPpi) {
-  return qRound(designValue * ppi / designPpi);
-}
+int ScaledToPpi(int designValue, double ppi, double designPpi) { return qRound(designValue * ppi / designPpi); }
 
 void CentreOnScreen(QWidget& window) {
   const QWidget* owner = window.parentWidget();

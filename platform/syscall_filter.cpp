@@ -72,13 +72,13 @@ int InstallDecoderSyscallFilter(bool allowStandardError) {
 
   // Reading the descriptors it already has (the picture it was handed) and
   // closing them; fstat is fstatat with an empty path in glibc.
-  filter.Allow({SCMP_SYS(read), SCMP_SYS(readv), SCMP_SYS(pread64), SCMP_SYS(preadv), SCMP_SYS(lseek),
-                SCMP_SYS(fstat), SCMP_SYS(close), SCMP_SYS(fcntl)});
+  filter.Allow({SCMP_SYS(read), SCMP_SYS(readv), SCMP_SYS(pread64), SCMP_SYS(preadv), SCMP_SYS(lseek), SCMP_SYS(fstat),
+                SCMP_SYS(close), SCMP_SYS(fcntl)});
   filter.Add(SCMP_ACT_ALLOW, SCMP_SYS(newfstatat), {SCMP_A3(SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH)});
 
   // Handing a picture back: a sealed memfd sent over the socket it kept.
-  filter.Allow({SCMP_SYS(memfd_create), SCMP_SYS(ftruncate), SCMP_SYS(pwrite64), SCMP_SYS(sendmsg),
-                SCMP_SYS(sendto), SCMP_SYS(recvmsg), SCMP_SYS(recvfrom)});
+  filter.Allow({SCMP_SYS(memfd_create), SCMP_SYS(ftruncate), SCMP_SYS(pwrite64), SCMP_SYS(sendmsg), SCMP_SYS(sendto),
+                SCMP_SYS(recvmsg), SCMP_SYS(recvfrom)});
 
   // Memory.
   // Memory, never executable: nothing is loaded once the process is locked in.
@@ -122,14 +122,41 @@ int InstallDecoderSyscallFilter(bool allowStandardError) {
   // What only an intruder would do in a decoder: run a program, open a file
   // or a socket, trace, read or join another process, fork, load code into
   // the kernel.
-  filter.Kill({SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(open), SCMP_SYS(openat), SCMP_SYS(openat2),
-               SCMP_SYS(creat), SCMP_SYS(open_by_handle_at), SCMP_SYS(socket), SCMP_SYS(socketpair),
-               SCMP_SYS(connect), SCMP_SYS(bind), SCMP_SYS(listen), SCMP_SYS(accept), SCMP_SYS(accept4),
-               SCMP_SYS(ptrace), SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev), SCMP_SYS(pidfd_open),
-               SCMP_SYS(pidfd_getfd), SCMP_SYS(fork), SCMP_SYS(vfork), SCMP_SYS(setns), SCMP_SYS(unshare),
-               SCMP_SYS(mount), SCMP_SYS(pivot_root), SCMP_SYS(chroot), SCMP_SYS(bpf), SCMP_SYS(userfaultfd),
-               SCMP_SYS(perf_event_open), SCMP_SYS(kexec_load), SCMP_SYS(kexec_file_load), SCMP_SYS(init_module),
-               SCMP_SYS(finit_module), SCMP_SYS(io_uring_setup), SCMP_SYS(io_uring_enter),
+  filter.Kill({SCMP_SYS(execve),
+               SCMP_SYS(execveat),
+               SCMP_SYS(open),
+               SCMP_SYS(openat),
+               SCMP_SYS(openat2),
+               SCMP_SYS(creat),
+               SCMP_SYS(open_by_handle_at),
+               SCMP_SYS(socket),
+               SCMP_SYS(socketpair),
+               SCMP_SYS(connect),
+               SCMP_SYS(bind),
+               SCMP_SYS(listen),
+               SCMP_SYS(accept),
+               SCMP_SYS(accept4),
+               SCMP_SYS(ptrace),
+               SCMP_SYS(process_vm_readv),
+               SCMP_SYS(process_vm_writev),
+               SCMP_SYS(pidfd_open),
+               SCMP_SYS(pidfd_getfd),
+               SCMP_SYS(fork),
+               SCMP_SYS(vfork),
+               SCMP_SYS(setns),
+               SCMP_SYS(unshare),
+               SCMP_SYS(mount),
+               SCMP_SYS(pivot_root),
+               SCMP_SYS(chroot),
+               SCMP_SYS(bpf),
+               SCMP_SYS(userfaultfd),
+               SCMP_SYS(perf_event_open),
+               SCMP_SYS(kexec_load),
+               SCMP_SYS(kexec_file_load),
+               SCMP_SYS(init_module),
+               SCMP_SYS(finit_module),
+               SCMP_SYS(io_uring_setup),
+               SCMP_SYS(io_uring_enter),
                SCMP_SYS(io_uring_register)});
 
   return filter.Load();

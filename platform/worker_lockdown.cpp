@@ -60,7 +60,7 @@ TLockLayer ClearEnvironment() {
 
 TLockLayer ForbidNewPrivileges() {
   return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 ? Held(LayerNoNewPrivileges)
-                                                        : Failed(LayerNoNewPrivileges, errno);
+                                                       : Failed(LayerNoNewPrivileges, errno);
 }
 
 TLockLayer ForbidDumps() {
@@ -78,9 +78,9 @@ TLockLayer FilterSystemCalls(bool allowStandardError) {
 
 const char* StateName(TLockState state) {
   switch (state) {
-  case TLockState::Held: return "held";
-  case TLockState::Unavailable: return "unavailable";
-  case TLockState::Failed: return "FAILED";
+    case TLockState::Held: return "held";
+    case TLockState::Unavailable: return "unavailable";
+    case TLockState::Failed: return "FAILED";
   }
   return "?";
 }

@@ -27,7 +27,9 @@ bool WriteProcFile(const char* path, const std::string& text) {
 }
 
 // The errors unshare gives where a system forbids or limits user namespaces.
-bool RefusedBySystem(int error) { return error == EPERM || error == EINVAL || error == ENOSPC || error == EUSERS || error == ENOSYS; }
+bool RefusedBySystem(int error) {
+  return error == EPERM || error == EINVAL || error == ENOSPC || error == EUSERS || error == ENOSYS;
+}
 
 }  // namespace
 
@@ -44,7 +46,7 @@ TLockLayer EnterPrivateNamespaces(ino_t& networkNamespace) {
       !WriteProcFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1\n") ||
       !WriteProcFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1\n"))
     return Layer(LayerNamespaces, TLockState::Failed, errno);
-  struct stat net{};
+  struct stat net {};
   if (::stat("/proc/self/ns/net", &net) == 0) networkNamespace = net.st_ino;
   return Layer(LayerNamespaces, TLockState::Held);
 }

@@ -46,7 +46,7 @@ public:
 };
 
 struct TOptionsOutcome {
-  bool bSaved = false;               // the settings reached the store
+  bool bSaved = false;                // the settings reached the store
   bool bExifRotationChanged = false;  // so the image was loaded again
 };
 

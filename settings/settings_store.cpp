@@ -8,9 +8,7 @@
 namespace {
 
 // The hotkey a stored value holds: modifiers in the high half, key in the low.
-std::uint32_t PackHotkey(const thotkey& row) {
-  return (static_cast<std::uint32_t>(row.modifiers) << 16) | row.Key;
-}
+std::uint32_t PackHotkey(const thotkey& row) { return (static_cast<std::uint32_t>(row.modifiers) << 16) | row.Key; }
 
 void UnpackHotkey(std::uint32_t value, thotkey& row) {
   row.Key = static_cast<std::uint16_t>(value & 0xFFFF);
@@ -26,16 +24,14 @@ public:
   // The stored number, or nothing when the value is absent or holds none.
   std::optional<std::uint32_t> Number(const QString& name) {
     switch (FReg.GetDataType(name)) {
-      case TRegDataType::rdInteger:
-        return static_cast<std::uint32_t>(FReg.ReadInteger(name));
+      case TRegDataType::rdInteger: return static_cast<std::uint32_t>(FReg.ReadInteger(name));
       case TRegDataType::rdString: {
         const std::optional<std::uint32_t> number = NumberInText(FReg.ReadString(name));
         Note(name, number ? QStringLiteral("is a text, not a number, so the number in it is used")
                           : QStringLiteral("is a text, not a number, and is read as missing"));
         return number;
       }
-      case TRegDataType::rdUnknown:
-        break;
+      case TRegDataType::rdUnknown: break;
     }
     return std::nullopt;
   }
@@ -173,15 +169,12 @@ bool UpgradeSettings(TSettings& s) {
 QString PrepareSettingsAtStartup(TSettings& s) {
   QString why;
   switch (LoadStoredSettings(s, &why)) {
-    case TSettingsLoad::Loaded:
-      UpgradeSettings(s);
-      return {};
+    case TSettingsLoad::Loaded: UpgradeSettings(s); return {};
     case TSettingsLoad::NotStored:
       DefaultSettings(s);
       SaveSettings(s);
       return {};
-    case TSettingsLoad::Unreadable:
-      break;
+    case TSettingsLoad::Unreadable: break;
   }
   // The file is there, so this is no first run; and it must not be replaced
   // by factory values the user never chose. (Saves fail on it anyway.)

@@ -52,8 +52,8 @@ QTableWidgetItem* ReadOnlyItem(const QString& text) {
 }  // namespace
 
 TfOptions::TfOptions(TSettings& settings, TOptionsTarget& target, QWidget* parent, int screenPpi)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       FSettings(settings),
       FTarget(target),
       FScreenPpi(screenPpi) {
@@ -67,10 +67,10 @@ TfOptions::TfOptions(TSettings& settings, TOptionsTarget& target, QWidget* paren
 
   // Key preview: the dialog sees every key before the focused control.
   installEventFilter(this);
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           chFullScreen, chHideMouseCursor, chChangeWindowSizeToFitImage, btnFileAssociations, chShrinkToFit,
-           chZoomToFit, cbResizeFilter, chAlwaysShowFilename, chAutoSaveAfterResize, chExifRotation, lv, btnDefaults,
-           btnOk, btnCancel})
+  for (QWidget* control : std::initializer_list<QWidget*>{chFullScreen, chHideMouseCursor, chChangeWindowSizeToFitImage,
+                                                          btnFileAssociations, chShrinkToFit, chZoomToFit,
+                                                          cbResizeFilter, chAlwaysShowFilename, chAutoSaveAfterResize,
+                                                          chExifRotation, lv, btnDefaults, btnOk, btnCancel})
     control->installEventFilter(this);
 }
 
@@ -112,17 +112,16 @@ void TfOptions::CreateControls() {
   chHideMouseCursor->setEnabled(false);
 
   GroupBox1 = groupBox("GroupBox1", "Window Position", 8, 16, 281, 50);
-  chChangeWindowSizeToFitImage =
-      checkBox(new QCheckBox(QStringLiteral("Change window size to fit image"), GroupBox1),
-               "chChangeWindowSizeToFitImage", 19, 24, 294, 17);
+  chChangeWindowSizeToFitImage = checkBox(new QCheckBox(QStringLiteral("Change window size to fit image"), GroupBox1),
+                                          "chChangeWindowSizeToFitImage", 19, 24, 294, 17);
   GroupBox1->hide();
 
   GroupBox4 = groupBox("GroupBox4", "Windows Shell Integration", 8, 97, 281, 45);
   btnFileAssociations = button(GroupBox4, "btnFileAssociations", "File Associations", 48, 15, 185, 25);
 
   GroupBox3 = groupBox("GroupBox3", "Auto image size", 8, 148, 281, 78);
-  chShrinkToFit =
-      checkBox(new QCheckBox(QStringLiteral("Shrink to fit window/screen"), GroupBox3), "chShrinkToFit", 19, 24, 294, 17);
+  chShrinkToFit = checkBox(new QCheckBox(QStringLiteral("Shrink to fit window/screen"), GroupBox3), "chShrinkToFit", 19,
+                           24, 294, 17);
   chZoomToFit =
       checkBox(new QCheckBox(QStringLiteral("Zoom to fit window/screen"), GroupBox3), "chZoomToFit", 19, 47, 294, 17);
 
@@ -197,7 +196,6 @@ void TfOptions::FormShow() {
   ReflectSettings();
   ::CentreOnScreen(*this);
 }
-
 
 void TfOptions::ReflectSettings() {
   const TOptionsForm form = OptionsFormFromSettings(FSettings);

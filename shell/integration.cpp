@@ -48,7 +48,8 @@ QString Uninstall() {
 
 QString ApplyAssociations(const std::vector<std::pair<QString, bool>>& choices) {
   bool bRegistry = true;
-  for (const auto& [name, bChecked] : choices) bRegistry = (bChecked ? AssociateFormat(name) : RestoreFormat(name)) && bRegistry;
+  for (const auto& [name, bChecked] : choices)
+    bRegistry = (bChecked ? AssociateFormat(name) : RestoreFormat(name)) && bRegistry;
   return AssociationsFailureText(bRegistry, SendAssociationNotice());
 }
 
@@ -59,16 +60,18 @@ QString AssociationsFailureText(bool bRegistry, const TDesktopSyncResult& notice
     return QStringLiteral("The file associations could not be saved: %1 could not be written.")
         .arg(HomeRelative(QDir::cleanPath(path)));
   }
-  return QStringLiteral("The file associations could not be saved: another viewer kept them locked. "
-                        "Try again in a moment.");
+  return QStringLiteral(
+      "The file associations could not be saved: another viewer kept them locked. "
+      "Try again in a moment.");
 }
 
 QString IntegrationNoticeText(const QString& desktopName, const QString& listPath,
                               const QList<TDesktopOverride>& overrides) {
   const QString where = desktopName.isEmpty() ? QStringLiteral("this desktop") : desktopName;
   if (overrides.isEmpty()) {
-    return QStringLiteral("OK: the checked formats open with this viewer on %1, the unchecked ones go back to "
-                          "their previous applications (%2). Cancel changes nothing.")
+    return QStringLiteral(
+               "OK: the checked formats open with this viewer on %1, the unchecked ones go back to "
+               "their previous applications (%2). Cancel changes nothing.")
         .arg(where, HomeRelative(listPath));
   }
   // The note has room for one list and a few of its types.
@@ -79,8 +82,9 @@ QString IntegrationNoticeText(const QString& desktopName, const QString& listPat
     if (o.sFile == file) types << o.sType;
   QString named = QStringList(types.mid(0, kNamed)).join(QStringLiteral(", "));
   if (types.size() > kNamed) named += QStringLiteral(" and %1 more types").arg(types.size() - kNamed);
-  return QStringLiteral("OK: the checked formats open with this viewer on %1, except where %2 keeps its own "
-                        "default (%3). Cancel changes nothing.")
+  return QStringLiteral(
+             "OK: the checked formats open with this viewer on %1, except where %2 keeps its own "
+             "default (%3). Cancel changes nothing.")
       .arg(where, HomeRelative(file), named);
 }
 

@@ -58,7 +58,8 @@ TfIntegration::TfIntegration(const TSettings& settings, QWidget* parent, int scr
   LV = new QTableWidget(static_cast<int>(ListedFormats().size()), 3, TabControl1);
   LV->setObjectName(QStringLiteral("LV"));
   LV->setGeometry(Scaled(20), Scaled(40), Scaled(491), Scaled(331));
-  LV->setHorizontalHeaderLabels({QStringLiteral("Format"), QStringLiteral("Description"), QStringLiteral("File extensions")});
+  LV->setHorizontalHeaderLabels(
+      {QStringLiteral("Format"), QStringLiteral("Description"), QStringLiteral("File extensions")});
   LV->setColumnWidth(ColFormat, Scaled(100));
   LV->setColumnWidth(ColDescription, Scaled(213));
   LV->setColumnWidth(ColExtensions, Scaled(225));
@@ -104,7 +105,8 @@ TfIntegration::TfIntegration(const TSettings& settings, QWidget* parent, int scr
 }
 
 int TfIntegration::Scaled(int designValue) const {
-  return ScaledToPpi(designValue, ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch), FormDesignPixelsPerInch);
+  return ScaledToPpi(designValue, ScreenPixelsPerInch(this, FScreenPpi, FormDesignPixelsPerInch),
+                     FormDesignPixelsPerInch);
 }
 
 int TfIntegration::ShowModalFor(QWidget* parent) {
@@ -126,7 +128,6 @@ void TfIntegration::showEvent(QShowEvent* event) {
   ::CentreOnScreen(*this);
   QDialog::showEvent(event);
 }
-
 
 bool TfIntegration::IsRowChecked(int row) const {
   const QTableWidgetItem* item = LV->item(row, ColFormat);
@@ -194,8 +195,7 @@ void TfIntegration::FormKeyDown(QKeyEvent* event) {
   }
   // Enter presses the button that has the focus, and elsewhere does nothing.
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    if (QPushButton* button = qobject_cast<QPushButton*>(focusWidget());
-        button == btnOk || button == btnCancel)
+    if (QPushButton* button = qobject_cast<QPushButton*>(focusWidget()); button == btnOk || button == btnCancel)
       button->click();
     return;
   }

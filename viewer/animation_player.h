@@ -83,9 +83,9 @@ private:
   unsigned FPlays = 0;
   unsigned FPlaysDone = 0;
   int FShown = -1;
-  std::int64_t FDue = 0;  // when the frame after FShown is to show
-  std::optional<unsigned> FAsked;  // the frame under way
-  bool FRefused = false;           // the source could not take the last request
+  std::int64_t FDue = 0;              // when the frame after FShown is to show
+  std::optional<unsigned> FAsked;     // the frame under way
+  bool FRefused = false;              // the source could not take the last request
   std::optional<unsigned> FFailedAt;  // the frame that did not decode: the play ends before it
   bool FKeepAll = false;
   bool FSized = false;  // FKeepAll was decided from the first frame's size

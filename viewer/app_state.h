@@ -32,10 +32,10 @@ struct TPointerState {
 // Everything the viewer keeps for the length of a run, owned by one object so
 // every test can build a fresh viewer.
 struct TAppState {
-  QString sAppDir;        // folder of the executable, with a trailing '/'
-  QString sCurrentFile;   // the file on display, as it was handed to the loader
+  QString sAppDir;       // folder of the executable, with a trailing '/'
+  QString sCurrentFile;  // the file on display, as it was handed to the loader
   TSettings Settings;
-  TFolderState Folder;    // the folder list and its cursor
+  TFolderState Folder;  // the folder list and its cursor
   TViewState View;
   TToneState Tone;
   TPointerState Pointer;

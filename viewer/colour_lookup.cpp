@@ -160,8 +160,7 @@ struct TColourLookupKernels {
     Interpolate(d.FNodes.data(), base + d.FStride[0], t, far);
     const std::uint32_t fc = ec >> WeightShift;
     std::uint32_t out = Opaque;
-    for (int c = 0; c < 3; ++c)
-      out |= FineLevel(Fine(near[c]) * (WeightOne - fc) + Fine(far[c]) * fc) << (16 - 8 * c);
+    for (int c = 0; c < 3; ++c) out |= FineLevel(Fine(near[c]) * (WeightOne - fc) + Fine(far[c]) * fc) << (16 - 8 * c);
     return out;
   }
 
@@ -285,9 +284,9 @@ struct TColourLookupKernels {
       const F b = _mm256_i32gather_ps(d.FCurve.data() + 512, Byte(p, 0), 4);
       V level[3];
       for (int c = 0; c < 3; ++c) {
-        const F sum = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[3 * c]), r),
-                                                  _mm256_mul_ps(_mm256_set1_ps(m[3 * c + 1]), g)),
-                                    _mm256_mul_ps(_mm256_set1_ps(m[3 * c + 2]), b));
+        const F sum = _mm256_add_ps(
+            _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[3 * c]), r), _mm256_mul_ps(_mm256_set1_ps(m[3 * c + 1]), g)),
+            _mm256_mul_ps(_mm256_set1_ps(m[3 * c + 2]), b));
         const F light = _mm256_min_ps(_mm256_max_ps(sum, zero), one);
         const V index = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(light, scale), half));
         level[c] = _mm256_and_si256(_mm256_i32gather_epi32(encode, index, 1), Splat(0xFF));
@@ -318,8 +317,7 @@ using K = TColourLookupKernels;
 
 void TColourLookup::ConvertPlain(const std::uint32_t* in, std::uint32_t* out, std::size_t n) const {
   switch (FMethod) {
-    case TMethod::None:
-      break;
+    case TMethod::None: break;
     case TMethod::Table:
       for (size_t i = 0; i < n; ++i) out[i] = FGrey[in[i] & 0xFF];
       break;
@@ -348,20 +346,11 @@ void TColourLookup::Convert(const std::uint32_t* in, std::uint32_t* out, std::si
 #ifdef VELVANE_LOOKUP_AVX2
   if (Vectorised()) {
     switch (FMethod) {
-      case TMethod::None:
-        break;
-      case TMethod::Table:
-        done = K::Table8(*this, in, out, n);
-        break;
-      case TMethod::Matrix:
-        done = K::Matrix8(*this, in, out, n);
-        break;
-      case TMethod::Grid3:
-        done = K::Grid3x8(*this, in, out, n);
-        break;
-      case TMethod::Grid4:
-        done = K::Grid4x8(*this, in, out, n);
-        break;
+      case TMethod::None: break;
+      case TMethod::Table: done = K::Table8(*this, in, out, n); break;
+      case TMethod::Matrix: done = K::Matrix8(*this, in, out, n); break;
+      case TMethod::Grid3: done = K::Grid3x8(*this, in, out, n); break;
+      case TMethod::Grid4: done = K::Grid4x8(*this, in, out, n); break;
     }
   }
 #endif
@@ -381,7 +370,8 @@ TColourLookup TColourLookup::Build(void* contextHandle, void* profileHandle, TIn
   if (!picture || !srgb.handle) return lookup;
 
   if (input == TInput::Grey) {
-    const TTransform t(cmsCreateTransformTHR(context, picture, FrameGreyFormat, srgb.handle, FramePixelFormat, intent, 0));
+    const TTransform t(
+        cmsCreateTransformTHR(context, picture, FrameGreyFormat, srgb.handle, FramePixelFormat, intent, 0));
     if (!t.handle) return lookup;
     std::vector<std::uint32_t> grey(256);
     for (std::uint32_t v = 0; v < 256; ++v) grey[v] = Opaque | v * 0x010101u;
@@ -408,7 +398,8 @@ TColourLookup TColourLookup::Build(void* contextHandle, void* profileHandle, TIn
     for (int axis = dims - 1; axis >= 0; --axis) {  // the first input varies slowest
       const size_t i = rest % static_cast<size_t>(points);
       rest /= static_cast<size_t>(points);
-      at[node * dims + static_cast<size_t>(axis)] = static_cast<cmsUInt16Number>(std::floor(i * 65535.0 / (points - 1) + 0.5));
+      at[node * dims + static_cast<size_t>(axis)] =
+          static_cast<cmsUInt16Number>(std::floor(i * 65535.0 / (points - 1) + 0.5));
     }
   }
   std::vector<cmsUInt16Number> rgb(count * 3);
@@ -441,7 +432,8 @@ bool TColourLookup::BuildMatrix(void* contextHandle, void* pictureHandle, void* 
   const auto picture = static_cast<cmsHPROFILE>(pictureHandle);
   const TProfile linear(LinearSrgb(context));
   if (!linear.handle) return false;
-  const TTransform toLinear(cmsCreateTransformTHR(context, picture, TYPE_RGB_8, linear.handle, TYPE_RGB_FLT, intent, 0));
+  const TTransform toLinear(
+      cmsCreateTransformTHR(context, picture, TYPE_RGB_8, linear.handle, TYPE_RGB_FLT, intent, 0));
   const TTransform encode(cmsCreateTransformTHR(context, linear.handle, TYPE_RGB_FLT, static_cast<cmsHPROFILE>(srgb),
                                                 TYPE_RGB_16, INTENT_RELATIVE_COLORIMETRIC, 0));
   if (!toLinear.handle || !encode.handle) return false;
@@ -464,7 +456,8 @@ bool TColourLookup::BuildMatrix(void* contextHandle, void* pictureHandle, void* 
     const double norm = primary[0] * primary[0] + primary[1] * primary[1] + primary[2] * primary[2];
     if (norm < 1e-6) return false;
     for (int v = 0; v < 256; ++v) {
-      const double amount = (share(c, v, 0) * primary[0] + share(c, v, 1) * primary[1] + share(c, v, 2) * primary[2]) / norm;
+      const double amount =
+          (share(c, v, 0) * primary[0] + share(c, v, 1) * primary[1] + share(c, v, 2) * primary[2]) / norm;
       for (int out = 0; out < 3; ++out)
         if (std::fabs(share(c, v, out) - amount * primary[out]) > AdditiveTolerance) return false;
       curve[static_cast<size_t>(c * 256 + v)] = static_cast<float>(amount);
@@ -492,7 +485,8 @@ bool TColourLookup::BuildMatrix(void* contextHandle, void* pictureHandle, void* 
   std::vector<cmsUInt16Number> encoded(ramp.size());
   cmsDoTransform(encode.handle, ramp.data(), encoded.data(), LinearScale + 1);
   FEncode.assign(LinearScale + 1 + 3, 0);
-  for (int i = 0; i <= LinearScale; ++i) FEncode[static_cast<size_t>(i)] = static_cast<std::uint8_t>(Level16To8(encoded[3 * i]));
+  for (int i = 0; i <= LinearScale; ++i)
+    FEncode[static_cast<size_t>(i)] = static_cast<std::uint8_t>(Level16To8(encoded[3 * i]));
   FCurve = std::move(curve);
   FMethod = TMethod::Matrix;
   return true;

@@ -82,15 +82,12 @@ bool TDecodeWait::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
-    case QEvent::ContextMenu:
-      Hold(watched, *event);
-      return true;
+    case QEvent::ContextMenu: Hold(watched, *event); return true;
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
       event->ignore();  // a drop would load a file inside this load
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }

@@ -30,12 +30,11 @@ FIBITMAP* DisplayBitmap(const TFreeBitmap& workingImage, TFreeBitmap& displayCop
       // conversion refuses them.
       displayCopy.Assign(FreeImage_ConvertTo32Bits(working));
       break;
-    default:
-      displayCopy.Assign(FreeImage_ConvertToStandardType(working, TRUE));
-      return displayCopy.Dib();
+    default: displayCopy.Assign(FreeImage_ConvertToStandardType(working, TRUE)); return displayCopy.Dib();
   }
   // Transparent pixels over the checkerboard, as for a standard bitmap.
-  if (displayCopy.IsValid() && FreeImage_GetBPP(displayCopy.Dib()) == 32 && FreeImage_IsTransparent(displayCopy.Dib())) {
+  if (displayCopy.IsValid() && FreeImage_GetBPP(displayCopy.Dib()) == 32 &&
+      FreeImage_IsTransparent(displayCopy.Dib())) {
     FIBITMAP* composited = FreeImage_Composite(displayCopy.Dib(), FALSE, nullptr, nullptr);
     if (composited) displayCopy.Assign(composited);
   }

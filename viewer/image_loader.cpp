@@ -15,8 +15,7 @@ FREE_IMAGE_FORMAT IdentifyReadableFormat(const QString& path) {
   return decoder::TDecoderClient::Shared().Identify(DecoderPath(path));
 }
 
-bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous,
-                     TPictureFacts* decoded) {
+bool ApplyLoadResult(TFreeBitmap& bitmap, decoder::TLoadResult result, TFreeBitmap* previous, TPictureFacts* decoded) {
   if (result.outcome == decoder::TLoadOutcome::UnknownFormat) return false;
   if (previous)
     *previous = std::move(bitmap);

@@ -49,9 +49,9 @@ void CollectMetadataLines(FIBITMAP* dib, FREE_IMAGE_MDMODEL model, QStringList& 
       data.value = QByteArray(static_cast<const char*>(value), static_cast<qsizetype>(FreeImage_GetTagLength(tag)));
     // TagToString writes into one static buffer: copy it before the next call.
     data.freeImageText = FromTagText(FreeImage_TagToString(model, tag, nullptr));
-    if (const auto again = readAgain.find(data.id);
-        again != readAgain.end() && again->second.type == data.type && again->second.count == data.count &&
-        again->second.value != data.value) {
+    if (const auto again = readAgain.find(data.id); again != readAgain.end() && again->second.type == data.type &&
+                                                    again->second.count == data.count &&
+                                                    again->second.value != data.value) {
       // FreeImage read other bytes, so its text is not about this value either.
       data.value = again->second.value;
       data.freeImageText.clear();

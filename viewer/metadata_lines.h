@@ -8,9 +8,8 @@
 
 // The metadata models in the order the information overlay lists them.
 inline constexpr std::array<FREE_IMAGE_MDMODEL, 12> OverlayMetadataModels = {
-    FIMD_COMMENTS,      FIMD_EXIF_MAIN,    FIMD_EXIF_EXIF, FIMD_EXIF_GPS,
-    FIMD_EXIF_MAKERNOTE, FIMD_EXIF_INTEROP, FIMD_IPTC,      FIMD_XMP,
-    FIMD_GEOTIFF,       FIMD_ANIMATION,    FIMD_CUSTOM,    FIMD_EXIF_RAW};
+    FIMD_COMMENTS, FIMD_EXIF_MAIN, FIMD_EXIF_EXIF, FIMD_EXIF_GPS,  FIMD_EXIF_MAKERNOTE, FIMD_EXIF_INTEROP,
+    FIMD_IPTC,     FIMD_XMP,       FIMD_GEOTIFF,   FIMD_ANIMATION, FIMD_CUSTOM,         FIMD_EXIF_RAW};
 
 // Replaces lines with one "key: value " line per tag of model in dib, in
 // FreeImage's order, the value as MetadataValueText writes it. Tags whose key contains "exifraw" or "xml" (any case)

@@ -52,11 +52,23 @@ constexpr std::uint32_t NumbersShown = 32;
 
 int ElementSize(FREE_IMAGE_MDTYPE type) {
   switch (type) {
-    case FIDT_BYTE: case FIDT_ASCII: case FIDT_SBYTE: case FIDT_UNDEFINED: return 1;
-    case FIDT_SHORT: case FIDT_SSHORT: return 2;
-    case FIDT_LONG: case FIDT_SLONG: case FIDT_FLOAT: case FIDT_IFD: case FIDT_PALETTE: return 4;
-    case FIDT_RATIONAL: case FIDT_SRATIONAL: case FIDT_DOUBLE: case FIDT_LONG8: case FIDT_SLONG8: case FIDT_IFD8:
-      return 8;
+    case FIDT_BYTE:
+    case FIDT_ASCII:
+    case FIDT_SBYTE:
+    case FIDT_UNDEFINED: return 1;
+    case FIDT_SHORT:
+    case FIDT_SSHORT: return 2;
+    case FIDT_LONG:
+    case FIDT_SLONG:
+    case FIDT_FLOAT:
+    case FIDT_IFD:
+    case FIDT_PALETTE: return 4;
+    case FIDT_RATIONAL:
+    case FIDT_SRATIONAL:
+    case FIDT_DOUBLE:
+    case FIDT_LONG8:
+    case FIDT_SLONG8:
+    case FIDT_IFD8: return 8;
     default: return 0;
   }
 }
@@ -85,15 +97,18 @@ T Read(const TTagData& tag, std::uint32_t offset) {
 double Number(const TTagData& tag, std::uint32_t i) {
   const std::uint32_t at = i * static_cast<std::uint32_t>(ElementSize(tag.type));
   switch (tag.type) {
-    case FIDT_BYTE: case FIDT_UNDEFINED: return Read<std::uint8_t>(tag, at);
+    case FIDT_BYTE:
+    case FIDT_UNDEFINED: return Read<std::uint8_t>(tag, at);
     case FIDT_SBYTE: return Read<std::int8_t>(tag, at);
     case FIDT_SHORT: return Read<std::uint16_t>(tag, at);
     case FIDT_SSHORT: return Read<std::int16_t>(tag, at);
-    case FIDT_LONG: case FIDT_IFD: return Read<std::uint32_t>(tag, at);
+    case FIDT_LONG:
+    case FIDT_IFD: return Read<std::uint32_t>(tag, at);
     case FIDT_SLONG: return Read<std::int32_t>(tag, at);
     case FIDT_FLOAT: return Read<float>(tag, at);
     case FIDT_DOUBLE: return Read<double>(tag, at);
-    case FIDT_LONG8: case FIDT_IFD8: return static_cast<double>(Read<std::uint64_t>(tag, at));
+    case FIDT_LONG8:
+    case FIDT_IFD8: return static_cast<double>(Read<std::uint64_t>(tag, at));
     case FIDT_SLONG8: return static_cast<double>(Read<std::int64_t>(tag, at));
     case FIDT_RATIONAL: {
       const double num = Read<std::uint32_t>(tag, at);
@@ -323,7 +338,7 @@ QString WindowsText(const TTagData& tag) {
   QString text;
   for (qsizetype i = 0; i + 1 < tag.value.size(); i += 2)
     text += QChar(static_cast<char16_t>(static_cast<unsigned char>(tag.value[i + 1]) << 8 |
-                                         static_cast<unsigned char>(tag.value[i])));
+                                        static_cast<unsigned char>(tag.value[i])));
   if (const qsizetype end = text.indexOf(QChar(u'\0')); end >= 0) text.truncate(end);
   return Printable(text) ? text.trimmed() : ShortHex(TrimmedPadding(tag.value));
 }
@@ -347,8 +362,9 @@ QString GpsReferenceText(std::uint16_t id, const QString& code) {
     case GpsLatitudeRef: return lookup({{'N', "North"}, {'S', "South"}});
     case GpsLongitudeRef: return lookup({{'E', "East"}, {'W', "West"}});
     case GpsSpeedRef: return lookup({{'K', "km/h"}, {'M', "mph"}, {'N', "knots"}});
-    case GpsTrackRef: case GpsImgDirectionRef: case GpsDestBearingRef:
-      return lookup({{'T', "True North"}, {'M', "Magnetic North"}});
+    case GpsTrackRef:
+    case GpsImgDirectionRef:
+    case GpsDestBearingRef: return lookup({{'T', "True North"}, {'M', "Magnetic North"}});
     default: return code;
   }
 }
@@ -357,27 +373,44 @@ std::optional<QString> ExifSettingText(const TTagData& tag) {
   const bool numeric = IsNumeric(tag.type) && Complete(tag);
   const double first = numeric ? Number(tag, 0) : NAN;
   switch (tag.id) {
-    case IsoSpeedRatings: if (numeric) return Numbers(tag, QStringLiteral(", ")); break;
-    case ExposureTime: if (numeric) return ExposureText(first); break;
+    case IsoSpeedRatings:
+      if (numeric) return Numbers(tag, QStringLiteral(", "));
+      break;
+    case ExposureTime:
+      if (numeric) return ExposureText(first);
+      break;
     case ShutterSpeedValue:
       // An APEX value: the exposure is 2^-value seconds.
       if (numeric) return std::fabs(first) < 100 ? ExposureText(std::exp2(-first)) : Decimal(first);
       break;
-    case FNumber: if (numeric) return FNumberText(first); break;
-    case ApertureValue: case MaxApertureValue:
+    case FNumber:
+      if (numeric) return FNumberText(first);
+      break;
+    case ApertureValue:
+    case MaxApertureValue:
       if (numeric) return std::isfinite(first) ? FNumberText(std::exp2(first / 2)) : Decimal(first);
       break;
     case FocalLength:
       if (numeric) return Reasonable(first) ? QString::number(first, 'f', 1) + QStringLiteral(" mm") : Decimal(first);
       break;
-    case FocalLengthIn35mmFilm: if (numeric) return Decimal(first) + QStringLiteral(" mm"); break;
-    case ExposureBiasValue: if (numeric) return BiasText(first); break;
-    case BrightnessValue: if (numeric) return Decimal(first); break;
+    case FocalLengthIn35mmFilm:
+      if (numeric) return Decimal(first) + QStringLiteral(" mm");
+      break;
+    case ExposureBiasValue:
+      if (numeric) return BiasText(first);
+      break;
+    case BrightnessValue:
+      if (numeric) return Decimal(first);
+      break;
     case SubjectDistance:
       if (numeric) return std::isfinite(first) ? Decimal(first) + QStringLiteral(" m") : Decimal(first);
       break;
-    case Flash: if (numeric) return FlashText(first); break;
-    case UserComment: if (tag.type == FIDT_UNDEFINED) return CommentText(tag); break;
+    case Flash:
+      if (numeric) return FlashText(first);
+      break;
+    case UserComment:
+      if (tag.type == FIDT_UNDEFINED) return CommentText(tag);
+      break;
     default:
       if (tag.id >= XpTitle && tag.id <= XpSubject && tag.type == FIDT_BYTE) return WindowsText(tag);
       break;
@@ -388,23 +421,37 @@ std::optional<QString> ExifSettingText(const TTagData& tag) {
 std::optional<QString> GpsText(const TTagData& tag) {
   const bool numeric = IsNumeric(tag.type) && Complete(tag);
   switch (tag.id) {
-    case GpsVersionId: if (numeric) return Numbers(tag, QStringLiteral(".")); break;
-    case GpsLatitude: case GpsLongitude: case GpsDestLatitude: case GpsDestLongitude:
+    case GpsVersionId:
+      if (numeric) return Numbers(tag, QStringLiteral("."));
+      break;
+    case GpsLatitude:
+    case GpsLongitude:
+    case GpsDestLatitude:
+    case GpsDestLongitude:
       if (numeric) return DegreesText(tag);
       break;
-    case GpsAltitudeRef: if (numeric) return SeaLevelText(Number(tag, 0)); break;
+    case GpsAltitudeRef:
+      if (numeric) return SeaLevelText(Number(tag, 0));
+      break;
     case GpsAltitude:
       if (numeric) {
         const double metres = Number(tag, 0);
         return std::isfinite(metres) ? Decimal(std::trunc(metres * 10) / 10) + QStringLiteral(" m") : Decimal(metres);
       }
       break;
-    case GpsTimeStamp: if (numeric) return TimeOfDayText(tag); break;
-    case GpsLatitudeRef: case GpsLongitudeRef: case GpsSpeedRef: case GpsTrackRef: case GpsImgDirectionRef:
+    case GpsTimeStamp:
+      if (numeric) return TimeOfDayText(tag);
+      break;
+    case GpsLatitudeRef:
+    case GpsLongitudeRef:
+    case GpsSpeedRef:
+    case GpsTrackRef:
+    case GpsImgDirectionRef:
     case GpsDestBearingRef:
       if (tag.type == FIDT_ASCII) return GpsReferenceText(tag.id, AsciiText(tag, false));
       break;
-    case GpsProcessingMethod: case GpsAreaInformation:
+    case GpsProcessingMethod:
+    case GpsAreaInformation:
       if (tag.type == FIDT_UNDEFINED) return CommentText(tag);
       break;
     default: break;
@@ -443,8 +490,7 @@ QString MetadataValueText(const TTagData& tag) {
   if (tag.type == FIDT_ASCII) return AsciiText(tag, !makerNote);
   if (tag.type == FIDT_UNDEFINED) {
     // Standard tags FreeImage names in words (SceneType, FileSource ...).
-    if (!makerNote && !tag.freeImageText.isEmpty() && Printable(tag.freeImageText))
-      return tag.freeImageText.trimmed();
+    if (!makerNote && !tag.freeImageText.isEmpty() && Printable(tag.freeImageText)) return tag.freeImageText.trimmed();
     return BytesText(tag.value);
   }
   if (!Complete(tag)) return ShortHex(tag.value);

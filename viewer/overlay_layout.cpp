@@ -13,11 +13,9 @@ struct TKeywordColour {
 
 // Checked in this order; a later match overrides an earlier one.
 constexpr TKeywordColour KeywordColours[] = {
-    {"iso", QColor(255, 119, 0)},        {"focus", QColor(119, 255, 0)},
-    {"shutter", QColor(119, 187, 102)},  {"speed", QColor(119, 187, 102)},
-    {"aperture", QColor(17, 187, 136)},  {"exposure", QColor(48, 144, 255)},
-    {"balance", QColor(204, 128, 204)},  {"zoom", QColor(32, 255, 32)},
-    {"stabilization", QColor(144, 115, 51)},
+    {"iso", QColor(255, 119, 0)},       {"focus", QColor(119, 255, 0)},     {"shutter", QColor(119, 187, 102)},
+    {"speed", QColor(119, 187, 102)},   {"aperture", QColor(17, 187, 136)}, {"exposure", QColor(48, 144, 255)},
+    {"balance", QColor(204, 128, 204)}, {"zoom", QColor(32, 255, 32)},      {"stabilization", QColor(144, 115, 51)},
 };
 
 constexpr int MetadataTopRow = 10;
@@ -58,8 +56,8 @@ QString DisplayExtension(const QString& path) {
   return ext.toUpper();
 }
 
-std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigned bpp, qint64 size,
-                                        const QString& path, int clientHeight, int bevelHeight) {
+std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigned bpp, qint64 size, const QString& path,
+                                        int clientHeight, int bevelHeight) {
   const int panelTop = clientHeight - bevelHeight;
   auto fact = [&](int above, const QString& text, QColor colour) {
     return TOverlayText{TOverlayLayer::FileFact, FileFactsLeft, panelTop - above, text, OverlayBlack, colour};
@@ -88,8 +86,8 @@ TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measu
     const bool has = in.working != nullptr;
     for (TOverlayText& fact :
          FileFactTexts(has ? FreeImage_GetWidth(in.working) : 0, has ? FreeImage_GetHeight(in.working) : 0,
-                       has ? FreeImage_GetBPP(in.working) : 0, GetFileSize64(in.sCurrentFile), in.sCurrentFile,
-                       ch, in.bevelHeight))
+                       has ? FreeImage_GetBPP(in.working) : 0, GetFileSize64(in.sCurrentFile), in.sCurrentFile, ch,
+                       in.bevelHeight))
       layout.texts.push_back(std::move(fact));
   }
 
@@ -104,8 +102,8 @@ TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measu
   if (!in.sLoadProblem.isEmpty()) {
     const QSize size = measure(in.sLoadProblem, false);
     const int y = (ch - size.height()) / 2 - (messageUp ? size.height() + LoadProblemGap : 0);
-    layout.texts.push_back({TOverlayLayer::LoadProblem, (cw - size.width()) / 2, y, in.sLoadProblem, MessageBackground,
-                            BannerTextColor});
+    layout.texts.push_back(
+        {TOverlayLayer::LoadProblem, (cw - size.width()) / 2, y, in.sLoadProblem, MessageBackground, BannerTextColor});
   }
 
   if (messageUp) {

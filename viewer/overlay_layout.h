@@ -30,9 +30,9 @@ struct TOverlayInput {
   FIBITMAP* working = nullptr;  // the working image; may be null
   QString sCurrentFile;
   QString sMessage;
-  int TmrMessage = 0;  // remaining ticks; the message shows while > 0
+  int TmrMessage = 0;    // remaining ticks; the message shows while > 0
   QString sLoadProblem;  // why the file on display shows no picture of its own; may be empty
-  QString hint;        // the application's current hint text
+  QString hint;          // the application's current hint text
 };
 
 inline constexpr int OverlayTextSize = 10;  // points, every overlay text
@@ -98,8 +98,8 @@ QString DisplayExtension(const QString& path);
 
 // The four file-fact rows (resolution, size, format, full name). size is in
 // bytes, -1 for a missing file.
-std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigned bpp, qint64 size,
-                                        const QString& path, int clientHeight, int bevelHeight);
+std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigned bpp, qint64 size, const QString& path,
+                                        int clientHeight, int bevelHeight);
 
 // Every overlay of one frame, in drawing order: metadata lines and file facts
 // (when the information overlay is on), the file name at the top, the reason

@@ -83,8 +83,8 @@ bool TPictureDocument::ReloadForTone(const QString& path, TToneValue which, TCom
   // must not get the new values on top of the old.
   if (bLastLoadReadFile) return true;
   bWorkingImageEdited = bEdited;
-  result = Failure(QStringLiteral("%1 was not changed: the file could not be read")
-                       .arg(QLatin1String(ToneRange(which).name)));
+  result = Failure(
+      QStringLiteral("%1 was not changed: the file could not be read").arg(QLatin1String(ToneRange(which).name)));
   result.repaint = true;
   return false;
 }
@@ -92,7 +92,8 @@ bool TPictureDocument::ReloadForTone(const QString& path, TToneValue which, TCom
 TCommandResult TPictureDocument::ToneStep(const QString& path, TToneState& tone, TToneValue which,
                                           TToneDirection direction) {
   double& value = ToneVariable(tone, which);
-  if (!ToneCanStep(which, value, direction)) return {ToneLimitMessage(which, value), ConfirmationMs, false, true, false};
+  if (!ToneCanStep(which, value, direction))
+    return {ToneLimitMessage(which, value), ConfirmationMs, false, true, false};
   TCommandResult result;
   if (!ReloadForTone(path, which, result)) return result;
   value = ToneStepped(which, value, direction);

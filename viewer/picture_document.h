@@ -4,9 +4,9 @@
 #include "edit/picture_facts.h"
 #include "edit/save_picture.h"
 #include "edit/tone.h"
+#include "platform/free_bitmap.h"
 #include "settings/settings.h"
 #include "viewer/app_state.h"
-#include "platform/free_bitmap.h"
 #include "viewer/picture_decoder.h"
 
 #include <QString>
@@ -79,8 +79,8 @@ public:
   // See Tfmain::bWorkingImageEdited and Tfmain::bLastLoadReadFile.
   bool bWorkingImageEdited = false;
   bool bLastLoadReadFile = false;
-  QString LoadProblem;  // why the last load brought no picture, while its file is on display
-  TFreeBitmap Preview;  // a reduced decode shown while a slow load waits, if any
+  QString LoadProblem;        // why the last load brought no picture, while its file is on display
+  TFreeBitmap Preview;        // a reduced decode shown while a slow load waits, if any
   unsigned PreviewWidth = 0;  // the size of the image it stands for
   unsigned PreviewHeight = 0;
 

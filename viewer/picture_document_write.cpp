@@ -59,8 +59,7 @@ TCommandResult TPictureDocument::Orient(const QString& path, TOrientCommand comm
   request.workingImage = Bitmap.Dib();
   // The format the content has now (a Save may have changed it since the load).
   request.fileFormat = IdentifyReadableFormat(path);
-  request.pictureConverted =
-      FileFacts.Type != FreeImage_GetImageType(Bitmap.Dib()) || FileFacts.Bpp != Bitmap.BPP();
+  request.pictureConverted = FileFacts.Type != FreeImage_GetImageType(Bitmap.Dib()) || FileFacts.Bpp != Bitmap.BPP();
   request.fileHadAlpha = HasAlpha(FileFacts);
   request.turnWorkingImage = turn;
   request.shownFile = &shown;

@@ -44,7 +44,8 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
   FillFrameRect(frame, 0, 0, r.x, CH, BackgroundColor);
   if (right < CW) FillFrameRect(frame, static_cast<int>(right), 0, CW - static_cast<int>(right), CH, BackgroundColor);
   FillFrameRect(frame, 0, 0, CW, r.y, BackgroundColor);
-  if (bottom < CH) FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
+  if (bottom < CH)
+    FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
 
   bool bDrawn = false;
   const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
@@ -55,9 +56,8 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
   // A picture whose colours take converting is drawn through the converter,
   // which keeps what it converted; a CMYK one without it goes through a
   // display copy in sRGB.
-  if (colour && colour->Draw(target, r, working.Dib(), working.Version(), [&](bool inks) {
-        return inks ? working.Dib() : DisplayBitmap(working, displayCopy);
-      })) {
+  if (colour && colour->Draw(target, r, working.Dib(), working.Version(),
+                             [&](bool inks) { return inks ? working.Dib() : DisplayBitmap(working, displayCopy); })) {
     bDrawn = true;
   } else if (IsCmykPicture(working.Dib())) {
     displayCopy.Assign(CmykToSrgb(working.Dib()));

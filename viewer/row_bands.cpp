@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-TRowBands::TRowBands(unsigned threads) : FThreads(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {}
+TRowBands::TRowBands(unsigned threads)
+    : FThreads(threads ? threads : std::max(1u, std::thread::hardware_concurrency())) {}
 
 TRowBands::~TRowBands() {
   {

@@ -20,8 +20,7 @@ enum TKind : unsigned char { KindRgb = 'R', KindGrey = 'G', KindInks = 'C' };
 void IgnoreError(cmsContext, cmsUInt32Number, const char*) {}
 
 bool UsableClass(cmsProfileClassSignature c) {
-  return c == cmsSigInputClass || c == cmsSigDisplayClass || c == cmsSigOutputClass ||
-         c == cmsSigColorSpaceClass;
+  return c == cmsSigInputClass || c == cmsSigDisplayClass || c == cmsSigOutputClass || c == cmsSigColorSpaceClass;
 }
 
 // Whether the lookup leaves colours as they are, to a level, over a grid
@@ -109,7 +108,8 @@ const TColourLookup* TScreenColour::LookupFor(FIBITMAP* source) {
   ++FBuilds;
 
   const auto context = static_cast<cmsContext>(FContext);
-  cmsHPROFILE picture = cmsOpenProfileFromMemTHR(context, FProfile.data(), static_cast<cmsUInt32Number>(FProfile.size()));
+  cmsHPROFILE picture =
+      cmsOpenProfileFromMemTHR(context, FProfile.data(), static_cast<cmsUInt32Number>(FProfile.size()));
   if (!picture && inks && embedded && !StandardCmykProfile().empty()) {
     // A damaged profile of its own: the inks are still read as a standard press's.
     const std::vector<unsigned char>& fallback = StandardCmykProfile();
@@ -119,7 +119,9 @@ const TColourLookup* TScreenColour::LookupFor(FIBITMAP* source) {
   const cmsColorSpaceSignature space = cmsGetColorSpace(picture);
   const cmsColorSpaceSignature wanted = inks ? cmsSigCmykData : grey ? cmsSigGrayData : cmsSigRgbData;
   if (space == wanted && UsableClass(cmsGetDeviceClass(picture))) {
-    const auto input = inks ? TColourLookup::TInput::Inks : grey ? TColourLookup::TInput::Grey : TColourLookup::TInput::Rgb;
+    const auto input = inks   ? TColourLookup::TInput::Inks
+                       : grey ? TColourLookup::TInput::Grey
+                              : TColourLookup::TInput::Rgb;
     const unsigned intent = inks || grey ? CmykScreenIntent : INTENT_PERCEPTUAL;
     FLookup = TColourLookup::Build(context, picture, input, intent);
     if (FLookup.IsValid() && kind == KindRgb && IsIdentity(FLookup)) FLookup = TColourLookup();

@@ -76,11 +76,11 @@ private:
     std::vector<std::uint32_t> pixels;
   };
 
-  void* FContext = nullptr;            // the Little CMS context, silent on errors
-  TColourLookup FLookup;               // for FProfile; empty when it is unusable or sRGB
-  std::vector<unsigned char> FProfile; // the profile bytes the lookup was built from
-  bool FHaveKey = false;               // FProfile/FLookup describe a profile
-  unsigned char FKind = 0;             // what the frame pixels of FProfile's pictures hold
+  void* FContext = nullptr;             // the Little CMS context, silent on errors
+  TColourLookup FLookup;                // for FProfile; empty when it is unusable or sRGB
+  std::vector<unsigned char> FProfile;  // the profile bytes the lookup was built from
+  bool FHaveKey = false;                // FProfile/FLookup describe a profile
+  unsigned char FKind = 0;              // what the frame pixels of FProfile's pictures hold
   TLayer FLayer;
   TRowBands FBands;
   int FBuilds = 0;

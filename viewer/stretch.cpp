@@ -133,9 +133,7 @@ void FetchRow(FIBITMAP* src, const TPlan& plan, int sy, Pixel* out) {
         return Opaque(r << 16 | g << 8 | b);
       });
       break;
-    case 8:
-      FillRow<Stream>(out, columns, [line, &palette = plan.palette](int sx) { return palette[line[sx]]; });
-      break;
+    case 8: FillRow<Stream>(out, columns, [line, &palette = plan.palette](int sx) { return palette[line[sx]]; }); break;
     case 4:
       FillRow<Stream>(out, columns, [line, &palette = plan.palette](int sx) {
         const BYTE b = line[sx >> 1];

@@ -1,8 +1,8 @@
 #include "viewer/tfmain.h"
 
 #include "folder/folder_lister.h"
-#include "platform/key_event.h"
 #include "platform/data_folder.h"
+#include "platform/key_event.h"
 #include "platform/message_box.h"
 #include "platform/screen_scale.h"
 #include "settings/hotkey_binding.h"
@@ -69,8 +69,10 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
   BindHotkeys(FActions, FState.Settings);
 
   // A finished listing brings the decode ahead that waited for it.
-  FFolderLister = std::make_unique<TFolderLister>(
-      [this] { QMetaObject::invokeMethod(this, [this] { DecodeAhead(); }, Qt::QueuedConnection); });
+  FFolderLister = std::make_unique<TFolderLister>([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { DecodeAhead(); }, Qt::QueuedConnection);
+  });
 
   if (const std::optional<TCommand> sort = SortCommand(FState.Settings.SortType)) Action(*sort)->SetChecked(true);
 
@@ -258,7 +260,6 @@ void Tfmain::ToggleFullscreen() {
   }
 }
 
-
 void Tfmain::RenderFrame() {
   const double ratio = devicePixelRatioF();
   const QSize deviceSize = DeviceClientSize();
@@ -273,7 +274,8 @@ void Tfmain::RenderFrame() {
   }
   if (FFrame.isNull()) return;  // an empty client area draws nothing
   if (FPreview.IsValid())
-    PaintPictureAs(FFrame, FPreview, FDocument.PreviewWidth, FDocument.PreviewHeight, FState.View, FDisplayCopy, &FScreenColour);
+    PaintPictureAs(FFrame, FPreview, FDocument.PreviewWidth, FDocument.PreviewHeight, FState.View, FDisplayCopy,
+                   &FScreenColour);
   else
     PaintPicture(FFrame, PaintedPicture(), FState.View, FDisplayCopy, &FScreenColour);
 

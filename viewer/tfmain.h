@@ -260,12 +260,12 @@ private:
 
   TAppState& FState;
   int FScreenPpi;
-  TViewController FView;     // zoom, pan, fit and dragging over FState.View
+  TViewController FView;                    // zoom, pan, fit and dragging over FState.View
   TFreeBitmap& FBitmap = FDocument.Bitmap;  // the working image
-  TFreeBitmap FDisplayCopy;  // what the last paint drew in its place, if not FBitmap
-  QImage FFrame;             // the whole client area as last rendered, in device pixels
-  TScreenColour FScreenColour;  // converts pictures with a colour profile for the screen
-  bool FFrameFresh = false;  // FFrame was rendered for the next paint event
+  TFreeBitmap FDisplayCopy;                 // what the last paint drew in its place, if not FBitmap
+  QImage FFrame;                            // the whole client area as last rendered, in device pixels
+  TScreenColour FScreenColour;              // converts pictures with a colour profile for the screen
+  bool FFrameFresh = false;                 // FFrame was rendered for the next paint event
   bool FShownOnScreen = false;
   TActionList FActions;
   std::array<TAction*, CommandCount> FCommandActions{};  // the actions by command
@@ -279,16 +279,16 @@ private:
   std::vector<TPanelButton*> FPanelButtons;
   TPanelButton* btnMenu = nullptr;
   QTimer Timer1;
-  QString FHint;              // hint of the control under the pointer
-  QString sMessage;           // the on-screen message
-  int TmrMessage = 0;         // its remaining lifetime in timer ticks
-  int FTag = 0;               // 1 once the window was first activated
-  int FWheelDelta = 0;        // wheel units not yet spent on a notch
+  QString FHint;                       // hint of the control under the pointer
+  QString sMessage;                    // the on-screen message
+  int TmrMessage = 0;                  // its remaining lifetime in timer ticks
+  int FTag = 0;                        // 1 once the window was first activated
+  int FWheelDelta = 0;                 // wheel units not yet spent on a notch
   TDecodeWait* FDecodeWait = nullptr;  // the wait of a slow load under way
   QElapsedTimer FDecodeWaitTime;
-  TFreeBitmap& FPreview = FDocument.Preview;  // a reduced decode shown meanwhile, if any
+  TFreeBitmap& FPreview = FDocument.Preview;           // a reduced decode shown meanwhile, if any
   std::vector<std::function<void()>> FLoadsAfterWait;  // loads asked for during a wait
-  int FAheadStep = 1;                  // +1 after a step forward, -1 after one back
+  int FAheadStep = 1;                                  // +1 after a step forward, -1 after one back
   std::unique_ptr<TFolderLister> FFolderLister;
   std::unique_ptr<TIconFont> FIconFont;  // the panel's glyphs, while the window lives
   std::unique_ptr<TWorkerFrameSource> FFrameSource;

@@ -64,7 +64,7 @@ void Tfmain::DecodeAhead() {
   } else {
     ListFolderAhead();
     const TFolderListing* listing = FFolderLister->Finished(folder, FState.Settings);
-      if (!listing) return;
+    if (!listing) return;
     const int index = FindListedName(listing->lsDir, ExtractFileName(FState.sCurrentFile));
     path = PeekStep(listing->lsDir, index, folder, FAheadStep);
   }

@@ -48,7 +48,8 @@ void Tfmain::AddMenuItems(QMenu* menu, TMenuPlace place) {
   std::vector<const TCommandRow*> rows;
   for (const TCommandRow& row : CommandTable)
     if (row.menu.place == place) rows.push_back(&row);
-  std::sort(rows.begin(), rows.end(), [](const TCommandRow* a, const TCommandRow* b) { return a->menu.order < b->menu.order; });
+  std::sort(rows.begin(), rows.end(),
+            [](const TCommandRow* a, const TCommandRow* b) { return a->menu.order < b->menu.order; });
   for (const TCommandRow* row : rows) AddMenuItem(menu, row->command);
 }
 
@@ -106,7 +107,8 @@ void Tfmain::CreatePopupMenu() {
   connect(integration, &QAction::triggered, this, [this] {
     if (ShowIntegration) ShowIntegration();
   });
-  connect(misc, &QMenu::aboutToShow, integration, [this, integration] { integration->setEnabled(bool(ShowIntegration)); });
+  connect(misc, &QMenu::aboutToShow, integration,
+          [this, integration] { integration->setEnabled(bool(ShowIntegration)); });
 
   AddMenuItems(PM, mpOptions);
   QAction* help = PM->addAction(QStringLiteral("Help"));

@@ -10,8 +10,12 @@ void Tfmain::ShowResult(const TCommandResult& result) {
   if (result.repaint) Repaint();
 }
 
-void Tfmain::AcGammaIncreaseExecute() { ShowResult(FDocument.ToneStep(FState.sCurrentFile, FState.Tone, tvGamma, tdUp)); }
-void Tfmain::AcGammaDecreaseExecute() { ShowResult(FDocument.ToneStep(FState.sCurrentFile, FState.Tone, tvGamma, tdDown)); }
+void Tfmain::AcGammaIncreaseExecute() {
+  ShowResult(FDocument.ToneStep(FState.sCurrentFile, FState.Tone, tvGamma, tdUp));
+}
+void Tfmain::AcGammaDecreaseExecute() {
+  ShowResult(FDocument.ToneStep(FState.sCurrentFile, FState.Tone, tvGamma, tdDown));
+}
 void Tfmain::AcGammaOriginalExecute() { ShowResult(FDocument.ToneOriginal(FState.sCurrentFile, FState.Tone, tvGamma)); }
 void Tfmain::AcBrightnessIncreaseExecute() {
   ShowResult(FDocument.ToneStep(FState.sCurrentFile, FState.Tone, tvBrightness, tdUp));

@@ -44,9 +44,7 @@ bool PlaceImage(int CW, int CH, unsigned W, unsigned H, TViewState& view, TDrawR
   x += RoundHalfEven(view.iOffsetX * zoom);
   y += RoundHalfEven(view.iOffsetY * zoom);
 
-  auto clampInt = [](long long v) {
-    return static_cast<int>(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v);
-  };
+  auto clampInt = [](long long v) { return static_cast<int>(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v); };
   rect = TDrawRect{clampInt(x), clampInt(y), width, height};
   return true;
 }

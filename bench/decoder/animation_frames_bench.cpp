@@ -23,12 +23,16 @@ std::string Folder() {
     const std::string made = ::mkdtemp(name) ? name : "";
     if (made.empty()) std::abort();
     std::string frames;
-    for (int i = 1; i < 100; ++i) frames += " \\( -clone 0 -roll +" + std::to_string(i * 6) + "+" + std::to_string(i * 4) + " \\)";
-    const std::string script = "cd " + made +
-                               " && convert-im6.q16 -seed 1 -size 600x400 plasma:fractal still.png"
-                               " && convert-im6.q16 still.png still.gif"
-                               " && convert-im6.q16 -delay 4 still.png" + frames + " -loop 0 anim.gif"
-                               " && gif2webp -quiet anim.gif -o anim.webp && cwebp -quiet -lossless still.png -o still.webp";
+    for (int i = 1; i < 100; ++i)
+      frames += " \\( -clone 0 -roll +" + std::to_string(i * 6) + "+" + std::to_string(i * 4) + " \\)";
+    const std::string script =
+        "cd " + made +
+        " && convert-im6.q16 -seed 1 -size 600x400 plasma:fractal still.png"
+        " && convert-im6.q16 still.png still.gif"
+        " && convert-im6.q16 -delay 4 still.png" +
+        frames +
+        " -loop 0 anim.gif"
+        " && gif2webp -quiet anim.gif -o anim.webp && cwebp -quiet -lossless still.png -o still.webp";
     if (std::system(script.c_str()) != 0) std::abort();
     return made;
   }();

@@ -67,8 +67,14 @@ void BM_TurnWorkingImageOnly(benchmark::State& state) {
 }
 
 void BM_Jpegtran(benchmark::State& state) {
-  const std::vector<std::string> command = {"jpegtran", "-rotate", "90", "-copy", "all", "-outfile",
-                                            Files().Path("jpegtran.jpg"), Files().Path("source.jpg")};
+  const std::vector<std::string> command = {"jpegtran",
+                                            "-rotate",
+                                            "90",
+                                            "-copy",
+                                            "all",
+                                            "-outfile",
+                                            Files().Path("jpegtran.jpg"),
+                                            Files().Path("source.jpg")};
   double childSeconds = 0;
   for (auto _ : state) {
     const std::optional<double> cpu = RunProgram(command);

@@ -134,9 +134,17 @@ void BM_MagickResize1080(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ViewerReload)->ArgName("decoded")->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_ViewerReload)
+    ->ArgName("decoded")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
     ->Iterations(2);
-BENCHMARK(BM_ViewerToneStep)->ArgName("decoded")->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_ViewerToneStep)
+    ->ArgName("decoded")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
     ->Iterations(2);
 BENCHMARK(BM_MagickDecode)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_MagickGamma)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);

@@ -61,8 +61,8 @@ public:
     FFolder = pattern;
     for (int megabytes : {6, 20}) {
       const TBytes bytes = CameraJpeg(size_t(megabytes) << 20);
-      std::ofstream(Source(megabytes), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                               std::streamsize(bytes.size()));
+      std::ofstream(Source(megabytes), std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
   }
   ~TFiles() { std::filesystem::remove_all(FFolder); }

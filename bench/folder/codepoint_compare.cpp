@@ -60,8 +60,7 @@ private:
 
 // Compares two digit runs by value: the one with more significant digits is
 // larger; with as many, the first differing digit decides.
-int CompareRunValues(const Reader& ra, const Reader::DigitRun& a, const Reader& rb,
-                     const Reader::DigitRun& b) {
+int CompareRunValues(const Reader& ra, const Reader::DigitRun& a, const Reader& rb, const Reader::DigitRun& b) {
   if (a.Length() != b.Length()) return a.Length() < b.Length() ? -1 : 1;
   for (qsizetype i = 0; i < a.Length(); ++i) {
     const char16_t da = ra.At(a.SigBegin + i).unicode();

@@ -29,8 +29,8 @@ public:
     const char* const stems[] = {"IMG_", "PXL_20230817_", "DSC0", "Screenshot_2024-01-0"};
     std::mt19937 rng(3);
     for (int i = 0; i < kFiles; ++i) {
-      const QString name = QString::fromLatin1(stems[i % 4]) + QString::number(rng() % 900000) +
-                           QStringLiteral("_%1.jpg").arg(i);
+      const QString name =
+          QString::fromLatin1(stems[i % 4]) + QString::number(rng() % 900000) + QStringLiteral("_%1.jpg").arg(i);
       const int fd = open(QFile::encodeName(Path() + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
       if (fd < 0) continue;
       const QByteArray bytes(static_cast<int>(rng() % 64), 'x');
@@ -75,7 +75,8 @@ void BM_ListMemoryPerEntry(benchmark::State& state) {
     const struct mallinfo2 after = mallinfo2();
     state.counters["entries"] = static_cast<double>(list->size());
     // Large blocks (the item array) are mapped apart from the heap proper.
-    const double bytes = static_cast<double>(after.uordblks + after.hblkhd) - static_cast<double>(before.uordblks + before.hblkhd);
+    const double bytes =
+        static_cast<double>(after.uordblks + after.hblkhd) - static_cast<double>(before.uordblks + before.hblkhd);
     state.counters["bytes_per_entry"] = bytes / static_cast<double>(list->size());
   }
 }
@@ -98,7 +99,8 @@ void BM_ListMemoryPerEntryCameraNames(benchmark::State& state) {
     SortDirList(*list, byName);  // makes the keys
     list->shrink_to_fit();
     const struct mallinfo2 after = mallinfo2();
-    const double bytes = static_cast<double>(after.uordblks + after.hblkhd) - static_cast<double>(before.uordblks + before.hblkhd);
+    const double bytes =
+        static_cast<double>(after.uordblks + after.hblkhd) - static_cast<double>(before.uordblks + before.hblkhd);
     state.counters["bytes_per_entry"] = bytes / static_cast<double>(list->size());
   }
 }

@@ -36,9 +36,8 @@ void BM_CodePointCompare(benchmark::State& state) {
   const TDirList folder = MakeFolder();
   for (auto _ : state) {
     TDirList list = folder;
-    std::stable_sort(list.begin(), list.end(), [](const TDirItem& a, const TDirItem& b) {
-      return CodePointNaturalCompare(a.Name, b.Name) < 0;
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const TDirItem& a, const TDirItem& b) { return CodePointNaturalCompare(a.Name, b.Name) < 0; });
     benchmark::DoNotOptimize(list.data());
   }
 }

@@ -84,8 +84,12 @@ void BM_Replace(benchmark::State& state, Setting setting) {
   fs::remove_all(folder);
 }
 
-#define REPLACE_BENCHMARK(name, setting)                                                                         \
-  BENCHMARK_CAPTURE(BM_Replace, name, setting)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5)->ReportAggregatesOnly(true)
+#define REPLACE_BENCHMARK(name, setting)       \
+  BENCHMARK_CAPTURE(BM_Replace, name, setting) \
+      ->Unit(benchmark::kMillisecond)          \
+      ->MinTime(1.0)                           \
+      ->Repetitions(5)                         \
+      ->ReportAggregatesOnly(true)
 
 REPLACE_BENCHMARK(bare_rename, Bare);
 REPLACE_BENCHMARK(empty_folder, Plain);

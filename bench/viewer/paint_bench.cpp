@@ -131,10 +131,15 @@ FIBITMAP* MakeGrey(FIBITMAP* photo) {
 
 struct Photos {
   Photos()
-      : bpp24(MakePhoto(24)), bpp32(MakePhoto(32)), grey(MakeGrey(bpp24.Dib())),
-        tagged24(Tagged(bpp24.Dib(), ProPhotoProfile())), inks(AsInks(bpp32.Dib(), {})),
-        ownInks(AsInks(bpp32.Dib(), OwnCmykProfile())), taggedGrey(Tagged(grey.Dib(), GreyProfile())),
-        q24(AsQImage(bpp24.Dib())), q32(AsQImage(bpp32.Dib())) {}
+      : bpp24(MakePhoto(24)),
+        bpp32(MakePhoto(32)),
+        grey(MakeGrey(bpp24.Dib())),
+        tagged24(Tagged(bpp24.Dib(), ProPhotoProfile())),
+        inks(AsInks(bpp32.Dib(), {})),
+        ownInks(AsInks(bpp32.Dib(), OwnCmykProfile())),
+        taggedGrey(Tagged(grey.Dib(), GreyProfile())),
+        q24(AsQImage(bpp24.Dib())),
+        q32(AsQImage(bpp32.Dib())) {}
   TFreeBitmap bpp24, bpp32, grey, tagged24, inks, ownInks, taggedGrey;
   QImage q24, q32;
 };

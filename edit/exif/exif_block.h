@@ -12,9 +12,8 @@
 // section and the JPEG thumbnail that IFD1 describes.
 struct TExifBlock {
   TByteOrder Order = boLittleEndian;
-  std::array<TExifSection, 6> Sections{TExifSection(esGeneral), TExifSection(esDetails),
-                                        TExifSection(esInterop), TExifSection(esGPS),
-                                        TExifSection(esThumbnail), TExifSection(esMakerNote)};
+  std::array<TExifSection, 6> Sections{TExifSection(esGeneral), TExifSection(esDetails),   TExifSection(esInterop),
+                                       TExifSection(esGPS),     TExifSection(esThumbnail), TExifSection(esMakerNote)};
   std::vector<uint8_t> Thumbnail;
 
   TExifSection& operator[](TExifSectionKind kind) { return Sections[kind]; }
@@ -34,10 +33,9 @@ TExifBlock ReadExifBlock(std::span<const uint8_t> data);
 // with the thumbnail (reduced when too large), IFD0 at 8 and the other
 // directories after it, each followed by its values. Returns an empty vector
 // when the block is empty (no section holds a tag and there is no
-// thumbnail); otherwise IFD0 is written, even without tags. A block larger than maxSize raises EExifDataTooLarge before it
-// is assembled.
-std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags,
-                                    uint64_t maxSize = 0xFFFFFFFF);
+// thumbnail); otherwise IFD0 is written, even without tags. A block larger than maxSize raises EExifDataTooLarge before
+// it is assembled.
+std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, uint64_t maxSize = 0xFFFFFFFF);
 
 // Sets IFD1's ImageWidth and ImageLength, those it has, to the size of the
 // thumbnail's frame.

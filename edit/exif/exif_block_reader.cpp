@@ -15,8 +15,7 @@ bool TExifBlock::IsEmpty() const {
 
 namespace {
 
-void ReadInto(const TTiffBlock& block, uint32_t offset, TTiffValueBudget& budget,
-              TExifSection& section) {
+void ReadInto(const TTiffBlock& block, uint32_t offset, TTiffValueBudget& budget, TExifSection& section) {
   if (offset == 0) return;
   section.Assign(ReadTiffDirectory(block, offset, budget).Tags);
 }

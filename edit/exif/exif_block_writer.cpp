@@ -17,8 +17,8 @@ constexpr int64_t MaxMakerNoteShift = 0x10000;
 
 bool RemovePaddingTag(TExifSection& section) {
   const TExifTag* tag = section.Find(ExifTagID::Padding);
-  if (!tag || tag->DataType != tdUndefined || tag->ElementCount <= 1 || tag->Data.size() < 2 ||
-      tag->Data[0] != 0x1C || tag->Data[1] != 0xEA)
+  if (!tag || tag->DataType != tdUndefined || tag->ElementCount <= 1 || tag->Data.size() < 2 || tag->Data[0] != 0x1C ||
+      tag->Data[1] != 0xEA)
     return false;
   return section.Remove(ExifTagID::Padding);
 }
@@ -151,7 +151,7 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
   }
   if (layout.End() > limit)
     throw EExifDataTooLarge(maxSize < std::numeric_limits<uint32_t>::max() ? "EXIF data too large for a JPEG segment"
-                                                                          : "EXIF data too large");
+                                                                           : "EXIF data too large");
 
   SetPointerValue(general, ExifTagID::ExifPointer, detailsPlaced.Offset);
   SetPointerValue(general, ExifTagID::GPSPointer, gpsPlaced.Offset);
@@ -167,8 +167,8 @@ std::vector<uint8_t> WriteExifBlock(TExifBlock block, bool removePaddingTags, ui
 
   auto encode = [&](const TPlacedDirectory& placed, uint64_t next, const TFixedValueOffsets& fixed) {
     if (!placed.Section) return;
-    EncodeDirectory(placed.Section->Tags(), order, uint32_t(placed.Offset), uint32_t(next),
-                    out.data() + placed.Offset, fixed);
+    EncodeDirectory(placed.Section->Tags(), order, uint32_t(placed.Offset), uint32_t(next), out.data() + placed.Offset,
+                    fixed);
   };
   encode(ifd0Placed, ifd1Placed.Offset, {});
   encode(detailsPlaced, 0, detailsFixed);

@@ -58,9 +58,7 @@ void TExifData::Clear() {
   FXMPPacket.Clear();
 }
 
-bool TExifData::IsEmpty() const {
-  return ToBlock().IsEmpty() && FXMPPacket.IsEmpty();
-}
+bool TExifData::IsEmpty() const { return ToBlock().IsEmpty() && FXMPPacket.IsEmpty(); }
 
 TExifSection& TExifData::Section(TExifSectionKind kind) {
   return const_cast<TExifSection&>(static_cast<const TExifData*>(this)->Section(kind));
@@ -134,9 +132,7 @@ void TExifData::LoadFromTiffBlock(std::span<const uint8_t> block) {
   Assign(ReadExifBlock(block));
 }
 
-std::vector<uint8_t> TExifData::SaveToTiffBlock() {
-  return WriteExifBlock(ToBlock(), FRemovePaddingTagsOnSave);
-}
+std::vector<uint8_t> TExifData::SaveToTiffBlock() { return WriteExifBlock(ToBlock(), FRemovePaddingTagsOnSave); }
 
 bool TExifData::LoadFromBytes(std::span<const uint8_t> file) {
   Clear();
@@ -172,8 +168,7 @@ bool TExifData::LoadFromBytes(std::span<const uint8_t> file) {
         Assign(std::move(block));
         return true;
       }
-      case gfUnknown:
-        break;
+      case gfUnknown: break;
     }
   } catch (...) {
     Clear();
@@ -194,17 +189,14 @@ TOutputPieces TExifData::RewriteJpegFile(std::span<const uint8_t> file) {
 
 TOutputPieces TExifData::RewriteBytes(std::span<const uint8_t> file) {
   switch (DetectGraphicFormat(file)) {
-    case gfJPEG:
-      return RewriteJpegFile(file);
-    case gfPSD:
-      return RewritePsd(file, WriteExifBlock(ToBlock(), FRemovePaddingTagsOnSave), FXMPPacket.Bytes());
+    case gfJPEG: return RewriteJpegFile(file);
+    case gfPSD: return RewritePsd(file, WriteExifBlock(ToBlock(), FRemovePaddingTagsOnSave), FXMPPacket.Bytes());
     case gfTIFF: {
       std::vector<uint8_t> xmp;
       if (FXMPPacket.Changed()) xmp = FXMPPacket.Bytes();
       return RewriteTiff(file, ToBlock(), FXMPPacket.Changed() ? &xmp : nullptr, FRemovePaddingTagsOnSave);
     }
-    case gfUnknown:
-      break;
+    case gfUnknown: break;
   }
   throw EUnsupportedGraphicFormat();
 }

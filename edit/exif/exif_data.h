@@ -4,8 +4,8 @@
 #include "edit/exif/exif_errors.h"
 #include "edit/exif/exif_section.h"
 #include "edit/exif/output_pieces.h"
-#include "edit/exif/xmp_packet.h"
 #include "edit/exif/picture_transform.h"
+#include "edit/exif/xmp_packet.h"
 
 #include <cstdint>
 #include <span>

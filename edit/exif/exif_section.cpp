@@ -38,10 +38,8 @@ bool TExifSection::Remove(uint16_t id) {
 }
 
 void TExifSection::Assign(std::vector<TExifTag> tags) {
-  std::stable_sort(tags.begin(), tags.end(),
-                   [](const TExifTag& a, const TExifTag& b) { return a.ID < b.ID; });
-  tags.erase(std::unique(tags.begin(), tags.end(),
-                         [](const TExifTag& a, const TExifTag& b) { return a.ID == b.ID; }),
+  std::stable_sort(tags.begin(), tags.end(), [](const TExifTag& a, const TExifTag& b) { return a.ID < b.ID; });
+  tags.erase(std::unique(tags.begin(), tags.end(), [](const TExifTag& a, const TExifTag& b) { return a.ID == b.ID; }),
              tags.end());
   FTags = std::move(tags);
 }

@@ -6,26 +6,33 @@ bool IsValidDataType(uint16_t type) { return type >= tdByte && type <= tdSubDire
 
 uint32_t DataTypeSize(uint16_t type) {
   switch (type) {
-    case tdByte: case tdAscii: case tdSByte: case tdUndefined:
-      return 1;
-    case tdShort: case tdSShort:
-      return 2;
-    case tdLong: case tdSLong: case tdFloat: case tdSubDirectory:
-      return 4;
-    case tdRational: case tdSRational: case tdDouble:
-      return 8;
-    default:
-      return 0;
+    case tdByte:
+    case tdAscii:
+    case tdSByte:
+    case tdUndefined: return 1;
+    case tdShort:
+    case tdSShort: return 2;
+    case tdLong:
+    case tdSLong:
+    case tdFloat:
+    case tdSubDirectory: return 4;
+    case tdRational:
+    case tdSRational:
+    case tdDouble: return 8;
+    default: return 0;
   }
 }
 
 bool TExifTag::IsInteger() const {
   switch (DataType) {
-    case tdByte: case tdShort: case tdLong: case tdSByte: case tdSShort: case tdSLong:
-    case tdSubDirectory:
-      return true;
-    default:
-      return false;
+    case tdByte:
+    case tdShort:
+    case tdLong:
+    case tdSByte:
+    case tdSShort:
+    case tdSLong:
+    case tdSubDirectory: return true;
+    default: return false;
   }
 }
 
@@ -37,9 +44,21 @@ uint32_t TExifTag::ElementAsUInt(uint32_t index) const {
   switch (DataType) {
     case tdByte: return *p;
     case tdSByte: return uint32_t(int32_t(int8_t(*p)));
-    case tdShort: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    case tdSShort: { int16_t v; std::memcpy(&v, p, 2); return uint32_t(int32_t(v)); }
-    default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
+    case tdShort: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case tdSShort: {
+      int16_t v;
+      std::memcpy(&v, p, 2);
+      return uint32_t(int32_t(v));
+    }
+    default: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
   }
 }
 
@@ -77,9 +96,14 @@ namespace {
 // The width of the units that are swapped: RATIONAL is two LONGs.
 size_t SwapUnit(uint16_t type) {
   switch (type) {
-    case tdShort: case tdSShort: return 2;
-    case tdLong: case tdSLong: case tdFloat: case tdSubDirectory:
-    case tdRational: case tdSRational: return 4;
+    case tdShort:
+    case tdSShort: return 2;
+    case tdLong:
+    case tdSLong:
+    case tdFloat:
+    case tdSubDirectory:
+    case tdRational:
+    case tdSRational: return 4;
     case tdDouble: return 8;
     default: return 1;
   }

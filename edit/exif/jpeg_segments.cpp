@@ -8,9 +8,7 @@
 namespace {
 
 // Markers that stand alone, without a length field.
-bool IsStandalone(uint8_t marker) {
-  return marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9);
-}
+bool IsStandalone(uint8_t marker) { return marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD9); }
 
 bool IsFrameHeader(uint8_t marker) {
   return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
@@ -22,9 +20,7 @@ constexpr uint8_t ExifPrefix[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 }  // namespace
 
-bool IsJpeg(std::span<const uint8_t> data) {
-  return data.size() >= 2 && data[0] == 0xFF && data[1] == JpegMarker::SOI;
-}
+bool IsJpeg(std::span<const uint8_t> data) { return data.size() >= 2 && data[0] == 0xFF && data[1] == JpegMarker::SOI; }
 
 std::vector<TJpegSegment> WalkJpegSegments(std::span<const uint8_t> data) {
   std::vector<TJpegSegment> segments;
@@ -69,19 +65,18 @@ std::span<const uint8_t> XmpSignature() {
 bool IsXmpSegmentData(std::span<const uint8_t> data, size_t* packetStart) {
   if (data.size() <= 19) return false;
   const std::span<const uint8_t> signature = XmpSignature();
-  const size_t start = data.size() >= signature.size() &&
-                               std::memcmp(data.data(), signature.data(), signature.size()) == 0
-                           ? signature.size()
-                           : 0;
+  const size_t start =
+      data.size() >= signature.size() && std::memcmp(data.data(), signature.data(), signature.size()) == 0
+          ? signature.size()
+          : 0;
   const size_t xpacketSize = sizeof XPacket - 1;
-  if (data.size() - start < xpacketSize || std::memcmp(data.data() + start, XPacket, xpacketSize) != 0)
-    return false;
+  if (data.size() - start < xpacketSize || std::memcmp(data.data() + start, XPacket, xpacketSize) != 0) return false;
   if (packetStart) *packetStart = start;
   return true;
 }
 
-bool FindFrameSize(std::span<const uint8_t> data, const std::vector<TJpegSegment>& segments,
-                   uint32_t& width, uint32_t& height) {
+bool FindFrameSize(std::span<const uint8_t> data, const std::vector<TJpegSegment>& segments, uint32_t& width,
+                   uint32_t& height) {
   for (const TJpegSegment& segment : segments) {
     if (!IsFrameHeader(segment.Marker) || segment.DataSize <= 5) continue;
     const uint8_t* p = data.data() + segment.DataStart;

@@ -11,7 +11,7 @@ constexpr uint8_t SOI = 0xD8, EOI = 0xD9, SOS = 0xDA, APP0 = 0xE0, APP1 = 0xE1;
 
 // One segment of a JPEG stream, as offsets into the stream.
 struct TJpegSegment {
-  size_t Start = 0;      // its first FF byte (fill bytes included)
+  size_t Start = 0;  // its first FF byte (fill bytes included)
   uint8_t Marker = 0;
   size_t DataStart = 0;  // just after the length field
   size_t DataSize = 0;   // length - 2; 0 for markers without a length
@@ -44,8 +44,8 @@ std::span<const uint8_t> XmpSignature();
 
 // Width and height of the first frame header (SOF0 to SOF15 except DHT, JPG
 // and DAC) with more than 5 data bytes.
-bool FindFrameSize(std::span<const uint8_t> data, const std::vector<TJpegSegment>& segments,
-                   uint32_t& width, uint32_t& height);
+bool FindFrameSize(std::span<const uint8_t> data, const std::vector<TJpegSegment>& segments, uint32_t& width,
+                   uint32_t& height);
 
 // The length of a JPEG image up to and including its EOI marker; the whole
 // size when no EOI is found.

@@ -83,8 +83,8 @@ std::optional<TNoteLayout> FindLayout(std::span<const uint8_t> note, std::string
   // block. Other makers' notes with a signature of their own, or none of a
   // directory's shape, fall to the margin.
   TNoteLayout plain = Layout(nfOther, 0, true);
-  for (std::string_view prefix : {"Canon"sv, "NIKON"sv, "Minolta"sv, "KONICA MINOLTA"sv, "Konica Minolta"sv,
-                                  "SONY"sv, "CASIO"sv, "Asahi"sv})
+  for (std::string_view prefix :
+       {"Canon"sv, "NIKON"sv, "Minolta"sv, "KONICA MINOLTA"sv, "Konica Minolta"sv, "SONY"sv, "CASIO"sv, "Asahi"sv})
     if (make.starts_with(prefix)) return plain;
   if (StartsWith(note, "LEICA"sv) || StartsWith(note, "KDK"sv) || StartsWith(note, "+M+M"sv)) return std::nullopt;
   plain.Known = false;
@@ -95,10 +95,15 @@ std::optional<TNoteLayout> FindLayout(std::span<const uint8_t> note, std::string
 // point at.
 class TNoteReader {
 public:
-  TNoteReader(const TTiffBlock& block, uint64_t noteStart, uint64_t limit, const TNoteLayout& layout,
-              TByteOrder order, int64_t shift)
-      : FBlock(block), FNoteStart(noteStart), FLimit(limit), FLayout(layout), FOrder(order),
-        FBase(layout.FromBlock ? shift : int64_t(noteStart + layout.Base)), FReach(noteStart) {}
+  TNoteReader(const TTiffBlock& block, uint64_t noteStart, uint64_t limit, const TNoteLayout& layout, TByteOrder order,
+              int64_t shift)
+      : FBlock(block),
+        FNoteStart(noteStart),
+        FLimit(limit),
+        FLayout(layout),
+        FOrder(order),
+        FBase(layout.FromBlock ? shift : int64_t(noteStart + layout.Base)),
+        FReach(noteStart) {}
 
   // Whether the directory at the note's start reads as one; the reach is
   // only kept then.
@@ -152,7 +157,7 @@ bool TNoteReader::ReadDirectory(uint64_t at, int depth) {
   uint32_t bad = 0;
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* entry = bytes + at + 2 + 12 * uint64_t(i);
-    TEntry e{GetWord(entry, FOrder), GetWord(entry + 2, FOrder), GetLong(entry + 4, FOrder), 0,
+    TEntry e{GetWord(entry, FOrder),     GetWord(entry + 2, FOrder), GetLong(entry + 4, FOrder), 0,
              GetLong(entry + 8, FOrder), at + 2 + 12 * uint64_t(i)};
     if (!IsValidDataType(e.Type)) {
       ++bad;

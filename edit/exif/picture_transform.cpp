@@ -46,11 +46,26 @@ void TransformPoint(TPictureTransform transform, int width, int height, int& x, 
     case ptIdentity: break;
     case ptFlipHorizontal: x = width - 1 - x0; break;
     case ptFlipVertical: y = height - 1 - y0; break;
-    case ptTranspose: x = y0; y = x0; break;
-    case ptTransverse: x = height - 1 - y0; y = width - 1 - x0; break;
-    case ptRotate90: x = height - 1 - y0; y = x0; break;
-    case ptRotate180: x = width - 1 - x0; y = height - 1 - y0; break;
-    case ptRotate270: x = y0; y = width - 1 - x0; break;
+    case ptTranspose:
+      x = y0;
+      y = x0;
+      break;
+    case ptTransverse:
+      x = height - 1 - y0;
+      y = width - 1 - x0;
+      break;
+    case ptRotate90:
+      x = height - 1 - y0;
+      y = x0;
+      break;
+    case ptRotate180:
+      x = width - 1 - x0;
+      y = height - 1 - y0;
+      break;
+    case ptRotate270:
+      x = y0;
+      y = width - 1 - x0;
+      break;
   }
 }
 

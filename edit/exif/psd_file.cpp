@@ -10,9 +10,7 @@ namespace {
 constexpr size_t HeaderSize = 26;
 constexpr uint8_t Signature[12] = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0};
 
-uint32_t BigLong(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
+uint32_t BigLong(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
 void PutBigLong(std::vector<uint8_t>& out, uint32_t value) {
   out.insert(out.end(), {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)});
@@ -21,7 +19,7 @@ void PutBigLong(std::vector<uint8_t>& out, uint32_t value) {
 struct TResource {
   size_t Start = 0, End = 0;  // the whole resource, padding included
   uint16_t ID = 0;
-  bool Ours = false;          // signature "8BIM"
+  bool Ours = false;  // signature "8BIM"
   std::span<const uint8_t> Data;
 };
 

@@ -28,5 +28,4 @@ TPsdMetadata ReadPsdMetadata(std::span<const uint8_t> file);
 // The file with the first Exif and XMP resources replaced in place (removed
 // when the new data is empty, appended to the resource section when absent);
 // every other byte is kept.
-TOutputPieces RewritePsd(std::span<const uint8_t> file, std::vector<uint8_t> exifBlock,
-                         std::vector<uint8_t> xmpPacket);
+TOutputPieces RewritePsd(std::span<const uint8_t> file, std::vector<uint8_t> exifBlock, std::vector<uint8_t> xmpPacket);

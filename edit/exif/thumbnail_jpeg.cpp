@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE
 #include <new>
 
@@ -23,9 +23,7 @@ struct TJpegErrorManager {
   jmp_buf Jump;
 };
 
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  longjmp(reinterpret_cast<TJpegErrorManager*>(cinfo->err)->Jump, 1);
-}
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<TJpegErrorManager*>(cinfo->err)->Jump, 1); }
 
 void SilentMessage(j_common_ptr) {}
 
@@ -86,13 +84,13 @@ bool Decompress(TDecompression& state, std::span<const uint8_t> jpeg, int maxWid
   }
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE: cinfo.out_color_space = JCS_GRAYSCALE; break;
-    case JCS_CMYK: case JCS_YCCK: cinfo.out_color_space = JCS_CMYK; break;
+    case JCS_CMYK:
+    case JCS_YCCK: cinfo.out_color_space = JCS_CMYK; break;
     default: cinfo.out_color_space = JCS_RGB; break;
   }
-  const double fit = std::min(1.0, std::min(double(maxWidth) / cinfo.image_width,
-                                            double(maxHeight) / cinfo.image_height));
-  cinfo.scale_num = ScaleNumerator(cinfo.image_width, cinfo.image_height,
-                                   unsigned(std::ceil(cinfo.image_width * fit)),
+  const double fit =
+      std::min(1.0, std::min(double(maxWidth) / cinfo.image_width, double(maxHeight) / cinfo.image_height));
+  cinfo.scale_num = ScaleNumerator(cinfo.image_width, cinfo.image_height, unsigned(std::ceil(cinfo.image_width * fit)),
                                    unsigned(std::ceil(cinfo.image_height * fit)));
   cinfo.scale_denom = 8;
   jpeg_start_decompress(&cinfo);
@@ -140,8 +138,7 @@ TPixels Shrink(const TPixels& source, unsigned width, unsigned height) {
       for (unsigned k = 0; k < c; ++k) {
         uint64_t sum = 0;
         for (unsigned sy = y0; sy < y1; ++sy)
-          for (unsigned sx = x0; sx < x1; ++sx)
-            sum += source.Data[(size_t(sy) * source.Width + sx) * c + k];
+          for (unsigned sx = x0; sx < x1; ++sx) sum += source.Data[(size_t(sy) * source.Width + sx) * c + k];
         const uint64_t count = uint64_t(y1 - y0) * (x1 - x0);
         target.Data[(size_t(y) * width + x) * c + k] = uint8_t((sum + count / 2) / count);
       }
@@ -176,9 +173,7 @@ struct TVectorDestination {
 
 constexpr size_t FirstOutputBuffer = 4096;
 
-TVectorDestination& DestinationOf(j_compress_ptr cinfo) {
-  return *reinterpret_cast<TVectorDestination*>(cinfo->dest);
-}
+TVectorDestination& DestinationOf(j_compress_ptr cinfo) { return *reinterpret_cast<TVectorDestination*>(cinfo->dest); }
 
 // Grows the output to at least its current size plus one byte; false when
 // it cannot. libjpeg asks for room as soon as the buffer is full, before it
@@ -247,8 +242,8 @@ bool Compress(TCompression& state, const TPixels& pixels, int quality) {
   jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<uint8_t*>(pixels.Data.data()) +
-                   size_t(cinfo.next_scanline) * pixels.Width * pixels.Components;
+    JSAMPROW row =
+        const_cast<uint8_t*>(pixels.Data.data()) + size_t(cinfo.next_scanline) * pixels.Width * pixels.Components;
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -265,8 +260,7 @@ std::vector<uint8_t> Encode(const TPixels& pixels, int quality, size_t maxSize) 
 
 // Reduces the pixels to fit the box (only when larger).
 void Fit(TPixels& pixels, int maxWidth, int maxHeight) {
-  const double fit = std::min(1.0, std::min(double(maxWidth) / pixels.Width,
-                                            double(maxHeight) / pixels.Height));
+  const double fit = std::min(1.0, std::min(double(maxWidth) / pixels.Width, double(maxHeight) / pixels.Height));
   if (fit < 1.0) {
     const unsigned width = std::max(1u, unsigned(std::lround(pixels.Width * fit)));
     const unsigned height = std::max(1u, unsigned(std::lround(pixels.Height * fit)));

@@ -13,14 +13,34 @@
 
 bool IsTiffFileGeneralTag(const TExifTag& tag) {
   switch (tag.ID) {
-    case 270: case 271: case 272: case 274: case 282: case 283: case 296: case 305: case 306:
-    case 315: case 318: case 319: case 529: case 531: case 532: case 0x8298: case 0x83BB:
-    case 0x8769: case 0x8825: case 0xC4A5:
-      return true;
-    case 0x4746: case 0x9C9B: case 0x9C9C: case 0x9C9D: case 0x9C9E: case 0x9C9F: case 0xEA1C:
-      return tag.DataType == tdByte;
-    default:
-      return false;
+    case 270:
+    case 271:
+    case 272:
+    case 274:
+    case 282:
+    case 283:
+    case 296:
+    case 305:
+    case 306:
+    case 315:
+    case 318:
+    case 319:
+    case 529:
+    case 531:
+    case 532:
+    case 0x8298:
+    case 0x83BB:
+    case 0x8769:
+    case 0x8825:
+    case 0xC4A5: return true;
+    case 0x4746:
+    case 0x9C9B:
+    case 0x9C9C:
+    case 0x9C9D:
+    case 0x9C9E:
+    case 0x9C9F:
+    case 0xEA1C: return tag.DataType == tdByte;
+    default: return false;
   }
 }
 
@@ -49,13 +69,15 @@ constexpr TBlockPair BlockPairs[] = {
 
 bool IsSubDirectoryPointer(const TExifTag& tag) {
   switch (tag.ID) {
-    case ExifTagID::ExifPointer: case ExifTagID::GPSPointer: case ExifTagID::InteropPointer:
-    case ExifTagID::SubIFDs: case ExifTagID::GlobalParametersIFD:
+    case ExifTagID::ExifPointer:
+    case ExifTagID::GPSPointer:
+    case ExifTagID::InteropPointer:
+    case ExifTagID::SubIFDs:
+    case ExifTagID::GlobalParametersIFD:
     case 0x8290:  // KodakIFD
     case 0xFE00:  // KDC_IFD
       return tag.IsInteger();
-    default:
-      return tag.DataType == tdSubDirectory;
+    default: return tag.DataType == tdSubDirectory;
   }
 }
 
@@ -67,10 +89,11 @@ bool IsUnmovablePointer(const TExifTag& tag) {
       return true;
     case 0xC634:  // DNGPrivateData as a pointer
       return tag.DataType != tdByte && tag.DataType != tdUndefined;
-    case 0x0207: case 0x0208: case 0x0209:  // old-style JPEG Q, DC and AC table offsets
+    case 0x0207:
+    case 0x0208:
+    case 0x0209:  // old-style JPEG Q, DC and AC table offsets
       return tag.IsInteger();
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -81,9 +104,7 @@ void RefuseUnmovable() { throw EUnsupportedTiffStructure("TIFF file holds data t
 // be written back empty, and bytes a reader takes beyond what the tags say
 // would be left behind.
 void RefuseDamagedTags() { throw EUnsupportedTiffStructure("TIFF file holds damaged tags this program cannot keep"); }
-void RefuseImageData() {
-  throw EUnsupportedTiffStructure("TIFF image data does not match its strip or tile tags");
-}
+void RefuseImageData() { throw EUnsupportedTiffStructure("TIFF image data does not match its strip or tile tags"); }
 
 struct TDataBlock {
   uint64_t Source = 0, Size = 0, Offset = 0;
@@ -124,9 +145,10 @@ std::optional<uint64_t> LayoutNumber(const TExifSection& tags, uint16_t id, uint
 void CheckImageData(const TExifSection& tags, const std::vector<TDataBlock>& blocks, bool tiled) {
   for (const TDataBlock& block : blocks)
     if (block.Size == 0) RefuseImageData();
-  const auto width = LayoutNumber(tags, ExifTagID::ImageWidth, 0), length = LayoutNumber(tags, ExifTagID::ImageLength, 0),
-             samples = LayoutNumber(tags, SamplesPerPixelTag, 1), planar = LayoutNumber(tags, PlanarConfigurationTag, 1),
-             depth = LayoutNumber(tags, ImageDepthTag, 1);
+  const auto width = LayoutNumber(tags, ExifTagID::ImageWidth, 0),
+             length = LayoutNumber(tags, ExifTagID::ImageLength, 0),
+             samples = LayoutNumber(tags, SamplesPerPixelTag, 1),
+             planar = LayoutNumber(tags, PlanarConfigurationTag, 1), depth = LayoutNumber(tags, ImageDepthTag, 1);
   if (!width || !length || !samples || !planar || !depth || !*width || !*length || !*samples || *depth != 1) return;
   const uint64_t planes = *planar == 2 ? *samples : 1;
 
@@ -153,8 +175,8 @@ void CheckImageData(const TExifSection& tags, const std::vector<TDataBlock>& blo
   // Only uncompressed data has a known size (subsampled YCbCr aside).
   const auto compression = LayoutNumber(tags, ExifTagID::Compression, 1);
   const auto photometric = LayoutNumber(tags, PhotometricTag, 0);
-  const bool subsampled = LayoutNumber(tags, YCbCrSubSamplingTag, 2, 0) != 1u ||
-                          LayoutNumber(tags, YCbCrSubSamplingTag, 2, 1) != 1u;
+  const bool subsampled =
+      LayoutNumber(tags, YCbCrSubSamplingTag, 2, 0) != 1u || LayoutNumber(tags, YCbCrSubSamplingTag, 2, 1) != 1u;
   const auto bits = LayoutNumber(tags, BitsPerSampleTag, 1);
   if (!compression || *compression != 1 || !photometric || (*photometric == 6 && subsampled) || !bits) return;
   const uint64_t rowBytes = DivideUp(Times(Times(blockWidth, *bits), planes == 1 ? *samples : 1), 8);
@@ -173,7 +195,7 @@ bool HasExtendedHeader(const TTiffBlock& block) {
 
 struct TNode {
   TExifSection Tags;
-  std::vector<std::pair<uint16_t, std::vector<size_t>>> Children;  // by pointer tag
+  std::vector<std::pair<uint16_t, std::vector<size_t>>> Children;    // by pointer tag
   std::vector<std::pair<uint16_t, std::vector<TDataBlock>>> Blocks;  // by offsets tag
   TFixedValueOffsets Fixed;
   uint64_t Offset = 0, DirSize = 0, DataSize = 0;
@@ -197,8 +219,7 @@ void SetLongs(TExifTag& tag, const std::vector<uint64_t>& values, TTiffDataType 
 
 class TTiffRebuilder {
 public:
-  TTiffRebuilder(std::span<const uint8_t> file)
-      : FFile(file), FBlock(ParseTiffHeader(file)), FBudget(file.size()) {}
+  TTiffRebuilder(std::span<const uint8_t> file) : FFile(file), FBlock(ParseTiffHeader(file)), FBudget(file.size()) {}
 
   TOutputPieces Run(TExifBlock& exif, const std::vector<uint8_t>* newXmp, bool removePaddingTags);
 
@@ -282,8 +303,7 @@ void TTiffRebuilder::ReadBlocks(TNode& node) {
     TExifTag* offsets = node.Tags.Find(pair.Offsets);
     if (!offsets) continue;
     const TExifTag* counts = node.Tags.Find(pair.Counts);
-    if (!counts || !offsets->IsInteger() || !counts->IsInteger() ||
-        counts->ElementCount != offsets->ElementCount)
+    if (!counts || !offsets->IsInteger() || !counts->IsInteger() || counts->ElementCount != offsets->ElementCount)
       throw EInvalidTiffData();
     std::vector<TDataBlock> blocks(offsets->ElementCount);
     for (uint32_t i = 0; i < offsets->ElementCount; ++i) {
@@ -391,8 +411,7 @@ void TTiffRebuilder::Layout(uint32_t makerNoteOffset, uint64_t makerNoteSize) {
         if (!tag) continue;
         std::vector<uint64_t> offsets;
         for (const TDataBlock& block : blocks) offsets.push_back(block.Offset);
-        const bool fitsShort = std::all_of(offsets.begin(), offsets.end(),
-                                           [](uint64_t v) { return v <= 0xFFFF; });
+        const bool fitsShort = std::all_of(offsets.begin(), offsets.end(), [](uint64_t v) { return v <= 0xFFFF; });
         if (tag->DataType == tdShort && !fitsShort) again = true;
         SetLongs(*tag, offsets, tag->DataType == tdShort && fitsShort ? tdShort : tdLong);
       }
@@ -462,8 +481,7 @@ TOutputPieces TTiffRebuilder::Emit(const TExifTag* makerNote, uint32_t makerNote
   return out;
 }
 
-TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* newXmp,
-                                  bool removePaddingTags) {
+TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* newXmp, bool removePaddingTags) {
   if (!IsDirectoryOffset(FBlock.FirstDirectory)) throw EInvalidTiffData();
   if (HasExtendedHeader(FBlock)) RefuseUnmovable();
   if (removePaddingTags)
@@ -532,7 +550,7 @@ TOutputPieces TTiffRebuilder::Run(TExifBlock& exif, const std::vector<uint8_t>* 
 
 }  // namespace
 
-TOutputPieces RewriteTiff(std::span<const uint8_t> file, TExifBlock exif,
-                          const std::vector<uint8_t>* newXmp, bool removePaddingTags) {
+TOutputPieces RewriteTiff(std::span<const uint8_t> file, TExifBlock exif, const std::vector<uint8_t>* newXmp,
+                          bool removePaddingTags) {
   return TTiffRebuilder(file).Run(exif, newXmp, removePaddingTags);
 }

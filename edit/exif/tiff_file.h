@@ -24,5 +24,5 @@ void KeepTiffFileGeneralTags(TExifSection& general);
 // its offset. newXmp, when given, replaces the XMP tag of the first directory.
 // Damaged structure raises EInvalidTiffData, pointers that cannot be moved
 // EUnsupportedTiffStructure, both before anything is produced.
-TOutputPieces RewriteTiff(std::span<const uint8_t> file, TExifBlock exif,
-                          const std::vector<uint8_t>* newXmp, bool removePaddingTags);
+TOutputPieces RewriteTiff(std::span<const uint8_t> file, TExifBlock exif, const std::vector<uint8_t>* newXmp,
+                          bool removePaddingTags);

@@ -107,6 +107,4 @@ TTiffDirectory ReadTiffDirectory(const TTiffBlock& block, uint32_t offset, TTiff
   return dir;
 }
 
-uint32_t PointerValue(const TExifTag* tag) {
-  return tag && tag->ElementCount > 0 ? tag->ElementAsUInt(0) : 0;
-}
+uint32_t PointerValue(const TExifTag* tag) { return tag && tag->ElementCount > 0 ? tag->ElementAsUInt(0) : 0; }

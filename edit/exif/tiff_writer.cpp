@@ -10,9 +10,7 @@ uint64_t DirectorySize(size_t tagCount) {
   return 6 + 12 * uint64_t(tagCount);
 }
 
-uint64_t TagValueSize(const TExifTag& tag) {
-  return uint64_t(tag.ElementCount) * DataTypeSize(tag.DataType);
-}
+uint64_t TagValueSize(const TExifTag& tag) { return uint64_t(tag.ElementCount) * DataTypeSize(tag.DataType); }
 
 uint64_t DataAreaSize(const std::vector<TExifTag>& tags, const TFixedValueOffsets& fixed) {
   uint64_t total = 0;
@@ -35,8 +33,8 @@ void PutValue(const TExifTag& tag, uint64_t size, TByteOrder order, uint8_t* tar
 
 }  // namespace
 
-void EncodeDirectory(const std::vector<TExifTag>& tags, TByteOrder order, uint32_t dirOffset,
-                     uint32_t nextOffset, uint8_t* target, const TFixedValueOffsets& fixed) {
+void EncodeDirectory(const std::vector<TExifTag>& tags, TByteOrder order, uint32_t dirOffset, uint32_t nextOffset,
+                     uint8_t* target, const TFixedValueOffsets& fixed) {
   const uint64_t dirSize = DirectorySize(tags.size());
   PutWord(target, uint16_t(tags.size()), order);
   uint64_t dataPos = dirSize;  // relative to target

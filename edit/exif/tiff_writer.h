@@ -32,8 +32,8 @@ uint64_t DataAreaSize(const std::vector<TExifTag>& tags, const TFixedValueOffset
 // Writes the directory (at block offset dirOffset) followed by its data area
 // into target, which must hold DirectorySize + DataAreaSize bytes. Values are
 // stored in entry order; fixed values get their offset in the entry only.
-void EncodeDirectory(const std::vector<TExifTag>& tags, TByteOrder order, uint32_t dirOffset,
-                     uint32_t nextOffset, uint8_t* target, const TFixedValueOffsets& fixed = {});
+void EncodeDirectory(const std::vector<TExifTag>& tags, TByteOrder order, uint32_t dirOffset, uint32_t nextOffset,
+                     uint8_t* target, const TFixedValueOffsets& fixed = {});
 
 // Hands out word-aligned positions one after the other, moving anything that
 // would overlap a reserved range (a maker note kept at its offset) behind it.

@@ -33,8 +33,7 @@ std::string_view NamespaceOf(pugi::xml_node element, std::string_view prefix) {
   return {};
 }
 
-bool Matches(pugi::xml_node scope, std::string_view qualifiedName, std::string_view ns,
-             std::string_view name) {
+bool Matches(pugi::xml_node scope, std::string_view qualifiedName, std::string_view ns, std::string_view name) {
   return LocalNameOf(qualifiedName) == name && NamespaceOf(scope, PrefixOf(qualifiedName)) == ns;
 }
 
@@ -82,10 +81,14 @@ public:
     auto starts = [&](std::initializer_list<uint8_t> prefix) {
       return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
     };
-    if (starts({0x00, 0x00, 0xFE, 0xFF}) || starts({0x00, 0x00, 0x00, 0x3C})) Set(4, true);
-    else if (starts({0xFF, 0xFE, 0x00, 0x00}) || starts({0x3C, 0x00, 0x00, 0x00})) Set(4, false);
-    else if (starts({0xFE, 0xFF}) || starts({0x00, 0x3C})) Set(2, true);
-    else if (starts({0xFF, 0xFE}) || starts({0x3C, 0x00})) Set(2, false);
+    if (starts({0x00, 0x00, 0xFE, 0xFF}) || starts({0x00, 0x00, 0x00, 0x3C}))
+      Set(4, true);
+    else if (starts({0xFF, 0xFE, 0x00, 0x00}) || starts({0x3C, 0x00, 0x00, 0x00}))
+      Set(4, false);
+    else if (starts({0xFE, 0xFF}) || starts({0x00, 0x3C}))
+      Set(2, true);
+    else if (starts({0xFF, 0xFE}) || starts({0x3C, 0x00}))
+      Set(2, false);
   }
   size_t Size() const { return FBytes.size() / FWidth; }
   // The unit at index, or 0 past the end.
@@ -180,8 +183,7 @@ struct TVectorWriter : pugi::xml_writer {
 // Where the root element lies in the source bytes: from its '<' to just after
 // its end tag. Only for UTF-8 packets, where parser offsets are byte offsets.
 bool TXMPPacket::RootElementRange(pugi::xml_node root, size_t& start, size_t& end) const {
-  if (!root || (FRaw.size() >= 2 && (FRaw[0] == 0xFE || FRaw[0] == 0xFF || FRaw[0] == 0 || FRaw[1] == 0)))
-    return false;
+  if (!root || (FRaw.size() >= 2 && (FRaw[0] == 0xFE || FRaw[0] == 0xFF || FRaw[0] == 0 || FRaw[1] == 0))) return false;
   const ptrdiff_t nameOffset = root.offset_debug();
   if (nameOffset < 1 || size_t(nameOffset) > FRaw.size() || FRaw[size_t(nameOffset) - 1] != '<') return false;
   start = size_t(nameOffset) - 1;
@@ -266,8 +268,7 @@ bool TXMPPacket::RemoveProperty(std::string_view ns, std::string_view name) {
   if (!Parse()) return false;
   const TOccurrences found = FindProperty(*FDocument, ns, name);
   for (auto [element, attribute] : found.Attributes) element.remove_attribute(attribute);
-  for (auto it = found.Elements.rbegin(); it != found.Elements.rend(); ++it)
-    it->parent().remove_child(*it);
+  for (auto it = found.Elements.rbegin(); it != found.Elements.rend(); ++it) it->parent().remove_child(*it);
   if (!found.Empty()) FChanged = true;
   return !found.Empty();
 }

@@ -11,7 +11,7 @@
 namespace pugi {
 class xml_document;
 class xml_node;
-}
+}  // namespace pugi
 
 namespace XmpNamespace {
 constexpr std::string_view Tiff = "http://ns.adobe.com/tiff/1.0/";

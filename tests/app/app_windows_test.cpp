@@ -6,9 +6,9 @@
 #include "platform/data_folder.h"
 #include "platform/desktop_services.h"
 #include "platform/message_box.h"
+#include "settings/settings_store.h"
 #include "shell/association_notice.h"
 #include "shell/association_store.h"
-#include "settings/settings_store.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
 
@@ -79,7 +79,7 @@ TEST_F(AppWindows, ShellIntegrationOpensTheAssociationsDialogOverTheMainWindow) 
   WhenModal([&](QWidget* modal) {
     bShown = modal == &windows->fIntegration;
     EXPECT_EQ(windows->fIntegration.List()->rowCount(), 36 + ExtraFormatCount);  // the 36, then the extra formats
-    windows->fIntegration.SetRowChecked(12, true);  // JPEG
+    windows->fIntegration.SetRowChecked(12, true);                               // JPEG
     windows->fIntegration.OkButton()->click();
   });
   ChooseMenuEntry("PMIntegration");
@@ -132,7 +132,8 @@ TEST_F(AppWindows, AboutShowsTitleVersionCreditsAndOpensTheWebSite) {
   unpacked.lblLinkClick();
   MessageBoxHooks().error = nullptr;
   EXPECT_TRUE(opened.isEmpty());
-  EXPECT_EQ(errors, QStringList{"The help page could not be found: " + home.Path() + "res/help/index.html is missing."});
+  EXPECT_EQ(errors,
+            QStringList{"The help page could not be found: " + home.Path() + "res/help/index.html is missing."});
   EXPECT_EQ(about.result(), QDialog::Accepted);
   EXPECT_FALSE(about.isVisible());
 }

@@ -76,7 +76,8 @@ TEST(UninstallMode, AReadOnlyConfigFolderIsReportedWithAFailure) {
   EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(viewer.exitCode(), 1);
   const QString err = QString::fromLocal8Bit(viewer.readAllStandardError());
-  EXPECT_TRUE(err.contains("velvane: The file associations could not be saved: " + config.File("velvane/registry-hkcu.txt")))
+  EXPECT_TRUE(
+      err.contains("velvane: The file associations could not be saved: " + config.File("velvane/registry-hkcu.txt")))
       << err.toStdString();
 }
 

@@ -30,7 +30,8 @@ bool RunTool(const QString& program, const QStringList& arguments) {
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(program, arguments);
-  const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+  const bool ok =
+      process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
   if (!ok) ADD_FAILURE() << qPrintable(program) << " failed: " << process.readAll().constData();
   return ok;
 }
@@ -80,8 +81,8 @@ void ExpectSameFrame(FIBITMAP* expected, FIBITMAP* actual, const std::string& wh
     if (same) continue;
     ++wrong;
     ADD_FAILURE() << where << " at (" << (i / 4) % w << ", " << (i / 4) / w << "): want BGRA " << int(want[i]) << ","
-                  << int(want[i + 1]) << "," << int(want[i + 2]) << "," << int(want[i + 3]) << " got "
-                  << int(got[i]) << "," << int(got[i + 1]) << "," << int(got[i + 2]) << "," << int(got[i + 3]);
+                  << int(want[i + 1]) << "," << int(want[i + 2]) << "," << int(want[i + 3]) << " got " << int(got[i])
+                  << "," << int(got[i + 1]) << "," << int(got[i + 2]) << "," << int(got[i + 3]);
   }
 }
 
@@ -92,13 +93,16 @@ void ExpectSameFrame(FIBITMAP* expected, FIBITMAP* actual, const std::string& wh
 QString MakeGif(const TempFolder& dir) {
   const QString f0 = dir.File("f0.png"), f1 = dir.File("f1.png"), f2 = dir.File("f2.png"), f3 = dir.File("f3.png");
   const QString gif = dir.File("anim.gif");
-  const bool made = RunTool(ImageMagick, {"-size", "40x30", "xc:red", f0}) &&
-                    RunTool(ImageMagick, {"-size", "20x10", "xc:none", "-fill", "blue", "-draw", "rectangle 0,0 9,9", f1}) &&
-                    RunTool(ImageMagick, {"-size", "12x8", "xc:lime", f2}) && RunTool(ImageMagick, {"-size", "6x6", "xc:yellow", f3}) &&
-                    RunTool(ImageMagick, {"-dispose", "None", "-delay", "20", "-page", "40x30+0+0", f0,
-                                      "-dispose", "Previous", "-delay", "0", "-page", "40x30+5+5", f1,
-                                      "-dispose", "Background", "-delay", "5", "-page", "40x30+20+15", f2,
-                                      "-dispose", "None", "-delay", "1", "-page", "40x30+2+20", f3, "-loop", "0", gif});
+  const bool made =
+      RunTool(ImageMagick, {"-size", "40x30", "xc:red", f0}) &&
+      RunTool(ImageMagick, {"-size", "20x10", "xc:none", "-fill", "blue", "-draw", "rectangle 0,0 9,9", f1}) &&
+      RunTool(ImageMagick, {"-size", "12x8", "xc:lime", f2}) &&
+      RunTool(ImageMagick, {"-size", "6x6", "xc:yellow", f3}) &&
+      RunTool(ImageMagick, {"-dispose", "None",       "-delay", "20", "-page", "40x30+0+0",   f0,
+                            "-dispose", "Previous",   "-delay", "0",  "-page", "40x30+5+5",   f1,
+                            "-dispose", "Background", "-delay", "5",  "-page", "40x30+20+15", f2,
+                            "-dispose", "None",       "-delay", "1",  "-page", "40x30+2+20",  f3,
+                            "-loop",    "0",          gif});
   return made ? gif : QString();
 }
 
@@ -106,11 +110,11 @@ QString MakeGif(const TempFolder& dir) {
 // played three times, with delays of 200, 0, 50 and 7 ms.
 QString MakeWebp(const TempFolder& dir, const QString& gif) {
   const QString coalesced = dir.File("c_%d.png"), webp = dir.File("made.webp"), out = dir.File("anim.webp");
-  const bool made = RunTool(ImageMagick, {gif, "-coalesce", "PNG32:" + coalesced}) &&
-                    RunTool("img2webp", {"-loop", "3", "-lossless", "-d", "200", dir.File("c_0.png"), "-d", "1",
-                                     dir.File("c_1.png"), "-d", "50", dir.File("c_2.png"), "-d", "7",
-                                     dir.File("c_3.png"), "-o", webp}) &&
-                    RunTool("webpmux", {"-duration", "0,2", webp, "-o", out});
+  const bool made =
+      RunTool(ImageMagick, {gif, "-coalesce", "PNG32:" + coalesced}) &&
+      RunTool("img2webp", {"-loop", "3", "-lossless", "-d", "200", dir.File("c_0.png"), "-d", "1", dir.File("c_1.png"),
+                           "-d", "50", dir.File("c_2.png"), "-d", "7", dir.File("c_3.png"), "-o", webp}) &&
+      RunTool("webpmux", {"-duration", "0,2", webp, "-o", out});
   return made ? out : QString();
 }
 
@@ -120,7 +124,8 @@ std::vector<TBitmap> Coalesced(const TempFolder& dir, const QString& path, unsig
   const QString pattern = dir.File(QFileInfo(path).fileName() + "_ref_%d.png");
   if (!RunTool(ImageMagick, {path, "-coalesce", "PNG32:" + pattern})) return frames;
   for (unsigned i = 0; i < count; ++i)
-    frames.emplace_back(FreeImage_Load(FIF_PNG, QFile::encodeName(pattern.arg(i).replace("%d", QString::number(i))).constData()));
+    frames.emplace_back(
+        FreeImage_Load(FIF_PNG, QFile::encodeName(pattern.arg(i).replace("%d", QString::number(i))).constData()));
   return frames;
 }
 
@@ -205,7 +210,10 @@ QByteArray GifScreen(unsigned width, unsigned height) {
   QByteArray gif("GIF89a");
   PutWord(gif, width);
   PutWord(gif, height);
-  gif.append(QByteArray::fromHex("800000" "000000" "ffffff"));
+  gif.append(
+      QByteArray::fromHex("800000"
+                          "000000"
+                          "ffffff"));
   return gif;
 }
 
@@ -216,12 +224,18 @@ void AddGifFrame(QByteArray& gif, unsigned left, unsigned top, unsigned width, u
   gif.append(QByteArray::fromHex("21f904"));
   gif.append(char(disposal << 2));
   PutWord(gif, delayCs);
-  gif.append(QByteArray::fromHex("0000" "2c"));
+  gif.append(
+      QByteArray::fromHex("0000"
+                          "2c"));
   PutWord(gif, left);
   PutWord(gif, top);
   PutWord(gif, width);
   PutWord(gif, height);
-  gif.append(QByteArray::fromHex("00" "02" "024c01" "00"));
+  gif.append(
+      QByteArray::fromHex("00"
+                          "02"
+                          "024c01"
+                          "00"));
 }
 
 unsigned Alpha(FIBITMAP* dib, unsigned x, unsigned y) {

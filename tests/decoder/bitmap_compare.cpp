@@ -74,14 +74,17 @@ void ExpectSameBitmap(FIBITMAP* a, FIBITMAP* b, const std::string& where) {
 
   ASSERT_EQ(FreeImage_GetColorsUsed(a), FreeImage_GetColorsUsed(b)) << where;
   if (FreeImage_GetPalette(a) && FreeImage_GetPalette(b)) {
-    EXPECT_EQ(std::memcmp(FreeImage_GetPalette(a), FreeImage_GetPalette(b), FreeImage_GetColorsUsed(a) * sizeof(RGBQUAD)), 0)
+    EXPECT_EQ(
+        std::memcmp(FreeImage_GetPalette(a), FreeImage_GetPalette(b), FreeImage_GetColorsUsed(a) * sizeof(RGBQUAD)), 0)
         << where;
   }
   EXPECT_EQ(FreeImage_IsTransparent(a), FreeImage_IsTransparent(b)) << where;
   ASSERT_EQ(FreeImage_GetTransparencyCount(a), FreeImage_GetTransparencyCount(b)) << where;
   if (FreeImage_GetTransparencyCount(a)) {
     EXPECT_EQ(std::memcmp(FreeImage_GetTransparencyTable(a), FreeImage_GetTransparencyTable(b),
-                          FreeImage_GetTransparencyCount(a)), 0) << where;
+                          FreeImage_GetTransparencyCount(a)),
+              0)
+        << where;
   }
   EXPECT_EQ(FreeImage_GetTransparentIndex(a), FreeImage_GetTransparentIndex(b)) << where;
   ASSERT_EQ(FreeImage_HasBackgroundColor(a), FreeImage_HasBackgroundColor(b)) << where;
@@ -109,7 +112,8 @@ void ExpectSameBitmap(FIBITMAP* a, FIBITMAP* b, const std::string& where) {
   const unsigned lineBytes = FreeImage_GetLine(a);
   unsigned differing = 0;
   for (unsigned y = 0; y < FreeImage_GetHeight(a); ++y)
-    if (std::memcmp(FreeImage_GetScanLine(a, static_cast<int>(y)), FreeImage_GetScanLine(b, static_cast<int>(y)), lineBytes))
+    if (std::memcmp(FreeImage_GetScanLine(a, static_cast<int>(y)), FreeImage_GetScanLine(b, static_cast<int>(y)),
+                    lineBytes))
       ++differing;
   EXPECT_EQ(differing, 0u) << where << ": rows that differ";
 }

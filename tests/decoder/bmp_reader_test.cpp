@@ -4,10 +4,10 @@
 #include "hostile_files.h"
 
 #include "decoder/bmp_reader.h"
+#include "platform/free_bitmap.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
 #include "viewer/image_loader.h"
-#include "platform/free_bitmap.h"
 
 #include <QProcess>
 
@@ -131,7 +131,9 @@ TEST_F(BmpReaderTest, TopDownRowsBitFieldsPalettesAndProfilesAreRead) {
   paletted.width = 3;
   paletted.height = 1;
   paletted.bpp = 8;
-  paletted.palette = QByteArray::fromHex("0000ff00" "00ff0000");  // red, green
+  paletted.palette = QByteArray::fromHex(
+      "0000ff00"
+      "00ff0000");  // red, green
   paletted.pixels = QByteArray::fromHex("01000100");
   ASSERT_TRUE(LoadImageFile(bitmap, dir.Write("palette.bmp", hostile::BmpV5(paletted)), true));
   ASSERT_TRUE(bitmap.IsValid());

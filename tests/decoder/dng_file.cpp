@@ -40,9 +40,12 @@ public:
         count = static_cast<unsigned>(value.size());
       } else {
         for (unsigned v : e.values) {
-          if (e.type == Byte) value.append(static_cast<char>(v));
-          else if (e.type == Short) Put16(value, v);
-          else Put32(value, v);
+          if (e.type == Byte)
+            value.append(static_cast<char>(v));
+          else if (e.type == Short)
+            Put16(value, v);
+          else
+            Put32(value, v);
         }
         count = e.type == Rational || e.type == SRational ? static_cast<unsigned>(e.values.size() / 2)
                                                           : static_cast<unsigned>(e.values.size());

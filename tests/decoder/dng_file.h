@@ -9,13 +9,13 @@
 namespace dngtest {
 
 struct TDngSpec {
-  QByteArray previewJpeg;      // the preview's JPEG stream
+  QByteArray previewJpeg;  // the preview's JPEG stream
   int previewWidth = 0;
   int previewHeight = 0;
-  int rawWidth = 32;           // the mosaic's size (even numbers)
+  int rawWidth = 32;  // the mosaic's size (even numbers)
   int rawHeight = 24;
-  int orientation = 1;         // the main directory's orientation tag
-  unsigned iso = 200;          // the EXIF directory's ISO speed
+  int orientation = 1;  // the main directory's orientation tag
+  unsigned iso = 200;   // the EXIF directory's ISO speed
   // Lies, for hostile files (0: tell the truth): the mosaic's width as the
   // directory states it, and where the preview is said to start.
   unsigned statedRawWidth = 0;

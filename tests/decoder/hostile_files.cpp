@@ -40,24 +40,62 @@ QByteArray SavedBytes(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags) {
 QByteArray Pict() {
   QByteArray b(512, '\0');  // the file header nobody reads
   Be16(b, 0);               // picture size (unused in version 2)
-  Be16(b, 0); Be16(b, 0); Be16(b, 32); Be16(b, 32);  // picture frame
-  Be16(b, 0x0011); Be16(b, 0x02FF);                  // version 2
-  Be16(b, 0x0C00); Be16(b, -2); Be16(b, 0);          // header, extended version 2
-  Be32(b, 0x00480000); Be32(b, 0x00480000);          // 72 dpi
-  Be16(b, 0); Be16(b, 0); Be16(b, 32); Be16(b, 32); Be32(b, 0);
-  Be16(b, 0x0098);                                   // PackBitsRect
-  Be16(b, 0x8000 | 0x3FFF);                          // pixmap with an absurd row size
-  Be16(b, 0); Be16(b, 0); Be16(b, 32); Be16(b, 32);  // bounds
-  Be16(b, 0); Be16(b, 0); Be32(b, 0);                // version, pack type, pack size
-  Be32(b, 0x00480000); Be32(b, 0x00480000);          // resolution
-  Be16(b, 0); Be16(b, 8); Be16(b, 1); Be16(b, 8);    // pixel type, size, components, component size
-  Be32(b, 0); Be32(b, 0); Be32(b, 0);                // plane bytes, table, reserved
-  Be32(b, 0); Be16(b, 0); Be16(b, 255);              // colour table: seed, flags, 256 entries
-  for (int i = 0; i < 4; ++i) { Be16(b, i); Be16(b, 0xFFFF); Be16(b, 0); Be16(b, 0); }  // but only four
-  Be16(b, 0); Be16(b, 0); Be16(b, 32); Be16(b, 32);  // source
-  Be16(b, 0); Be16(b, 0); Be16(b, 32); Be16(b, 32);  // destination
-  Be16(b, 0);                                        // mode
-  for (int row = 0; row < 8; ++row) { Be16(b, 0x7FFF); b.append(QByteArray(16, '\x81')); }
+  Be16(b, 0);
+  Be16(b, 0);
+  Be16(b, 32);
+  Be16(b, 32);  // picture frame
+  Be16(b, 0x0011);
+  Be16(b, 0x02FF);  // version 2
+  Be16(b, 0x0C00);
+  Be16(b, -2);
+  Be16(b, 0);  // header, extended version 2
+  Be32(b, 0x00480000);
+  Be32(b, 0x00480000);  // 72 dpi
+  Be16(b, 0);
+  Be16(b, 0);
+  Be16(b, 32);
+  Be16(b, 32);
+  Be32(b, 0);
+  Be16(b, 0x0098);           // PackBitsRect
+  Be16(b, 0x8000 | 0x3FFF);  // pixmap with an absurd row size
+  Be16(b, 0);
+  Be16(b, 0);
+  Be16(b, 32);
+  Be16(b, 32);  // bounds
+  Be16(b, 0);
+  Be16(b, 0);
+  Be32(b, 0);  // version, pack type, pack size
+  Be32(b, 0x00480000);
+  Be32(b, 0x00480000);  // resolution
+  Be16(b, 0);
+  Be16(b, 8);
+  Be16(b, 1);
+  Be16(b, 8);  // pixel type, size, components, component size
+  Be32(b, 0);
+  Be32(b, 0);
+  Be32(b, 0);  // plane bytes, table, reserved
+  Be32(b, 0);
+  Be16(b, 0);
+  Be16(b, 255);  // colour table: seed, flags, 256 entries
+  for (int i = 0; i < 4; ++i) {
+    Be16(b, i);
+    Be16(b, 0xFFFF);
+    Be16(b, 0);
+    Be16(b, 0);
+  }  // but only four
+  Be16(b, 0);
+  Be16(b, 0);
+  Be16(b, 32);
+  Be16(b, 32);  // source
+  Be16(b, 0);
+  Be16(b, 0);
+  Be16(b, 32);
+  Be16(b, 32);  // destination
+  Be16(b, 0);   // mode
+  for (int row = 0; row < 8; ++row) {
+    Be16(b, 0x7FFF);
+    b.append(QByteArray(16, '\x81'));
+  }
   Be16(b, 0x00FF);
   return b;
 }
@@ -66,23 +104,52 @@ QByteArray Pict() {
 // and whose packed rows unpack beyond their width.
 QByteArray PsdBadRle() {
   QByteArray b("8BPS");
-  Be16(b, 1); b.append(QByteArray(6, '\0'));
-  Be16(b, 3); Be32(b, 16); Be32(b, 16); Be16(b, 8); Be16(b, 3);
-  Be32(b, 0); Be32(b, 0); Be32(b, 0);  // colour mode data, resources, layers
-  Be16(b, 1);                          // RLE
+  Be16(b, 1);
+  b.append(QByteArray(6, '\0'));
+  Be16(b, 3);
+  Be32(b, 16);
+  Be32(b, 16);
+  Be16(b, 8);
+  Be16(b, 3);
+  Be32(b, 0);
+  Be32(b, 0);
+  Be32(b, 0);  // colour mode data, resources, layers
+  Be16(b, 1);  // RLE
   for (int i = 0; i < 3 * 16; ++i) Be16(b, 0x7FFF);
-  for (int i = 0; i < 40; ++i) { b.append('\x81'); b.append('\x7F'); b.append('\x7F'); b.append(QByteArray(3, 'A')); }
+  for (int i = 0; i < 40; ++i) {
+    b.append('\x81');
+    b.append('\x7F');
+    b.append('\x7F');
+    b.append(QByteArray(3, 'A'));
+  }
   return b;
 }
 
 // One 32-bit 64 x 64 icon whose image is a bare header with no pixels.
 QByteArray IcoTooSmall() {
   QByteArray b;
-  Le16(b, 0); Le16(b, 1); Le16(b, 1);                          // icon directory, one image
-  b.append('\x40'); b.append('\x40'); b.append('\0'); b.append('\0');
-  Le16(b, 1); Le16(b, 32); Le32(b, 40); Le32(b, 22);           // planes, bits, size, offset
-  Le32(b, 40); Le32(b, 64); Le32(b, 128); Le16(b, 1); Le16(b, 32);
-  Le32(b, 0); Le32(b, 0); Le32(b, 0); Le32(b, 0); Le32(b, 0); Le32(b, 0);
+  Le16(b, 0);
+  Le16(b, 1);
+  Le16(b, 1);  // icon directory, one image
+  b.append('\x40');
+  b.append('\x40');
+  b.append('\0');
+  b.append('\0');
+  Le16(b, 1);
+  Le16(b, 32);
+  Le32(b, 40);
+  Le32(b, 22);  // planes, bits, size, offset
+  Le32(b, 40);
+  Le32(b, 64);
+  Le32(b, 128);
+  Le16(b, 1);
+  Le16(b, 32);
+  Le32(b, 0);
+  Le32(b, 0);
+  Le32(b, 0);
+  Le32(b, 0);
+  Le32(b, 0);
+  Le32(b, 0);
   return b;
 }
 
@@ -96,7 +163,10 @@ QByteArray JpegExifCount65535() {
   Le32(body, 8);
   Le16(body, 0xFFFF);
   for (int i = 0; i < 6; ++i) {  // a few entries, then nothing
-    Le16(body, 0x010F); Le16(body, 2); Le32(body, 0x00FFFFFF); Le32(body, 0x7FFFFFF0);
+    Le16(body, 0x010F);
+    Le16(body, 2);
+    Le32(body, 0x00FFFFFF);
+    Le32(body, 0x7FFFFFF0);
   }
   Be16(app1, body.size() + 2);
   app1.append(body);
@@ -124,21 +194,46 @@ QByteArray PngHugeText() {
 // A BMP header claiming 65535 x 65535 pixels of 24 bits, with none.
 QByteArray BmpHugeHeader() {
   QByteArray b("BM");
-  Le32(b, 54); Le32(b, 0); Le32(b, 54);
-  Le32(b, 40); Le32(b, 65535); Le32(b, 65535); Le16(b, 1); Le16(b, 24);
-  Le32(b, 0); Le32(b, 0); Le32(b, 2835); Le32(b, 2835); Le32(b, 0); Le32(b, 0);
+  Le32(b, 54);
+  Le32(b, 0);
+  Le32(b, 54);
+  Le32(b, 40);
+  Le32(b, 65535);
+  Le32(b, 65535);
+  Le16(b, 1);
+  Le16(b, 24);
+  Le32(b, 0);
+  Le32(b, 0);
+  Le32(b, 2835);
+  Le32(b, 2835);
+  Le32(b, 0);
+  Le32(b, 0);
   return b;
 }
 
 // An IFF ILBM whose body ends long before its rows do.
 QByteArray IffShortBody() {
   QByteArray bmhd;
-  Be16(bmhd, 320); Be16(bmhd, 200); Be16(bmhd, 0); Be16(bmhd, 0);
-  bmhd.append('\x08'); bmhd.append('\0'); bmhd.append('\x01'); bmhd.append('\0');
-  Be16(bmhd, 0); bmhd.append('\x0A'); bmhd.append('\x0B'); Be16(bmhd, 320); Be16(bmhd, 200);
+  Be16(bmhd, 320);
+  Be16(bmhd, 200);
+  Be16(bmhd, 0);
+  Be16(bmhd, 0);
+  bmhd.append('\x08');
+  bmhd.append('\0');
+  bmhd.append('\x01');
+  bmhd.append('\0');
+  Be16(bmhd, 0);
+  bmhd.append('\x0A');
+  bmhd.append('\x0B');
+  Be16(bmhd, 320);
+  Be16(bmhd, 200);
   QByteArray form("ILBM");
-  form.append("BMHD"); Be32(form, bmhd.size()); form.append(bmhd);
-  form.append("BODY"); Be32(form, 0x00FFFFFF); form.append(QByteArray(10, '\x7F'));
+  form.append("BMHD");
+  Be32(form, bmhd.size());
+  form.append(bmhd);
+  form.append("BODY");
+  Be32(form, 0x00FFFFFF);
+  form.append(QByteArray(10, '\x7F'));
   QByteArray b("FORM");
   Be32(b, form.size());
   return b + form;
@@ -150,7 +245,9 @@ QByteArray JpegWithEmptyScans(int width, int height, int scans) {
   FIBITMAP* dib = testimg::Solid24(static_cast<unsigned>(width), static_cast<unsigned>(height), 0x808080);
   QByteArray jpeg = SavedBytes(dib, FIF_JPEG, JPEG_PROGRESSIVE | JPEG_QUALITYNORMAL);
   // An empty DC refinement scan of component 1: a header and no data.
-  const QByteArray scan = QByteArray::fromHex("FFDA000801010000001" "0");
+  const QByteArray scan = QByteArray::fromHex(
+      "FFDA000801010000001"
+      "0");
   QByteArray extra;
   extra.reserve(scan.size() * scans);
   for (int i = 0; i < scans; ++i) extra.append(scan);
@@ -178,8 +275,8 @@ QByteArray BmpV5(const TBmpV5& spec) {
   Le32(b, 0);
   for (quint32 m : spec.masks) Le32(b, m);
   Le32(b, spec.profile.isEmpty() ? 0x73524742 : 0x4D424544);  // 'sRGB' or 'MBED'
-  b.append(QByteArray(36 + 12, '\0'));  // endpoints and gamma
-  Le32(b, 4);  // intent
+  b.append(QByteArray(36 + 12, '\0'));                        // endpoints and gamma
+  Le32(b, 4);                                                 // intent
   Le32(b, spec.profile.isEmpty() ? 0 : (spec.profileOffset ? spec.profileOffset : profileAt - 14));
   Le32(b, static_cast<quint32>(spec.profile.size()));
   Le32(b, 0);

@@ -133,8 +133,8 @@ TEST_F(KeptDecodesTest, EveryAtomicWriteOfAFileDropsItsKeptDecodeWhateverPathLed
   Load(link, bitmap);
   ASSERT_TRUE(client.Kept().Holds(DecoderPath(link)));
   const QByteArray same = testimg::ReadFile(a);
-  ASSERT_TRUE(ReplaceFileAtomically(DecoderPath(a),
-                                    {reinterpret_cast<const uint8_t*>(same.constData()), size_t(same.size())}));
+  ASSERT_TRUE(
+      ReplaceFileAtomically(DecoderPath(a), {reinterpret_cast<const uint8_t*>(same.constData()), size_t(same.size())}));
   EXPECT_FALSE(client.Kept().Holds(DecoderPath(link)));
 }
 

@@ -1,7 +1,7 @@
 #include "new_format_files.h"
 
-#include "support/images.h"
 #include "platform/free_bitmap.h"
+#include "support/images.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -15,8 +15,9 @@ namespace {
 FIBITMAP* Quadrants(bool alpha, bool deep) {
   constexpr unsigned W = 64, H = 48;
   const TCorner corners[] = {Red, Green, Blue, White};
-  FIBITMAP* dib = deep ? FreeImage_AllocateT(FIT_RGB16, W, H, 48)
-                       : FreeImage_Allocate(W, H, alpha ? 32 : 24, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+  FIBITMAP* dib =
+      deep ? FreeImage_AllocateT(FIT_RGB16, W, H, 48)
+           : FreeImage_Allocate(W, H, alpha ? 32 : 24, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
   for (unsigned y = 0; y < H; ++y) {
     BYTE* row = FreeImage_GetScanLine(dib, static_cast<int>(H - 1 - y));
     for (unsigned x = 0; x < W; ++x) {

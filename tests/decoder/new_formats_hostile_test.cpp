@@ -53,8 +53,8 @@ std::vector<THostile> HostileFiles(const TempFolder& dir) {
     files.push_back({QStringLiteral("long-box.") + ext, longBox});
     // The picture's stated size far beyond any limit.
     if (ext != QLatin1String("jxl"))
-      files.push_back({QStringLiteral("huge-size.") + ext,
-                       Patched(Patched(good, "ispe", 4, 0x7FFFFFFF), "ispe", 8, 0x7FFFFFFF)});
+      files.push_back(
+          {QStringLiteral("huge-size.") + ext, Patched(Patched(good, "ispe", 4, 0x7FFFFFFF), "ispe", 8, 0x7FFFFFFF)});
   }
   dngtest::TDngSpec spec;
   spec.previewJpeg = testimg::ReadFile(source);

@@ -21,10 +21,10 @@
 
 namespace {
 
-using newfiles::TCorner;
 using newfiles::Blue;
 using newfiles::Green;
 using newfiles::Red;
+using newfiles::TCorner;
 using newfiles::White;
 
 struct TDecoded {
@@ -109,7 +109,8 @@ TEST_F(NewFormatsTest, TheFilesOwnTurnIsAppliedOnceAndTheExifOrientationNotAgain
   // An AVIF turned a quarter counter-clockwise by its irot property.
   const QString png = newfiles::QuadrantPng(dir, QStringLiteral("plain.png"), false, false);
   TDecoded avif;
-  Decode(avif, newfiles::Encode(dir, png, QStringLiteral("irot.avif"), {QStringLiteral("--irot"), QStringLiteral("1")}));
+  Decode(avif,
+         newfiles::Encode(dir, png, QStringLiteral("irot.avif"), {QStringLiteral("--irot"), QStringLiteral("1")}));
   ASSERT_NE(avif.dib(), nullptr);
   EXPECT_EQ(FreeImage_GetWidth(avif.dib()), 48u);
   ExpectCorners(avif.dib(), {Green, White, Red, Blue}, "avif irot 1");

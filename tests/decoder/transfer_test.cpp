@@ -4,10 +4,10 @@
 
 #include "decoder/bitmap_transfer.h"
 #include "decoder/decoder_client.h"
+#include "platform/free_bitmap.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
 #include "viewer/image_loader.h"
-#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,8 @@ struct TSource {
 
 std::vector<TSource> Sources() {
   return {
-      {"rgb24", [] {
+      {"rgb24",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(37, 23, 24);
          FillPattern(dib);
          FreeImage_SetDotsPerMeterX(dib, 3780);
@@ -71,16 +72,19 @@ std::vector<TSource> Sources() {
          FreeImage_CreateICCProfile(dib, const_cast<char*>(icc), sizeof icc);
          return dib;
        }},
-      {"rgba32", [] {
+      {"rgba32",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(19, 11, 32);
          FillPattern(dib);
          return dib;
        }},
-      {"palette8", [] {
+      {"palette8",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(21, 9, 8);
          FillPattern(dib);
          RGBQUAD* pal = FreeImage_GetPalette(dib);
-         for (int i = 0; i < 256; ++i) pal[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0};
+         for (int i = 0; i < 256; ++i)
+           pal[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0};
          BYTE table[256];
          for (int i = 0; i < 256; ++i) table[i] = i == 5 ? 0 : 255;
          FreeImage_SetTransparencyTable(dib, table, 256);
@@ -88,21 +92,26 @@ std::vector<TSource> Sources() {
          FreeImage_SetBackgroundColor(dib, &background);
          return dib;
        }},
-      {"grey8", [] {
+      {"grey8",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(17, 13, 8);
          FillPattern(dib);
          RGBQUAD* pal = FreeImage_GetPalette(dib);
-         for (int i = 0; i < 256; ++i) pal[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
+         for (int i = 0; i < 256; ++i)
+           pal[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
          return dib;
        }},
-      {"palette4", [] {
+      {"palette4",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(15, 7, 4);
          FillPattern(dib);
          RGBQUAD* pal = FreeImage_GetPalette(dib);
-         for (int i = 0; i < 16; ++i) pal[i] = RGBQUAD{static_cast<BYTE>(i * 16), 0, static_cast<BYTE>(255 - i * 16), 0};
+         for (int i = 0; i < 16; ++i)
+           pal[i] = RGBQUAD{static_cast<BYTE>(i * 16), 0, static_cast<BYTE>(255 - i * 16), 0};
          return dib;
        }},
-      {"mono1", [] {
+      {"mono1",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(33, 9, 1);
          FillPattern(dib);
          RGBQUAD* pal = FreeImage_GetPalette(dib);
@@ -110,37 +119,44 @@ std::vector<TSource> Sources() {
          pal[1] = RGBQUAD{255, 255, 255, 0};
          return dib;
        }},
-      {"rgb565", [] {
+      {"rgb565",
+       [] {
          FIBITMAP* dib = FreeImage_Allocate(13, 5, 16, FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK);
          FillPattern(dib);
          return dib;
        }},
-      {"uint16", [] {
+      {"uint16",
+       [] {
          FIBITMAP* dib = FreeImage_AllocateT(FIT_UINT16, 11, 7, 16);
          FillPattern(dib);
          return dib;
        }},
-      {"rgb16", [] {
+      {"rgb16",
+       [] {
          FIBITMAP* dib = FreeImage_AllocateT(FIT_RGB16, 11, 7, 48);
          FillPattern(dib);
          return dib;
        }},
-      {"rgba16", [] {
+      {"rgba16",
+       [] {
          FIBITMAP* dib = FreeImage_AllocateT(FIT_RGBA16, 9, 5, 64);
          FillPattern(dib);
          return dib;
        }},
-      {"float", [] {
+      {"float",
+       [] {
          FIBITMAP* dib = FreeImage_AllocateT(FIT_FLOAT, 9, 6, 32);
          FillPattern(dib);
          return dib;
        }},
-      {"rgbf", [] {
+      {"rgbf",
+       [] {
          FIBITMAP* dib = FreeImage_AllocateT(FIT_RGBF, 9, 6, 96);
          FillPattern(dib);
          return dib;
        }},
-      {"rgbaf", [] {
+      {"rgbaf",
+       [] {
          FIBITMAP* dib = FreeImage_AllocateT(FIT_RGBAF, 7, 4, 128);
          FillPattern(dib);
          return dib;
@@ -190,8 +206,9 @@ TEST(DecoderTransfer, EqualsAnInProcessLoadForEveryFormatFreeImageWrites) {
       const bool exportable = !brokenEncoder && FreeImage_FIFSupportsExportType(fif, FreeImage_GetImageType(dib)) &&
                               (FreeImage_GetImageType(dib) != FIT_BITMAP ||
                                FreeImage_FIFSupportsExportBPP(fif, static_cast<int>(FreeImage_GetBPP(dib))));
-      const QString path = dir.File(QStringLiteral("%1-%2.%3").arg(QLatin1String(ext), QLatin1String(source.name),
-                                                                   QString::fromLatin1(ext).toLower()));
+      const QString path =
+          dir.File(QStringLiteral("%1-%2.%3")
+                       .arg(QLatin1String(ext), QLatin1String(source.name), QString::fromLatin1(ext).toLower()));
       const bool saved = exportable && testimg::Save(dib, fif, path, 0, false);
       TFreeBitmap{dib}.Clear();
       if (!saved) continue;
@@ -223,7 +240,8 @@ TEST(DecoderTransfer, LargeBitmapsTravelInTheMemoryTheyWereDecodedIn) {
       const QString path = dir.File(QStringLiteral("large-%1-%2").arg(fif).arg(bpp));
       const bool saved = FreeImage_FIFSupportsExportBPP(fif, bpp) && testimg::Save(dib, fif, path, 0, false);
       TFreeBitmap{dib}.Clear();
-      if (saved) ExpectTransferMatches(path, JPEG_EXIFROTATE, "large " + std::to_string(fif) + " " + std::to_string(bpp));
+      if (saved)
+        ExpectTransferMatches(path, JPEG_EXIFROTATE, "large " + std::to_string(fif) + " " + std::to_string(bpp));
     }
   }
 }

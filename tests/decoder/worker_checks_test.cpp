@@ -3,9 +3,9 @@
 // the check of a new file, quick for a JPEG whose blocks were moved, which
 // still finds a stream cut short or garbled anywhere.
 #include "decoder/decoder_client.h"
+#include "platform/free_bitmap.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
-#include "platform/free_bitmap.h"
 
 #include <gtest/gtest.h>
 

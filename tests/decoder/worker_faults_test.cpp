@@ -15,8 +15,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -204,7 +204,8 @@ TEST(DecoderWorker, RunsUnderItsAddressSpaceLimit) {
 // unknown tags off the terminal as the viewer does.
 TEST_F(WorkerFaultsTest, TheWorkerKeepsTheImageLibrariesQuiet) {
   const std::vector<std::uint8_t> bytes = testimg::TiffWithUnknownTag();
-  const QString tiff = dir.Write("unknown-tag.tif", QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+  const QString tiff =
+      dir.Write("unknown-tag.tif", QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
   const QString log = dir.File("stderr.txt");
   std::fflush(stderr);
   const int saved = ::dup(2);

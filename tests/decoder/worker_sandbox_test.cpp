@@ -131,7 +131,8 @@ TEST(WorkerSandbox, TheRunningWorkerIsLockedInWithNothingButItsSocket) {
   } else {
     GTEST_LOG_(INFO) << "descriptors of the worker not readable without privileges";
   }
-  struct stat ours {}, theirs {};
+  struct stat ours {
+  }, theirs{};
   ASSERT_EQ(::stat("/proc/self/ns/net", &ours), 0);
   if (UserNamespacesAllowed() && ::stat((proc + "/ns/net").c_str(), &theirs) == 0) {
     EXPECT_NE(theirs.st_ino, ours.st_ino);

@@ -115,7 +115,9 @@ unsigned ReadProc(void* buffer, unsigned size, unsigned count, fi_handle handle)
   return unsigned(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
 }
 unsigned WriteProc(void*, unsigned, unsigned, fi_handle) { return 0; }
-int SeekProc(fi_handle handle, long offset, int origin) { return std::fseek(static_cast<FILE*>(handle), offset, origin); }
+int SeekProc(fi_handle handle, long offset, int origin) {
+  return std::fseek(static_cast<FILE*>(handle), offset, origin);
+}
 long TellProc(fi_handle handle) { return std::ftell(static_cast<FILE*>(handle)); }
 
 // A page of the file, or the file's one picture, decoded with the worker's

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "edit/exif/picture_transform.h"
 #include "edit/orient_picture.h"
 #include "edit/picture_facts.h"
-#include "edit/exif/picture_transform.h"
 #include "edit/shown_file.h"
 #include "exif_test_support.h"
 

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <sstream>
 
@@ -23,7 +23,7 @@ std::string Output(const std::string& command) { return RunCommand(command + " 2
 // colour space, alpha.
 std::string Frames(const std::string& path) {
   return Output("identify -format '%W x %H, %w x %h %X%Y, delay %T, dispose %D, %z-bit %r, alpha %A\\n' " +
-             ShellQuote(path));
+                ShellQuote(path));
 }
 
 // Every colour with its count, frame after frame: a turn or a mirror
@@ -62,8 +62,8 @@ std::string Turned(const std::string& frames) {
     unsigned w1 = 0, h1 = 0, w2 = 0, h2 = 0;
     int used = 0;
     if (std::sscanf(line.c_str(), "%u x %u, %u x %u%n", &w1, &h1, &w2, &h2, &used) == 4)
-      line = std::to_string(h1) + " x " + std::to_string(w1) + ", " + std::to_string(h2) + " x " +
-             std::to_string(w2) + line.substr(size_t(used));
+      line = std::to_string(h1) + " x " + std::to_string(w1) + ", " + std::to_string(h2) + " x " + std::to_string(w2) +
+             line.substr(size_t(used));
     out += line + "\n";
   }
   return out;
@@ -123,8 +123,7 @@ public:
     bool tools = HaveExiftool();
     for (const char* tool : {"identify", "convert", "webpinfo", "cwebp", "img2webp"})
       tools = tools && !Output(std::string("command -v ") + tool).empty();
-    if (!tools)
-      GTEST_SKIP() << "needs exiftool, ImageMagick and the webp tools (scripts/setup-debian)";
+    if (!tools) GTEST_SKIP() << "needs exiftool, ImageMagick and the webp tools (scripts/setup-debian)";
     WriteFile(Path("srgb.icc"), SrgbProfile());
   }
   std::string Make(const std::string& name, FIBITMAP* dib, FREE_IMAGE_FORMAT fif, int flags = 0) {
@@ -186,11 +185,20 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
                         "convert -depth 8 -size 32x24 xc:red -size 16x12 xc:green -size 8x8 xc:blue pages.tif");
        },
        {},
-       "", true},
-      {"16-bit PNG", [](FaithfulWrite& t) { return t.Make("deep.png", Deep(40, 30).get(), FIF_PNG); }, {}, "", false,
+       "",
        true},
-      {"16-bit TIFF", [](FaithfulWrite& t) { return t.Make("deep.tif", Deep(40, 30).get(), FIF_TIFF); }, {}, "",
-       false, true},
+      {"16-bit PNG",
+       [](FaithfulWrite& t) { return t.Make("deep.png", Deep(40, 30).get(), FIF_PNG); },
+       {},
+       "",
+       false,
+       true},
+      {"16-bit TIFF",
+       [](FaithfulWrite& t) { return t.Make("deep.tif", Deep(40, 30).get(), FIF_TIFF); },
+       {},
+       "",
+       false,
+       true},
       {"1-bit GIF", [](FaithfulWrite& t) { return t.Make("ry.gif", RedAndYellow(false).get(), FIF_GIF); }},
       {"1-bit GIF with transparency",
        [](FaithfulWrite& t) { return t.Make("ryt.gif", RedAndYellow(true).get(), FIF_GIF); }},
@@ -222,7 +230,9 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
        [](FaithfulWrite& t) {
          return t.Shell("icon.ico", "convert -size 32x32 gradient:red-blue -size 16x16 gradient:yellow-green icon.ico");
        },
-       {}, "", true},
+       {},
+       "",
+       true},
   };
   // Save keeps the rule that the name's extension names the format.
   const std::string savedAsJpeg = "PNG named .jpg";
@@ -248,8 +258,9 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
         continue;
       }
       EXPECT_EQ(Format(path), format) << where;
-      const std::string expected =
-          kind.expected ? kind.expected(frames, command) : command == cmRotate ? Turned(frames) : frames;
+      const std::string expected = kind.expected         ? kind.expected(frames, command)
+                                   : command == cmRotate ? Turned(frames)
+                                                         : frames;
       EXPECT_EQ(Differences(expected, Frames(path)), "") << where;
       EXPECT_EQ(Colours(path) == colours, true) << where << ": other colours" << Differences(colours, Colours(path));
       if (!tags.empty()) {
@@ -294,7 +305,8 @@ TEST_F(FaithfulWrite, AnimationsAndLayersAreNotReplacedByOnePicture) {
     EXPECT_EQ(result.save.Pictures, path == apng ? 3u : 2u) << path;
     EXPECT_EQ(ReadFile(path), before) << path;
   }
-  const std::string layered = Shell("layered.psd", "convert -size 20x10 xc:red xc:blue -size 10x5 xc:green layered.psd");
+  const std::string layered =
+      Shell("layered.psd", "convert -size 20x10 xc:red xc:blue -size 10x5 xc:green layered.psd");
   const TBytes before = ReadFile(layered);
   TOrientedResult result = OrientFile(layered, ocRotateLeft, true, nullptr, &checker);
   EXPECT_EQ(SaveFailureText(result.save), "the file holds 2 layers");
@@ -357,8 +369,9 @@ TEST_F(FaithfulWrite, JpegsKeepProfileQualitySubsamplingAndEverySegment) {
 
   std::string files = ShellQuote(base);
   for (const std::string& path : written) files += " " + ShellQuote(path);
-  const std::string kept = "-ICC_Profile:ProfileDescription -IFD0:Make -IFD0:Model -ExifIFD:ISO -GPS:GPSLatitude "
-                           "-XMP-dc:Title -IPTC:Keywords -File:Comment";
+  const std::string kept =
+      "-ICC_Profile:ProfileDescription -IFD0:Make -IFD0:Model -ExifIFD:ISO -GPS:GPSLatitude "
+      "-XMP-dc:Title -IPTC:Keywords -File:Comment";
   std::istringstream tags(Output("exiftool -a -G1 -s -n " + kept + " " + files)),
       encodings(Output("identify -format '%Q %[jpeg:sampling-factor]\\n' " + files));
   // Per file: a "========" line, then the tags.

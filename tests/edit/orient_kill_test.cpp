@@ -13,11 +13,11 @@
 #include <random>
 #include <thread>
 
+#include <csignal>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <csignal>
 
 extern char** environ;
 

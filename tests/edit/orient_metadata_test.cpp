@@ -58,7 +58,8 @@ TEST_F(OrientThumbnail, FollowsThePictureAfterEachCommandInEveryOrientation) {
         // As the viewer does: decoded upright, turned, written.
         const TOrientedResult result = OrientFile(path, command, true);
         ASSERT_TRUE(result.save.Ok()) << path << ": " << SaveFailureText(result.save);
-        files.push_back({path, command, Compose(ExifRotationTransform(orientation), CommandTransform(command)), result.lossless});
+        files.push_back(
+            {path, command, Compose(ExifRotationTransform(orientation), CommandTransform(command)), result.lossless});
       }
     }
   }
@@ -69,9 +70,12 @@ TEST_F(OrientThumbnail, FollowsThePictureAfterEachCommandInEveryOrientation) {
   const std::string folder = ShellQuote(Path(""));
   RunCommand("exiftool -q -b -ThumbnailImage -w %d%f.thumb -ext jpg " + folder + " 2>&1");
   std::map<std::string, std::string> ifd1;
-  std::istringstream table(RunCommand("exiftool -q -T -FileName -IFD1:ImageWidth -IFD1:ImageHeight "
-                                      "-IFD1:Orientation -IFD0:Orientation -n -ext jpg " + folder + " 2>&1"));
-  for (std::string line; std::getline(table, line);) ifd1[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
+  std::istringstream table(
+      RunCommand("exiftool -q -T -FileName -IFD1:ImageWidth -IFD1:ImageHeight "
+                 "-IFD1:Orientation -IFD0:Orientation -n -ext jpg " +
+                 folder + " 2>&1"));
+  for (std::string line; std::getline(table, line);)
+    ifd1[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
 
   for (const TTurnedFile& file : files) {
     SCOPED_TRACE(file.Path);

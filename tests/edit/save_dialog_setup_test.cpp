@@ -2,8 +2,8 @@
 // row by row from the format table and the row preselected for a file.
 #include "edit/save_dialog_setup.h"
 
-#include <gtest/gtest.h>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 namespace {
 

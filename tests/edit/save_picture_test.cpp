@@ -4,8 +4,8 @@
 #include "edit/save_picture.h"
 #include "edit/rescale_picture.h"
 #include "edit_test_support.h"
-#include "support/scratch_mount.h"
 #include "platform/free_bitmap.h"
+#include "support/scratch_mount.h"
 
 #include <gtest/gtest.h>
 

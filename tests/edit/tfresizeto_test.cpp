@@ -75,7 +75,7 @@ TEST_F(ResizeDialog, LayoutScalesFromNinetySixPixelsPerInchAndOpensOnOk) {
   Show(4000, 3000, [&] {
     EXPECT_EQ(dialog.focusWidget(), dialog.btnOk);
     const QWidget* expected[] = {dialog.btnCancel, dialog.chKeepAspectRatio, dialog.chRememberUntilRestart,
-                                 dialog.seWidth, dialog.seHeight, dialog.btnOk};
+                                 dialog.seWidth,   dialog.seHeight,          dialog.btnOk};
     QWidget* at = dialog.btnOk;
     for (const QWidget* next : expected) {
       QTest::keyClick(at, Qt::Key_Tab);
@@ -171,10 +171,11 @@ TEST_F(ResizeDialog, EnterOnlyPressesTheFocusedButtonAndEscCancelsFromAnywhere) 
   EXPECT_EQ(Show(640, 480, [&] { dialog.close(); }), QDialog::Rejected);
 
   // Remember until restart counts only with Ok.
-  EXPECT_EQ(Show(640, 480, [&] {
-              dialog.chRememberUntilRestart->click();
-              dialog.btnCancel->click();
-            }),
+  EXPECT_EQ(Show(640, 480,
+                 [&] {
+                   dialog.chRememberUntilRestart->click();
+                   dialog.btnCancel->click();
+                 }),
             QDialog::Rejected);
   EXPECT_FALSE(remember);
   EXPECT_EQ(Show(640, 480, [&] { QTest::keyClick(dialog.btnOk, Qt::Key_Space); }), QDialog::Accepted);

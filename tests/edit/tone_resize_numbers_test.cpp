@@ -111,9 +111,12 @@ TEST(ResizeNumbers, BoxesReadOnlyThirtyTwoBitDecimalIntegers) {
   // and Enter are discarded, keys that type nothing are the box's.
   EXPECT_FALSE(ResizeBoxDiscardsKey(Qt::Key_7, Qt::KeypadModifier, "7"));
   EXPECT_FALSE(ResizeBoxDiscardsKey(Qt::Key_Backspace, Qt::NoModifier, "\b"));
-  for (const auto& [key, text] : std::initializer_list<std::pair<int, const char*>>{
-           {Qt::Key_A, "a"}, {Qt::Key_Minus, "-"}, {Qt::Key_Space, " "}, {Qt::Key_Period, "."},
-           {Qt::Key_Return, "\r"}, {Qt::Key_Enter, ""}})
+  for (const auto& [key, text] : std::initializer_list<std::pair<int, const char*>>{{Qt::Key_A, "a"},
+                                                                                    {Qt::Key_Minus, "-"},
+                                                                                    {Qt::Key_Space, " "},
+                                                                                    {Qt::Key_Period, "."},
+                                                                                    {Qt::Key_Return, "\r"},
+                                                                                    {Qt::Key_Enter, ""}})
     EXPECT_TRUE(ResizeBoxDiscardsKey(key, Qt::ShiftModifier, QLatin1String(text))) << text;
   for (const auto& [key, text] : std::initializer_list<std::pair<int, const char*>>{
            {Qt::Key_Left, ""}, {Qt::Key_Delete, "\x7f"}, {Qt::Key_V, "\x16"}, {Qt::Key_Tab, "\t"}})

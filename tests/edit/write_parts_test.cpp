@@ -30,8 +30,10 @@ TBytes Chunk(const std::string& type, const TBytes& data, bool littleEndianSize)
     chunk = Concat({chunk, Text(type)});
   }
   chunk = Concat({chunk, data});
-  if (!littleEndianSize) chunk = Concat({chunk, TBytes(4, 0)});  // a CRC nobody here reads
-  else if (data.size() & 1) chunk.push_back(0);
+  if (!littleEndianSize)
+    chunk = Concat({chunk, TBytes(4, 0)});  // a CRC nobody here reads
+  else if (data.size() & 1)
+    chunk.push_back(0);
   return chunk;
 }
 
@@ -69,7 +71,8 @@ TEST(JpegEncoding, QualitySubsamplingAndProgressionAreReadFromTheFile) {
   // Tables cut short or missing: nothing is known, and nothing breaks.
   EXPECT_EQ(ReadJpegEncoding(TBytes(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(table + 20))).Quality, 0);
   EXPECT_EQ(ReadJpegEncoding(Text("not a jpeg")).Quality, 0);
-  EXPECT_EQ(JpegSaveFlags({92, JPEG_SUBSAMPLING_444, true}), 92 | JPEG_SUBSAMPLING_444 | JPEG_PROGRESSIVE | JPEG_BASELINE);
+  EXPECT_EQ(JpegSaveFlags({92, JPEG_SUBSAMPLING_444, true}),
+            92 | JPEG_SUBSAMPLING_444 | JPEG_PROGRESSIVE | JPEG_BASELINE);
 }
 
 TEST(JpegEncoding, AReEncodeCarriesEveryMetadataSegmentButAdobes) {
@@ -79,8 +82,9 @@ TEST(JpegEncoding, AReEncodeCarriesEveryMetadataSegmentButAdobes) {
   const TBytes source = InsertAfterSoi(EncodeJpeg(16, 16, 80), segments);
   const TBytes encoded = EncodeWithFreeImage(Pattern(24, 16).get(), FIF_JPEG, 90 | JPEG_BASELINE);
   const std::vector<uint8_t> out = WithSourceSegments(source, encoded, {});
-  for (const auto& [marker, prefix] : {std::pair{0xE0, "JFIF"}, std::pair{0xE1, "Exif-ish"}, std::pair{0xE2, "ICC_PROFILE"},
-                                       std::pair{0xED, "Photoshop 3.0"}, std::pair{0xFE, "a comment"}})
+  for (const auto& [marker, prefix] :
+       {std::pair{0xE0, "JFIF"}, std::pair{0xE1, "Exif-ish"}, std::pair{0xE2, "ICC_PROFILE"},
+        std::pair{0xED, "Photoshop 3.0"}, std::pair{0xFE, "a comment"}})
     EXPECT_TRUE(HasSegment(out, uint8_t(marker), prefix)) << prefix;
   EXPECT_FALSE(HasSegment(out, 0xEE, "Adobe"));
   EXPECT_EQ(ScanData(out), ScanData(encoded));
@@ -95,7 +99,8 @@ std::vector<TBytes> SegmentsOf(const TBytes& jpeg, uint8_t marker) {
   std::vector<TBytes> found;
   for (size_t pos = 2; pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA;) {
     const size_t length = size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3];
-    if (jpeg[pos + 1] == marker) found.emplace_back(jpeg.begin() + std::ptrdiff_t(pos + 4), jpeg.begin() + std::ptrdiff_t(pos + 2 + length));
+    if (jpeg[pos + 1] == marker)
+      found.emplace_back(jpeg.begin() + std::ptrdiff_t(pos + 4), jpeg.begin() + std::ptrdiff_t(pos + 2 + length));
     pos += 2 + length;
   }
   return found;
@@ -191,7 +196,9 @@ TEST(TiffProfile, IsReadFromTheDirectoryAskedForAndNeverPastTheFile) {
   const TTiffBuilder tiff;
   const TBytes first = Text("the first page's colour profile"), second = Text("the second page's profile");
   const TTiffBuilder::TEntry width{256, 3, 1, tiff.Short({8})};
-  const auto icc = [](const TBytes& profile) { return TTiffBuilder::TEntry{0x8773, 7, uint32_t(profile.size()), profile}; };
+  const auto icc = [](const TBytes& profile) {
+    return TTiffBuilder::TEntry{0x8773, 7, uint32_t(profile.size()), profile};
+  };
   // Page 0 points to an EXIF directory (2) and leads to page 1.
   const TBytes file = tiff.Build({{{width, {0x8769, 4, 1, tiff.Long({0})}, icc(first)}},
                                   {{width, icc(second)}},
@@ -272,9 +279,8 @@ TEST(ContainerChunks, WebPFactsAndTheExifChunk) {
 
   // FreeImage's "Exif\0\0" before the TIFF block goes; the sizes follow.
   const TBytes block = Text(std::string("MM\0*\0\0\0\x08\0\0\0\0\0", 13));
-  const TBytes written =
-      Riff(Concat({Chunk("VP8X", TBytes(10, 0), true), Chunk("VP8L", {0x2F, 0, 0, 0, 0}, true),
-                   Chunk("EXIF", Concat({Text(std::string("Exif\0\0", 6)), block}), true)}));
+  const TBytes written = Riff(Concat({Chunk("VP8X", TBytes(10, 0), true), Chunk("VP8L", {0x2F, 0, 0, 0, 0}, true),
+                                      Chunk("EXIF", Concat({Text(std::string("Exif\0\0", 6)), block}), true)}));
   const std::vector<uint8_t> valid = WithValidWebPExif(written);
   EXPECT_EQ(valid.size(), written.size() - 6);
   const std::string text(valid.begin(), valid.end());

@@ -12,8 +12,8 @@
 
 TEST(ScanFolder, ListsSupportedRegularVisibleFilesOnly) {
   TempFolder dir;
-  for (const char* name : {"photo.JPG", "photo.jpeg", "photo.Jpe", "scan.pbm", "photo.jpg.bak", "photo",
-                           "photo.", ".png", ".hidden.png", "notes.txt"})
+  for (const char* name : {"photo.JPG", "photo.jpeg", "photo.Jpe", "scan.pbm", "photo.jpg.bak", "photo", "photo.",
+                           ".png", ".hidden.png", "notes.txt"})
     MakeImage(dir, name);
   ASSERT_TRUE(QDir(dir.Path()).mkdir("x.png"));
   ASSERT_EQ(mkfifo(QFile::encodeName(dir.File("f.png")).constData(), 0600), 0);
@@ -73,19 +73,31 @@ TEST(ScanFolder, SortsByNameDateAndSizeInBothDirections) {
 TEST(SortFolderList, NamesFollowTheLettersOfTheLocaleAndKeepTiesInFolderOrder) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   TFolderState state;
-  for (const char* name : {"Zebra.png", "b.PNG", "été 2.png", "eclair10.png", "B.png",
-                           "éclair.png", "eclair9.png", "a.png"})
+  for (const char* name :
+       {"Zebra.png", "b.PNG", "été 2.png", "eclair10.png", "B.png", "éclair.png", "eclair9.png", "a.png"})
     state.lsDir.push_back(TDirItem{QString::fromUtf8(name), {}});
-  const QStringList ascending = {"a.png", "b.PNG", "B.png", QString::fromUtf8("éclair.png"), "eclair9.png",
-                                 "eclair10.png", QString::fromUtf8("été 2.png"), "Zebra.png"};
+  const QStringList ascending = {"a.png",
+                                 "b.PNG",
+                                 "B.png",
+                                 QString::fromUtf8("éclair.png"),
+                                 "eclair9.png",
+                                 "eclair10.png",
+                                 QString::fromUtf8("été 2.png"),
+                                 "Zebra.png"};
   SortFolderList(state, "/x/eclair9.png", SortedBy(SortByName));
   EXPECT_EQ(ListedNames(state), ascending);
   EXPECT_EQ(state.iDirIndex, 4);
 
   // Reversed, the names equal apart from case still keep their folder order.
   SortFolderList(state, "/x/eclair9.png", SortedBy(SortByName, true));
-  const QStringList descending = {"Zebra.png", QString::fromUtf8("été 2.png"), "eclair10.png",
-                                  "eclair9.png", QString::fromUtf8("éclair.png"), "b.PNG", "B.png", "a.png"};
+  const QStringList descending = {"Zebra.png",
+                                  QString::fromUtf8("été 2.png"),
+                                  "eclair10.png",
+                                  "eclair9.png",
+                                  QString::fromUtf8("éclair.png"),
+                                  "b.PNG",
+                                  "B.png",
+                                  "a.png"};
   EXPECT_EQ(ListedNames(state), descending);
   EXPECT_EQ(state.iDirIndex, 3);
   for (std::size_t i = 0; i + 1 < state.lsDir.size(); ++i)

@@ -69,8 +69,8 @@ TEST(FolderLister, TheListReadAheadIsTheListAScanMakesInEveryOrder) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   TempFolder dir;
   // Mixed formats and names that are not listed.
-  for (const char* name : {"shot.JPG", "scan.pbm", "page.tif", "web.webp", "notes.txt", "photo", "photo.jpg.bak",
-                           ".hidden.png"})
+  for (const char* name :
+       {"shot.JPG", "scan.pbm", "page.tif", "web.webp", "notes.txt", "photo", "photo.jpg.bak", ".hidden.png"})
     MakeImage(dir, name, 7, 5);
   ASSERT_TRUE(QDir(dir.Path()).mkdir("folder.png"));
   ASSERT_EQ(mkfifo(QFile::encodeName(dir.File("pipe.png")).constData(), 0600), 0);
@@ -78,8 +78,8 @@ TEST(FolderLister, TheListReadAheadIsTheListAScanMakesInEveryOrder) {
   ASSERT_TRUE(QFile::link(dir.File("shot.JPG"), dir.File("link.jpg")));
   // Equal dates and sizes, so that ties decide much of the order; accented
   // names and numbers.
-  for (const char* name : {"img10.png", "IMG3.png", "img01.png", "Img1.png", "img2.png", "été 2.png",
-                           "eclair10.png", "éclair9.png", "Zebra.png", "zebra.PNG"})
+  for (const char* name : {"img10.png", "IMG3.png", "img01.png", "Img1.png", "img2.png", "été 2.png", "eclair10.png",
+                           "éclair9.png", "Zebra.png", "zebra.PNG"})
     MakeImage(dir, QString::fromUtf8(name), 40, 10);
   MakeImage(dir, "big.png", 90, 10);
   MakeImage(dir, "old.png", 40, 1);

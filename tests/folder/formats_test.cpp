@@ -1,5 +1,5 @@
-#include "folder/file_path.h"
 #include "folder/formats.h"
+#include "folder/file_path.h"
 
 #include <gtest/gtest.h>
 

@@ -138,8 +138,7 @@ TEST(Navigation, FallsBackToTheFolderWhenTheListIsEmpty) {
 
   // A folder that is gone yields nothing either way.
   ASSERT_TRUE(QDir(dir.Path()).removeRecursively());
-  for (auto* route : {GetNextFile, GetPrevFile, GetFirstFile, GetLastFile})
-    EXPECT_EQ(route(state, notes, ByName), "");
+  for (auto* route : {GetNextFile, GetPrevFile, GetFirstFile, GetLastFile}) EXPECT_EQ(route(state, notes, ByName), "");
 }
 
 // The window shows the next image, deletes the file, then does this
@@ -184,8 +183,7 @@ TEST(ForgetDeletedFile, OnlyItemLeavesNothingToShow) {
   ForgetDeletedFile(state, only);
   EXPECT_TRUE(state.lsDir.empty());
   EXPECT_EQ(state.iDirIndex, 0);
-  for (auto* route : {GetNextFile, GetPrevFile, GetFirstFile, GetLastFile})
-    EXPECT_EQ(route(state, only, ByName), "");
+  for (auto* route : {GetNextFile, GetPrevFile, GetFirstFile, GetLastFile}) EXPECT_EQ(route(state, only, ByName), "");
 }
 
 TEST(ForgetDeletedFile, MatchesNamesWithoutRegardToCase) {

@@ -37,7 +37,9 @@ protected:
   static std::string Attributes(const std::string& path) {
     return Shell("getfattr --absolute-names -d -m - -e hex '" + path + "' | grep -v '^# file:'");
   }
-  static std::string Acl(const std::string& path) { return Shell("getfacl --absolute-names --omit-header '" + path + "'"); }
+  static std::string Acl(const std::string& path) {
+    return Shell("getfacl --absolute-names --omit-header '" + path + "'");
+  }
   static ino_t Inode(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
@@ -266,8 +268,9 @@ TEST_F(AtomicFile, AnotherUsersFileKeepsItsOwnerWhereItMayBeWritten) {
   fs::copy_file(ATOMIC_WRITER, Path("tools/atomic_writer"));
   ASSERT_EQ(::chmod(Path("tools/atomic_writer").c_str(), 0755), 0);
   ASSERT_EQ(::chmod(Path("tools/source").c_str(), 0644), 0);
-  std::vector<std::string> args = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                   Path("tools/atomic_writer"), Path("photo.jpg"), Path("tools/source")};
+  std::vector<std::string> args = {
+      "/usr/bin/setpriv",          "--reuid=65534",   "--regid=65534",     "--clear-groups",
+      Path("tools/atomic_writer"), Path("photo.jpg"), Path("tools/source")};
   const ino_t inode = Inode(Path("photo.jpg"));
 
   atomic_test::TWriter writer(args);

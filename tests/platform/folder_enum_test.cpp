@@ -194,10 +194,10 @@ TEST(FolderStamp, AChangedEntryChangesTheStampOnceTheTimesHaveSettled) {
   ASSERT_TRUE(ReadFolderStamp(dir.Path(), same));
   EXPECT_TRUE(same.SameFolderState(settled));
 
-  for (const auto& change : std::vector<std::function<bool()>>{
-           [&] { return !dir.Write("b.png", "x").isEmpty(); },
-           [&] { return QFile::rename(dir.File("b.png"), dir.File("c.png")); },
-           [&] { return QFile::remove(dir.File("c.png")); }}) {
+  for (const auto& change :
+       std::vector<std::function<bool()>>{[&] { return !dir.Write("b.png", "x").isEmpty(); },
+                                          [&] { return QFile::rename(dir.File("b.png"), dir.File("c.png")); },
+                                          [&] { return QFile::remove(dir.File("c.png")); }}) {
     TFolderStamp before;
     ASSERT_TRUE(ReadFolderStamp(dir.Path(), before));
     ASSERT_TRUE(change());

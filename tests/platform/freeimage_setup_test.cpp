@@ -1,7 +1,7 @@
 // The image libraries' messages: quiet unless VELVANE_DEBUG asks for them.
 #include "platform/freeimage_setup.h"
-#include "support/tiff_bytes.h"
 #include "platform/free_bitmap.h"
+#include "support/tiff_bytes.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 namespace {
 
 class ImageLibraryMessagesTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     char folder[] = "/tmp/freeimage_setup_test-XXXXXX";
     ASSERT_NE(::mkdtemp(folder), nullptr);

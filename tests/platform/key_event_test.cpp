@@ -88,11 +88,10 @@ TEST_F(KeyEventTest, LettersWhateverTheCase) {
 
 TEST_F(KeyEventTest, NamedKeys) {
   const std::pair<Qt::Key, std::uint16_t> keys[] = {
-      {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},      {Qt::Key_Return, 13},   {Qt::Key_Escape, 27},
-      {Qt::Key_Space, 32},    {Qt::Key_PageUp, 33},  {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},
-      {Qt::Key_Home, 36},     {Qt::Key_Left, 37},    {Qt::Key_Up, 38},       {Qt::Key_Right, 39},
-      {Qt::Key_Down, 40},     {Qt::Key_Insert, 45},  {Qt::Key_Delete, 46},   {Qt::Key_F1, 112},
-      {Qt::Key_F6, 117},      {Qt::Key_F12, 123},    {Qt::Key_F24, 135},     {Qt::Key_Menu, 93},
+      {Qt::Key_Backspace, 8}, {Qt::Key_Tab, 9},       {Qt::Key_Return, 13}, {Qt::Key_Escape, 27}, {Qt::Key_Space, 32},
+      {Qt::Key_PageUp, 33},   {Qt::Key_PageDown, 34}, {Qt::Key_End, 35},    {Qt::Key_Home, 36},   {Qt::Key_Left, 37},
+      {Qt::Key_Up, 38},       {Qt::Key_Right, 39},    {Qt::Key_Down, 40},   {Qt::Key_Insert, 45}, {Qt::Key_Delete, 46},
+      {Qt::Key_F1, 112},      {Qt::Key_F6, 117},      {Qt::Key_F12, 123},   {Qt::Key_F24, 135},   {Qt::Key_Menu, 93},
   };
   for (const auto& [qtKey, vk] : keys) EXPECT_EQ(KeyOf(qtKey), vk) << vk;
   const TKeyPress backtab = Click(Qt::Key_Backtab, Qt::ShiftModifier);
@@ -157,7 +156,7 @@ TEST(KeyEventNative, ThePhysicalKeyDecidesDigitsAndNonLatinLetters) {
   EXPECT_EQ(Native(0x0424, Qt::NoModifier, 30).Key, 'A');
   EXPECT_EQ(Native(0x0419, Qt::ShiftModifier, 16).Key, 'Q');
   // Punctuation: the US character when the layout types one, else the key's place.
-  EXPECT_EQ(Native(Qt::Key_Comma, Qt::NoModifier, 50).Key, VK_OEM_COMMA);  // AZERTY ","
+  EXPECT_EQ(Native(Qt::Key_Comma, Qt::NoModifier, 50).Key, VK_OEM_COMMA);   // AZERTY ","
   EXPECT_EQ(Native(Qt::Key_ssharp, Qt::NoModifier, 12).Key, VK_OEM_MINUS);  // German "ß"
   EXPECT_EQ(Native(Qt::Key_NumberSign, Qt::NoModifier, 43).Key, VK_OEM_5);  // German "#", not 3
   EXPECT_EQ(Native(Qt::Key_Less, Qt::NoModifier, 86).Key, VK_OEM_102);

@@ -47,9 +47,9 @@ TEST_F(Leftovers, AKilledWritesFileGoesWithTheNextWriteAndALiveWritersStays) {
   // Names that only look like ours, and files of our names that are not
   // ours to remove: a folder, a link, a fifo, a file with a second name and,
   // where the test may make one, a file of another user.
-  for (const char* name : {".velvane-abc12", ".velvane-abc1234", "velvane-abc123", ".velvane-ab_123",
-                           ".velvane-abc123.jpg", ".velvane-abc123.old-", ".velvane-abc123.old-x1",
-                           ".velvane-abc123.old-007", ".VELVANE-abc123", "two.txt"})
+  for (const char* name :
+       {".velvane-abc12", ".velvane-abc1234", "velvane-abc123", ".velvane-ab_123", ".velvane-abc123.jpg",
+        ".velvane-abc123.old-", ".velvane-abc123.old-x1", ".velvane-abc123.old-007", ".VELVANE-abc123", "two.txt"})
     WriteText(name, "someone's");
   fs::create_directory(Path(".velvane-dir123"));
   ASSERT_EQ(::symlink("photo.jpg", Path(".velvane-lnk123").c_str()), 0);
@@ -101,8 +101,9 @@ TEST_F(Leftovers, AnInterruptedRewriteInPlaceIsSettledFromItsCopies) {
       {fresh, {"finished", fresh, true, fresh, false}},
       {fresh, {"not begun", old, true, old, false}},
       {fresh, {"changed since by someone else", changed, true, changed, true}},
-      {fresh, {"of a file no longer here", old.substr(0, 1000) + fresh.substr(1000, 2000), false,
-               old.substr(0, 1000) + fresh.substr(1000, 2000), true}},
+      {fresh,
+       {"of a file no longer here", old.substr(0, 1000) + fresh.substr(1000, 2000), false,
+        old.substr(0, 1000) + fresh.substr(1000, 2000), true}},
   };
   for (const auto& [content, c] : cases) {
     SCOPED_TRACE(c.what);

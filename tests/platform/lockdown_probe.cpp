@@ -7,6 +7,7 @@
 #include "platform/worker_lockdown.h"
 
 #include <fcntl.h>
+#include <linux/sched.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
@@ -16,7 +17,6 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <linux/sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -95,8 +95,7 @@ std::string Work() {
   if (good != 2) return "threads failed";
 
   timespec now{};
-  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || ::clock_gettime(CLOCK_MONOTONIC, &now) != 0)
-    return "clock failed";
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || ::clock_gettime(CLOCK_MONOTONIC, &now) != 0) return "clock failed";
   const std::time_t t = std::time(nullptr);
   std::tm local{};
   if (!::localtime_r(&t, &local) || !std::localtime(&t)) return "local time failed";
@@ -104,7 +103,7 @@ std::string Work() {
   if (::nanosleep(&nap, nullptr) != 0) return "sleep failed";
 
   char head[8] = {};
-  struct stat st{};
+  struct stat st {};
   if (::fstat(FileFd, &st) != 0 || ::pread(FileFd, head, 7, 0) != 7 || ::lseek(FileFd, 0, SEEK_END) != st.st_size)
     return "reading the given file failed";
 

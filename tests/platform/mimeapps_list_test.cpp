@@ -1,6 +1,6 @@
 // The line-keeping editor of mimeapps.list and the MIME package reader.
-#include "platform/mime_types.h"
 #include "platform/mimeapps_list.h"
+#include "platform/mime_types.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -61,7 +61,8 @@ TEST(MimeAppsList, AGroupAddedToAFileIsTakenAwayWhole) {
 }
 
 TEST(MimePackage, TheShippedPackageGivesTypesTheDatabaseMayLack) {
-  const TMimePackage package = TMimePackage::Load(QStringLiteral(VELVANE_BUILD_DIR "/res/mime/org.norquill.Velvane.xml"));
+  const TMimePackage package =
+      TMimePackage::Load(QStringLiteral(VELVANE_BUILD_DIR "/res/mime/org.norquill.Velvane.xml"));
   ASSERT_FALSE(package.IsEmpty());
   EXPECT_EQ(package.TypesForExtension("KOA"), QStringList{"image/x-koala"});
   EXPECT_EQ(package.TypesForExtension("jif"), QStringList{"image/jpeg"});
@@ -90,8 +91,9 @@ TEST(MimePackage, AMalformedOrMissingPackageIsEmpty) {
   // Only plain "*.ext" globs name an extension.
   QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write("<mime-info><mime-type type=\"Image/X-A\"><glob pattern=\"*.aa?\"/><glob pattern=\"*.bbb\"/>"
-          "<glob pattern=\"README\"/></mime-type></mime-info>");
+  f.write(
+      "<mime-info><mime-type type=\"Image/X-A\"><glob pattern=\"*.aa?\"/><glob pattern=\"*.bbb\"/>"
+      "<glob pattern=\"README\"/></mime-type></mime-info>");
   f.close();
   const TMimePackage package = TMimePackage::Load(path);
   EXPECT_TRUE(package.TypesForExtension("aa?").isEmpty());

@@ -19,8 +19,7 @@ public:
 const auto* const kEnglishLocale = ::testing::AddGlobalTestEnvironment(new TEnglishLocale);
 
 QStringList Sorted(QStringList names) {
-  std::sort(names.begin(), names.end(),
-            [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; });
+  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return NaturalCompare(a, b) < 0; });
   return names;
 }
 
@@ -84,9 +83,28 @@ TEST(NaturalCompare, NonLatinLettersFoldCaseAndSurrogatesAreWhole) {
 // Sorting relies on a consistent order: antisymmetric, transitive, and 0 only
 // for names equal apart from case.
 TEST(NaturalCompare, IsAStrictWeakOrder) {
-  const QStringList names = {"", "a", "A", "a0", "a00", "a01", "a1", "a1b", "a01b", "a10", "a 1",
-                             "a-1", "a_1", "a.1", "b", "B2", "b02", "b2c", QString::fromUtf8("é"),
-                             QString::fromUtf8("É1"), "99999999999999999999", "100000000000000000000"};
+  const QStringList names = {"",
+                             "a",
+                             "A",
+                             "a0",
+                             "a00",
+                             "a01",
+                             "a1",
+                             "a1b",
+                             "a01b",
+                             "a10",
+                             "a 1",
+                             "a-1",
+                             "a_1",
+                             "a.1",
+                             "b",
+                             "B2",
+                             "b02",
+                             "b2c",
+                             QString::fromUtf8("é"),
+                             QString::fromUtf8("É1"),
+                             "99999999999999999999",
+                             "100000000000000000000"};
   for (const QString& a : names) {
     for (const QString& b : names) {
       const int ab = NaturalCompare(a, b);
@@ -139,9 +157,18 @@ TEST(NaturalCompare, KeysOfManyNamesOrderAsTheComparisonDoes) {
   // A key ranks its texts among those of the names it was made with: keys of
   // a whole list must still order each pair as a comparison of the two does.
   const TNaturalCollator collator;
-  const QStringList names = {"", "a", "A1", "a01", "a 1", "a_1", "img9", "IMG10", "img010", QString::fromUtf8("éa"),
-                             "ea", QString::fromUtf8("Éb2"), "z", QString::fromUtf8("жук"), "x1y2z3", "X1Y2Z03",
-                             "a\u0661", "a\u0660", "a0", "a00", "a1b", "a01b", "img", "IMG"};
+  const QStringList names = {"",        "a",
+                             "A1",      "a01",
+                             "a 1",     "a_1",
+                             "img9",    "IMG10",
+                             "img010",  QString::fromUtf8("éa"),
+                             "ea",      QString::fromUtf8("Éb2"),
+                             "z",       QString::fromUtf8("жук"),
+                             "x1y2z3",  "X1Y2Z03",
+                             "a\u0661", "a\u0660",
+                             "a0",      "a00",
+                             "a1b",     "a01b",
+                             "img",     "IMG"};
   const std::vector<std::string> keys = collator.SortKeys(names);
   ASSERT_EQ(keys.size(), std::size_t(names.size()));
   for (qsizetype i = 0; i < names.size(); ++i)
@@ -160,7 +187,8 @@ TEST(NaturalCompare, KeysOfAFolderOfManyTextsAndLongNumbersSortAsTheComparisonDo
     names << text + QString::number(i * 7919 % 1000) + (i % 5 ? ".jpg" : ".PNG");
   }
   for (const int digits : {254, 255, 256, 300})
-    names << "n" + QString(digits - 1, u'9') + "8" << "n" + QString(digits, u'1') << "n0" + QString(digits, u'1');
+    names << "n" + QString(digits - 1, u'9') + "8"
+          << "n" + QString(digits, u'1') << "n0" + QString(digits, u'1');
   const TNaturalCollator collator;
   const std::vector<std::string> keys = collator.SortKeys(names);
   std::vector<qsizetype> order(static_cast<std::size_t>(names.size()));

@@ -1,8 +1,8 @@
 // The POSIX helpers every other folder goes through: what a path is, and
 // reads and writes at an offset that stop only at the end of the file.
+#include "platform/posix_io.h"
 #include "atomic_test_support.h"
 #include "platform/file_descriptor.h"
-#include "platform/posix_io.h"
 
 #include <cerrno>
 #include <cstring>

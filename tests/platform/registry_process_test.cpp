@@ -9,9 +9,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>

@@ -29,8 +29,8 @@ protected:
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
   QStringList SetAsideFiles() const {
-    return QDir(FTemp.File(QStringLiteral("velvane"))).entryList({QStringLiteral("registry-hkcu.txt.damaged-*")},
-                                                                  QDir::AllEntries | QDir::System | QDir::Hidden);
+    return QDir(FTemp.File(QStringLiteral("velvane")))
+        .entryList({QStringLiteral("registry-hkcu.txt.damaged-*")}, QDir::AllEntries | QDir::System | QDir::Hidden);
   }
   void WriteHive(const QByteArray& bytes) const { FTemp.Write(QStringLiteral("velvane/registry-hkcu.txt"), bytes); }
 
@@ -92,15 +92,16 @@ TEST_F(RegistryTest, IntegersAndTextsRoundTripExactly) {
   };
   const std::int32_t numbers[] = {0, 1, -1, INT_MAX, INT_MIN, 0x01050200};
   // Value names are free text too; the empty name is the default value.
-  const QStringList names = {QString(), QStringLiteral("\\"), QStringLiteral("a\"b"), QStringLiteral("]"),
-                             QStringLiteral("x\ny"), QString::fromUtf8("ключ"), QStringLiteral("@"),
-                             QStringLiteral("    "), QStringLiteral("9")};
+  const QStringList names = {QString(),           QStringLiteral("\\"),   QStringLiteral("a\"b"),
+                             QStringLiteral("]"), QStringLiteral("x\ny"), QString::fromUtf8("ключ"),
+                             QStringLiteral("@"), QStringLiteral("    "), QStringLiteral("9")};
   const QString key = QString::fromUtf8("\\Keys with [brackets] and ünïcode\\ ] spaced ");
   {
     TRegistry reg(Hive());
     ASSERT_TRUE(reg.OpenKey(key, true));
     for (int i = 0; i < texts.size(); ++i) EXPECT_TRUE(reg.WriteString(QStringLiteral("t%1").arg(i), texts[i]));
-    for (int i = 0; i < int(std::size(numbers)); ++i) EXPECT_TRUE(reg.WriteInteger(QStringLiteral("n%1").arg(i), numbers[i]));
+    for (int i = 0; i < int(std::size(numbers)); ++i)
+      EXPECT_TRUE(reg.WriteInteger(QStringLiteral("n%1").arg(i), numbers[i]));
     for (int i = 0; i < names.size(); ++i) EXPECT_TRUE(reg.WriteInteger(names[i], i));
   }
   TRegistry reg(Hive());
@@ -110,7 +111,8 @@ TEST_F(RegistryTest, IntegersAndTextsRoundTripExactly) {
     EXPECT_EQ(reg.GetDataType(QStringLiteral("t%1").arg(i)), TRegDataType::rdString);
     EXPECT_EQ(reg.ReadString(QStringLiteral("t%1").arg(i)), texts[i]) << i;
   }
-  for (int i = 0; i < int(std::size(numbers)); ++i) EXPECT_EQ(reg.ReadInteger(QStringLiteral("n%1").arg(i)), numbers[i]);
+  for (int i = 0; i < int(std::size(numbers)); ++i)
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("n%1").arg(i)), numbers[i]);
   for (int i = 0; i < names.size(); ++i) EXPECT_EQ(reg.ReadInteger(names[i]), i) << i;
   EXPECT_EQ(reg.GetValueNames().size(), texts.size() + int(std::size(numbers)) + names.size());
 }
@@ -143,7 +145,7 @@ TEST_F(RegistryTest, PathsFromTheRootAndRelativeToTheOpenKey) {
   EXPECT_EQ(reg.CurrentPath(), QStringLiteral("SOFTWARE\\Other"));
   EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\SOFTWARE\\Classes")));
   EXPECT_FALSE(reg.KeyExists(QStringLiteral("Classes")));  // not below SOFTWARE\Other
-  EXPECT_TRUE(reg.OpenKey(QString(), false));                // the open key itself
+  EXPECT_TRUE(reg.OpenKey(QString(), false));              // the open key itself
   EXPECT_EQ(reg.CurrentPath(), QStringLiteral("SOFTWARE\\Other"));
   reg.CloseKey();
   EXPECT_TRUE(reg.KeyExists(QStringLiteral("SOFTWARE\\Classes")));  // relative to the root again
@@ -284,10 +286,11 @@ TEST_F(RegistryTest, AKeyRemovedByAnotherWriterComesBackWithTheValuesWrittenToIt
 
 TEST_F(RegistryTest, AFileThatIsNoHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWrite) {
   const QByteArray notHives[] = {
-      QByteArray(),                            // empty file
+      QByteArray(),                           // empty file
       QByteArray("\x00\x01\x02 binary", 10),  // not text
       "Some other file\n[K]\n",               // wrong signature
-      "\n" "Velvane registry hive 1\n[K]\n",  // the signature is not the first line
+      "\n"
+      "Velvane registry hive 1\n[K]\n",  // the signature is not the first line
   };
   for (const QByteArray& bytes : notHives) {
     SCOPED_TRACE(bytes.toStdString());
@@ -307,8 +310,8 @@ TEST_F(RegistryTest, AFileThatIsNoHiveReadsAsNoKeysAndIsKeptAsideBeforeTheNextWr
     ASSERT_EQ(aside.size(), 1);
     // One line names the file and where it went.
     EXPECT_EQ(said, "velvane: " + Hive().toStdString() + " is not a settings file (its first line is not " +
-                        "\"Velvane registry hive 1\"); it " +
-                        "was moved to " + FTemp.File(QStringLiteral("velvane/") + aside.first()).toStdString() +
+                        "\"Velvane registry hive 1\"); it " + "was moved to " +
+                        FTemp.File(QStringLiteral("velvane/") + aside.first()).toStdString() +
                         " and new settings are written in its place\n");
     QFile kept(FTemp.File(QStringLiteral("velvane/") + aside.first()));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -328,24 +331,24 @@ TEST_F(RegistryTest, ABadLineIsSkippedAndEverythingElseKept) {
     int badLines;  // the bad line, and the values under it when it is a key line
   };
   const Case cases[] = {
-      {"\"v\"=dword:123456789", 1},        // nine hex digits
-      {"\"v\"=dword:xyz", 1},              // not hex
-      {"\"v\"=\"unterminated", 1},         // cut short
-      {"\"v\"=\"bad \\q escape\"", 1},    // unknown escape
-      {"\"v\"=\"\\u12\"", 1},             // short \u
-      {"\"v\"=\"a\"trailing", 1},          // junk after the text
-      {"\"Before\"=dword:7", 1},           // a value twice: the first one stays
-      {"stray line", 1},                   // unknown line
-      {"\"v\"=\"\xff\xfe\"", 1},          // invalid UTF-8
-      {"[K\\\\L]", 2},                     // empty key name
-      {"[M", 2},                           // unclosed key line
-      {"[\\M]", 2},                        // absolute key line
+      {"\"v\"=dword:123456789", 1},     // nine hex digits
+      {"\"v\"=dword:xyz", 1},           // not hex
+      {"\"v\"=\"unterminated", 1},      // cut short
+      {"\"v\"=\"bad \\q escape\"", 1},  // unknown escape
+      {"\"v\"=\"\\u12\"", 1},           // short \u
+      {"\"v\"=\"a\"trailing", 1},       // junk after the text
+      {"\"Before\"=dword:7", 1},        // a value twice: the first one stays
+      {"stray line", 1},                // unknown line
+      {"\"v\"=\"\xff\xfe\"", 1},        // invalid UTF-8
+      {"[K\\\\L]", 2},                  // empty key name
+      {"[M", 2},                        // unclosed key line
+      {"[\\M]", 2},                     // absolute key line
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line.toStdString());
     QDir(FTemp.File(QStringLiteral("velvane"))).removeRecursively();
-    const QByteArray bytes = "Velvane registry hive 1\n[K]\n\"before\"=dword:1\n" + c.line +
-                             "\n\"after\"=dword:2\n[L]\n\"x\"=\"y\"\n";
+    const QByteArray bytes =
+        "Velvane registry hive 1\n[K]\n\"before\"=dword:1\n" + c.line + "\n\"after\"=dword:2\n[L]\n\"x\"=\"y\"\n";
     WriteHive(bytes);
 
     testing::internal::CaptureStderr();
@@ -553,8 +556,8 @@ TEST_F(RegistryTest, ReplacingTheHiveKeepsItsPermissionsAndLeavesNoTemporaryFile
     TRegistry reg(Hive());
     reg.OpenKey(QStringLiteral("L"), true);
   }
-  EXPECT_EQ(QFileInfo(Hive()).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+  EXPECT_EQ(QFileInfo(Hive()).permissions(),
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
   const QStringList files = QDir(FTemp.File(QStringLiteral("velvane"))).entryList(QDir::Files | QDir::Hidden);
   EXPECT_EQ(files, QStringList{QStringLiteral("registry-hkcu.txt")});
 }
@@ -589,7 +592,8 @@ TEST(RegistryHiveText, ReadsWhatItWritesAndHandEditedFiles) {
 
   // Windows line ends, comments, blank lines, repeated sections and short dwords.
   const QByteArray edited =
-      "Velvane registry hive 1\r\n; a comment\r\n\r\n[X\\Y]\r\n\"a\"=dword:A\r\n  \r\n[x]\r\n\"b\"=\"t\"\r\n[X\\Y]\r\n@=dword:ffffffff\r\n";
+      "Velvane registry hive 1\r\n; a comment\r\n\r\n[X\\Y]\r\n\"a\"=dword:A\r\n  "
+      "\r\n[x]\r\n\"b\"=\"t\"\r\n[X\\Y]\r\n@=dword:ffffffff\r\n";
   std::optional<TParsedHive> parsed = HiveFromText(edited);
   ASSERT_TRUE(parsed);
   EXPECT_TRUE(parsed->BadLines.empty());

@@ -35,8 +35,7 @@ namespace {
 void FillBig(TRegKey& root, int count, std::uint32_t round) {
   root.DeleteKey({QStringLiteral("Big")});
   TRegKey* big = root.CreateKey({QStringLiteral("Big")});
-  for (int i = 0; i < count; ++i)
-    big->SetValue(TRegValue::Integer(QStringLiteral("value number %1").arg(i), round));
+  for (int i = 0; i < count; ++i) big->SetValue(TRegValue::Integer(QStringLiteral("value number %1").arg(i), round));
 }
 
 }  // namespace

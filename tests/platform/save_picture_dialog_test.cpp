@@ -7,12 +7,12 @@
 
 #include "support/temp_folder.h"
 
-#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 namespace {
 

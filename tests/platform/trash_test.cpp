@@ -12,7 +12,7 @@
 namespace {
 
 class TrashTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     ASSERT_TRUE(photos.IsValid());
     photo = photos.Write("holiday photos/a b%.jpg", "not really a jpeg");

@@ -5,10 +5,10 @@
 
 #include "support/temp_folder.h"
 
-#include <gtest/gtest.h>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -87,8 +87,10 @@ std::string Receive(const TProbe& probe, TFileDescriptor* passed = nullptr) {
     if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
       int fd;
       std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
-      if (passed) *passed = TFileDescriptor(fd);
-      else ::close(fd);
+      if (passed)
+        *passed = TFileDescriptor(fd);
+      else
+        ::close(fd);
     }
   }
   return std::string(buffer, static_cast<std::size_t>(got));
@@ -156,7 +158,7 @@ TEST(WorkerLockdown, HoldsEveryLayerThisSystemOffers) {
   EXPECT_EQ(StatusLine(probe.pid, "NoNewPrivs"), "1");
   EXPECT_EQ(fields.at("locked"), "1");
   EXPECT_EQ(fields.at("open-fds"), "3");  // the stray fd 9 and standard streams are gone
-  EXPECT_EQ(fields.at("env"), "TZ");  // the secret is gone; the time zone stays pinned
+  EXPECT_EQ(fields.at("env"), "TZ");      // the secret is gone; the time zone stays pinned
   for (const char* layer : {"descriptors", "environment", "no-new-privileges", "not dumpable", "seccomp"})
     EXPECT_EQ(fields.at(layer), std::to_string(Held)) << layer;
   // Where the system offers a layer, it must have held; elsewhere the probe
@@ -167,13 +169,13 @@ TEST(WorkerLockdown, HoldsEveryLayerThisSystemOffers) {
   EXPECT_EQ(fields.at("landlock"), std::to_string(LandlockPresent() ? Held : Unavailable));
 
   if (namespaces) {
-    struct stat ours{};
+    struct stat ours {};
     ASSERT_EQ(::stat("/proc/self/ns/net", &ours), 0);
     EXPECT_NE(fields.at("netns"), std::to_string(ours.st_ino));
     // Reading another process's namespace needs the right to trace it,
     // which only a privileged test run has over a process that is not
     // dumpable.
-    struct stat theirs{};
+    struct stat theirs {};
     if (::stat(("/proc/" + std::to_string(probe.pid) + "/ns/net").c_str(), &theirs) == 0) {
       EXPECT_NE(theirs.st_ino, ours.st_ino);
       EXPECT_EQ(fields.at("netns"), std::to_string(theirs.st_ino));
@@ -188,9 +190,7 @@ TEST(WorkerLockdown, StillDoesWhatDecodingNeeds) {
   const TScratchFolder scratch;
   const auto& dir = scratch.path;
   ASSERT_FALSE(dir.empty());
-  {
-    std::ofstream(dir / "picture") << "PICTURE and the rest of it";
-  }
+  { std::ofstream(dir / "picture") << "PICTURE and the rest of it"; }
   TFileDescriptor file(::open((dir / "picture").c_str(), O_RDONLY | O_CLOEXEC));
   ASSERT_TRUE(file.Valid());
   TProbe probe = Start({"work"}, file.Get());
@@ -228,10 +228,9 @@ TEST(WorkerLockdown, RefusesWhatAnIntruderWouldTry) {
   const auto& dir = scratch.path;
   ASSERT_FALSE(dir.empty());
   const TAttempt attempts[] = {
-      {"open-passwd", true},    {"openat2-passwd", true},      {"create-file", true},
-      {"tcp-socket", true},     {"unix-socket", true},         {"exec-shell", true},
-      {"ptrace-parent", true},  {"fork", true},                {"clone3-fork", false},
-      {"executable-memory", false}, {"signal-parent", false},
+      {"open-passwd", true},  {"openat2-passwd", true},     {"create-file", true},    {"tcp-socket", true},
+      {"unix-socket", true},  {"exec-shell", true},         {"ptrace-parent", true},  {"fork", true},
+      {"clone3-fork", false}, {"executable-memory", false}, {"signal-parent", false},
   };
   for (const TAttempt& attempt : attempts) {
     SCOPED_TRACE(attempt.name);

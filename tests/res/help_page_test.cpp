@@ -23,13 +23,16 @@ TEST(HelpPage, TheReadmesTextIsNeverMarkup) {
   EXPECT_FALSE(html.contains("<b>"));
   EXPECT_FALSE(html.contains("<i>"));
   EXPECT_FALSE(html.contains("<it>"));
-  EXPECT_TRUE(html.contains("<p>A &lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;quotes&quot; &lt;b&gt;bold&lt;/b&gt;, "
-                            "<code>x &lt; y &amp;&amp; &lt;i&gt;</code> and a lone ` backquote.</p>"))
+  EXPECT_TRUE(
+      html.contains("<p>A &lt;script&gt;alert(1)&lt;/script&gt; &amp; &quot;quotes&quot; &lt;b&gt;bold&lt;/b&gt;, "
+                    "<code>x &lt; y &amp;&amp; &lt;i&gt;</code> and a lone ` backquote.</p>"))
       << html.toStdString();
-  EXPECT_TRUE(html.contains("<tr><th>Key</th><th>What &lt;it&gt; does</th></tr>\n"
-                            "<tr><td><code>&lt;</code> | <code>&gt;</code></td><td>a &quot;bar&quot;</td></tr>"))
+  EXPECT_TRUE(
+      html.contains("<tr><th>Key</th><th>What &lt;it&gt; does</th></tr>\n"
+                    "<tr><td><code>&lt;</code> | <code>&gt;</code></td><td>a &quot;bar&quot;</td></tr>"))
       << html.toStdString();
-  EXPECT_TRUE(html.contains("<pre><code>echo '&lt;html&gt;' &amp;&amp; ## not a heading</code></pre>")) << html.toStdString();
+  EXPECT_TRUE(html.contains("<pre><code>echo '&lt;html&gt;' &amp;&amp; ## not a heading</code></pre>"))
+      << html.toStdString();
 }
 
 TEST(HelpPage, ParagraphsListsAndHeadingsKeepTheirText) {

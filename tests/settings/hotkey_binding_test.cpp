@@ -46,12 +46,12 @@ TEST(HotkeyText, KeypadSlashShowsAsNumSlash) {
 
 TEST(HotkeyText, TheDefaultTable) {
   const char* texts[HotkeyCount] = {
-      "Enter",     "Space",      "B",         "Home",       "End",         "Num *",     "Num /",      "Num +",
-      "Num -",     "Left",       "Right",     "Up",         "Down",        "N",         "Del",        "F6",
-      "F7",        "Ctrl+W",     "Esc",       "Ctrl+O",     "Ctrl+1",      "Ctrl+2",    "Ctrl+3",     "Ctrl+C",
-      "Ctrl+R",    "M",          "Ctrl+S",    "G",          "J",           "K",         "L",          "P",
+      "Enter",     "Space",      "B",          "Home",       "End",         "Num *",       "Num /",       "Num +",
+      "Num -",     "Left",       "Right",      "Up",         "Down",        "N",           "Del",         "F6",
+      "F7",        "Ctrl+W",     "Esc",        "Ctrl+O",     "Ctrl+1",      "Ctrl+2",      "Ctrl+3",      "Ctrl+C",
+      "Ctrl+R",    "M",          "Ctrl+S",     "G",          "J",           "K",           "L",           "P",
       "O",         "Ctrl+Num +", "Ctrl+Num -", "Ctrl+Num /", "Shift+Num +", "Shift+Num -", "Shift+Num /", "Alt+Num +",
-      "Alt+Num -", "Alt+Num /",  "F",         "Shift+F",    "Shift+W",     "Shift+BkSp", "BkSp",
+      "Alt+Num -", "Alt+Num /",  "F",          "Shift+F",    "Shift+W",     "Shift+BkSp",  "BkSp",
   };
   for (int row = 0; row < HotkeyCount; ++row) {
     const thotkey& h = DefaultHotKeys()[row];

@@ -109,11 +109,11 @@ TEST(DuplicateHotkeys, RowsNamingTheSameKeyAndModifiersAreMarkedWhateverTheSpell
   std::array<QString, HotkeyCount> texts = OptionsFormFromSettings(s).HotkeyTexts;
   for (bool marked : DuplicateHotkeyRows(texts)) EXPECT_FALSE(marked);
 
-  texts[2] = QStringLiteral("^O");       // Ctrl+O, row 19's key
-  texts[7] = QStringLiteral("shift+f");  // Shift+F, row 43's key
-  texts[8] = QString();                  // no key clashes with nothing,
+  texts[2] = QStringLiteral("^O");        // Ctrl+O, row 19's key
+  texts[7] = QStringLiteral("shift+f");   // Shift+F, row 43's key
+  texts[8] = QString();                   // no key clashes with nothing,
   texts[9] = QStringLiteral("nonsense");  // not even with another such row
-  texts[10] = QStringLiteral("Num /");   // row 6's keypad "/"
+  texts[10] = QStringLiteral("Num /");    // row 6's keypad "/"
   const auto marked = DuplicateHotkeyRows(texts);
   for (int row = 0; row < HotkeyCount; ++row)
     EXPECT_EQ(marked[row], row == 2 || row == 19 || row == 7 || row == 43 || row == 10 || row == 6) << row;

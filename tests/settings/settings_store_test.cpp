@@ -17,8 +17,9 @@ namespace {
 const QStringList kValueNames = [] {
   QStringList names = {"FullScreen", "ShrinkToFit", "ZoomToFit", "HideMouseCursor", "ChangeWindowSizeToFitImage"};
   for (int n = 0; n < HotkeyCount; ++n) names << QStringLiteral("HOTKEY%1").arg(n);
-  names << QStringList{"FirstRun", "SortType", "SortReversed", "ResizeFilter", "dwVersion",
-                       "AutoSaveAfterResize", "AlwaysShowFilename", "ExifRotation"};
+  names << QStringList{"FirstRun",           "SortType",    "SortReversed",
+                       "ResizeFilter",       "dwVersion",   "AutoSaveAfterResize",
+                       "AlwaysShowFilename", "ExifRotation"};
   return names;
 }();
 
@@ -82,7 +83,8 @@ TEST_F(SettingsStoreTest, FirstStartWritesExactlyTheSixtyFactoryValues) {
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey(QStringLiteral("\\SOFTWARE\\Norquill\\Velvane"), false));
   EXPECT_EQ(reg.GetValueNames(), kValueNames);  // exact names, in the stored order
-  for (const QString& name : kValueNames) EXPECT_EQ(reg.GetDataType(name), TRegDataType::rdInteger) << name.toStdString();
+  for (const QString& name : kValueNames)
+    EXPECT_EQ(reg.GetDataType(name), TRegDataType::rdInteger) << name.toStdString();
   EXPECT_EQ(reg.ReadInteger(QStringLiteral("HOTKEY17")), 0x00040057);  // Ctrl+W
   EXPECT_EQ(reg.ReadInteger(QStringLiteral("HOTKEY0")), 13);           // Enter
   EXPECT_EQ(reg.ReadInteger(QStringLiteral("dwVersion")), 0x01050200);
@@ -94,7 +96,7 @@ TEST_F(SettingsStoreTest, FirstStartWritesExactlyTheSixtyFactoryValues) {
 TEST_F(SettingsStoreTest, SavedSettingsLoadBackUnchanged) {
   TSettings s = Factory();
   s.FullScreen = false;
-  s.SortType = 7;        // not validated either way
+  s.SortType = 7;  // not validated either way
   s.ResizeFilter = -1;
   s.SortReversed = true;
   s.dwVersion = 0xFFFFFFFF;
@@ -135,7 +137,8 @@ TEST_F(SettingsStoreTest, AnEmptyKeyLoadsFactoryValuesWithVersionZeroAndIsUpgrad
 }
 
 TEST_F(SettingsStoreTest, TheUpgradeDependsOnTheStoredVersion) {
-  const std::pair<std::uint32_t, bool> cases[] = {{0x01050100, true}, {0x010501FF, true}, {0x01050200, false}, {0x02000000, false}};
+  const std::pair<std::uint32_t, bool> cases[] = {
+      {0x01050100, true}, {0x010501FF, true}, {0x01050200, false}, {0x02000000, false}};
   for (const auto& [version, bUpgraded] : cases) {
     Store([version = version](TRegistry& reg) {
       reg.WriteInteger(QStringLiteral("dwVersion"), static_cast<std::int32_t>(version));
@@ -157,9 +160,9 @@ TEST_F(SettingsStoreTest, HotkeysUnpackAndAbsentRowsTakeTheirDefaults) {
   ASSERT_TRUE(LoadSettings(s));
   EXPECT_EQ(s.HotKeys[0].Key, 13);
   EXPECT_EQ(s.HotKeys[0].modifiers, 0);
-  EXPECT_EQ(s.HotKeys[5].Key, 107);  // keypad +
+  EXPECT_EQ(s.HotKeys[5].Key, 107);      // keypad +
   EXPECT_EQ(s.HotKeys[5].modifiers, 4);  // Ctrl
-  EXPECT_EQ(s.HotKeys[1].Key, 32);   // default Space
+  EXPECT_EQ(s.HotKeys[1].Key, 32);       // default Space
   EXPECT_EQ(s.HotKeys[45].Key, 8);
   EXPECT_EQ(s.HotKeys[45].modifiers, 1);
 }
@@ -206,13 +209,13 @@ TEST_F(SettingsStoreTest, ATextWhereANumberBelongsGivesItsNumberAWarningAndACopy
   FTemp.Write(QStringLiteral("velvane/registry-hkcu.txt"),
               "Velvane registry hive 1\n"
               "[SOFTWARE\\Norquill\\Velvane]\n"
-              "\"FullScreen\"=\"0\"\n"              // line 3
-              "\"SortType\"=\" 2 \"\n"              // line 4
-              "\"HOTKEY1\"=\"0x0004004F\"\n"        // line 5: Ctrl+O
-              "\"dwVersion\"=\"17105408\"\n"        // line 6
-              "\"ResizeFilter\"=\"fast\"\n"         // line 7: no number
+              "\"FullScreen\"=\"0\"\n"        // line 3
+              "\"SortType\"=\" 2 \"\n"        // line 4
+              "\"HOTKEY1\"=\"0x0004004F\"\n"  // line 5: Ctrl+O
+              "\"dwVersion\"=\"17105408\"\n"  // line 6
+              "\"ResizeFilter\"=\"fast\"\n"   // line 7: no number
               "\"SortReversed\"=dword:00000001\n"
-              "\"ZoomToFit\"=\"99999999999\"\n");   // line 9: too large
+              "\"ZoomToFit\"=\"99999999999\"\n");  // line 9: too large
   testing::internal::CaptureStderr();
   TSettings s;
   ASSERT_TRUE(LoadSettings(s));

@@ -116,10 +116,10 @@ TEST_F(OptionsTest, LayoutFollowsTheDesignScaledToTheScreen) {
 
   QStringList filters;
   for (int i = 0; i < d.cbResizeFilter->count(); ++i) filters << d.cbResizeFilter->itemText(i);
-  EXPECT_EQ(filters, QStringList({"Box, pulse, Fourier window, 1st order (constant) b-spline",
-                                  "Mitchell & Netravali's two-param cubic filter", "Bilinear filter",
-                                  "4th order (cubic) b-spline", "Catmull-Rom spline, Overhauser spline",
-                                  "Lanczos3 filter"}));
+  EXPECT_EQ(filters,
+            QStringList({"Box, pulse, Fourier window, 1st order (constant) b-spline",
+                         "Mitchell & Netravali's two-param cubic filter", "Bilinear filter",
+                         "4th order (cubic) b-spline", "Catmull-Rom spline, Overhauser spline", "Lanczos3 filter"}));
   EXPECT_FALSE(d.cbResizeFilter->isEditable());
 
   EXPECT_EQ(d.lv->horizontalHeaderItem(0)->text(), "Function");

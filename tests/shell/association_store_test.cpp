@@ -82,7 +82,7 @@ TEST_F(AssociationStore, TheTestReadsTheExecutablePathOfTheOpenCommand) {
       {"/opt/Photo Velvane/viewer %1", false},  // unquoted: cut at the first space
       {"/opt/velvane-2/viewer %1", true},
       {"\"/opt/tools/viewer\" --velvane \"%1\"", false},  // the word only in the arguments
-      {"\"/opt/velvane", true},                          // no closing quote: the rest counts
+      {"\"/opt/velvane", true},                           // no closing quote: the rest counts
       {"   ", false},
       {"\t\"  /usr/bin/VELVANE  \"", true},
   };

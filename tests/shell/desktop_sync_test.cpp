@@ -151,7 +151,8 @@ TEST_F(DesktopSync, TheEntryRunsTheOpenCommandsProgramAndDeclaresEveryType) {
   QFile f(UserDesktopEntryPath());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray entry = f.readAll();
-  EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " -- %f\n")) << entry.toStdString();
+  EXPECT_TRUE(entry.contains("\nExec=\"" + DesktopExecArgument(exe).toUtf8().mid(1) + " -- %f\n"))
+      << entry.toStdString();
   EXPECT_EQ(DesktopExecArgument("/a b/100% $x\\y`z\"q"), "\"/a b/100%% \\\\$x\\\\\\\\y\\\\`z\\\\\"q\"");
   // A plain path goes unquoted: xdg-mime takes the first word as it stands.
   EXPECT_EQ(DesktopExecArgument("/opt/velvane-1.5/bin/velvane"), "/opt/velvane-1.5/bin/velvane");
@@ -210,8 +211,9 @@ TEST_F(DesktopSync, AListTheViewerCreatedGoesAgainAndALaterChoiceOfTheUserStays)
   // Group added to a file without a final line end, and taken away again.
   SetList("[Added Associations]\nimage/png=other-viewer.desktop;");
   Ok({"PNG"});
-  EXPECT_EQ(List(), "[Added Associations]\nimage/png=other-viewer.desktop;\n"
-                    "[Default Applications]\nimage/png=org.norquill.Velvane.desktop;\n");
+  EXPECT_EQ(List(),
+            "[Added Associations]\nimage/png=other-viewer.desktop;\n"
+            "[Default Applications]\nimage/png=org.norquill.Velvane.desktop;\n");
   Ok({});
   EXPECT_EQ(List(), "[Added Associations]\nimage/png=other-viewer.desktop;");
 
@@ -276,10 +278,12 @@ TEST_F(DesktopSync, TheDesktopsDefaultIsReadAsXdgMimeReadsIt) {
   UseExecutable(FakeViewer(QStringLiteral("plain/velvane")));
   home.Write("sys/applications/vendor/fourth.desktop", QByteArray(kOther).replace("Other", "Fourth"));
   home.Write("config/gnome-mimeapps.list", "[Default Applications]\nimage/png=other-viewer.desktop;\n");
-  home.Write("sysconfig/mimeapps.list", "[Default Applications]\nimage/bmp=third-viewer.desktop;\n"
-                                        "image/gif=missing.desktop;\n");
-  home.Write("sys/applications/mimeapps.list", "[Default Applications]\nimage/gif=vendor-fourth.desktop;\n"
-                                               "image/tiff=third-viewer.desktop;\n");
+  home.Write("sysconfig/mimeapps.list",
+             "[Default Applications]\nimage/bmp=third-viewer.desktop;\n"
+             "image/gif=missing.desktop;\n");
+  home.Write("sys/applications/mimeapps.list",
+             "[Default Applications]\nimage/gif=vendor-fourth.desktop;\n"
+             "image/tiff=third-viewer.desktop;\n");
   Ok({"PNG", "BMP", "GIF", "TIFF", "WEBP"});
   const QStringList types{"image/png", "image/bmp", "image/gif", "image/tiff", "image/webp", "image/jpeg"};
   for (const QByteArray& desktop : {QByteArray(), QByteArray("ubuntu:GNOME")}) {
@@ -350,7 +354,8 @@ TEST_F(DesktopSync, ADesktopSpecificListThatOverridesATypeIsReported) {
 }
 
 TEST(DesktopTypes, EveryExtensionOfTheFormatsHasAType) {
-  const TMimePackage package = TMimePackage::Load(QStringLiteral(VELVANE_BUILD_DIR "/res/mime/org.norquill.Velvane.xml"));
+  const TMimePackage package =
+      TMimePackage::Load(QStringLiteral(VELVANE_BUILD_DIR "/res/mime/org.norquill.Velvane.xml"));
   for (const ftype& format : SupportedFormats)
     for (const QString& ext : QString(format.Ext).split(u' '))
       EXPECT_FALSE(MimeTypesForExtension(ext, package).isEmpty()) << ext.toStdString();
@@ -417,8 +422,8 @@ TEST_F(DesktopSync, TwoViewersSavingAtOnceLoseNothing) {
     EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
   }
   const TMimeAppsList list(List());
-  for (const char* type : {"image/jpeg", "image/gif", "image/png", "image/bmp", "image/tiff", "image/webp",
-                           "image/vnd.microsoft.icon"})
+  for (const char* type :
+       {"image/jpeg", "image/gif", "image/png", "image/bmp", "image/tiff", "image/webp", "image/vnd.microsoft.icon"})
     EXPECT_EQ(list.Entries("Default Applications", type).value(0), DesktopFileId.toUtf8()) << type;
   // Every backup was kept: the uninstall gives the original back.
   Uninstall();

@@ -17,7 +17,8 @@ class ShellFixture : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(home.IsValid());
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CURRENT_DESKTOP", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
+    for (const char* name :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CURRENT_DESKTOP", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
       saved[name] = qgetenv(name);
     qputenv("XDG_CONFIG_HOME", home.File("config").toLocal8Bit());
     qputenv("XDG_DATA_HOME", home.File("data").toLocal8Bit());

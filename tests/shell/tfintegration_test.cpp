@@ -3,9 +3,9 @@
 
 #include "folder/extra_formats.h"
 
+#include "platform/message_box.h"
 #include "shell/integration.h"
 #include "shell/tfintegration.h"
-#include "platform/message_box.h"
 #include "support/scratch_mount.h"
 
 #include <QCheckBox>
@@ -148,7 +148,8 @@ TEST_F(IntegrationDialog, AFormatTheUserGaveToAnotherApplicationShowsUncheckedAn
   AssociateFormat("GIF");
   NotifyAssociationsChanged();
   home.Write("data/applications/other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=true %f\n");
-  const QByteArray chosen = "[Default Applications]\nimage/png=other.desktop;\nimage/gif=org.norquill.Velvane.desktop;\n";
+  const QByteArray chosen =
+      "[Default Applications]\nimage/png=other.desktop;\nimage/gif=org.norquill.Velvane.desktop;\n";
   home.Write("config/mimeapps.list", chosen);
   Show();
   EXPECT_TRUE(IsFormatAssociated("PNG"));
@@ -176,7 +177,8 @@ TEST_F(IntegrationDialog, AssociationsThatCannotBeWrittenAreReported) {
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].startsWith("The file associations could not be saved: ")) << errors[0].toStdString();
-  EXPECT_TRUE(errors[0].contains(home.File("config/mimeapps.list") + " could not be written.")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains(home.File("config/mimeapps.list") + " could not be written."))
+      << errors[0].toStdString();
   EXPECT_TRUE(IsFormatAssociated("PNG"));
 
   // A read-only config folder: nothing is written, and that is said.

@@ -13,9 +13,9 @@ namespace testgif {
 
 struct TFrame {
   unsigned left = 0, top = 0, width = 1, height = 1;
-  unsigned colour = 0;   // index into the palette
-  unsigned delayCs = 0;  // hundredths of a second
-  unsigned disposal = 1; // 1: keep, 2: background, 3: previous
+  unsigned colour = 0;    // index into the palette
+  unsigned delayCs = 0;   // hundredths of a second
+  unsigned disposal = 1;  // 1: keep, 2: background, 3: previous
 };
 
 // palette: 0xRRGGBB, padded to a power of two (at least 2, at most 4 used

@@ -32,7 +32,11 @@ bool Save(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const QString& path, int flags, 
 QByteArray WithExifOrientation(const QByteArray& jpeg, std::uint16_t orientation) {
   // APP1 "Exif": little-endian TIFF header, IFD0 with one SHORT tag 0x0112.
   QByteArray app1 = QByteArray::fromHex(
-      "FFE10022457869660000" "49492A0008000000" "0100" "120103000100000000000000" "00000000");
+      "FFE10022457869660000"
+      "49492A0008000000"
+      "0100"
+      "120103000100000000000000"
+      "00000000");
   app1[10 + 8 + 2 + 8] = static_cast<char>(orientation & 0xFF);
   app1[10 + 8 + 2 + 9] = static_cast<char>(orientation >> 8);
   return jpeg.left(2) + app1 + jpeg.mid(2);
@@ -45,11 +49,11 @@ QByteArray ReadFile(const QString& path) {
 
 bool MagickMeanRgb(const QString& path, const QStringList& options, double rgb[3]) {
   QProcess convert;
-  convert.start(QStringLiteral("convert"),
-                QStringList{path} + options +
-                    QStringList{QStringLiteral("-format"),
-                                QStringLiteral("%[fx:255*mean.r] %[fx:255*mean.g] %[fx:255*mean.b]"),
-                                QStringLiteral("info:")});
+  convert.start(
+      QStringLiteral("convert"),
+      QStringList{path} + options +
+          QStringList{QStringLiteral("-format"), QStringLiteral("%[fx:255*mean.r] %[fx:255*mean.g] %[fx:255*mean.b]"),
+                      QStringLiteral("info:")});
   if (!convert.waitForFinished(60000) || convert.exitStatus() != QProcess::NormalExit || convert.exitCode() != 0)
     return false;
   const QStringList values = QString::fromLatin1(convert.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);

@@ -8,10 +8,10 @@
 #include "edit/cmyk_picture.h"
 #include "edit/rescale_picture.h"
 #include "edit/save_picture.h"
+#include "platform/modal_dialog.h"
 #include "viewer/image_loader.h"
 #include "viewer/picture_painter.h"
 #include "viewer/screen_colour.h"
-#include "platform/modal_dialog.h"
 
 #include "support/images.h"
 #include "support/temp_folder.h"
@@ -149,7 +149,9 @@ TEST_F(CmykColourTest, ATiffWithExifIsShownThroughItsOwnProfile) {
   ExpectNear(shown, magick, 3.0);
   double unmanaged[3];
   ASSERT_TRUE(testimg::MagickMeanRgb(file, {}, unmanaged));
-  EXPECT_GT(std::abs(unmanaged[0] - magick[0]) + std::abs(unmanaged[1] - magick[1]) + std::abs(unmanaged[2] - magick[2]), 30.0)
+  EXPECT_GT(
+      std::abs(unmanaged[0] - magick[0]) + std::abs(unmanaged[1] - magick[1]) + std::abs(unmanaged[2] - magick[2]),
+      30.0)
       << "the profile must change the colours for the test to tell";
 }
 
@@ -263,7 +265,8 @@ QString Identify(const QString& path) {
 // a 16-bit TIFF for a camera's raw file).
 QString Tags(const QString& path) {
   QProcess exiftool;
-  exiftool.start(QStringLiteral("exiftool"), {QStringLiteral("-s3"), QStringLiteral("-ISO"), QStringLiteral("-Artist"), path});
+  exiftool.start(QStringLiteral("exiftool"),
+                 {QStringLiteral("-s3"), QStringLiteral("-ISO"), QStringLiteral("-Artist"), path});
   exiftool.waitForFinished(60000);
   return QString::fromLatin1(exiftool.readAllStandardOutput()).simplified();
 }
@@ -275,7 +278,8 @@ QString Tags(const QString& path) {
 // has made it sRGB, it is saved as sRGB. The check of each new file expects
 // what the picture becomes in that format.
 TEST_F(CmykWindowTest, RotateFlipAndSavesOfACmykPhotoAreWrittenAndChecked) {
-  if (QProcess::execute(QStringLiteral("sh"), {"-c", "exiftool -ver >/dev/null"}) != 0) GTEST_SKIP() << "needs exiftool";
+  if (QProcess::execute(QStringLiteral("sh"), {"-c", "exiftool -ver >/dev/null"}) != 0)
+    GTEST_SKIP() << "needs exiftool";
   const QString srgb = GhostscriptIcc + QStringLiteral("srgb.icc");
   for (const char* name : {"inks.jpg", "inks.tif"}) {
     SCOPED_TRACE(name);
@@ -283,11 +287,13 @@ TEST_F(CmykWindowTest, RotateFlipAndSavesOfACmykPhotoAreWrittenAndChecked) {
     const bool jpeg = file.endsWith(QLatin1String(".jpg"));
     // 30 x 22: no whole number of blocks, so a JPEG turn is re-encoded. The
     // gradient is 16 bits an ink in the TIFF.
-    ASSERT_EQ(QProcess::execute(QStringLiteral("convert"),
-                                {"-size", "30x22", "gradient:#e08020-#2040c0", "-profile", srgb, "-profile",
-                                 GhostscriptIcc + "default_cmyk.icc", file}),
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("convert"), {"-size", "30x22", "gradient:#e08020-#2040c0", "-profile", srgb,
+                                                      "-profile", GhostscriptIcc + "default_cmyk.icc", file}),
+        0);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("exiftool"),
+                                {"-q", "-overwrite_original", "-ISO=400", "-Artist=Jo Doe", file}),
               0);
-    ASSERT_EQ(QProcess::execute(QStringLiteral("exiftool"), {"-q", "-overwrite_original", "-ISO=400", "-Artist=Jo Doe", file}), 0);
     const QString read = Identify(file);
     ASSERT_EQ(read, jpeg ? QStringLiteral("CMYK 8-bit Artifex CMYK SWOP Profile")
                          : QStringLiteral("CMYK 16-bit Artifex CMYK SWOP Profile"));
@@ -341,7 +347,8 @@ TEST_F(CmykWindowTest, RotateFlipAndSavesOfACmykPhotoAreWrittenAndChecked) {
       Run("AcSaveAs");
       EXPECT_TRUE(window->Message().isEmpty()) << window->Message().toStdString();
       const bool png = copy.endsWith(QLatin1String(".png"));
-      EXPECT_EQ(Identify(copy), png ? QStringLiteral("sRGB 8-bit") : QStringLiteral("CMYK 8-bit Artifex CMYK SWOP Profile"));
+      EXPECT_EQ(Identify(copy),
+                png ? QStringLiteral("sRGB 8-bit") : QStringLiteral("CMYK 8-bit Artifex CMYK SWOP Profile"));
       ASSERT_TRUE(testimg::MagickMeanRgb(copy, png ? QStringList() : QStringList{"-profile", srgb}, written));
       ExpectNear(written, colours, 2.0);
       QFile::remove(copy);

@@ -4,8 +4,8 @@
 // through the standard one, and grey through a grey profile. Also the row
 // bands that split a frame's rows over threads.
 #include "edit/cmyk_picture.h"
-#include "viewer/colour_lookup.h"
 #include "platform/free_bitmap.h"
+#include "viewer/colour_lookup.h"
 #include "viewer/row_bands.h"
 #include "viewer/screen_colour.h"
 #include "viewer/stretch.h"
@@ -91,7 +91,8 @@ Bytes TableProfile(cmsColorSpaceSignature space, int channels, int points, cmsSA
                                           static_cast<cmsUInt32Number>(channels), 3, nullptr);
   cmsStageSampleCLut16bit(clut, sampler, nullptr, 0);
   // Stored as curves, table, curves: the first and last are left straight.
-  cmsPipelineInsertStage(table, cmsAT_END, cmsStageAllocToneCurves(nullptr, static_cast<cmsUInt32Number>(channels), nullptr));
+  cmsPipelineInsertStage(table, cmsAT_END,
+                         cmsStageAllocToneCurves(nullptr, static_cast<cmsUInt32Number>(channels), nullptr));
   cmsPipelineInsertStage(table, cmsAT_END, clut);
   cmsPipelineInsertStage(table, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
   cmsWriteTag(profile, cmsSigAToB0Tag, table);
@@ -105,8 +106,9 @@ Bytes TableProfile(cmsColorSpaceSignature space, int channels, int points, cmsSA
 std::vector<std::uint32_t> LittleCms(const Bytes& profileBytes, TColourLookup::TInput input, unsigned intent,
                                      const std::vector<std::uint32_t>& in) {
   const cmsUInt32Number grey = COLORSPACE_SH(PT_GRAY) | EXTRA_SH(3) | CHANNELS_SH(1) | BYTES_SH(1);
-  const cmsUInt32Number format =
-      input == TColourLookup::TInput::Inks ? TYPE_CMYK_8 : input == TColourLookup::TInput::Grey ? grey : TYPE_BGRA_8;
+  const cmsUInt32Number format = input == TColourLookup::TInput::Inks   ? TYPE_CMYK_8
+                                 : input == TColourLookup::TInput::Grey ? grey
+                                                                        : TYPE_BGRA_8;
   cmsHPROFILE profile = cmsOpenProfileFromMem(profileBytes.data(), static_cast<cmsUInt32Number>(profileBytes.size()));
   cmsHPROFILE srgb = cmsCreate_sRGBProfile();
   cmsHTRANSFORM t = cmsCreateTransform(profile, format, srgb, TYPE_BGRA_8, intent, 0);
@@ -153,8 +155,7 @@ FIBITMAP* Picture(unsigned bpp, bool inks, const Bytes& profile) {
   FIBITMAP* dib = FreeImage_Allocate(w, h, static_cast<int>(bpp));
   if (bpp == 8) {
     RGBQUAD* palette = FreeImage_GetPalette(dib);
-    for (int i = 0; i < 256; ++i)
-      palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
+    for (int i = 0; i < 256; ++i) palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
   }
   std::mt19937 random(11);
   const unsigned bytes = bpp / 8;
@@ -174,8 +175,8 @@ struct TKindCase {
   const char* what;
   unsigned bpp;
   bool inks;
-  Bytes profile;           // embedded; empty for the standard CMYK profile
-  Bytes reference;         // what Little CMS converts with
+  Bytes profile;    // embedded; empty for the standard CMYK profile
+  Bytes reference;  // what Little CMS converts with
   TColourLookup::TInput input;
   unsigned intent;
 };
@@ -192,8 +193,8 @@ std::vector<TKindCase> Kinds() {
       {"grey", 8, false, grey, grey, In::Grey, CmykScreenIntent},
   };
   if (!StandardCmykProfile().empty())
-    kinds.push_back({"CMYK through the standard profile", 32, true, {}, StandardCmykProfile(), In::Inks,
-                     CmykScreenIntent});
+    kinds.push_back(
+        {"CMYK through the standard profile", 32, true, {}, StandardCmykProfile(), In::Inks, CmykScreenIntent});
   return kinds;
 }
 
@@ -213,8 +214,8 @@ TEST(ColourFramesTest, FramesMatchLittleCmsPixelByPixel) {
       std::vector<std::uint32_t> drawn(fw * fh, 0xFF000000u), stretched(fw * fh, 0xFF000000u);
       ASSERT_TRUE(colour.Draw({drawn.data(), fw, fh, fw * 4}, r, picture.Dib(), picture.Version(),
                               [&](bool) { return picture.Dib(); }));
-      ASSERT_TRUE(StretchNearest(picture.Dib(), {stretched.data(), fw, fh, fw * 4}, r.x, r.y, r.width, r.height,
-                                 kind.inks));
+      ASSERT_TRUE(
+          StretchNearest(picture.Dib(), {stretched.data(), fw, fh, fw * 4}, r.x, r.y, r.width, r.height, kind.inks));
       // Only the pixels the picture covers.
       std::vector<std::uint32_t> got, source;
       for (int y = std::max(0, r.y); y < std::min(fh, r.y + r.height); ++y)
@@ -274,9 +275,12 @@ TEST(RowBandsTest, EveryRowIsDoneOnceAcrossRunsOfEverySize) {
   for (int run = 0; run < 200; ++run) {
     const int first = run % 7, last = first + (run * 37) % 990;
     for (auto& d : done) d = 0;
-    bands.Run(first, last, [&](int y0, int y1) {
-      for (int y = y0; y < y1; ++y) ++done[static_cast<size_t>(y)];
-    }, 8);
+    bands.Run(
+        first, last,
+        [&](int y0, int y1) {
+          for (int y = y0; y < y1; ++y) ++done[static_cast<size_t>(y)];
+        },
+        8);
     for (int y = 0; y < 1000; ++y) ASSERT_EQ(done[static_cast<size_t>(y)], y >= first && y < last ? 1 : 0) << run;
   }
 }

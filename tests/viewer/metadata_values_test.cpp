@@ -1,12 +1,12 @@
 // Camera data as the information overlay writes it: raw tag values read as a
 // photographer reads them, checked against exiftool's reading of the same
 // crafted files.
-#include "viewer/metadata_lines.h"
 #include "viewer/metadata_values.h"
+#include "viewer/metadata_lines.h"
 
+#include "platform/free_bitmap.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
-#include "platform/free_bitmap.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,25 +39,23 @@ TTagData Tag(FREE_IMAGE_MDMODEL model, std::uint16_t id, FREE_IMAGE_MDTYPE type,
 TEST(MetadataValues, CameraSettingsAreReadFromTheRawValue) {
   // FreeImage's text for each is wrong: 6400 for ISO 32, 1/16 for 1/25 s, raw fractions.
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x8827, FIDT_SHORT, 1, Raw<std::uint16_t>({32}), "6400")), "32");
-  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9201, FIDT_SRATIONAL, 1, Raw<std::int32_t>({4644, 1000}),
-                                  "1/16 sec")),
-            "1/25 s");
+  EXPECT_EQ(
+      MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9201, FIDT_SRATIONAL, 1, Raw<std::int32_t>({4644, 1000}), "1/16 sec")),
+      "1/25 s");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x829A, FIDT_RATIONAL, 1, Raw<std::uint32_t>({10, 4}))), "2.5 s");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x829D, FIDT_RATIONAL, 1, Raw<std::uint32_t>({11, 5}))), "f/2.2");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9202, FIDT_RATIONAL, 1, Raw<std::uint32_t>({8077, 3549}))),
             "f/2.2");
-  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9204, FIDT_SRATIONAL, 1, Raw<std::int32_t>({-1, 3}))),
-            "-1/3 EV");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9204, FIDT_SRATIONAL, 1, Raw<std::int32_t>({-1, 3}))), "-1/3 EV");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9204, FIDT_SRATIONAL, 1, Raw<std::int32_t>({0, 1}))), "0 EV");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9209, FIDT_SHORT, 1, Raw<std::uint16_t>({16}),
                                   "Flash did not fire, compulsory flash mode")),
             "Off, Did not fire");
-  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x06, FIDT_RATIONAL, 1, Raw<std::uint32_t>({11513, 18}))),
-            "639.6 m");
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x06, FIDT_RATIONAL, 1, Raw<std::uint32_t>({11513, 18}))), "639.6 m");
   // 48 deg and 51.492 minutes, as phones write it.
-  EXPECT_EQ(MetadataValueText(
-                Tag(FIMD_EXIF_GPS, 0x02, FIDT_RATIONAL, 3, Raw<std::uint32_t>({48, 1, 51492, 1000, 0, 1}))),
-            QString::fromUtf8("48\u00B0 51' 29.52\""));
+  EXPECT_EQ(
+      MetadataValueText(Tag(FIMD_EXIF_GPS, 0x02, FIDT_RATIONAL, 3, Raw<std::uint32_t>({48, 1, 51492, 1000, 0, 1}))),
+      QString::fromUtf8("48\u00B0 51' 29.52\""));
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_GPS, 0x07, FIDT_RATIONAL, 3, Raw<std::uint32_t>({9, 1, 5, 1, 71, 2}))),
             "09:05:35.5");
 }
@@ -65,7 +63,10 @@ TEST(MetadataValues, CameraSettingsAreReadFromTheRawValue) {
 TEST(MetadataValues, NothingUnreadableReachesTheScreen) {
   // Maker-note text that is not text, and padding, zero denominators and
   // values shorter than their count.
-  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_MAKERNOTE, 3, FIDT_ASCII, 6, QByteArray("\xf2\x01\x00\x07" "AB", 6))),
+  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_MAKERNOTE, 3, FIDT_ASCII, 6,
+                                  QByteArray("\xf2\x01\x00\x07"
+                                             "AB",
+                                             6))),
             "f2 01 00 07 41 42");
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_MAKERNOTE, 0x10, FIDT_UNDEFINED, 20, QByteArray(20, '\x90'))),
             "90 90 90 90 90 90 90 90 ... (20 bytes)");
@@ -98,8 +99,8 @@ TEST(MetadataValues, NothingUnreadableReachesTheScreen) {
   EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_EXIF, 0x9286, FIDT_UNDEFINED, 12, QByteArray("ASCII\0\0\0hey ", 12))),
             "hey");
   // Windows' title and comment: UTF-16 held as bytes.
-  EXPECT_EQ(MetadataValueText(Tag(FIMD_EXIF_MAIN, 0x9C9C, FIDT_BYTE, 8, QByteArray("H\0\xe9\0y\0\0\0", 8),
-                                  "72 0 233 0 121 0 0 0")),
+  EXPECT_EQ(MetadataValueText(
+                Tag(FIMD_EXIF_MAIN, 0x9C9C, FIDT_BYTE, 8, QByteArray("H\0\xe9\0y\0\0\0", 8), "72 0 233 0 121 0 0 0")),
             QString::fromUtf8("H\u00e9y"));
 }
 
@@ -169,10 +170,10 @@ private:
 QByteArray NikonMakerNote(const TBlock& b) {
   const std::vector<TEntry> entries = {
       b.Undefined(0x0001, "0210"),
-      b.Ascii(0x0004, QByteArray("\x01\x02\x03", 3)),             // control characters
-      b.Ascii(0x0005, "AUTO        "),                              // padded text
+      b.Ascii(0x0004, QByteArray("\x01\x02\x03", 3)),                                // control characters
+      b.Ascii(0x0005, "AUTO        "),                                               // padded text
       b.Undefined(0x0010, QByteArray::fromHex("80818283f0f1f2f30001020304050607")),  // binary
-      b.Rational(0x0084, {18, 1, 55, 1, 35, 10, 56, 10}),           // lens: 18-55 mm f/3.5-5.6
+      b.Rational(0x0084, {18, 1, 55, 1, 35, 10, 56, 10}),                            // lens: 18-55 mm f/3.5-5.6
   };
   return QByteArray("Nikon\0\x02\x10\0\0", 10) + b.Header() + b.Ifd(entries, 8);
 }
@@ -181,24 +182,27 @@ QByteArray ExifBlock(bool bigEndian) {
   const TBlock b(bigEndian);
   const QByteArray longArtist = QByteArray("A very long name of an artist ").repeated(8);
   std::vector<TEntry> ifd0 = {
-      b.Ascii(0x010F, "NIKON CORPORATION"), b.Ascii(0x0110, "NIKON D7000"),
+      b.Ascii(0x010F, "NIKON CORPORATION"),
+      b.Ascii(0x0110, "NIKON D7000"),
       b.Ascii(0x010E, QByteArray(40, ' ')),  // an empty description, padded
-      b.Ascii(0x013B, longArtist),           b.Ascii(0x0132, "2023:05:01 12:00:00"),
-      b.Long(0x8769, 0),                     b.Long(0x8825, 0),
+      b.Ascii(0x013B, longArtist),
+      b.Ascii(0x0132, "2023:05:01 12:00:00"),
+      b.Long(0x8769, 0),
+      b.Long(0x8825, 0),
       b.Byte(0x9C9C, QByteArray("H\0\xe9\0l\0l\0o\0\0\0", 12)),  // Windows' comment, UTF-16
   };
   const std::vector<TEntry> exif = {
-      b.Short(0x8827, 32),                                 // ISO as SHORT
-      b.Rational(0x829A, {1, 25}),                         // 1/25 s
-      b.Rational(0x9201, {4644, 1000}, true),              // shutter as SRATIONAL (APEX)
-      b.Rational(0x829D, {22, 10}),                        // f/2.2
-      b.Rational(0x9202, {2275, 1000}),                    // aperture (APEX)
-      b.Rational(0x9205, {170, 100}),                      // max aperture (APEX)
-      b.Rational(0x920A, {42, 10}),                        // 4.2 mm
-      b.Short(0xA405, 26),                                 // 26 mm in 35 mm film
-      b.Rational(0x9204, {std::uint32_t(-2), 3}, true),    // -2/3 EV
-      b.Rational(0x9206, {5, 2}),                          // 2.5 m
-      b.Short(0x9209, 0x19),                               // flash fired, auto mode
+      b.Short(0x8827, 32),                               // ISO as SHORT
+      b.Rational(0x829A, {1, 25}),                       // 1/25 s
+      b.Rational(0x9201, {4644, 1000}, true),            // shutter as SRATIONAL (APEX)
+      b.Rational(0x829D, {22, 10}),                      // f/2.2
+      b.Rational(0x9202, {2275, 1000}),                  // aperture (APEX)
+      b.Rational(0x9205, {170, 100}),                    // max aperture (APEX)
+      b.Rational(0x920A, {42, 10}),                      // 4.2 mm
+      b.Short(0xA405, 26),                               // 26 mm in 35 mm film
+      b.Rational(0x9204, {std::uint32_t(-2), 3}, true),  // -2/3 EV
+      b.Rational(0x9206, {5, 2}),                        // 2.5 m
+      b.Short(0x9209, 0x19),                             // flash fired, auto mode
       b.Ascii(0x9003, "2023:05:01 12:34:56"),
       b.Undefined(0x927C, NikonMakerNote(b)),
   };
@@ -209,7 +213,7 @@ QByteArray ExifBlock(bool bigEndian) {
       b.Ascii(0x0003, "E"),
       b.Rational(0x0004, {2, 1, 17, 1, 4020, 100}),
       b.Byte(0x0005, QByteArray(1, '\0')),
-      b.Rational(0x0006, {11513, 18}),                      // GPS altitude as RATIONAL
+      b.Rational(0x0006, {11513, 18}),  // GPS altitude as RATIONAL
       b.Rational(0x0007, {12, 1, 34, 1, 56, 1}),
   };
   // The sub-directories follow IFD0; their sizes do not depend on where they lie.

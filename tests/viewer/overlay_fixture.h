@@ -2,8 +2,8 @@
 
 #include "viewer/overlay_layout.h"
 
-#include "support/temp_folder.h"
 #include "platform/free_bitmap.h"
+#include "support/temp_folder.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
@@ -17,9 +17,7 @@ protected:
     in.clientHeight = 600;
     in.bevelHeight = 49;
   }
-  void TearDown() override {
-    TFreeBitmap{in.working}.Clear();
-  }
+  void TearDown() override { TFreeBitmap{in.working}.Clear(); }
   TOverlayInput in;
   TempFolder folder;
 };

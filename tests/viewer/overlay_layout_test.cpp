@@ -3,19 +3,17 @@
 
 #include "viewer/metadata_lines.h"
 
-#include "support/images.h"
 #include "overlay_fixture.h"
-#include "support/temp_folder.h"
 #include "platform/free_bitmap.h"
+#include "support/images.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 // A stand-in measure: 7 pixels a character (9 in bold), 13 high.
-QSize FakeMeasure(const QString& text, bool bold) {
-  return QSize(static_cast<int>(text.size()) * (bold ? 9 : 7), 13);
-}
+QSize FakeMeasure(const QString& text, bool bold) { return QSize(static_cast<int>(text.size()) * (bold ? 9 : 7), 13); }
 
 std::vector<TOverlayText> OfLayer(const TOverlayLayout& layout, TOverlayLayer layer) {
   std::vector<TOverlayText> result;
@@ -63,7 +61,7 @@ TEST(OverlayLayoutTest, MetadataColumnsOfAnOrdinaryWindow) {
   EXPECT_EQ(columns.Next(), QPoint(16, 42));
   QPoint at;
   for (int i = 2; i < 32; ++i) at = columns.Next();
-  EXPECT_EQ(at, QPoint(16, 522));        // started at row 506, still above 511
+  EXPECT_EQ(at, QPoint(16, 522));              // started at row 506, still above 511
   EXPECT_EQ(columns.Next(), QPoint(316, 26));  // row 522 is past it
   EXPECT_EQ(columns.Next(), QPoint(316, 42));
 }

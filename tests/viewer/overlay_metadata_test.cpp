@@ -1,8 +1,8 @@
 // The metadata lines of the information overlay, read from real images.
 #include "viewer/metadata_lines.h"
 
-#include "support/images.h"
 #include "platform/free_bitmap.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +25,7 @@ void AddTextTag(FIBITMAP* dib, FREE_IMAGE_MDMODEL model, const char* key, const 
 
 class MetadataLinesTest : public ::testing::Test {
 protected:
-  void TearDown() override {
-    TFreeBitmap{dib}.Clear();
-  }
+  void TearDown() override { TFreeBitmap{dib}.Clear(); }
   FIBITMAP* dib = nullptr;
 };
 
@@ -53,7 +51,7 @@ TEST_F(MetadataLinesTest, AllModelsInOrderWithoutTheRawExifBlock) {
   ASSERT_GT(FreeImage_GetMetadataCount(FIMD_EXIF_RAW, dib), 0u) << "the sample should carry its raw EXIF block";
   const QStringList all = CollectAllMetadataLines(dib);
   EXPECT_EQ(all.size(), static_cast<qsizetype>(FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, dib) +
-                                                FreeImage_GetMetadataCount(FIMD_EXIF_EXIF, dib)));
+                                               FreeImage_GetMetadataCount(FIMD_EXIF_EXIF, dib)));
   // Main IFD tags come before those of the EXIF IFD.
   EXPECT_LT(all.indexOf("Make: Velvane "), all.indexOf("ISOSpeedRatings: 100 "));
   for (const QString& line : all) {

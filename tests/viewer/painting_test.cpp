@@ -9,8 +9,8 @@
 
 // FreeImage 3.18 exports this, but Debian's header lacks it.
 extern "C" FIBITMAP* DLL_CALLCONV FreeImage_AllocateHeaderT(BOOL header_only, FREE_IMAGE_TYPE type, int width,
-                                                            int height, int bpp, unsigned red_mask,
-                                                            unsigned green_mask, unsigned blue_mask);
+                                                            int height, int bpp, unsigned red_mask, unsigned green_mask,
+                                                            unsigned blue_mask);
 
 namespace {
 
@@ -130,8 +130,8 @@ TEST_F(PaintingTest, TwentyFourBitImageWithBackgroundColourIsStillDrawn) {
   for (int row = y; row < y + h; ++row)
     for (int col = x; col < x + w; ++col)
       if (frame.pixel(col, row) != c)
-        return ::testing::AssertionFailure() << "pixel " << col << "," << row << " is "
-                                             << QString::number(frame.pixel(col, row), 16).toStdString();
+        return ::testing::AssertionFailure()
+               << "pixel " << col << "," << row << " is " << QString::number(frame.pixel(col, row), 16).toStdString();
   return ::testing::AssertionSuccess();
 }
 

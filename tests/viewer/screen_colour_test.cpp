@@ -199,8 +199,8 @@ TEST_F(ScreenColourTest, OnlyTheVisiblePartOfThePictureRectangleIsConverted) {
 
 TEST_F(ScreenColourTest, RepeatedAndChangingRowsAreEachConverted) {
   // Rows as an enlarged picture draws them: runs of equal rows, then others.
-  const QRgb colours[10] = {MidColour, MidColour, qRgb(20, 200, 90), qRgb(20, 200, 90), MidColour,
-                            qRgb(250, 250, 10), qRgb(250, 250, 10), qRgb(250, 250, 10), MidColour, MidColour};
+  const QRgb colours[10] = {MidColour,          MidColour,          qRgb(20, 200, 90),  qRgb(20, 200, 90), MidColour,
+                            qRgb(250, 250, 10), qRgb(250, 250, 10), qRgb(250, 250, 10), MidColour,         MidColour};
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 20; ++x) pixels[y * 20 + x] = 0xFF000000u | colours[y];
   pixels[8 * 20 + 19] = 0xFF000000u | qRgb(1, 2, 3);  // row 8 differs from row 9 in its last pixel only
@@ -242,8 +242,9 @@ TEST_F(ScreenColourTest, UnusableOrSrgbProfilesLeaveThePictureAsDrawn) {
     const char* what;
     Bytes profile;
   } cases[] = {
-      {"truncated", truncated},   {"huge tag count", hugeTagCount}, {"wild tag offsets", wildOffsets},
-      {"noise", noise},           {"one byte", Bytes(1, 0x42)},     {"grey", GreyProfile()},
+      {"truncated", truncated},          {"huge tag count", hugeTagCount},
+      {"wild tag offsets", wildOffsets}, {"noise", noise},
+      {"one byte", Bytes(1, 0x42)},      {"grey", GreyProfile()},
       {"sRGB already", SrgbProfile()},
   };
   for (const auto& c : cases) {
@@ -292,8 +293,8 @@ TEST_F(ScreenColourTest, KeptLayersGiveWhatAFreshConversionGives) {
     TScreenColour converter;
     return paint(converter, rect);
   };
-  const TDrawRect places[] = {{5, 3, 100, 80}, {5, 3, 100, 80}, {-12, 9, 100, 80}, {30, -20, 100, 80},
-                              {300, 0, 100, 80}, {0, 0, 100, 80}};
+  const TDrawRect places[] = {{5, 3, 100, 80},    {5, 3, 100, 80},   {-12, 9, 100, 80},
+                              {30, -20, 100, 80}, {300, 0, 100, 80}, {0, 0, 100, 80}};
   for (const TDrawRect& r : places) {
     SCOPED_TRACE(std::to_string(r.x) + "," + std::to_string(r.y));
     ASSERT_EQ(paint(colour, r), fresh(r));

@@ -21,7 +21,8 @@ bool RunTool(const QString& program, const QStringList& arguments) {
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(program, arguments);
-  const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+  const bool ok =
+      process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
   if (!ok) ADD_FAILURE() << qPrintable(program) << " failed: " << process.readAll().constData();
   return ok;
 }
@@ -44,10 +45,10 @@ protected:
     const bool made = RunTool(ImageMagick, {"-size", "40x30", "xc:red", f0}) &&
                       RunTool(ImageMagick, {"-size", "20x10", "xc:blue", f1}) &&
                       RunTool(ImageMagick, {"-size", "12x8", "xc:lime", f2}) &&
-                      RunTool(ImageMagick, {"-dispose", "None", "-delay", "12", "-page", "40x30+0+0", f0,
-                                            "-dispose", "Background", "-delay", "25", "-page", "40x30+5+5", f1,
-                                            "-dispose", "Previous", "-delay", "6", "-page", "40x30+20+15", f2,
-                                            "-loop", "0", gif});
+                      RunTool(ImageMagick, {"-dispose", "None",       "-delay", "12", "-page", "40x30+0+0",   f0,
+                                            "-dispose", "Background", "-delay", "25", "-page", "40x30+5+5",   f1,
+                                            "-dispose", "Previous",   "-delay", "6",  "-page", "40x30+20+15", f2,
+                                            "-loop",    "0",          gif});
     return made ? gif : QString();
   }
 
@@ -65,7 +66,8 @@ protected:
     const QString pattern = path + "_ref_%d.png";
     if (!RunTool(ImageMagick, {path, "-coalesce", "PNG32:" + pattern})) return frames;
     for (int i = 0; i < 3; ++i)
-      frames.emplace_back(FreeImage_Load(FIF_PNG, QFile::encodeName(QString(pattern).replace("%d", QString::number(i))).constData()));
+      frames.emplace_back(
+          FreeImage_Load(FIF_PNG, QFile::encodeName(QString(pattern).replace("%d", QString::number(i))).constData()));
     return frames;
   }
 

@@ -78,10 +78,10 @@ TEST_F(DecodeWaitTest, KeysPressedDuringTheWaitRunAfterTheLoadInOrder) {
   bool infoDuringWait = true;
   float zoomDuringWait = 0;
   At(300, [&] {
-    Key(Qt::Key_N);                            // File info
-    Key(Qt::Key_Plus, Qt::KeypadModifier);     // Zoom in
+    Key(Qt::Key_N);                         // File info
+    Key(Qt::Key_Plus, Qt::KeypadModifier);  // Zoom in
     Key(Qt::Key_Plus, Qt::KeypadModifier);
-    Key(Qt::Key_Minus, Qt::KeypadModifier);    // Zoom out
+    Key(Qt::Key_Minus, Qt::KeypadModifier);  // Zoom out
     infoDuringWait = state.bShowFileInfo;
     zoomDuringWait = state.View.fZoom;
   });
@@ -132,8 +132,8 @@ TEST_F(DecodeWaitTest, SixtySpacesThroughDamagedFilesAndGoodPhotos) {
     QString name;
     std::uint32_t rgb;
   };
-  const std::vector<TGood> photos = {{"g1.png", 0x20A040}, {"g2.jpg", 0xC02020}, {"g3.png", 0x2040C0},
-                                     {"g4.tif", 0xE0C020}, {"g5.bmp", 0x808080}};
+  const std::vector<TGood> photos = {
+      {"g1.png", 0x20A040}, {"g2.jpg", 0xC02020}, {"g3.png", 0x2040C0}, {"g4.tif", 0xE0C020}, {"g5.bmp", 0x808080}};
   for (const TGood& g : photos) {
     const QString path = mixed.File(g.name);
     const FREE_IMAGE_FORMAT fif = FreeImage_GetFIFFromFilename(path.toUtf8().constData());

@@ -12,7 +12,7 @@
 namespace {
 
 class DeleteTest : public TfmainFixture {
- protected:
+protected:
   void SetUp() override {
     a = Image("a.png");
     b = Image("b.png");

@@ -18,12 +18,12 @@ struct TQtKey {
 // How a keyboard delivers each key code of the default table to Qt.
 TQtKey QtKeyFor(std::uint16_t vk) {
   static const std::map<std::uint16_t, TQtKey> keys = {
-      {8, {Qt::Key_Backspace, false}},  {13, {Qt::Key_Return, false}},  {27, {Qt::Key_Escape, false}},
-      {32, {Qt::Key_Space, false}},     {35, {Qt::Key_End, false}},     {36, {Qt::Key_Home, false}},
-      {37, {Qt::Key_Left, false}},      {38, {Qt::Key_Up, false}},      {39, {Qt::Key_Right, false}},
-      {40, {Qt::Key_Down, false}},      {46, {Qt::Key_Delete, false}},  {106, {Qt::Key_Asterisk, true}},
-      {107, {Qt::Key_Plus, true}},      {109, {Qt::Key_Minus, true}},   {111, {Qt::Key_Slash, true}},
-      {117, {Qt::Key_F6, false}},       {118, {Qt::Key_F7, false}},
+      {8, {Qt::Key_Backspace, false}}, {13, {Qt::Key_Return, false}}, {27, {Qt::Key_Escape, false}},
+      {32, {Qt::Key_Space, false}},    {35, {Qt::Key_End, false}},    {36, {Qt::Key_Home, false}},
+      {37, {Qt::Key_Left, false}},     {38, {Qt::Key_Up, false}},     {39, {Qt::Key_Right, false}},
+      {40, {Qt::Key_Down, false}},     {46, {Qt::Key_Delete, false}}, {106, {Qt::Key_Asterisk, true}},
+      {107, {Qt::Key_Plus, true}},     {109, {Qt::Key_Minus, true}},  {111, {Qt::Key_Slash, true}},
+      {117, {Qt::Key_F6, false}},      {118, {Qt::Key_F7, false}},
   };
   if (auto it = keys.find(vk); it != keys.end()) return it->second;
   return {static_cast<Qt::Key>(vk), false};  // digits and letters share their codes

@@ -11,9 +11,9 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLockFile>
 #include <QMenu>
-#include <QGuiApplication>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -328,7 +328,7 @@ TEST_F(NavigationTest, OnlyLocalFilesCountAsDroppedFiles) {
       {QUrl("https://www.example.com/photo.png")},
       {QUrl("ftp://example.com/a.png"), QUrl("data:image/png;base64,AAAA")},
       {QUrl("file://otherhost" + a)},  // a file of another machine
-      {QUrl("file:a.png")},             // relative: no folder to read it from
+      {QUrl("file:a.png")},            // relative: no folder to read it from
       {},
   };
   for (const QList<QUrl>& urls : notFiles) {

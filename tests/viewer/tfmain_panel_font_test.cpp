@@ -10,7 +10,7 @@
 namespace {
 
 class PanelFontTest : public TfmainFixture {
- protected:
+protected:
   void TearDown() override {
     IconFontFamily() = QStringLiteral("FontAwesome");
     TfmainFixture::TearDown();

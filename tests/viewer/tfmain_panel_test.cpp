@@ -141,7 +141,7 @@ TEST_F(PanelTest, EachWheelNotchRunsOneZoomStep) {
   OpenLarge();
   Wheel(360);  // three notches away from the user
   EXPECT_FLOAT_EQ(state.View.fZoom, 1.6f);
-  Wheel(60);   // half a notch does nothing yet
+  Wheel(60);  // half a notch does nothing yet
   EXPECT_FLOAT_EQ(state.View.fZoom, 1.6f);
   Wheel(60);
   EXPECT_FLOAT_EQ(state.View.fZoom, 1.8f);
@@ -194,27 +194,26 @@ QStringList Entries(const QMenu* menu) {
 TEST_F(PanelTest, PopupMenuHoldsEveryEntryInOrderWithShortcuts) {
   Open(big);
   const QMenu* pm = window->PopupMenu();
-  EXPECT_EQ(Entries(pm), QStringList({"Toggle fullscreen\tEnter", "Original size\tNum /",
-                                      "Fit to screen\tNum *", "Edit", "Delete\tDel", "Save as...\tCtrl+W",
-                                      "File info\tN", "Sort by...", "Misc...", "Options\tCtrl+O", "Help", "About",
-                                      "-", "Quit\tEsc"}));
+  EXPECT_EQ(Entries(pm), QStringList({"Toggle fullscreen\tEnter", "Original size\tNum /", "Fit to screen\tNum *",
+                                      "Edit", "Delete\tDel", "Save as...\tCtrl+W", "File info\tN", "Sort by...",
+                                      "Misc...", "Options\tCtrl+O", "Help", "About", "-", "Quit\tEsc"}));
   const QMenu* edit = pm->actions()[3]->menu();
   ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(Entries(edit), QStringList({"Rotate right\tF7", "Rotate left\tF6", "-", "Resize to",
-                                        "Gamma/Brightness/Contrast", "Convert To Gray Scale\tG",
-                                        "Flip horizontal\tF", "Flip vertical\tShift+F", "Save\tCtrl+S"}));
+  EXPECT_EQ(Entries(edit),
+            QStringList({"Rotate right\tF7", "Rotate left\tF6", "-", "Resize to", "Gamma/Brightness/Contrast",
+                         "Convert To Gray Scale\tG", "Flip horizontal\tF", "Flip vertical\tShift+F", "Save\tCtrl+S"}));
   const QMenu* resize = edit->actions()[3]->menu();
   EXPECT_EQ(resize->actions()[0], window->ResInfoItem());
   EXPECT_EQ(resize->actions().size(), 6);
   EXPECT_EQ(edit->actions()[4]->menu()->actions().size(), 9);
   const QMenu* sort = pm->actions()[7]->menu();
-  EXPECT_EQ(Entries(sort), QStringList({"Name\tCtrl+1", "Date\tCtrl+2", "Size\tCtrl+3", "-",
-                                        "Toggle direction\tCtrl+R"}));
+  EXPECT_EQ(Entries(sort),
+            QStringList({"Name\tCtrl+1", "Date\tCtrl+2", "Size\tCtrl+3", "-", "Toggle direction\tCtrl+R"}));
   EXPECT_EQ(sort->actions()[0]->objectName(), "PM_SortByName");
   const QMenu* misc = pm->actions()[8]->menu();
-  EXPECT_EQ(Entries(misc), QStringList({"Set as wallpaper\tShift+W", "Save as favicon (32x32)",
-                                        "Copy file path to clipboard\tCtrl+C", "First\tHome", "Last\tEnd",
-                                        "Zoom in\tNum +", "Zoom out\tNum -", "Shell Integration"}));
+  EXPECT_EQ(Entries(misc),
+            QStringList({"Set as wallpaper\tShift+W", "Save as favicon (32x32)", "Copy file path to clipboard\tCtrl+C",
+                         "First\tHome", "Last\tEnd", "Zoom in\tNum +", "Zoom out\tNum -", "Shell Integration"}));
 }
 
 TEST_F(PanelTest, SortRadioItemsFollowTheStoredKey) {

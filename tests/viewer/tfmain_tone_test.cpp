@@ -172,9 +172,9 @@ TEST_F(ToneTest, AFileThatIsNoPictureAnyMoreIsReportedAndNothingChanges) {
     Run(command);
     EXPECT_EQ(window->Message(), QString::fromLatin1(command).contains("Gamma")
                                      ? "Gamma was not changed: the file could not be read"
-                                     : QString::fromLatin1(command).contains("Contrast")
-                                           ? "Contrast was not changed: the file could not be read"
-                                           : "Brightness was not changed: the file could not be read")
+                                 : QString::fromLatin1(command).contains("Contrast")
+                                     ? "Contrast was not changed: the file could not be read"
+                                     : "Brightness was not changed: the file could not be read")
         << command;
     EXPECT_EQ(MeanDifference(window->Bitmap().Dib(), adjusted.get()), 0.0) << command;
   }

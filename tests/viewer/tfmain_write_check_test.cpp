@@ -18,12 +18,15 @@ namespace {
 
 std::string Shell(const TempFolder& dir, const QString& name, const std::string& command) {
   int code = 0;
-  const std::string output = RunCommand("cd " + ShellQuote(dir.Path().toStdString()) + " && " + command + " 2>&1", &code);
+  const std::string output =
+      RunCommand("cd " + ShellQuote(dir.Path().toStdString()) + " && " + command + " 2>&1", &code);
   EXPECT_EQ(code, 0) << command << ": " << output;
   return dir.File(name).toStdString();
 }
 
-int Frames(const std::string& path) { return int(RunCommand("identify -format 'x\\n' " + ShellQuote(path)).size() / 2); }
+int Frames(const std::string& path) {
+  return int(RunCommand("identify -format 'x\\n' " + ShellQuote(path)).size() / 2);
+}
 
 class WriteCheckTest : public DocumentFixture {
 protected:
@@ -34,8 +37,8 @@ protected:
 };
 
 TEST_F(WriteCheckTest, ANewFileThatIsNotWhatWasMeantLeavesTheFileAsItWas) {
-  const std::string gif = Shell(QStringLiteral("anim.gif"),
-                                "convert -delay 20 -size 40x30 xc:red xc:blue xc:yellow anim.gif");
+  const std::string gif =
+      Shell(QStringLiteral("anim.gif"), "convert -delay 20 -size 40x30 xc:red xc:blue xc:yellow anim.gif");
   const std::string jpg = Path(QStringLiteral("photo.jpg"));
   WriteFile(jpg, EncodeWithFreeImage(Pattern(64, 48).get(), FIF_JPEG, 90));
   const TBytes gifBytes = ReadFile(gif), jpgBytes = ReadFile(jpg);
@@ -119,7 +122,7 @@ TEST_F(WriteCheckTest, AFileThatCannotBeWrittenWholeIsTurnedOnTheScreenOnly) {
     if (path == gif) document.bWorkingImageEdited = true;  // an edit of the first frame alone
     Orient(ocRotateRight);
     EXPECT_EQ(shown, path == gif ? QStringLiteral("Nothing was written: the file holds 3 pictures")
-                     : QStringLiteral("Nothing was written: PCX files cannot be written"));
+                                 : QStringLiteral("Nothing was written: PCX files cannot be written"));
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_EQ(document.Bitmap.Width(), 10u) << path;
     EXPECT_TRUE(document.bWorkingImageEdited) << path;  // the screen differs from the file

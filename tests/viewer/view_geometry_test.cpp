@@ -57,8 +57,8 @@ TEST(ViewGeometry, RatioTieTakesTheHeightLimitedBranch) {
   // 2000 x 1600 in 1000 x 800: equal ratios. Height-limited: height = CH*zoom.
   TViewState v = View(true, true, 1.2f);
   const TDrawRect r = Place(1000, 800, 2000, 1600, v);
-  EXPECT_EQ(r.height, 960);                      // round(800 * 1.2000000476837158)
-  EXPECT_EQ(r.width, 1200);                      // round(960 * 1.25)
+  EXPECT_EQ(r.height, 960);  // round(800 * 1.2000000476837158)
+  EXPECT_EQ(r.width, 1200);  // round(960 * 1.25)
 }
 
 TEST(ViewGeometry, HalvesRoundToEven) {

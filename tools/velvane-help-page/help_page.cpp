@@ -98,7 +98,8 @@ QString MarkdownToHtml(const QString& markdown) {
       html += QStringLiteral("</tr>\n");
       for (i += 2; i < lines.size() && IsTableRow(lines[i]); ++i) {
         html += QStringLiteral("<tr>");
-        for (const QString& cell : Cells(lines[i])) html += QStringLiteral("<td>") + Inline(cell) + QStringLiteral("</td>");
+        for (const QString& cell : Cells(lines[i]))
+          html += QStringLiteral("<td>") + Inline(cell) + QStringLiteral("</td>");
         html += QStringLiteral("</tr>\n");
       }
       html += QStringLiteral("</table>\n");
@@ -107,7 +108,8 @@ QString MarkdownToHtml(const QString& markdown) {
       while (i < lines.size() && IsListItem(lines[i])) {
         QString item = lines[i].trimmed().mid(2);
         // Indented lines that follow continue the item.
-        for (++i; i < lines.size() && lines[i].startsWith(u' ') && !lines[i].trimmed().isEmpty() && !IsListItem(lines[i]);
+        for (++i;
+             i < lines.size() && lines[i].startsWith(u' ') && !lines[i].trimmed().isEmpty() && !IsListItem(lines[i]);
              ++i)
           item += u' ' + lines[i].trimmed();
         html += QStringLiteral("<li>") + Inline(item) + QStringLiteral("</li>\n");

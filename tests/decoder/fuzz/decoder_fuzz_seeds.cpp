@@ -50,9 +50,16 @@ int main(int argc, char** argv) {
   // An EXIF item: the offset to the TIFF header, "Exif\0\0", a little-endian
   // IFD0 with the orientation and a pointer to an EXIF directory with ISO.
   const QByteArray item = QByteArray::fromHex(
-      "00000006" "457869660000"
-      "49492A0008000000" "0200" "120103000100000006000000" "698704000100000026000000" "00000000"
-      "0100" "278803000100000064000000" "00000000");
+      "00000006"
+      "457869660000"
+      "49492A0008000000"
+      "0200"
+      "120103000100000006000000"
+      "698704000100000026000000"
+      "00000000"
+      "0100"
+      "278803000100000064000000"
+      "00000000");
   ok = Write(root + "/exif/item.bin", item) && ok;
   return ok ? 0 : 1;
 }

@@ -47,9 +47,7 @@ long Tell(fi_handle handle) { return static_cast<TSpanFile*>(handle)->at; }
 
 void Quiet(FREE_IMAGE_FORMAT, const char*) {}
 
-void Unload(FIBITMAP* dib) {
-  TFreeBitmap{dib}.Clear();
-}
+void Unload(FIBITMAP* dib) { TFreeBitmap{dib}.Clear(); }
 
 }  // namespace
 

@@ -131,8 +131,8 @@ TBytes PsdImageData() {
 }
 
 TBytes Psd(const TBytes& resources) {
-  const TBytes header = Concat({Text("8BPS"), TBytes{0, 1, 0, 0, 0, 0, 0, 0, 0, 3}, Big32(4), Big32(4),
-                                TBytes{0, 8, 0, 3}, Big32(0)});
+  const TBytes header =
+      Concat({Text("8BPS"), TBytes{0, 1, 0, 0, 0, 0, 0, 0, 0, 3}, Big32(4), Big32(4), TBytes{0, 8, 0, 3}, Big32(0)});
   return Concat({header, Big32(uint32_t(resources.size())), resources, PsdImageData()});
 }
 
@@ -141,10 +141,14 @@ TBytes GreyTiff(bool bigEndian) {
   TBytes pixels(64);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 4);
   uint32_t at = 0;
-  TBytes file = b.Build({{{{0x0100, 3, 1, b.Short({8})}, {0x0101, 3, 1, b.Short({8})},
-                           {0x0102, 3, 1, b.Short({8})}, {0x0103, 3, 1, b.Short({1})},
-                           {0x0106, 3, 1, b.Short({1})}, {0x0111, 4, 2, b.Long({0, 0})},
-                           {0x0115, 3, 1, b.Short({1})}, {0x0116, 3, 1, b.Short({4})},
+  TBytes file = b.Build({{{{0x0100, 3, 1, b.Short({8})},
+                           {0x0101, 3, 1, b.Short({8})},
+                           {0x0102, 3, 1, b.Short({8})},
+                           {0x0103, 3, 1, b.Short({1})},
+                           {0x0106, 3, 1, b.Short({1})},
+                           {0x0111, 4, 2, b.Long({0, 0})},
+                           {0x0115, 3, 1, b.Short({1})},
+                           {0x0116, 3, 1, b.Short({4})},
                            {0x0117, 4, 2, b.Long({32, 32})},
                            {0x011A, 5, 1, Concat({b.Long({72}), b.Long({1})})},
                            {0x011B, 5, 1, Concat({b.Long({72}), b.Long({1})})},
@@ -183,8 +187,7 @@ uint16_t TTiffBuilder::Get16(const TBytes& in, size_t at) const {
 }
 
 uint32_t TTiffBuilder::Get32(const TBytes& in, size_t at) const {
-  return FBig ? uint32_t(Get16(in, at)) << 16 | Get16(in, at + 2)
-              : uint32_t(Get16(in, at + 2)) << 16 | Get16(in, at);
+  return FBig ? uint32_t(Get16(in, at)) << 16 | Get16(in, at + 2) : uint32_t(Get16(in, at + 2)) << 16 | Get16(in, at);
 }
 
 TBytes TTiffBuilder::Short(std::initializer_list<uint16_t> values) const {
@@ -208,8 +211,8 @@ TBytes TTiffBuilder::Ascii(const std::string& text) {
 }
 
 TBytes TTiffBuilder::Build(const std::vector<TIfd>& ifds, size_t chained,
-                           const std::vector<std::tuple<size_t, size_t, size_t>>& pointers,
-                           const TBytes& extra, uint32_t* extraOffset) const {
+                           const std::vector<std::tuple<size_t, size_t, size_t>>& pointers, const TBytes& extra,
+                           uint32_t* extraOffset) const {
   TBytes out(8);
   out[0] = out[1] = FBig ? 'M' : 'I';
   Put16(out, 2, 42);

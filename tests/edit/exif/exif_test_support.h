@@ -71,8 +71,8 @@ public:
   // target ifd} set entry values to directory offsets; extra bytes are
   // appended at the end and their offset returned through extraOffset.
   TBytes Build(const std::vector<TIfd>& ifds, size_t chained = 1,
-               const std::vector<std::tuple<size_t, size_t, size_t>>& pointers = {},
-               const TBytes& extra = {}, uint32_t* extraOffset = nullptr) const;
+               const std::vector<std::tuple<size_t, size_t, size_t>>& pointers = {}, const TBytes& extra = {},
+               uint32_t* extraOffset = nullptr) const;
 
   void Put16(TBytes& out, size_t at, uint16_t v) const;
   void Put32(TBytes& out, size_t at, uint32_t v) const;

@@ -57,7 +57,9 @@ std::map<std::string, std::vector<std::string>> ByFile(const std::string& output
   return files;
 }
 
-std::vector<std::string> Orientations(const std::string& path) { return Lines(RunExiftool("-a -G1 -s -n -Orientation", path)); }
+std::vector<std::string> Orientations(const std::string& path) {
+  return Lines(RunExiftool("-a -G1 -s -n -Orientation", path));
+}
 
 std::set<std::string> Warnings(const std::string& path) {
   std::set<std::string> warnings;
@@ -86,7 +88,8 @@ protected:
   std::string Make(const std::string& name, const TBytes& bytes, const std::string& tags) {
     const std::string path = Write(name, bytes);
     int code = 0;
-    const std::string output = RunCommand("exiftool -q -overwrite_original " + tags + " " + ShellQuote(path) + " 2>&1", &code);
+    const std::string output =
+        RunCommand("exiftool -q -overwrite_original " + tags + " " + ShellQuote(path) + " 2>&1", &code);
     EXPECT_EQ(code, 0) << output;
     return path;
   }
@@ -95,10 +98,11 @@ protected:
   void ExpectReset(const std::string& path, bool topLeft) {
     const std::vector<std::string> tags = OtherTags(path);
     const std::set<std::string> warnings = Warnings(path);
-    ASSERT_NE(std::find(tags.begin(), tags.end(), "[IFD0]          Make                            : Canon"), tags.end());
+    ASSERT_NE(std::find(tags.begin(), tags.end(), "[IFD0]          Make                            : Canon"),
+              tags.end());
     int code = 0;
-    const std::string output = RunCommand(ShellQuote(Tool) + (topLeft ? " --top-left " : " --undefined ") +
-                                          ShellQuote(path) + " 2>&1", &code);
+    const std::string output =
+        RunCommand(ShellQuote(Tool) + (topLeft ? " --top-left " : " --undefined ") + ShellQuote(path) + " 2>&1", &code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(output, "");
 
@@ -126,7 +130,8 @@ TEST_F(Exiftool, CameraJpegInBothByteOrdersWithThumbnail) {
       const std::string path = Make("photo.jpg", jpeg, CameraTags(bigEndian) + " '-ThumbnailImage<=" + thumb + "'");
       const std::string thumbnail = RunExiftool("-b -ThumbnailImage", path);
       ExpectReset(path, topLeft);
-      EXPECT_EQ(RunExiftool("-s3 -ExifByteOrder", path), bigEndian ? "Big-endian (Motorola, MM)\n" : "Little-endian (Intel, II)\n");
+      EXPECT_EQ(RunExiftool("-s3 -ExifByteOrder", path),
+                bigEndian ? "Big-endian (Motorola, MM)\n" : "Little-endian (Intel, II)\n");
       EXPECT_EQ(RunExiftool("-b -ThumbnailImage", path), thumbnail);
       const TBytes out = ReadFile(path);
       EXPECT_TRUE(std::equal(jpeg.begin() + std::ptrdiff_t(ScanOffset(jpeg)), jpeg.end(),
@@ -142,13 +147,15 @@ TEST_F(Exiftool, OversizedThumbnailIsReducedAndStaysValid) {
   ASSERT_GT(big.size(), 61500u);
   ASSERT_LT(big.size(), 64500u);
   const std::string thumb = Write("thumb.jpg", big);
-  const std::string path = Make("photo.jpg", EncodeJpeg(400, 300), "-Make=Canon -Orientation#=8 '-ThumbnailImage<=" + thumb + "'");
+  const std::string path =
+      Make("photo.jpg", EncodeJpeg(400, 300), "-Make=Canon -Orientation#=8 '-ThumbnailImage<=" + thumb + "'");
   ASSERT_EQ(RunExiftool("-s3 -ThumbnailLength", path), std::to_string(big.size()) + "\n");
   const std::set<std::string> warnings = Warnings(path);
   int code = 0;
   RunCommand(ShellQuote(Tool) + " --top-left " + ShellQuote(path), &code);
   EXPECT_EQ(code, 0);
-  const std::string size = RunCommand("exiftool -b -ThumbnailImage " + ShellQuote(path) + " | exiftool -s3 -ImageSize -");
+  const std::string size =
+      RunCommand("exiftool -b -ThumbnailImage " + ShellQuote(path) + " | exiftool -s3 -ImageSize -");
   EXPECT_EQ(size.substr(0, 4), "160x");
   for (const std::string& warning : Warnings(path)) EXPECT_TRUE(warnings.contains(warning)) << "new: " << warning;
 }
@@ -187,11 +194,13 @@ TEST_F(Exiftool, MakerNotesOfEveryMakerReadBackTagForTag) {
   // maker's note is read as such.
   const std::vector<TMakerNoteSample> samples = MakerNoteSamples();
   std::string paths;
-  for (const TMakerNoteSample& sample : samples) paths += " " + ShellQuote(Write(sample.Maker + ".jpg", MakerNoteJpeg(sample)));
+  for (const TMakerNoteSample& sample : samples)
+    paths += " " + ShellQuote(Write(sample.Maker + ".jpg", MakerNoteJpeg(sample)));
   auto tags = [&] { return ByFile(RunCommand("exiftool -a -u -G1 -s -n" + paths + " 2>&1")); };
   auto warnings = [&] {
     std::map<std::string, std::set<std::string>> files;
-    for (const auto& [path, lines] : ByFile(RunCommand("exiftool -validate -warning -error -a -G1 -s" + paths + " 2>&1")))
+    for (const auto& [path, lines] :
+         ByFile(RunCommand("exiftool -validate -warning -error -a -G1 -s" + paths + " 2>&1")))
       for (const std::string& line : lines)
         if (line.find("Validate") == std::string::npos) files[path].insert(line);
     return files;

@@ -21,8 +21,7 @@ std::string Packet(const std::string& description) {
          "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
          "<rdf:Description rdf:about='' xmlns:tiff='http://ns.adobe.com/tiff/1.0/' "
          "xmlns:exif='http://ns.adobe.com/exif/1.0/' " +
-         description + "</rdf:Description></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') +
-         "\n<?xpacket end='w'?>";
+         description + "</rdf:Description></rdf:RDF></x:xmpmeta>\n" + std::string(200, ' ') + "\n<?xpacket end='w'?>";
 }
 
 // Load, set, save: what the rotate and flip commands do.
@@ -45,7 +44,8 @@ TEST(JpegRewrite, TopLeftAddsTheMinimalExifSegmentAfterTheApp0Segments) {
   const TBytes jfif = Segment(0xE0, Text(std::string("JFIF\0\1\1\0\0\1\0\1\0\0", 14)));
   const TBytes jfxx = Segment(0xE0, Text(std::string("JFXX\0\x13", 6)));
   const TBytes source = InsertAfterSoi(plain, Concat({jfif, jfxx}));
-  const TBytes expected = Concat({TBytes{0xFF, 0xD8}, jfif, jfxx, TopLeftSegment, TBytes(plain.begin() + 2, plain.end())});
+  const TBytes expected =
+      Concat({TBytes{0xFF, 0xD8}, jfif, jfxx, TopLeftSegment, TBytes(plain.begin() + 2, plain.end())});
   EXPECT_EQ(Rewritten(source, toTopLeft), expected);
 }
 
@@ -57,7 +57,8 @@ TEST(JpegRewrite, UndefinedOnAFileWithoutExifLeavesItByteIdentical) {
 TEST(JpegRewrite, MovesApp0SegmentsInFrontOfTheExifSegment) {
   const TBytes plain = EncodeJpeg(16, 16, 85, false);
   const TBytes jfif = Segment(0xE0, Text(std::string("JFIF\0\1\1\0\0\1\0\1\0\0", 14)));
-  const TBytes source = InsertAfterSoi(plain, Concat({ExifSegment(TBytes(TopLeftSegment.begin() + 10, TopLeftSegment.end())), jfif}));
+  const TBytes source =
+      InsertAfterSoi(plain, Concat({ExifSegment(TBytes(TopLeftSegment.begin() + 10, TopLeftSegment.end())), jfif}));
   const TBytes expected = Concat({TBytes{0xFF, 0xD8}, jfif, TopLeftSegment, TBytes(plain.begin() + 2, plain.end())});
   EXPECT_EQ(Rewritten(source, toTopLeft), expected);
 }
@@ -78,7 +79,8 @@ TEST(JpegRewrite, KeepsABigEndianBlockBigEndian) {
 
 TEST(JpegRewrite, FlipRemovesAnExifSegmentThatHeldOnlyTheOrientation) {
   const TBytes source = EncodeJpeg(16, 16);
-  const TBytes withExif = InsertAfterSoi(source, ExifSegment(TBytes(TopLeftSegment.begin() + 10, TopLeftSegment.end())));
+  const TBytes withExif =
+      InsertAfterSoi(source, ExifSegment(TBytes(TopLeftSegment.begin() + 10, TopLeftSegment.end())));
   EXPECT_EQ(Rewritten(withExif, toUndefined), source);
 }
 
@@ -102,12 +104,12 @@ TEST(JpegRewrite, DropsThePaddingTagAndSetsPixelDimensionsToTheFrame) {
   TBytes padding(100, 0);
   padding[0] = 0x1C;
   padding[1] = 0xEA;
-  const TBytes block = b.Build(
-      {{{{0x0112, 3, 1, b.Short({6})}, {0x8769, 4, 1, b.Long({0})}, {0xEA1C, 7, 100, padding}}},
-       {{{0xA002, 3, 1, b.Short({1})}, {0xA003, 4, 1, b.Long({1})}, {0xEA1C, 7, 100, padding}}}},
-      1, {{0, 1, 1}});
-  const TBytes source = InsertAfterSoi(EncodeJpeg(48, 20), Concat({ExifSegment(block),
-      XmpSegment(Packet("exif:PixelXDimension='1'>"))}));
+  const TBytes block =
+      b.Build({{{{0x0112, 3, 1, b.Short({6})}, {0x8769, 4, 1, b.Long({0})}, {0xEA1C, 7, 100, padding}}},
+               {{{0xA002, 3, 1, b.Short({1})}, {0xA003, 4, 1, b.Long({1})}, {0xEA1C, 7, 100, padding}}}},
+              1, {{0, 1, 1}});
+  const TBytes source =
+      InsertAfterSoi(EncodeJpeg(48, 20), Concat({ExifSegment(block), XmpSegment(Packet("exif:PixelXDimension='1'>"))}));
   const TBytes out = Rewritten(source, toTopLeft);
   TExifData read;
   read.LoadFromBytes(out);
@@ -135,7 +137,8 @@ TEST(JpegRewrite, KeepsTheImageDataAndOtherSegmentsInTheirOrder) {
   const TBytes secondXmp = XmpSegment(Packet("tiff:Orientation='5'>"));
   // Fill bytes before a marker belong to its segment.
   const TBytes filledXmp = Concat({TBytes{0xFF, 0xFF}, xmp});
-  const TBytes source = InsertAfterSoi(jpeg, Concat({comment, firstExif, icc, filledXmp, secondExif, extendedXmp, secondXmp}));
+  const TBytes source =
+      InsertAfterSoi(jpeg, Concat({comment, firstExif, icc, filledXmp, secondExif, extendedXmp, secondXmp}));
 
   const TBytes out = Rewritten(source, toTopLeft);
   TExifData read;
@@ -220,8 +223,8 @@ TEST_F(JpegDamage, ExifDataTooLargeForASegmentIsRefused) {
   TExifData exif;
   exif.LoadFromGraphic(path);
   const std::string description(70000, 'x');
-  exif.General().SetTag(TExifTag::MakeBytes(0x010E, tdAscii, reinterpret_cast<const uint8_t*>(description.data()),
-                                            description.size()));
+  exif.General().SetTag(
+      TExifTag::MakeBytes(0x010E, tdAscii, reinterpret_cast<const uint8_t*>(description.data()), description.size()));
   EXPECT_THROW(exif.SaveToGraphic(path), EExifDataTooLarge);
   EXPECT_EQ(ReadFile(path), source);
 }

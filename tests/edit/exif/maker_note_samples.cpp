@@ -19,8 +19,8 @@ TEntry Entry(uint16_t tag, uint16_t type, const TBytes& value) {
   return {tag, type, uint32_t(value.size() / sizes[type]), value};
 }
 
-TMakerNoteSample Sample(const std::string& maker, const std::string& make, const std::string& model,
-                        bool bigEndian, bool noteBigEndian) {
+TMakerNoteSample Sample(const std::string& maker, const std::string& make, const std::string& model, bool bigEndian,
+                        bool noteBigEndian) {
   TMakerNoteSample sample;
   sample.Maker = maker;
   sample.Make = make;
@@ -91,8 +91,10 @@ std::vector<TMakerNoteSample> MakerNoteSamples() {
     const TTiffBuilder b(s.NoteBigEndian);
     s.Header = Text(std::string("Nikon\0\x02\x11\0\0II*\0\x08\0\0\0", 18));
     s.Base = 10;
-    s.Entries = {Entry(0x0001, 7, Text("0211")), Entry(0x0002, 3, b.Short({0, 400})),
-                 Entry(0x0004, 2, b.Ascii("FINE  ")), {0x0E10, 13, 1, TBytes(6, 0)}};
+    s.Entries = {Entry(0x0001, 7, Text("0211")),
+                 Entry(0x0002, 3, b.Short({0, 400})),
+                 Entry(0x0004, 2, b.Ascii("FINE  ")),
+                 {0x0E10, 13, 1, TBytes(6, 0)}};
     s.DeclaredEntries = 3;
     samples.push_back(s);
   }
@@ -183,14 +185,17 @@ TMakerNoteBlock MakerNoteBlock(const TMakerNoteSample& sample, int32_t shift) {
   auto build = [&](const TBytes& note, uint32_t declared, uint32_t& noteOffset) {
     TTiffBuilder::TIfd ifd0{{{0x010F, 2, uint32_t(sample.Make.size() + 1), b.Ascii(sample.Make)},
                              {0x0110, 2, uint32_t(sample.Model.size() + 1), b.Ascii(sample.Model)},
-                             {0x0112, 3, 1, b.Short({6})}, {0x8769, 4, 1, b.Long({0})}, {0x8825, 4, 1, b.Long({0})}}};
-    TTiffBuilder::TIfd ifd1{{{0x0103, 3, 1, b.Short({6})}, {0x0201, 4, 1, b.Long({0})},
+                             {0x0112, 3, 1, b.Short({6})},
+                             {0x8769, 4, 1, b.Long({0})},
+                             {0x8825, 4, 1, b.Long({0})}}};
+    TTiffBuilder::TIfd ifd1{{{0x0103, 3, 1, b.Short({6})},
+                             {0x0201, 4, 1, b.Long({0})},
                              {0x0202, 4, 1, b.Long({uint32_t(thumbnail.size())})}}};
-    TTiffBuilder::TIfd exif{{{0x829A, 5, 1, b.Long({1, 250})}, {0x8827, 3, 1, b.Short({400})},
-                             {0x927C, 7, declared, note}}};
+    TTiffBuilder::TIfd exif{
+        {{0x829A, 5, 1, b.Long({1, 250})}, {0x8827, 3, 1, b.Short({400})}, {0x927C, 7, declared, note}}};
     if (shift) exif.Entries.push_back({0xEA1D, 9, 1, b.Long({uint32_t(shift)})});
-    TTiffBuilder::TIfd gps{{{0x0000, 1, 4, {2, 3, 0, 0}}, {0x0001, 2, 2, b.Ascii("N")},
-                            {0x0002, 5, 3, b.Long({48, 1, 30, 1, 0, 1})}}};
+    TTiffBuilder::TIfd gps{
+        {{0x0000, 1, 4, {2, 3, 0, 0}}, {0x0001, 2, 2, b.Ascii("N")}, {0x0002, 5, 3, b.Long({48, 1, 30, 1, 0, 1})}}};
     uint32_t thumbnailAt = 0;
     TBytes block = b.Build({ifd0, ifd1, exif, gps}, 2, {{0, 3, 2}, {0, 4, 3}}, thumbnail, &thumbnailAt);
     const size_t ifd1At = 8 + 6 + 12 * ifd0.Entries.size();
@@ -210,6 +215,6 @@ TMakerNoteBlock MakerNoteBlock(const TMakerNoteSample& sample, int32_t shift) {
 }
 
 TBytes MakerNoteJpeg(const TMakerNoteSample& sample) {
-  return InsertAfterSoi(EncodeJpeg(64, 48, 85, false), Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)),
-                                                                  MakerNoteBlock(sample).Block})));
+  return InsertAfterSoi(EncodeJpeg(64, 48, 85, false),
+                        Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)), MakerNoteBlock(sample).Block})));
 }

@@ -2,8 +2,8 @@
 // declares: every byte the note points at stays where it was, in an Exif
 // block and in a TIFF file; a note in a layout that is not read keeps a
 // margin of the bytes that follow it.
-#include "edit/exif/exif_data.h"
 #include "edit/exif/maker_note.h"
+#include "edit/exif/exif_data.h"
 #include "maker_note_samples.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,8 @@ size_t ExpectedTrailer(const TMakerNoteSample& sample, const TMakerNoteBlock& so
 }
 
 bool HoldsAt(const TBytes& bytes, size_t offset, const TBytes& part) {
-  return bytes.size() >= offset + part.size() && std::equal(part.begin(), part.end(), bytes.begin() + std::ptrdiff_t(offset));
+  return bytes.size() >= offset + part.size() &&
+         std::equal(part.begin(), part.end(), bytes.begin() + std::ptrdiff_t(offset));
 }
 
 TEST(MakerNote, ValuesPastTheDeclaredLengthStayInPlaceForEveryMaker) {
@@ -109,7 +110,8 @@ TEST(MakerNote, TheMarginGoesWhenTheSegmentWouldOverflow) {
   const size_t limit = 65533 - 6;
   const TBytes block = make(limit - 200 - make(0).size());
   ASSERT_EQ(block.size(), limit - 200);
-  const TBytes source = InsertAfterSoi(EncodeJpeg(16, 16), Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)), block})));
+  const TBytes source =
+      InsertAfterSoi(EncodeJpeg(16, 16), Segment(0xE1, Concat({Text(std::string("Exif\0\0", 6)), block})));
   TExifData exif;
   ASSERT_TRUE(exif.LoadFromBytes(source));
   ASSERT_EQ(exif[esDetails].Find(0x927C)->TrailingBytes.size(), MakerNoteMargin);

@@ -24,17 +24,21 @@ TEST_F(OrientTool, DeeplyNestedXmpIsRefusedInEveryFormat) {
   // segment holds some nine thousand.
   const TTiffBuilder b;
   const TBytes packet = Text(NestedXmp(1000000));
-  const TBytes tiffFile =
-      b.Build({{{{0x0100, 3, 1, b.Short({1})}, {0x0101, 3, 1, b.Short({1})}, {0x0112, 3, 1, b.Short({6})},
-                 {0x02BC, 1, uint32_t(packet.size()), packet}}}});
+  const TBytes tiffFile = b.Build({{{{0x0100, 3, 1, b.Short({1})},
+                                     {0x0101, 3, 1, b.Short({1})},
+                                     {0x0112, 3, 1, b.Short({6})},
+                                     {0x02BC, 1, uint32_t(packet.size()), packet}}}});
   const std::string tiff = Write("deep.tif", tiffFile);
   const std::string psd = Write("deep.psd", Psd(PsdResource(1060, packet)));
   const TBytes jpegPacket = Text(NestedXmp(9000));
-  const std::string jpeg = Write("deep.jpg", InsertAfterSoi(EncodeJpeg(16, 16), Segment(0xE1, Concat({
-      Text(std::string("http://ns.adobe.com/xap/1.0/\0", 29)), jpegPacket}))));
+  const std::string jpeg = Write(
+      "deep.jpg",
+      InsertAfterSoi(EncodeJpeg(16, 16),
+                     Segment(0xE1, Concat({Text(std::string("http://ns.adobe.com/xap/1.0/\0", 29)), jpegPacket}))));
   const TBytes tiffBefore = ReadFile(tiff), psdBefore = ReadFile(psd), jpegBefore = ReadFile(jpeg);
   int code = 0;
-  const std::string errors = Orient("--top-left " + ShellQuote(tiff) + " " + ShellQuote(psd) + " " + ShellQuote(jpeg), code);
+  const std::string errors =
+      Orient("--top-left " + ShellQuote(tiff) + " " + ShellQuote(psd) + " " + ShellQuote(jpeg), code);
   EXPECT_EQ(code, 1);
   EXPECT_EQ(errors, tiff + ": XMP packet is nested too deeply\n" + psd + ": XMP packet is nested too deeply\n" + jpeg +
                         ": XMP packet is nested too deeply\n");
@@ -51,7 +55,8 @@ TEST_F(OrientTool, ReportsEachFailureAndGoesOn) {
   const std::string good = Write("good.jpg", EncodeJpeg(16, 16));
   int code = 0;
   const std::string errors = Orient("--top-left " + ShellQuote(missing) + " " + ShellQuote(png) + " " +
-                                        ShellQuote(truncated) + " " + ShellQuote(good), code);
+                                        ShellQuote(truncated) + " " + ShellQuote(good),
+                                    code);
   EXPECT_EQ(code, 1);
   EXPECT_EQ(errors, missing + ": Cannot open file \"" + missing + "\". No such file or directory\n" + png +
                         ": Unsupported graphic format\n" + truncated + ": Stream read error\n");
@@ -124,7 +129,8 @@ TEST_F(OrientTool, RefusesTiffFilesItCannotRebuildFaithfully) {
   int code = 0;
   EXPECT_EQ(Orient(arguments, code), expected);
   EXPECT_EQ(code, 1);
-  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(ReadFile(Path(cases[i].Name + ".tif")), before[i]) << cases[i].Name;
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(ReadFile(Path(cases[i].Name + ".tif")), before[i]) << cases[i].Name;
 }
 
 TEST_F(OrientTool, RebuildsSoundTiffFilesWithOneStripOrMany) {

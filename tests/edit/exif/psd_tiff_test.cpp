@@ -38,8 +38,8 @@ TBytes Rewritten(const TBytes& file, TTiffOrientation orientation) {
 TEST(PsdFile, ReplacesTheExifAndXmpResourcesInPlace) {
   const TBytes resolution = Resource(1005, TBytes(16, 1));
   const TBytes iptc = Resource(1028, Text("\x1C\x02\x19\0\x03sky"));
-  const TBytes source = Psd(Concat({resolution, Resource(1058, OrientationBlock(6)),
-                                    Resource(1060, Text(XmpPacket("6"))), iptc}));
+  const TBytes source =
+      Psd(Concat({resolution, Resource(1058, OrientationBlock(6)), Resource(1060, Text(XmpPacket("6"))), iptc}));
   const TBytes out = Rewritten(source, toTopLeft);
 
   TExifData exif;
@@ -49,8 +49,8 @@ TEST(PsdFile, ReplacesTheExifAndXmpResourcesInPlace) {
   EXPECT_NE(exif.General().Find(0x010F), nullptr);
   EXPECT_EQ(exif.XMPPacket().PropertyValue(XmpNamespace::Tiff, "Orientation"), "1");
   const TBytes newExif = exif.SaveToTiffBlock();
-  const TBytes expected = Psd(Concat({resolution, Resource(1058, newExif),
-                                      Resource(1060, exif.XMPPacket().Bytes()), iptc}));
+  const TBytes expected =
+      Psd(Concat({resolution, Resource(1058, newExif), Resource(1060, exif.XMPPacket().Bytes()), iptc}));
   EXPECT_EQ(out, expected);
 }
 
@@ -148,17 +148,20 @@ TTestTiff MakeTiff(bool bigEndian, const std::vector<TTiffBuilder::TEntry>& extr
   tiff.Strips[1] = TBytes(8, 0x22);
   tiff.Strips[2] = TBytes(4, 0x33);
   std::vector<TTiffBuilder::TEntry> ifd0 = {
-      {0x0100, 3, 1, b.Short({4})}, {0x0101, 3, 1, b.Short({4})}, {0x0102, 3, 1, b.Short({8})},
-      {0x0103, 3, 1, b.Short({1})}, {0x0106, 3, 1, b.Short({1})}, {0x010F, 2, 6, b.Ascii("Canon")},
-      {0x0111, 4, 2, b.Long({0, 0})}, {0x0112, 3, 1, b.Short({6})}, {0x0116, 3, 1, b.Short({2})},
-      {0x0117, 4, 2, b.Long({8, 8})}, {0x013B, 2, 3, b.Ascii("Jo")},
-      {0x02BC, 1, uint32_t(XmpPacket("6").size()), Text(XmpPacket("6"))}, {0x8769, 4, 1, b.Long({0})}};
+      {0x0100, 3, 1, b.Short({4})},   {0x0101, 3, 1, b.Short({4})},
+      {0x0102, 3, 1, b.Short({8})},   {0x0103, 3, 1, b.Short({1})},
+      {0x0106, 3, 1, b.Short({1})},   {0x010F, 2, 6, b.Ascii("Canon")},
+      {0x0111, 4, 2, b.Long({0, 0})}, {0x0112, 3, 1, b.Short({6})},
+      {0x0116, 3, 1, b.Short({2})},   {0x0117, 4, 2, b.Long({8, 8})},
+      {0x013B, 2, 3, b.Ascii("Jo")},  {0x02BC, 1, uint32_t(XmpPacket("6").size()), Text(XmpPacket("6"))},
+      {0x8769, 4, 1, b.Long({0})}};
   ifd0.insert(ifd0.end(), extraIfd0.begin(), extraIfd0.end());
-  const std::vector<TTiffBuilder::TEntry> page2 = {
-      {0x0100, 3, 1, b.Short({2})}, {0x0101, 3, 1, b.Short({2})}, {0x010F, 2, 6, b.Ascii("Page2")},
-      {0x0111, 3, 1, b.Short({0})}, {0x0117, 3, 1, b.Short({4})}};
-  const std::vector<TTiffBuilder::TEntry> exif = {{0x8827, 3, 1, b.Short({400})},
-                                                  {0x927C, 7, 40, TBytes(40, 0x4E)}};
+  const std::vector<TTiffBuilder::TEntry> page2 = {{0x0100, 3, 1, b.Short({2})},
+                                                   {0x0101, 3, 1, b.Short({2})},
+                                                   {0x010F, 2, 6, b.Ascii("Page2")},
+                                                   {0x0111, 3, 1, b.Short({0})},
+                                                   {0x0117, 3, 1, b.Short({4})}};
+  const std::vector<TTiffBuilder::TEntry> exif = {{0x8827, 3, 1, b.Short({400})}, {0x927C, 7, 40, TBytes(40, 0x4E)}};
   uint32_t stripsAt = 0;
   tiff.File = b.Build({{ifd0}, {page2}, {exif}}, 2, {{0, 12, 2}},
                       Concat({tiff.Strips[0], tiff.Strips[1], tiff.Strips[2]}), &stripsAt);
@@ -324,7 +327,8 @@ TEST(TiffFileDamage, AMakerNoteOutsideTheMainExifDirectoryIsRefusedUnlessItIsThe
   // A copy of the Exif directory elsewhere, with a maker note of its own.
   TBytes other = withPage2Exif(uint32_t(tiff.File.size()));
   const size_t copyAt = other.size();
-  other.insert(other.end(), tiff.File.begin() + std::ptrdiff_t(exifAt), tiff.File.begin() + std::ptrdiff_t(exifAt + 30));
+  other.insert(other.end(), tiff.File.begin() + std::ptrdiff_t(exifAt),
+               tiff.File.begin() + std::ptrdiff_t(exifAt + 30));
   b.Put32(other, copyAt + 2 + 12 + 8, uint32_t(other.size()));
   other.insert(other.end(), 40, 0x4F);
   ASSERT_TRUE(exif.LoadFromBytes(other));
@@ -383,7 +387,7 @@ TEST(TiffFileDamage, SubDirectoriesMoveWithTheirImageData) {
   TTestTiff tiff = MakeTiff(false, {{0x014A, 4, 1, b.Long({0})}});
   const size_t page2At = 8 + 6 + 12 * 14;
   b.Put32(tiff.File, 8 + 2 + 12 * 13 + 8, uint32_t(page2At));  // SubIFDs -> page 2 ...
-  b.Put32(tiff.File, 8 + 2 + 12 * 14, 0);                       // ... which leaves the chain
+  b.Put32(tiff.File, 8 + 2 + 12 * 14, 0);                      // ... which leaves the chain
   const TBytes out = Rewritten(tiff.File, toTopLeft);
   const TReadTiff read = ReadPages(out);
   ASSERT_EQ(read.Pages.size(), 1u);

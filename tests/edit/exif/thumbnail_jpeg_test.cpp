@@ -2,8 +2,8 @@
 // its first buffer returns nothing (and, under the sanitizers, frees nothing
 // twice and leaks nothing); a thumbnail turned with the picture stays within
 // the limit and IFD1 describes it.
-#include "edit/exif/exif_data.h"
 #include "edit/exif/thumbnail_jpeg.h"
+#include "edit/exif/exif_data.h"
 #include "exif_test_support.h"
 
 #include <gtest/gtest.h>

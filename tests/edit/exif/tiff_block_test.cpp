@@ -107,12 +107,11 @@ TEST(TiffBlockReader, ClampsTheEntryCountToTheEntriesThatFit) {
 TEST(TiffBlockReader, TurnsBadEntriesIntoEmptyTagsAndStopsAtTheSecondInARow) {
   const TTiffBuilder b;
   const std::vector<TEntry> entries = {
-      {0x0100, 3, 1, b.Short({10})},
-      {0x0101, 99, 1, b.Short({1})},              // bad type
-      {0x0102, 3, 1, b.Short({8})},               // good again
-      {0x0103, 2, 100, b.Long({0xFFFF00})},       // offset past the end
-      {0x0104, 2, 100, b.Long({4})},              // offset into the header
-      {0x0105, 3, 1, b.Short({5})},               // after two bad ones: not read
+      {0x0100, 3, 1, b.Short({10})},        {0x0101, 99, 1, b.Short({1})},  // bad type
+      {0x0102, 3, 1, b.Short({8})},                                         // good again
+      {0x0103, 2, 100, b.Long({0xFFFF00})},                                 // offset past the end
+      {0x0104, 2, 100, b.Long({4})},                                        // offset into the header
+      {0x0105, 3, 1, b.Short({5})},                                         // after two bad ones: not read
   };
   TBytes block = b.Build({{entries}});
   // The builder stored the two long values out of line; point them astray.

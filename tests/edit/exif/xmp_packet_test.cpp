@@ -1,7 +1,7 @@
 // The XMP packet: properties found through their namespace in either form,
 // changed in place, and everything outside the root element kept.
-#include "edit/exif/exif_data.h"
 #include "edit/exif/xmp_packet.h"
+#include "edit/exif/exif_data.h"
 #include "exif_test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,8 @@ const std::string Head = "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTc
 const std::string Tail = "\n" + std::string(300, ' ') + "\n<?xpacket end='w'?>";
 
 std::string Packet(const std::string& body) {
-  return Head + "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>" +
+  return Head +
+         "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>" +
          body + "</rdf:RDF></x:xmpmeta>" + Tail;
 }
 
@@ -36,9 +37,10 @@ TEST(XmpPacket, UpdatesAnAttributeInPlaceAndKeepsTheWrapperAndPadding) {
 
 TEST(XmpPacket, FindsPropertiesByNamespaceNotByPrefix) {
   TXMPPacket xmp;
-  xmp.Assign(Text(Packet("<rdf:Description xmlns:t='http://ns.adobe.com/tiff/1.0/' xmlns:tiff='urn:other'>"
-                         "<t:Orientation>8</t:Orientation><tiff:Orientation>3</tiff:Orientation>"
-                         "</rdf:Description>")));
+  xmp.Assign(
+      Text(Packet("<rdf:Description xmlns:t='http://ns.adobe.com/tiff/1.0/' xmlns:tiff='urn:other'>"
+                  "<t:Orientation>8</t:Orientation><tiff:Orientation>3</tiff:Orientation>"
+                  "</rdf:Description>")));
   EXPECT_EQ(xmp.PropertyValue(XmpNamespace::Tiff, "Orientation"), "8");
   EXPECT_TRUE(xmp.RemoveProperty(XmpNamespace::Tiff, "Orientation"));
   EXPECT_FALSE(xmp.HasProperty(XmpNamespace::Tiff, "Orientation"));
@@ -49,9 +51,9 @@ TEST(XmpPacket, FindsPropertiesByNamespaceNotByPrefix) {
 
 TEST(XmpPacket, OrientationSetterFollowsOnlyExistingProperties) {
   TExifData exif;
-  exif.XMPPacket().Assign(Text(Packet(
-      "<rdf:Description xmlns:tiff='http://ns.adobe.com/tiff/1.0/' tiff:orientation='6'>"
-      "<tiff:Orientation>6</tiff:Orientation></rdf:Description>")));
+  exif.XMPPacket().Assign(
+      Text(Packet("<rdf:Description xmlns:tiff='http://ns.adobe.com/tiff/1.0/' tiff:orientation='6'>"
+                  "<tiff:Orientation>6</tiff:Orientation></rdf:Description>")));
   exif.General().SetOrientation(toTopLeft);
   EXPECT_EQ(exif.XMPPacket().PropertyValue(XmpNamespace::Tiff, "Orientation"), "1");
   EXPECT_EQ(exif.XMPPacket().PropertyValue(XmpNamespace::Tiff, "orientation"), "1");
@@ -71,8 +73,8 @@ TEST(XmpPacket, OrientationSetterFollowsOnlyExistingProperties) {
 TEST(XmpPacket, RemovePolicyRemovesOnAnyChange) {
   TExifData exif;
   exif.SetXMPWritePolicy(xwRemove);
-  exif.XMPPacket().Assign(Text(Packet(
-      "<rdf:Description xmlns:tiff='http://ns.adobe.com/tiff/1.0/' tiff:Orientation='6'/>")));
+  exif.XMPPacket().Assign(
+      Text(Packet("<rdf:Description xmlns:tiff='http://ns.adobe.com/tiff/1.0/' tiff:Orientation='6'/>")));
   exif.General().SetOrientation(toTopLeft);
   EXPECT_FALSE(exif.XMPPacket().HasProperty(XmpNamespace::Tiff, "Orientation"));
 }
