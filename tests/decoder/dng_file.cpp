@@ -88,20 +88,20 @@ private:
 
 }  // namespace
 
-QByteArray Dng(const TDngSpec& spec) {
+QByteArray Dng(const TDngLayout& layout) {
   TTiffWriter tiff;
-  const int preview = tiff.Append(spec.previewJpeg);
+  const int preview = tiff.Append(layout.previewJpeg);
   // A mid-grey mosaic with a little pattern, 16 bits a sample.
   QByteArray mosaic;
-  for (int y = 0; y < spec.rawHeight; ++y)
-    for (int x = 0; x < spec.rawWidth; ++x)
+  for (int y = 0; y < layout.rawHeight; ++y)
+    for (int x = 0; x < layout.rawWidth; ++x)
       TTiffWriter::Put16(mosaic, 0x4000 + static_cast<unsigned>((x ^ y) & 0xFF) * 64);
   const int raw = tiff.Append(mosaic);
 
-  const unsigned rw = static_cast<unsigned>(spec.rawWidth), rh = static_cast<unsigned>(spec.rawHeight);
+  const unsigned rw = static_cast<unsigned>(layout.rawWidth), rh = static_cast<unsigned>(layout.rawHeight);
   const int rawDir = tiff.Directory({
       {254, Long, {0}, {}},
-      {256, Long, {spec.statedRawWidth ? spec.statedRawWidth : rw}, {}},
+      {256, Long, {layout.statedRawWidth ? layout.statedRawWidth : rw}, {}},
       {257, Long, {rh}, {}},
       {258, Short, {16}, {}},
       {259, Short, {1}, {}},
@@ -118,9 +118,9 @@ QByteArray Dng(const TDngSpec& spec) {
   const int exifDir = tiff.Directory({
       {33434, Rational, {1, 125}, {}},
       {33437, Rational, {28, 10}, {}},
-      {34855, Short, {spec.iso}, {}},
+      {34855, Short, {layout.iso}, {}},
   });
-  const unsigned pw = static_cast<unsigned>(spec.previewWidth), ph = static_cast<unsigned>(spec.previewHeight);
+  const unsigned pw = static_cast<unsigned>(layout.previewWidth), ph = static_cast<unsigned>(layout.previewHeight);
   const int mainDir = tiff.Directory({
       {254, Long, {1}, {}},
       {256, Long, {pw}, {}},
@@ -130,11 +130,11 @@ QByteArray Dng(const TDngSpec& spec) {
       {262, Short, {6}, {}},
       {271, Ascii, {}, QByteArray("Velvane")},
       {272, Ascii, {}, QByteArray("Test Camera")},
-      {273, Long, {spec.statedPreviewOffset ? spec.statedPreviewOffset : static_cast<unsigned>(preview)}, {}},
-      {274, Short, {static_cast<unsigned>(spec.orientation)}, {}},
+      {273, Long, {layout.statedPreviewOffset ? layout.statedPreviewOffset : static_cast<unsigned>(preview)}, {}},
+      {274, Short, {static_cast<unsigned>(layout.orientation)}, {}},
       {277, Short, {3}, {}},
       {278, Long, {ph}, {}},
-      {279, Long, {static_cast<unsigned>(spec.previewJpeg.size())}, {}},
+      {279, Long, {static_cast<unsigned>(layout.previewJpeg.size())}, {}},
       {284, Short, {1}, {}},
       {330, Long, {static_cast<unsigned>(rawDir)}, {}},
       {34665, Long, {static_cast<unsigned>(exifDir)}, {}},

@@ -8,7 +8,7 @@
 // directory holding a small 16-bit Bayer mosaic, as cameras write them.
 namespace dngtest {
 
-struct TDngSpec {
+struct TDngLayout {
   QByteArray previewJpeg;  // the preview's JPEG stream
   int previewWidth = 0;
   int previewHeight = 0;
@@ -22,6 +22,6 @@ struct TDngSpec {
   unsigned statedPreviewOffset = 0;
 };
 
-QByteArray Dng(const TDngSpec& spec);
+QByteArray Dng(const TDngLayout& layout);
 
 }  // namespace dngtest

@@ -254,35 +254,35 @@ QByteArray JpegWithEmptyScans(int width, int height, int scans) {
   return jpeg.left(jpeg.size() - 2) + extra + jpeg.right(2);
 }
 
-QByteArray BmpV5(const TBmpV5& spec) {
-  const quint32 headerEnd = 14 + 124 + static_cast<quint32>(spec.palette.size());
-  const quint32 dataOffset = spec.dataOffset ? spec.dataOffset : headerEnd;
-  const quint32 profileAt = static_cast<quint32>(headerEnd + spec.pixels.size());
+QByteArray BmpV5(const TBmpV5& layout) {
+  const quint32 headerEnd = 14 + 124 + static_cast<quint32>(layout.palette.size());
+  const quint32 dataOffset = layout.dataOffset ? layout.dataOffset : headerEnd;
+  const quint32 profileAt = static_cast<quint32>(headerEnd + layout.pixels.size());
   QByteArray b("BM");
-  Le32(b, static_cast<quint32>(profileAt + spec.profile.size()));
+  Le32(b, static_cast<quint32>(profileAt + layout.profile.size()));
   Le32(b, 0);
   Le32(b, dataOffset);
   Le32(b, 124);
-  Le32(b, static_cast<quint32>(spec.width));
-  Le32(b, static_cast<quint32>(spec.height));
+  Le32(b, static_cast<quint32>(layout.width));
+  Le32(b, static_cast<quint32>(layout.height));
   Le16(b, 1);
-  Le16(b, spec.bpp);
-  Le32(b, spec.compression);
-  Le32(b, static_cast<quint32>(spec.pixels.size()));
+  Le16(b, layout.bpp);
+  Le32(b, layout.compression);
+  Le32(b, static_cast<quint32>(layout.pixels.size()));
   Le32(b, 2835);  // 72 dpi
   Le32(b, 2835);
-  Le32(b, spec.colorsUsed ? spec.colorsUsed : static_cast<quint32>(spec.palette.size() / 4));
+  Le32(b, layout.colorsUsed ? layout.colorsUsed : static_cast<quint32>(layout.palette.size() / 4));
   Le32(b, 0);
-  for (quint32 m : spec.masks) Le32(b, m);
-  Le32(b, spec.profile.isEmpty() ? 0x73524742 : 0x4D424544);  // 'sRGB' or 'MBED'
-  b.append(QByteArray(36 + 12, '\0'));                        // endpoints and gamma
-  Le32(b, 4);                                                 // intent
-  Le32(b, spec.profile.isEmpty() ? 0 : (spec.profileOffset ? spec.profileOffset : profileAt - 14));
-  Le32(b, static_cast<quint32>(spec.profile.size()));
+  for (quint32 m : layout.masks) Le32(b, m);
+  Le32(b, layout.profile.isEmpty() ? 0x73524742 : 0x4D424544);  // 'sRGB' or 'MBED'
+  b.append(QByteArray(36 + 12, '\0'));                          // endpoints and gamma
+  Le32(b, 4);                                                   // intent
+  Le32(b, layout.profile.isEmpty() ? 0 : (layout.profileOffset ? layout.profileOffset : profileAt - 14));
+  Le32(b, static_cast<quint32>(layout.profile.size()));
   Le32(b, 0);
-  b.append(spec.palette);
-  b.append(spec.pixels);
-  b.append(spec.profile);
+  b.append(layout.palette);
+  b.append(layout.pixels);
+  b.append(layout.profile);
   return b;
 }
 

@@ -40,6 +40,6 @@ struct TBmpV5 {
   quint32 colorsUsed = 0;
   quint32 profileOffset = 0;
 };
-QByteArray BmpV5(const TBmpV5& spec);
+QByteArray BmpV5(const TBmpV5& layout);
 
 }  // namespace hostile

@@ -56,17 +56,17 @@ std::vector<THostile> HostileFiles(const TempFolder& dir) {
       files.push_back(
           {QStringLiteral("huge-size.") + ext, Patched(Patched(good, "ispe", 4, 0x7FFFFFFF), "ispe", 8, 0x7FFFFFFF)});
   }
-  dngtest::TDngSpec spec;
-  spec.previewJpeg = testimg::ReadFile(source);
-  spec.previewWidth = 64;
-  spec.previewHeight = 48;
-  const QByteArray dng = dngtest::Dng(spec);
+  dngtest::TDngLayout layout;
+  layout.previewJpeg = testimg::ReadFile(source);
+  layout.previewWidth = 64;
+  layout.previewHeight = 48;
+  const QByteArray dng = dngtest::Dng(layout);
   files.push_back({QStringLiteral("truncated.nef"), dng.left(dng.size() / 2)});
   files.push_back({QStringLiteral("bit-flipped.dng"), BitFlipped(dng)});
-  dngtest::TDngSpec lies = spec;
+  dngtest::TDngLayout lies = layout;
   lies.statedRawWidth = 0x7FFFFFFF;
   files.push_back({QStringLiteral("huge-mosaic.nef"), dngtest::Dng(lies)});
-  lies = spec;
+  lies = layout;
   lies.statedPreviewOffset = 0x7FFFFFF0;
   files.push_back({QStringLiteral("preview-outside.dng"), dngtest::Dng(lies)});
   return files;

@@ -165,12 +165,12 @@ TEST_F(NewFormatsTest, DeepAndTransparentPicturesKeepTheirDepthAndAlpha) {
 }
 
 TEST_F(NewFormatsTest, ACameraRawFileShowsItsPreviewUprightWithTheFilesExif) {
-  dngtest::TDngSpec spec;
-  spec.previewJpeg = newfiles::QuadrantJpegBytes(false, 0);
-  spec.previewWidth = 64;
-  spec.previewHeight = 48;
-  spec.orientation = 6;
-  const QString nef = dir.Write(QStringLiteral("DSC_0001.NEF"), dngtest::Dng(spec));
+  dngtest::TDngLayout layout;
+  layout.previewJpeg = newfiles::QuadrantJpegBytes(false, 0);
+  layout.previewWidth = 64;
+  layout.previewHeight = 48;
+  layout.orientation = 6;
+  const QString nef = dir.Write(QStringLiteral("DSC_0001.NEF"), dngtest::Dng(layout));
 
   TDecoded upright;
   Decode(upright, nef, JPEG_EXIFROTATE);
@@ -196,7 +196,7 @@ TEST_F(NewFormatsTest, ACameraRawFileShowsItsPreviewUprightWithTheFilesExif) {
   // Identified by its content, not as the TIFF it looks like at first.
   decoder::TWorkerAsk identify;
   identify.kind = decoder::TRequestKind::Identify;
-  const QString renamed = dir.Write(QStringLiteral("no-name"), dngtest::Dng(spec));
+  const QString renamed = dir.Write(QStringLiteral("no-name"), dngtest::Dng(layout));
   const std::string name = QFile::encodeName(renamed).toStdString();
   EXPECT_EQ(decoder::DecodeFile(decoder::OpenRegularFile(name), name, 0, identify).fif, FIF_RAW);
 }

@@ -150,11 +150,11 @@ TEST(WorkerSandbox, NewerFormatsDecodeLockedInAsInProcess) {
     ASSERT_FALSE(path.isEmpty()) << name;
     files << path;
   }
-  dngtest::TDngSpec spec;
-  spec.previewJpeg = testimg::ReadFile(source);
-  spec.previewWidth = 64;
-  spec.previewHeight = 48;
-  files << dir.Write(QStringLiteral("q.nef"), dngtest::Dng(spec));
+  dngtest::TDngLayout layout;
+  layout.previewJpeg = testimg::ReadFile(source);
+  layout.previewWidth = 64;
+  layout.previewHeight = 48;
+  files << dir.Write(QStringLiteral("q.nef"), dngtest::Dng(layout));
   files << source;
 
   decoder::RegisterExtraDecoders();

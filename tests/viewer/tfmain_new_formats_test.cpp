@@ -18,11 +18,11 @@ protected:
     jpeg = dir.Write(QStringLiteral("01 jpeg.jpg"), testimg::ReadFile(source));
     heic = newfiles::Encode(dir, source, QStringLiteral("02 phone.HEIC"));
     avif = newfiles::Encode(dir, source, QStringLiteral("03 web.avif"));
-    dngtest::TDngSpec spec;
-    spec.previewJpeg = testimg::ReadFile(source);
-    spec.previewWidth = 64;
-    spec.previewHeight = 48;
-    nef = dir.Write(QStringLiteral("04 camera.NEF"), dngtest::Dng(spec));
+    dngtest::TDngLayout layout;
+    layout.previewJpeg = testimg::ReadFile(source);
+    layout.previewWidth = 64;
+    layout.previewHeight = 48;
+    nef = dir.Write(QStringLiteral("04 camera.NEF"), dngtest::Dng(layout));
     png = newfiles::QuadrantPng(dir, QStringLiteral("05 png.png"), false, false);
     jxl = newfiles::Encode(dir, source, QStringLiteral("10 next.jxl"));
     ASSERT_FALSE(heic.isEmpty() || avif.isEmpty() || jxl.isEmpty());

@@ -40,12 +40,12 @@ int main(int argc, char** argv) {
   QDir().mkpath(root + "/exif");
   bool ok = true;
   for (int orientation : {1, 6, 8}) {
-    dngtest::TDngSpec spec;
-    spec.previewJpeg = TinyJpeg();
-    spec.previewWidth = 8;
-    spec.previewHeight = 8;
-    spec.orientation = orientation;
-    ok = Write(root + QStringLiteral("/raw/camera-%1.dng").arg(orientation), dngtest::Dng(spec)) && ok;
+    dngtest::TDngLayout layout;
+    layout.previewJpeg = TinyJpeg();
+    layout.previewWidth = 8;
+    layout.previewHeight = 8;
+    layout.orientation = orientation;
+    ok = Write(root + QStringLiteral("/raw/camera-%1.dng").arg(orientation), dngtest::Dng(layout)) && ok;
   }
   // An EXIF item: the offset to the TIFF header, "Exif\0\0", a little-endian
   // IFD0 with the orientation and a pointer to an EXIF directory with ISO.
