@@ -4,6 +4,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -67,6 +68,27 @@ void AttachMetadata(FIBITMAP* dib, const heif_image_handle* handle) {
   MarkUpright(dib);
 }
 
+// Whether every auxiliary picture of the handle (its alpha among them, which
+// libheif decodes with it) fits the same limits as the picture itself: a
+// 40 x 30 picture may name an alpha grid of 65536 x 65536.
+bool AuxiliaryPicturesFit(const heif_image_handle* handle, bool deep) {
+  const int count = heif_image_handle_get_number_of_auxiliary_images(handle, 0);
+  if (count <= 0) return true;
+  std::vector<heif_item_id> ids(static_cast<std::size_t>(count));
+  const int listed = heif_image_handle_get_list_of_auxiliary_image_IDs(handle, 0, ids.data(), count);
+  for (int i = 0; i < listed; ++i) {
+    heif_image_handle* raw = nullptr;
+    if (heif_image_handle_get_auxiliary_image_handle(handle, ids[i], &raw).code != heif_error_Ok) return false;
+    std::unique_ptr<heif_image_handle, THandleFree> aux(raw);
+    const int width = heif_image_handle_get_width(aux.get());
+    const int height = heif_image_handle_get_height(aux.get());
+    if (width <= 0 || height <= 0 ||
+        !PictureFits(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), false, deep ? 16 : 8))
+      return false;
+  }
+  return true;
+}
+
 FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
   std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
   if (!context) return nullptr;
@@ -87,8 +109,16 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
   // Refused before libheif asks for the memory.
   if (statedWidth <= 0 || statedHeight <= 0 ||
       !PictureFits(static_cast<std::uint32_t>(statedWidth), static_cast<std::uint32_t>(statedHeight), alpha,
-                   deep ? 16 : 8))
+                   deep ? 16 : 8) ||
+      !AuxiliaryPicturesFit(handle.get(), deep))
     return nullptr;
+  // Grids and overlays carry an output size of their own, which libheif
+  // allocates before a tile is read; a few bytes may claim 26228 x 31088 for
+  // a picture that states 40 x 30. Their sides may exceed the stated ones
+  // only by what cropping and tile rounding explain.
+  const std::uint64_t side = std::max(statedWidth, statedHeight);
+  heif_context_set_maximum_image_size_limit(context.get(),
+                                            static_cast<int>(std::min<std::uint64_t>(MaxPictureSide, 2 * side + 64)));
   if (headerOnly) {
     const int width = statedWidth, height = statedHeight;
     FIBITMAP* dib = AllocatePicture(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), alpha,

@@ -7,6 +7,7 @@
 
 #include "decoder/extra_plugins.h"
 #include "decoder/file_stamp.h"
+#include "decoder/heif_decoder.h"
 #include "decoder/worker_decode.h"
 #include "platform/freeimage_setup.h"
 #include "support/images.h"
@@ -199,6 +200,26 @@ TEST_F(NewFormatsTest, ACameraRawFileShowsItsPreviewUprightWithTheFilesExif) {
   const QString renamed = dir.Write(QStringLiteral("no-name"), dngtest::Dng(layout));
   const std::string name = QFile::encodeName(renamed).toStdString();
   EXPECT_EQ(decoder::DecodeFile(decoder::OpenRegularFile(name), name, 0, identify).fif, FIF_RAW);
+}
+
+// heif-enc wraps every picture in a grid whose output size is stored apart
+// from the size the file states; libheif allocates that canvas before any
+// tile is read, and returns it, mostly uninitialised, as the picture.
+TEST_F(NewFormatsTest, AGridLargerThanThePictureItStatesIsRefused) {
+  const QString source = newfiles::QuadrantJpeg(dir, QStringLiteral("grid.jpg"), false, 0);
+  QByteArray bytes = testimg::ReadFile(newfiles::Encode(dir, source, QStringLiteral("grid.heic")));
+  const qsizetype idat = bytes.indexOf("idat");
+  ASSERT_GT(idat, 0);
+  const std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                           static_cast<std::size_t>(bytes.size()));
+  TFreeBitmap stated(decoder::DecodeHeif(file, false));
+  ASSERT_TRUE(stated.IsValid());
+  // The grid's 16-bit output width and height follow its version, flags,
+  // rows and columns.
+  bytes.replace(idat + 8, 4, QByteArray::fromHex("0FA00FA0"));
+  const std::span<const std::uint8_t> wide(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                           static_cast<std::size_t>(bytes.size()));
+  EXPECT_FALSE(TFreeBitmap(decoder::DecodeHeif(wide, false)).IsValid());
 }
 
 }  // namespace

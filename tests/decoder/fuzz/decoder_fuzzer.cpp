@@ -19,6 +19,7 @@
 
 namespace {
 
+#if FUZZ_ENTRY_RAW
 // A FreeImageIO over the input, as the worker's is over its file.
 struct TSpanFile {
   std::span<const std::uint8_t> bytes;
@@ -44,6 +45,7 @@ int Seek(fi_handle handle, long offset, int origin) {
   return 0;
 }
 long Tell(fi_handle handle) { return static_cast<TSpanFile*>(handle)->at; }
+#endif
 
 void Quiet(FREE_IMAGE_FORMAT, const char*) {}
 
