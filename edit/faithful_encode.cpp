@@ -1,5 +1,7 @@
 #include "edit/faithful_encode.h"
 
+#include "edit/tiff_compression.h"
+
 #include "decoder/tiff_directory.h"
 #include "edit/cmyk_picture.h"
 #include "edit/exif/exif_data.h"
@@ -70,7 +72,8 @@ FIBITMAP* WithoutAddedAlpha(FIBITMAP* dib, bool fileHadAlpha) {
   return rgb;
 }
 
-int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source) {
+int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source, unsigned bpp) {
+  if (fif == FIF_TIFF && source.Format == FIF_TIFF) return TiffCompressionFlags(source.Bytes, bpp);
   if (fif == FIF_JPEG && source.Format == FIF_JPEG) {
     const TJpegEncoding encoding = ReadJpegEncoding(source.Bytes);
     if (encoding.Quality > 0) return JpegSaveFlags(encoding);
@@ -81,7 +84,7 @@ int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source) {
 
 TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSourceFile& source, std::vector<uint8_t>& out,
                              const TExifBlockChange& exifChange) {
-  const int flags = FaithfulSaveFlags(fif, source);
+  const int flags = FaithfulSaveFlags(fif, source, FreeImage_GetBPP(dib));
   if (fif == FIF_TIFF && source.Format == FIF_TIFF) KeepTiffProfile(dib, source.Bytes);
   TEncodedPicture encoded;
   TSaveResult result = EncodePicture(dib, fif, flags, encoded);

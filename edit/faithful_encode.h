@@ -35,8 +35,9 @@ bool FileHoldsPages(FREE_IMAGE_FORMAT fif);
 FIBITMAP* WithoutAddedAlpha(FIBITMAP* dib, bool fileHadAlpha);
 
 // FreeImage's save flags that keep what source was: the quality and
-// subsampling of a JPEG, the lossless compression of a WebP.
-int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source);
+// subsampling of a JPEG, the lossless compression of a WebP, the compression
+// of a TIFF (for pictures of bpp bits).
+int FaithfulSaveFlags(FREE_IMAGE_FORMAT fif, const TSourceFile& source, unsigned bpp);
 
 // Encodes dib as fif with FaithfulSaveFlags and carries source's metadata
 // into the result as the header says. dib given a TIFF source's own colour

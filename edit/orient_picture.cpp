@@ -206,7 +206,10 @@ TOrientedResult WriteEveryPage(const TOrientedWrite& request, std::span<const ui
     pages.push_back(done);
   }
   std::vector<uint8_t> bytes;
-  if (!EncodePages(pages, request.fileFormat, 0, bytes)) {
+  unsigned deepest = 0;
+  for (FIBITMAP* page : pages) deepest = std::max(deepest, FreeImage_GetBPP(page));
+  const int flags = FaithfulSaveFlags(request.fileFormat, TSourceFile{file, request.fileFormat}, deepest);
+  if (!EncodePages(pages, request.fileFormat, flags, bytes)) {
     result.save = Refused(TSaveFailure::EncoderFailed, pages.front());
     result.save.Format = request.fileFormat;
     return result;

@@ -283,6 +283,40 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
   EXPECT_GT(checker.Checks, 0u);
 }
 
+// A TIFF file keeps the compression it had, as ImageMagick reads it; a
+// JPEG-compressed one is written losslessly rather than coded again.
+TEST_F(FaithfulWrite, TiffFilesKeepTheirCompression) {
+  const std::string gradient = "convert -size 40x30 gradient:red-blue ";
+  const struct {
+    std::string name, make, after = {};  // after: empty when the compression stays
+  } files[] = {
+      {"none.tif", gradient + "-compress None none.tif"},
+      {"zip.tif", gradient + "-compress Zip zip.tif"},
+      {"packbits.tif", gradient + "-compress RLE packbits.tif"},
+      {"lzw.tif", gradient + "-compress LZW lzw.tif"},
+      {"fax.tif", "convert -size 40x30 pattern:checkerboard -monochrome -compress Group4 fax.tif"},
+      {"pages.tif", "convert -size 32x24 xc:red -size 16x12 xc:green -compress None pages.tif"},
+      {"jpeg.tif", gradient + "-compress JPEG jpeg.tif", "LZW\n"},
+  };
+  const auto compression = [](const std::string& path) {
+    return Output("identify -format '%C\\n' " + ShellQuote(path));
+  };
+  for (const auto& file : files) {
+    const std::string source = Shell(file.name, file.make);
+    const std::string before = compression(source);
+    ASSERT_FALSE(before.empty()) << file.name;
+    for (TCommand command : {cmRotate, cmFlip, cmSave}) {
+      const std::string where = file.name + ", " + CommandNames[command];
+      const std::string path = Copy(source, command);
+      const TSaveResult result = Apply(path, command);
+      if (file.name == "pages.tif" && command == cmSave) continue;  // refused: one picture would replace two
+      ASSERT_TRUE(result.Ok()) << where << ": " << SaveFailureText(result);
+      const std::string after = compression(path);
+      EXPECT_EQ(after, file.after.empty() ? before : file.after) << where;
+    }
+  }
+}
+
 // Animations and layers that FreeImage reads as one picture: turning it
 // would drop the others, so nothing is written; a flat Photoshop file is
 // turned.
