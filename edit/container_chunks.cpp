@@ -146,6 +146,26 @@ std::vector<uint8_t> WithSourcePngChunks(std::span<const uint8_t> source, std::v
   return encoded;
 }
 
+std::vector<uint8_t> WithPngPixelsOf(std::span<const uint8_t> pixels, std::vector<uint8_t> encoded) {
+  const std::vector<TChunk> from = PngChunks(pixels);
+  const std::vector<TChunk> kept = PngChunks(encoded);
+  if (from.empty() || from.front().Type != "IHDR" || kept.empty() || kept.back().Type != "IEND") return encoded;
+  // Chunks whose data is laid out by the colour type, and the pixels.
+  constexpr std::string_view Replaced[] = {"IHDR", "PLTE", "tRNS", "bKGD", "sBIT", "hIST", "IDAT", "IEND"};
+  const auto append = [](std::vector<uint8_t>& out, std::span<const uint8_t> file, const TChunk& chunk) {
+    out.insert(out.end(), file.begin() + std::ptrdiff_t(chunk.Start), file.begin() + std::ptrdiff_t(chunk.End));
+  };
+  std::vector<uint8_t> out(PngSignature.begin(), PngSignature.end());
+  append(out, pixels, from.front());
+  // What stood after the pixels in encoded (text, time) may stand before them.
+  for (const TChunk& chunk : kept)
+    if (std::find(std::begin(Replaced), std::end(Replaced), chunk.Type) == std::end(Replaced))
+      append(out, encoded, chunk);
+  for (const TChunk& chunk : from)
+    if (chunk.Type == "IDAT" || chunk.Type == "IEND") append(out, pixels, chunk);
+  return out;
+}
+
 unsigned PsdLayerCount(std::span<const uint8_t> psd) {
   // Header (26 bytes), then three sections each led by its length: colour
   // mode data, image resources, layer and mask information (8 bytes long in

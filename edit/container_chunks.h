@@ -22,6 +22,13 @@ using TExifBlockChange = std::function<std::vector<uint8_t>(std::span<const uint
 std::vector<uint8_t> WithSourcePngChunks(std::span<const uint8_t> source, std::vector<uint8_t> encoded,
                                          const TExifBlockChange& transformExif = {});
 
+// encoded, a PNG FreeImage wrote, with the pixels of pixels, a PNG of the
+// same picture in another colour type that holds nothing else: the IHDR and
+// IDAT chunks of pixels, and the chunks of encoded that hold for any colour
+// type (profile, text, resolution, time ...), not PLTE, tRNS, bKGD, sBIT or
+// hIST. Unchanged when either is not a PNG.
+std::vector<uint8_t> WithPngPixelsOf(std::span<const uint8_t> pixels, std::vector<uint8_t> encoded);
+
 // The layers of a Photoshop file (0 for a flat one or anything else):
 // FreeImage reads and writes only the composite picture.
 unsigned PsdLayerCount(std::span<const uint8_t> psd);

@@ -1,5 +1,6 @@
 #include "edit/faithful_encode.h"
 
+#include "edit/grey_alpha_png.h"
 #include "edit/tiff_compression.h"
 
 #include "decoder/tiff_directory.h"
@@ -102,7 +103,12 @@ TSaveResult EncodeFaithfully(FIBITMAP* dib, FREE_IMAGE_FORMAT fif, const TSource
         ExifHolder(source.Format) != gfUnknown && DetectGraphicFormat(source.Bytes) == ExifHolder(source.Format);
     if (exifSource && (fif == FIF_TIFF || (fif == FIF_JPEG && source.Format != FIF_JPEG)))
       out = WithExifOf(source.Bytes, fif, std::move(out));
-    if (fif == FIF_PNG && source.Format == FIF_PNG) out = WithSourcePngChunks(source.Bytes, std::move(out), exifChange);
+    if (fif == FIF_PNG && source.Format == FIF_PNG) {
+      if (IsGreyAlphaPng(source.Bytes))
+        if (const std::vector<uint8_t> grey = GreyAlphaPngPixels(dib); !grey.empty())
+          out = WithPngPixelsOf(grey, std::move(out));
+      out = WithSourcePngChunks(source.Bytes, std::move(out), exifChange);
+    }
     if (fif == FIF_WEBP)
       out = source.Format == FIF_WEBP ? WithSourceWebPChunks(source.Bytes, std::move(out), exifChange)
                                       : WithValidWebPExif(std::move(out), exifChange);

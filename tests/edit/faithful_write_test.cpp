@@ -225,6 +225,22 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
        },
        {},
        "-IFD0:Make -IFD0:Artist"},
+      {"grey PNG with alpha",
+       [](FaithfulWrite& t) {
+         return t.Shell("ga.png",
+                        "convert -size 40x30 gradient:black-white \\( -size 40x30 gradient:white-black \\) -alpha off "
+                        "-compose CopyOpacity -composite -define png:color-type=4 -depth 8 ga.png");
+       }},
+      {"16-bit grey PNG with alpha",
+       [](FaithfulWrite& t) {
+         return t.Shell("ga16.png",
+                        "convert -size 40x30 gradient:black-white \\( -size 40x30 gradient:white-black \\) -alpha off "
+                        "-compose CopyOpacity -composite -define png:color-type=4 -depth 16 ga16.png");
+       },
+       {},
+       "",
+       false,
+       true},
       {"PNG named .jpg", [](FaithfulWrite& t) { return t.Make("png.jpg", Pattern(40, 30).get(), FIF_PNG); }},
       {"ICO of two sizes",
        [](FaithfulWrite& t) {
