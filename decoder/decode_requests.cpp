@@ -74,13 +74,9 @@ bool TDecodeRequests::Send(TRequestKind kind, const std::string& path, int flags
 bool TDecodeRequests::ReadReply(int timeoutMs) {
   TWorkerMessage message = FChannel.Receive(timeoutMs);
   switch (message.kind) {
-    case TWorkerMessage::TKind::Nothing:
-      return false;
-    case TWorkerMessage::TKind::Gone:
-      WorkerDied(false);
-      return true;
-    case TWorkerMessage::TKind::Malformed:
-      return true;
+    case TWorkerMessage::TKind::Nothing: return false;
+    case TWorkerMessage::TKind::Gone: WorkerDied(false); return true;
+    case TWorkerMessage::TKind::Malformed: return true;
     case TWorkerMessage::TKind::Reply:
       if (message.reply.magic == ReplyMagic) HandleReply(message.reply, std::move(message.memory));
       return true;

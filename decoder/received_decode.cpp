@@ -44,7 +44,8 @@ TLoadResult Materialize(const TKeptDecode& kept) {
   const std::shared_ptr<std::uint8_t> rows =
       kept.pixels.MapPrivate(kept.pixelOffset, static_cast<std::size_t>(kept.pixelBytes));
   if (!rows) return result;
-  FIBITMAP* dib = RebuildBitmap(kept.blob.data(), kept.blob.size(), rows.get(), static_cast<std::size_t>(kept.pixelBytes));
+  FIBITMAP* dib =
+      RebuildBitmap(kept.blob.data(), kept.blob.size(), rows.get(), static_cast<std::size_t>(kept.pixelBytes));
   if (!dib) return result;
   result.bitmap = TFreeBitmap(dib, rows);
   result.outcome = TLoadOutcome::Decoded;

@@ -57,11 +57,8 @@ TWorkerMessage TWorkerProcess::Receive(int timeoutMs) {
   if (!FSocket.Valid()) return message;
   TDescriptorChannel::TReceived received = FSocket.Receive(&message.reply, sizeof message.reply, timeoutMs);
   switch (received.status) {
-    case TDescriptorChannel::TStatus::Nothing:
-      break;
-    case TDescriptorChannel::TStatus::Closed:
-      message.kind = TWorkerMessage::TKind::Gone;
-      break;
+    case TDescriptorChannel::TStatus::Nothing: break;
+    case TDescriptorChannel::TStatus::Closed: message.kind = TWorkerMessage::TKind::Gone; break;
     case TDescriptorChannel::TStatus::Message:
       if (received.bytes == sizeof message.reply && !received.truncated) {
         message.kind = TWorkerMessage::TKind::Reply;

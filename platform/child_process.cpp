@@ -28,8 +28,7 @@ TChildEnding EndingOf(int status) {
 
 bool TChildEnding::Killed() const { return signal == SIGKILL; }
 
-bool TChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
-                          TDescriptorChannel& ours) {
+bool TChildProcess::Start(const std::string& program, const std::vector<std::string>& args, TDescriptorChannel& ours) {
   ours.Close();
   auto [parent, child] = TDescriptorChannel::Pair();
   if (!parent.Valid()) return false;

@@ -19,7 +19,7 @@
 struct TChildEnding {
   bool exited = false;  // by its own exit, with exitCode
   int exitCode = 0;
-  int signal = 0;  // else the signal that ended it
+  int signal = 0;       // else the signal that ended it
   bool Killed() const;  // by SIGKILL: ours, the system's or the user's
   bool Crashed() const { return signal != 0 && !Killed(); }
 };

@@ -19,8 +19,8 @@ public:
   };
   struct TReceived {
     TStatus status = TStatus::Nothing;
-    std::size_t bytes = 0;   // received into the buffer
-    bool truncated = false;  // the message was longer than the buffer: the rest is lost
+    std::size_t bytes = 0;       // received into the buffer
+    bool truncated = false;      // the message was longer than the buffer: the rest is lost
     TFileDescriptor descriptor;  // the first descriptor that came along; any others are closed
   };
 

@@ -42,9 +42,7 @@ public:
   bool Valid() const { return FFd.Valid(); }
   std::uint64_t Size() const { return FSize; }
   // Whether bytes at offset lie within the file.
-  bool Holds(std::uint64_t offset, std::uint64_t bytes) const {
-    return offset <= FSize && bytes <= FSize - offset;
-  }
+  bool Holds(std::uint64_t offset, std::uint64_t bytes) const { return offset <= FSize && bytes <= FSize - offset; }
   // Reads exactly bytes at offset.
   bool Read(void* buffer, std::size_t bytes, std::uint64_t offset) const;
   // bytes at offset (anywhere, not only on a page boundary) mapped private:

@@ -2,8 +2,8 @@
 // reply completes, what a dead worker fails, what is kept and reused. No
 // process runs; the bitmaps travel in real sealed memory files, packed as
 // the worker packs them.
-#include "decoder/bitmap_pack.h"
 #include "decoder/decode_requests.h"
+#include "decoder/bitmap_pack.h"
 #include "decoder/file_stamp.h"
 #include "platform/memory_file.h"
 #include "platform/posix_io.h"
