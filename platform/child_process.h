@@ -29,8 +29,8 @@ public:
   TChildProcess() = default;
   // A child still running is left to its watch, which reaps it when it ends.
   ~TChildProcess() = default;
-  TChildProcess(TChildProcess&&) = default;
-  TChildProcess& operator=(TChildProcess&&) = default;
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
 
   // Starts program with args (args[0] is its name) and our environment,
   // signals at their defaults and none blocked, with its end of a new

@@ -141,10 +141,17 @@ TEST(ChildProcess, TellsAKillFromACrash) {
   EXPECT_EQ(ending->signal, SIGSEGV);
   EXPECT_TRUE(ending->Crashed());
 
+  // A program that is not there: refused at once, or (where spawning cannot
+  // see the exec fail, as under valgrind) a child that ends as one.
   TChildProcess missing;
-  EXPECT_FALSE(missing.Start("/nonexistent/program", {"program"}, channel));
-  EXPECT_FALSE(channel.Valid());
-  EXPECT_FALSE(missing.Running());
+  if (missing.Start("/nonexistent/program", {"program"}, channel)) {
+    ending = missing.WaitEnded(std::chrono::seconds(5));
+    ASSERT_TRUE(ending);
+    EXPECT_TRUE(ending->exited && ending->exitCode == 127);
+  } else {
+    EXPECT_FALSE(channel.Valid());
+    EXPECT_FALSE(missing.Running());
+  }
 }
 
 }  // namespace
