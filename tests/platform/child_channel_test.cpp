@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -105,6 +106,14 @@ TEST(ChildProcess, StartsWithItsSocketAsDescriptorThreeAndNothingElseOfOurs) {
   // The shell waits until its socket closes.
   ASSERT_TRUE(child.Start("/bin/sh", {"sh", "-c", "read line <&3; exit 7"}, channel));
   ASSERT_GT(child.Pid(), 0);
+  // Once it runs the program (posix_spawn returns only then, except under
+  // valgrind).
+  const auto started = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - started < std::chrono::seconds(5)) {
+    std::string name;
+    std::ifstream(("/proc/" + std::to_string(child.Pid()) + "/cmdline").c_str()) >> name;
+    if (name.starts_with("sh")) break;
+  }
   const std::map<int, std::string> ours = DescriptorTargets("self");
   const std::map<int, std::string> theirs = DescriptorTargets(std::to_string(child.Pid()));
   ASSERT_TRUE(theirs.contains(3));
