@@ -14,6 +14,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -32,6 +33,7 @@ public:
     if (!running) return false;
     sent.push_back(header);
     paths.push_back(path);
+    if (onSend) onSend(header);
     return true;
   }
   TWorkerMessage Receive(int) override {
@@ -64,6 +66,7 @@ public:
     inbox.push_back(std::move(gone));
   }
 
+  std::function<void(const TRequestHeader&)> onSend;  // answers the blocking requests
   bool running = false;
   bool crashes = false;
   int starts = 0, drops = 0, kills = 0;
@@ -341,6 +344,46 @@ TEST_F(DecodeRequestsTest, AMissingFileIsToldApartFromADamagedOne) {
   worker.Post(ReplyTo(worker.Last(), TReplyStatus::Failed, gone));
   ASSERT_TRUE(requests.WaitLoad(1000));
   EXPECT_EQ(requests.TakeLoad().problem, TLoadProblem::Missing);
+}
+
+TEST_F(DecodeRequestsTest, TheBlockingRequestsGetTheirAnswersAndACrashAnswersAsAnUnreadableFile) {
+  const std::string written = File("written.tif");
+  worker.onSend = [&](const TRequestHeader& request) {
+    TReplyHeader reply = ReplyTo(request, TReplyStatus::Identified, written);
+    reply.fif = FIF_TIFF;
+    reply.pages = 3;
+    if (request.kind == TRequestKind::Check) {
+      EXPECT_EQ(request.fif, FIF_TIFF);
+      reply.status = TReplyStatus::Decoded;
+      reply.fullWidth = 2000;
+      reply.fullHeight = 1000;
+      reply.warned = 1;
+      TFileDescriptor memory = PackBitmap(Solid(20, 10, 0x99), reply);
+      worker.Post(reply, std::move(memory));
+    } else {
+      worker.Post(reply);
+    }
+  };
+  unsigned pages = 0;
+  EXPECT_EQ(requests.Identify(written, &pages), FIF_TIFF);
+  EXPECT_EQ(pages, 3u);
+  requests.StartCheck(written, FIF_TIFF);
+  const TCheckResult check = requests.FinishCheck();
+  EXPECT_TRUE(check.decoded);
+  EXPECT_EQ(check.contentFormat, FIF_TIFF);
+  EXPECT_EQ(check.pages, 3u);
+  EXPECT_EQ(check.width, 2000u);
+  EXPECT_TRUE(check.warned);
+  EXPECT_EQ(Red(check.decode.bitmap), 0x99);
+  EXPECT_FALSE(requests.Kept().Holds(written)) << "a check is never kept";
+
+  worker.onSend = [&](const TRequestHeader&) { worker.Die(true); };
+  EXPECT_EQ(requests.Identify(written, &pages), FIF_UNKNOWN);
+  EXPECT_EQ(pages, 0u);
+  requests.StartCheck(written, FIF_TIFF);
+  EXPECT_FALSE(requests.FinishCheck().decoded);
+  EXPECT_EQ(requests.DecodePage(written, 1, 0).outcome, TLoadOutcome::Failed);
+  EXPECT_FALSE(requests.Busy());
 }
 
 }  // namespace
