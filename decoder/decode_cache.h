@@ -5,7 +5,7 @@
 // file that changed on disk never matches its old decode.
 
 #include "decoder/decode_protocol.h"
-#include "platform/file_descriptor.h"
+#include "platform/memory_file.h"
 
 #include <cstdint>
 #include <list>
@@ -23,7 +23,7 @@ struct TKeptDecode {
   int fif = -1;
   unsigned frames = 0;             // an animation's frame count; 0 for a still
   std::vector<std::uint8_t> blob;  // the bitmap's description
-  TFileDescriptor pixels;          // the memfd; its rows start at pixelOffset
+  TSealedFile pixels;              // the memory file; its rows start at pixelOffset
   std::uint64_t pixelOffset = 0;
   std::uint64_t pixelBytes = 0;
 };

@@ -11,66 +11,24 @@
 // edits in place never reach what is kept. A worker that crashes, runs out of
 // its address space, overruns the time limit or is cancelled makes the load
 // fail, like a file that cannot be decoded.
+//
+// The client wires the worker process (worker_process.h) to the bookkeeping
+// of its requests (decode_requests.h), which does the work.
 
 #include "decoder/decode_cache.h"
 #include "decoder/decode_protocol.h"
-#include "platform/child_watch.h"
-#include "platform/free_bitmap.h"
+#include "decoder/decode_requests.h"
+#include "decoder/load_result.h"
+#include "decoder/worker_process.h"
 
 #include <FreeImage.h>
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
 namespace decoder {
-
-enum class TLoadOutcome {
-  Decoded,        // dib holds the image
-  Failed,         // a readable format that did not decode (or the worker failed)
-  UnknownFormat,  // no readable format: the caller keeps its previous picture
-};
-
-// Why a load brought no picture, for the viewer to say so.
-enum class TLoadProblem {
-  None,         // decoded
-  Missing,      // the file does not exist
-  Unreadable,   // the file exists but may not be read
-  NotAPicture,  // no readable format
-  Damaged,      // a readable format that did not decode
-  GaveUp,       // the worker crashed, ran out of memory or time, or could not run
-  Cancelled,    // ended by Cancel
-};
-
-struct TLoadResult {
-  TLoadOutcome outcome = TLoadOutcome::Failed;
-  TLoadProblem problem = TLoadProblem::GaveUp;
-  FREE_IMAGE_FORMAT fif = FIF_UNKNOWN;
-  TFreeBitmap bitmap;      // the picture, its rows mapped copy-on-write from the kept decode
-  bool cancelled = false;  // ended by Cancel or the time limit
-  unsigned frames = 0;     // an animated GIF or WebP: its frame count; 0 for a still
-};
-
-// The answer to a frame request of an animation.
-struct TFrameAnswer {
-  unsigned index = 0;
-  TLoadResult frame;  // decoded: 32-bit BGRA of the animation's logical screen
-  unsigned delayMs = 0;
-  unsigned frameCount = 0;
-  unsigned plays = 0;  // 0: for ever
-};
-
-// The worker's decode of a file the viewer has just written.
-struct TCheckResult {
-  bool decoded = false;                           // decode holds the picture
-  FREE_IMAGE_FORMAT contentFormat = FIF_UNKNOWN;  // what the content says the file is
-  unsigned pages = 0;
-  unsigned width = 0, height = 0;  // the full size (a large JPEG is decoded reduced)
-  bool warned = false;             // the decoder met damaged data
-  TLoadResult decode;
-};
 
 class TDecoderClient {
 public:
@@ -94,7 +52,7 @@ public:
   // previewSize not 0: a large JPEG is first decoded reduced to about that
   // size, for TakePreview.
   void StartLoad(const std::string& path, int flags, unsigned previewSize = 0);
-  bool LoadPending() const { return FLoad.has_value() && !FLoad->result; }
+  bool LoadPending() const { return FRequests.LoadPending(); }
   // Waits up to timeoutMs (negative: until the answer or the time limit) for
   // the load's answer. True when it is there. stopAtPreview: returns (false)
   // as soon as a preview of the load is there too.
@@ -126,7 +84,7 @@ public:
   // frame request they end goes unanswered (FrameUnderWay turns false), one
   // that crashed the worker or overran its time is answered as failed.
   bool StartFrame(const std::string& path, unsigned index);
-  bool FrameUnderWay() const { return FBusy && FBusy->kind == TRequestKind::DecodeFrame; }
+  bool FrameUnderWay() const { return FRequests.FrameUnderWay(); }
   std::optional<TFrameAnswer> TakeFrame();
 
   // The check of a file just written as format: StartCheck hands it to the
@@ -148,77 +106,22 @@ public:
   void Forget(const std::string& path);
 
   // The longest a decode may take before it counts as failed.
-  void SetTimeLimit(std::chrono::milliseconds limit) { FTimeLimit = limit; }
-  std::chrono::milliseconds TimeLimit() const { return FTimeLimit; }
+  void SetTimeLimit(std::chrono::milliseconds limit) { FRequests.SetTimeLimit(limit); }
+  std::chrono::milliseconds TimeLimit() const { return FRequests.TimeLimit(); }
 
   // The worker is working on a request (a load's or one ahead).
-  bool Busy() const { return FBusy.has_value(); }
-  int SocketFd() const { return FSocket; }
-  pid_t WorkerPid() const { return FPid; }
+  bool Busy() const { return FRequests.Busy(); }
+  int SocketFd() const { return FProcess.SocketFd(); }
+  pid_t WorkerPid() const { return FProcess.Pid(); }
   // Requests sent to a worker so far (a load answered from a kept decode sends none).
-  std::uint64_t DecodesSent() const { return FSent; }
-  const TDecodeCache& Kept() const { return FKept; }
+  std::uint64_t DecodesSent() const { return FRequests.DecodesSent(); }
+  const TDecodeCache& Kept() const { return FRequests.Kept(); }
   // The address-space limit the worker runs under, from the machine's memory.
-  static std::uint64_t WorkerAddressSpace();
+  static std::uint64_t WorkerAddressSpace() { return TWorkerProcess::AddressSpace(); }
 
 private:
-  struct TRequest {
-    std::uint64_t id = 0;
-    TRequestKind kind = TRequestKind::Decode;
-    std::string path;
-    int flags = 0;
-    bool forLoad = false;
-    bool keep = true;
-    unsigned previewSize = 0;
-    std::chrono::steady_clock::time_point started;
-    std::chrono::milliseconds limit{0};  // the time it may take
-    unsigned page = 0;                   // DecodePage, DecodeFrame
-  };
-  struct TPendingLoad {
-    std::string path;
-    int flags = 0;
-    TFileStamp stamp;
-    bool stampValid = false;
-    int retries = 0;
-    std::optional<TLoadResult> result;
-    std::chrono::steady_clock::time_point started;
-  };
-
-  // A request's answer that goes to its asker, not to the kept decodes.
-  struct TAnswer {
-    TReplyHeader reply;
-    TKeptDecode decode;
-  };
-  bool Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize = 0,
-            unsigned page = 0, FREE_IMAGE_FORMAT format = FIF_UNKNOWN);
-  // Waits for the answer of the request under way that is not a decode.
-  std::optional<TAnswer> WaitAnswer();
-  bool ReadDecode(const TReplyHeader& reply, TFileDescriptor fd, TKeptDecode& kept);
-  bool ReadReply(bool block, int timeoutMs);
-  void HandleReply(const TReplyHeader& reply, TFileDescriptor fd);
-  // timeLimit: killed because the request overran its time.
-  void WorkerDied(bool killedByUs, bool timeLimit = false);
-  void KillWorker(bool timeLimit = false);
-  void CheckTimeLimit();
-  TLoadResult Materialize(const TKeptDecode& kept) const;
-  void FinishLoad(TLoadResult result);
-
-  pid_t FPid = 0;
-  std::unique_ptr<TChildWatch> FWatch;  // reaps FPid whenever it ends
-  int FSocket = -1;
-  std::uint64_t FNextId = 1;
-  std::uint64_t FSent = 0;
-  std::optional<TRequest> FBusy;  // the request the worker is working on
-  std::optional<TPendingLoad> FLoad;
-  std::optional<TAnswer> FAnswer;
-  std::optional<TFrameAnswer> FFrame;  // the answer of the last frame request, until taken
-  // The preview of the request under way, and whether it was taken.
-  std::optional<TKeptDecode> FPreview;
-  unsigned FPreviewWidth = 0;
-  unsigned FPreviewHeight = 0;
-  bool FPreviewFresh = false;
-  TDecodeCache FKept;
-  std::chrono::milliseconds FTimeLimit{10000};
+  TWorkerProcess FProcess;
+  TDecodeRequests FRequests;
 };
 
 }  // namespace decoder

@@ -5,25 +5,19 @@
 // crash here costs the viewer one picture. It locks itself in before its
 // first request (no file, socket or program of its own), so a decoder taken
 // over by a hostile file can reach nothing but the worker's own memory.
-#include "decoder/bitmap_transfer.h"
+#include "decoder/bitmap_pack.h"
 #include "decoder/decode_protocol.h"
 #include "decoder/extra_plugins.h"
 #include "decoder/worker_decode.h"
 #include "decoder/worker_memory.h"
+#include "platform/descriptor_channel.h"
 #include "platform/freeimage_setup.h"
+#include "platform/own_process.h"
+#include "platform/posix_io.h"
 #include "platform/worker_lockdown.h"
 
 #include <FreeImage.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,95 +31,22 @@ namespace {
 
 constexpr int SocketFd = 3;
 
-std::size_t PageAligned(std::size_t n) {
-  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  return (n + page - 1) / page * page;
+// The socket to the viewer, on SocketFd.
+const TDescriptorChannel& Viewer() {
+  static const TDescriptorChannel channel{TFileDescriptor(SocketFd)};
+  return channel;
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t n, off_t offset) {
-  while (n > 0) {
-    const ssize_t done = ::pwrite(fd, data, n, offset);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    data += done;
-    n -= static_cast<std::size_t>(done);
-    offset += done;
-  }
-  return true;
-}
-
-// Seals fd, so the pixels the viewer keeps can never change under it. No
-// writable shared mapping of it may remain.
-bool Seal(int fd) { return ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0; }
-
-// Packs the decoded bitmap and releases it. When its rows already lie in a
-// memfd of the worker's allocator (any large bitmap), that memfd is handed
-// on as it is, with the description appended; otherwise the rows are copied
-// into a new memfd after the description. Returns the memfd, or -1.
-int PackBitmap(TFreeBitmap bitmap, TReplyHeader& reply) {
-  FIBITMAP* dib = bitmap.Dib();
-  const std::vector<std::uint8_t> blob = DescribeBitmap(dib);
-  const std::size_t rows = PixelBytes(dib);
-  const std::uint8_t* bits = FreeImage_GetBits(dib);
+// Packs the decoded bitmap and releases it; a large one's rows go as they
+// lie in the allocator's memory file.
+TFileDescriptor Pack(TFreeBitmap bitmap, TReplyHeader& reply) {
   TSharedBlock block;
-  int fd = -1;
-  bool ok = false;
-  if (rows > 0 && FindSharedBlock(bits, block) &&
-      static_cast<std::size_t>(bits - static_cast<const std::uint8_t*>(block.start)) + rows <= block.size) {
-    fd = ::fcntl(block.fd, F_DUPFD_CLOEXEC, 0);
-    const std::size_t blobOffset = PageAligned(block.size);
-    reply.pixelOffset = static_cast<std::uint64_t>(bits - static_cast<const std::uint8_t*>(block.start));
-    reply.blobOffset = blobOffset;
-    ok = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(blobOffset + blob.size())) == 0 &&
-         WriteAll(fd, blob.data(), blob.size(), static_cast<off_t>(blobOffset));
-    bitmap.Clear();  // unmaps the block; the memfd lives on in fd
-  } else {
-    const std::size_t offset = PageAligned(blob.size());
-    fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    ok =
-        fd >= 0 && ::ftruncate(fd, static_cast<off_t>(offset + rows)) == 0 && WriteAll(fd, blob.data(), blob.size(), 0);
-    if (ok && rows > 0) {
-      void* map = ::mmap(nullptr, rows, PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(offset));
-      ok = map != MAP_FAILED;
-      if (ok) {
-        std::memcpy(map, bits, rows);
-        ::munmap(map, rows);
-      }
-    }
-    bitmap.Clear();
-    reply.blobOffset = 0;
-    reply.pixelOffset = offset;
-  }
-  ok = ok && Seal(fd);
-  if (!ok) {
-    if (fd >= 0) ::close(fd);
-    return -1;
-  }
-  reply.blobBytes = blob.size();
-  reply.pixelBytes = rows;
-  return fd;
+  const bool shared = bitmap && FindSharedBlock(FreeImage_GetBits(bitmap.Dib()), block);
+  return PackBitmap(std::move(bitmap), reply, shared ? &block : nullptr);
 }
 
-bool SendReply(const TReplyHeader& reply, int fd) {
-  iovec iov{const_cast<TReplyHeader*>(&reply), sizeof reply};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  if (fd >= 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
-    cmsg->cmsg_level = SOL_SOCKET;
-    cmsg->cmsg_type = SCM_RIGHTS;
-    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
-  }
-  for (;;) {
-    const ssize_t sent = ::sendmsg(SocketFd, &msg, MSG_NOSIGNAL);
-    if (sent >= 0) return true;
-    if (errno != EINTR) return false;
-  }
+bool SendReply(const TReplyHeader& reply, const TFileDescriptor& memory) {
+  return Viewer().Send(&reply, sizeof reply, memory.Get());
 }
 
 #ifdef VELVANE_WORKER_TEST_HOOKS
@@ -139,58 +60,24 @@ std::string TestLockIn() {
   return value ? value : "";
 }
 void EscapeWhenAsked(const std::string& path) {
-  if (!path.ends_with(EscapeName)) return;
-  const int fd = ::open("/etc/passwd", O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) ::close(fd);
+  if (path.ends_with(EscapeName)) TFileDescriptor{OpenForReading("/etc/passwd")}.Reset();
 }
 #else
 std::string TestLockIn() { return {}; }
 #endif
 
-// Receives one request into buffer and the file descriptor that came with it
-// (-1 when none did; any further ones are closed). The byte count, or <= 0
-// when the viewer is gone.
-ssize_t ReceiveRequest(std::vector<char>& buffer, int& file) {
-  file = -1;
-  for (;;) {
-    iovec iov{buffer.data(), buffer.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    const ssize_t got = ::recvmsg(SocketFd, &msg, MSG_CMSG_CLOEXEC);
-    if (got < 0 && errno == EINTR) continue;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-      const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-      for (std::size_t i = 0; i < count; ++i) {
-        int received = -1;
-        std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
-        if (file < 0)
-          file = received;
-        else
-          ::close(received);
-      }
-    }
-    return got;
-  }
-}
-
 void Serve() {
   std::vector<char> buffer(sizeof(TRequestHeader) + MaxPathBytes);
   for (;;) {
-    int file = -1;
-    const ssize_t got = ReceiveRequest(buffer, file);
-    if (got <= 0) return;  // the viewer is gone
+    TDescriptorChannel::TReceived received = Viewer().Receive(buffer.data(), buffer.size(), -1);
+    if (received.status != TDescriptorChannel::TStatus::Message) return;  // the viewer is gone
+    const std::size_t got = received.bytes;
     TRequestHeader request;
-    if (static_cast<std::size_t>(got) >= sizeof request) std::memcpy(&request, buffer.data(), sizeof request);
-    if (static_cast<std::size_t>(got) < sizeof request || request.magic != RequestMagic ||
-        request.pathBytes != static_cast<std::size_t>(got) - sizeof request) {
-      if (file >= 0) ::close(file);
+    if (got >= sizeof request) std::memcpy(&request, buffer.data(), sizeof request);
+    if (received.truncated || got < sizeof request || request.magic != RequestMagic ||
+        request.pathBytes != got - sizeof request)
       continue;
-    }
+    const int file = received.descriptor.Release();  // DecodeFile takes it over
     const std::string path(buffer.data() + sizeof request, request.pathBytes);
 #ifdef VELVANE_WORKER_TEST_HOOKS
     EscapeWhenAsked(path);
@@ -204,11 +91,8 @@ void Serve() {
       reply.fif = FIF_JPEG;
       reply.fullWidth = fullWidth;
       reply.fullHeight = fullHeight;
-      const int fd = PackBitmap(std::move(preview), reply);
-      if (fd >= 0) {
-        previewSent = SendReply(reply, fd);
-        ::close(fd);
-      }
+      const TFileDescriptor memory = Pack(std::move(preview), reply);
+      if (memory.Valid()) previewSent = SendReply(reply, memory);
     };
     TWorkerAsk ask;
     ask.kind = request.kind;
@@ -230,14 +114,12 @@ void Serve() {
     reply.fullHeight = result.fullHeight;
     reply.delayMs = result.delayMs;
     reply.plays = result.plays;
-    int fd = -1;
+    TFileDescriptor memory;
     if (result.bitmap) {
-      fd = PackBitmap(std::move(result.bitmap), reply);
-      if (fd < 0) reply.status = TReplyStatus::Failed;
+      memory = Pack(std::move(result.bitmap), reply);
+      if (!memory.Valid()) reply.status = TReplyStatus::Failed;
     }
-    const bool sent = SendReply(reply, fd);
-    if (fd >= 0) ::close(fd);
-    if (!sent) return;
+    if (!SendReply(reply, memory)) return;
   }
 }
 
@@ -258,21 +140,13 @@ constexpr bool AddressSanitizerBuild = false;
 #endif
 
 int main(int argc, char** argv) {
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  if (::fcntl(SocketFd, F_GETFD) < 0) return 2;  // not started by the viewer
-  ::close_range(SocketFd + 1, ~0U, 0);
-  for (int i = 1; i < argc && !AddressSanitizerBuild; ++i) {
-    if (std::strncmp(argv[i], "--address-space=", 16) == 0) {
-      const rlim_t limit = std::strtoull(argv[i] + 16, nullptr, 10);
-      if (limit > 0) {
-        const rlimit rl{limit, limit};
-        ::setrlimit(RLIMIT_AS, &rl);
-      }
-    }
-  }
+  DieWithParent();
+  if (!DescriptorOpen(SocketFd)) return 2;  // not started by the viewer
+  CloseDescriptorsFrom(SocketFd + 1);
+  for (int i = 1; i < argc && !AddressSanitizerBuild; ++i)
+    if (std::strncmp(argv[i], "--address-space=", 16) == 0) LimitAddressSpace(std::strtoull(argv[i] + 16, nullptr, 10));
   // A crash should end the worker quickly, without a core file.
-  const rlimit noCore{0, 0};
-  ::setrlimit(RLIMIT_CORE, &noCore);
+  WriteNoCoreFiles();
 
   FreeImage_Initialise(FALSE);
   InstallImageLibraryMessageHandlers();

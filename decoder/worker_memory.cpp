@@ -1,7 +1,6 @@
 #include "decoder/worker_memory.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
+#include "platform/memory_file.h"
 
 #include <atomic>
 #include <cerrno>
@@ -45,26 +44,19 @@ struct TGuard {
 // allocator: no block is then shared, and bitmaps go to the viewer copied.
 #if !defined(__SANITIZE_ADDRESS__)
 
-std::size_t PageRounded(std::size_t n) {
-  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  return (n + page - 1) / page * page;
-}
-
 void* SharedAlloc(std::size_t n) {
   const std::size_t size = PageRounded(n);
-  const int fd = ::memfd_create("velvane-decode", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  const int fd = CreateMemoryFile(size);
   if (fd < 0) return nullptr;
-  void* p = ::ftruncate(fd, static_cast<off_t>(size)) == 0
-                ? ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
-                : MAP_FAILED;
-  if (p == MAP_FAILED) {
-    ::close(fd);
+  void* p = MapShared(fd, size);
+  if (!p) {
+    CloseDescriptor(fd);
     return nullptr;
   }
   TGuard guard;
   if (BlockCount == MaxBlocks) {
-    ::munmap(p, size);
-    ::close(fd);
+    Unmap(p, size);
+    CloseDescriptor(fd);
     return nullptr;
   }
   Blocks[BlockCount++] = TBlock{p, size, fd};
@@ -135,8 +127,8 @@ void free(void* p) {
   if (!p) return;
   TBlock block;
   if (TakeBlock(p, block)) {
-    ::munmap(block.start, block.size);
-    ::close(block.fd);
+    Unmap(block.start, block.size);
+    CloseDescriptor(block.fd);
     return;
   }
   __libc_free(p);

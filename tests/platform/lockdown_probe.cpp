@@ -4,6 +4,7 @@
 //   lockdown_probe work             what decoding needs (threads, memory,
 //                                   memfds, time); reads the file on fd 4
 //   lockdown_probe try ATTEMPT DIR  what an intruder would try
+#include "platform/descriptor_channel.h"
 #include "platform/worker_lockdown.h"
 
 #include <fcntl.h>
@@ -33,23 +34,12 @@ namespace {
 constexpr int SocketFd = 3;
 constexpr int FileFd = 4;
 
-void Send(const std::string& text, int fd = -1) {
-  iovec iov{const_cast<char*>(text.data()), text.size()};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  if (fd >= 0) {
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* cmsg = CMSG_FIRSTHDR(&msg);
-    cmsg->cmsg_level = SOL_SOCKET;
-    cmsg->cmsg_type = SCM_RIGHTS;
-    cmsg->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(cmsg), &fd, sizeof fd);
-  }
-  ::sendmsg(SocketFd, &msg, MSG_NOSIGNAL);
+const TDescriptorChannel& Test() {
+  static const TDescriptorChannel channel{TFileDescriptor(SocketFd)};
+  return channel;
 }
+
+void Send(const std::string& text, int fd = -1) { Test().Send(text.data(), text.size(), fd); }
 
 std::string OpenDescriptors() {
   std::string list;
@@ -182,7 +172,7 @@ int main(int argc, char** argv) {
   Send(Status(report));
   if (mode == "hold") {
     char byte;
-    while (::recv(SocketFd, &byte, 1, 0) > 0) {
+    while (Test().Receive(&byte, 1, -1).status == TDescriptorChannel::TStatus::Message) {
     }
     return 0;
   }

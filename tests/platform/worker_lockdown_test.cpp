@@ -1,11 +1,11 @@
 // Runs lockdown_probe, which locks itself in as the decoding worker does,
 // and checks from outside what it can and cannot do.
+#include "platform/descriptor_channel.h"
 #include "platform/file_descriptor.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -38,7 +38,7 @@ constexpr int Unavailable = 1;
 
 struct TProbe {
   pid_t pid = -1;
-  TFileDescriptor socket;
+  TDescriptorChannel socket;
 };
 
 // Starts the probe with its socket on fd 3, fileFd (if any) on fd 4, a stray
@@ -47,7 +47,7 @@ TProbe Start(const std::vector<std::string>& args, int fileFd = -1) {
   int pair[2];
   if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return {};
   TProbe probe;
-  probe.socket = TFileDescriptor(pair[0]);
+  probe.socket = TDescriptorChannel(TFileDescriptor(pair[0]));
   const pid_t pid = ::fork();
   if (pid == 0) {
     // Out of the way first: either source may sit on 3 or 4 already.
@@ -71,29 +71,11 @@ TProbe Start(const std::vector<std::string>& args, int fileFd = -1) {
 // One message from the probe (and the descriptor it carries), or "" when
 // none comes within ten seconds or the probe is gone.
 std::string Receive(const TProbe& probe, TFileDescriptor* passed = nullptr) {
-  pollfd p{probe.socket.Get(), POLLIN, 0};
-  if (::poll(&p, 1, 10000) != 1) return {};
   char buffer[8192];
-  iovec iov{buffer, sizeof buffer};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  msg.msg_control = control;
-  msg.msg_controllen = sizeof control;
-  const ssize_t got = ::recvmsg(probe.socket.Get(), &msg, MSG_CMSG_CLOEXEC);
-  if (got <= 0) return {};
-  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
-      int fd;
-      std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
-      if (passed)
-        *passed = TFileDescriptor(fd);
-      else
-        ::close(fd);
-    }
-  }
-  return std::string(buffer, static_cast<std::size_t>(got));
+  TDescriptorChannel::TReceived received = probe.socket.Receive(buffer, sizeof buffer, 10000);
+  if (received.status != TDescriptorChannel::TStatus::Message) return {};
+  if (passed) *passed = std::move(received.descriptor);
+  return std::string(buffer, received.bytes);
 }
 
 std::map<std::string, std::string> Fields(const std::string& text) {
@@ -181,7 +163,7 @@ TEST(WorkerLockdown, HoldsEveryLayerThisSystemOffers) {
       EXPECT_EQ(fields.at("netns"), std::to_string(theirs.st_ino));
     }
   }
-  probe.socket.Reset();
+  probe.socket.Close();
   const int status = Wait(probe.pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

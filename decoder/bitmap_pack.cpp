@@ -1,0 +1,54 @@
+#include "decoder/bitmap_pack.h"
+
+#include "decoder/bitmap_transfer.h"
+#include "platform/memory_file.h"
+#include "platform/posix_io.h"
+
+#include <cstring>
+#include <vector>
+
+namespace decoder {
+
+TFileDescriptor PackBitmap(TFreeBitmap bitmap, TReplyHeader& reply, const TSharedBlock* rowsBlock) {
+  FIBITMAP* dib = bitmap.Dib();
+  if (!dib) return {};
+  const std::vector<std::uint8_t> blob = DescribeBitmap(dib);
+  const std::size_t rows = PixelBytes(dib);
+  const std::uint8_t* bits = FreeImage_GetBits(dib);
+  const auto* blockStart = rowsBlock ? static_cast<const std::uint8_t*>(rowsBlock->start) : nullptr;
+  TFileDescriptor fd;
+  bool ok = false;
+  if (rows > 0 && blockStart && bits >= blockStart &&
+      static_cast<std::size_t>(bits - blockStart) + rows <= rowsBlock->size) {
+    fd = TFileDescriptor(DuplicateDescriptor(rowsBlock->fd));
+    const std::size_t blobOffset = PageRounded(rowsBlock->size);
+    reply.pixelOffset = static_cast<std::uint64_t>(bits - blockStart);
+    reply.blobOffset = blobOffset;
+    ok = fd.Valid() && ResizeFile(fd.Get(), blobOffset + blob.size()) &&
+         WriteAt(fd.Get(), blob.data(), blob.size(), static_cast<off_t>(blobOffset)) == 0;
+    bitmap.Clear();  // unmaps the block; the memory file lives on in fd
+  } else {
+    const std::size_t offset = PageRounded(blob.size());
+    fd = TFileDescriptor(CreateMemoryFile(offset + rows));
+    ok = fd.Valid() && WriteAt(fd.Get(), blob.data(), blob.size(), 0) == 0;
+    if (ok && rows > 0) {
+      // Through a mapping, not write(2): one copy of the rows, straight into
+      // the file's pages.
+      void* map = MapShared(fd.Get(), rows, offset);
+      ok = map != nullptr;
+      if (ok) {
+        std::memcpy(map, bits, rows);
+        Unmap(map, rows);
+      }
+    }
+    bitmap.Clear();
+    reply.blobOffset = 0;
+    reply.pixelOffset = offset;
+  }
+  if (!ok || !SealMemoryFile(fd.Get())) return {};
+  reply.blobBytes = blob.size();
+  reply.pixelBytes = rows;
+  return fd;
+}
+
+}  // namespace decoder
