@@ -43,8 +43,8 @@ void Flush(png_structp) {}
 bool Encode(png_structp png, png_infop info, FIBITMAP* dib, bool deep, png_bytepp rows, std::vector<uint8_t>& out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &out, Append, Flush);
-  png_set_IHDR(png, info, FreeImage_GetWidth(dib), FreeImage_GetHeight(dib), deep ? 16 : 8,
-               PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, FreeImage_GetWidth(dib), FreeImage_GetHeight(dib), deep ? 16 : 8, PNG_COLOR_TYPE_GRAY_ALPHA,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_rows(png, info, rows);
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
   return true;
@@ -54,8 +54,8 @@ bool Encode(png_structp png, png_infop info, FIBITMAP* dib, bool deep, png_bytep
 
 bool IsGreyAlphaPng(std::span<const uint8_t> png) {
   static constexpr uint8_t Signature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  return png.size() > 25 && std::memcmp(png.data(), Signature, 8) == 0 && std::memcmp(png.data() + 12, "IHDR", 4) == 0 &&
-         png[25] == GreyAlphaColourType;
+  return png.size() > 25 && std::memcmp(png.data(), Signature, 8) == 0 &&
+         std::memcmp(png.data() + 12, "IHDR", 4) == 0 && png[25] == GreyAlphaColourType;
 }
 
 std::vector<uint8_t> GreyAlphaPngPixels(FIBITMAP* dib) {
@@ -64,7 +64,8 @@ std::vector<uint8_t> GreyAlphaPngPixels(FIBITMAP* dib) {
   const bool deep = type == FIT_RGBA16;
   if (!deep && !(type == FIT_BITMAP && FreeImage_GetBPP(dib) == 32)) return {};
   const unsigned height = FreeImage_GetHeight(dib);
-  std::vector<std::vector<uint8_t>> rows(height, std::vector<uint8_t>(size_t(FreeImage_GetWidth(dib)) * (deep ? 4 : 2)));
+  std::vector<std::vector<uint8_t>> rows(height,
+                                         std::vector<uint8_t>(size_t(FreeImage_GetWidth(dib)) * (deep ? 4 : 2)));
   std::vector<png_bytep> pointers(height);
   for (unsigned y = 0; y < height; ++y) {
     if (!GreyAlphaRow(dib, y, deep, rows[y])) return {};
