@@ -12,7 +12,7 @@ constexpr std::size_t KeptPictures = 3;
 
 }  // namespace
 
-TDecoderClient::TDecoderClient() : FRequests(FProcess, KeptPictures, PhysicalMemory() / 4) {}
+TDecoderClient::TDecoderClient() : TDecodeRequests(FProcess, KeptPictures, PhysicalMemory() / 4) {}
 
 TDecoderClient::~TDecoderClient() = default;
 
@@ -24,51 +24,5 @@ TDecoderClient& TDecoderClient::Shared() {
   (void)listener;
   return client;
 }
-
-void TDecoderClient::Start() { FProcess.Start(); }
-
-void TDecoderClient::Stop() { FProcess.Stop(); }
-
-void TDecoderClient::StartLoad(const std::string& path, int flags, unsigned previewSize) {
-  FRequests.StartLoad(path, flags, previewSize);
-}
-
-bool TDecoderClient::WaitLoad(int timeoutMs, bool stopAtPreview) {
-  return FRequests.WaitLoad(timeoutMs, stopAtPreview);
-}
-
-bool TDecoderClient::TakePreview(TLoadResult& preview, unsigned& fullWidth, unsigned& fullHeight) {
-  return FRequests.TakePreview(preview, fullWidth, fullHeight);
-}
-
-void TDecoderClient::Pump() { FRequests.Pump(); }
-
-TLoadResult TDecoderClient::TakeLoad() { return FRequests.TakeLoad(); }
-
-void TDecoderClient::CancelLoad() { FRequests.CancelLoad(); }
-
-FREE_IMAGE_FORMAT TDecoderClient::Identify(const std::string& path, unsigned* pages) {
-  return FRequests.Identify(path, pages);
-}
-
-TLoadResult TDecoderClient::DecodePage(const std::string& path, unsigned page, int flags, unsigned* pages) {
-  return FRequests.DecodePage(path, page, flags, pages);
-}
-
-bool TDecoderClient::StartFrame(const std::string& path, unsigned index) { return FRequests.StartFrame(path, index); }
-
-std::optional<TFrameAnswer> TDecoderClient::TakeFrame() { return FRequests.TakeFrame(); }
-
-void TDecoderClient::StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks) {
-  FRequests.StartCheck(path, format, movedBlocks);
-}
-
-TCheckResult TDecoderClient::FinishCheck() { return FRequests.FinishCheck(); }
-
-void TDecoderClient::DecodeAhead(const std::string& path, int flags, unsigned previewSize) {
-  FRequests.DecodeAhead(path, flags, previewSize);
-}
-
-void TDecoderClient::Forget(const std::string& path) { FRequests.Forget(path); }
 
 }  // namespace decoder
