@@ -28,10 +28,22 @@ std::size_t DecodeGifLzw(const std::uint8_t* data, std::size_t size, unsigned mi
   std::size_t read = 0, written = 0;
   int previous = -1;  // none right after a clear code
   for (;;) {
-    while (held < width) {
-      if (read == size) return written;
-      bits |= std::uint64_t(data[read++]) << held;
-      held += 8;
+    if (held < width) {
+      if (size - read >= 8) {
+        // Whole bytes up to 56 bits held, in one load.
+        std::uint64_t word;
+        std::memcpy(&word, data + read, 8);
+        const unsigned take = (63 - held) / 8;
+        bits |= (word & ((std::uint64_t(1) << (take * 8)) - 1)) << held;
+        held += take * 8;
+        read += take;
+      } else {
+        while (held < width) {
+          if (read == size) return written;
+          bits |= std::uint64_t(data[read++]) << held;
+          held += 8;
+        }
+      }
     }
     const unsigned code = static_cast<unsigned>(bits) & mask;
     bits >>= width;

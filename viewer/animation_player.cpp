@@ -139,8 +139,8 @@ int TAnimationPlayer::NextTickMs(std::int64_t nowMs) const {
   if (!FActive || FEnded) return -1;
   const bool nextThere =
       FShown >= 0 && (FFrames.count(Next(unsigned(FShown))) > 0 || FFailedAt == Next(unsigned(FShown)));
-  const int untilDue = nextThere ? int(std::clamp<std::int64_t>(FDue - nowMs, 0, 1 << 30)) : PollMs;
-  // An answer to collect, or a request the source could not take yet.
-  if (FAsked || FRefused) return std::min(untilDue, PollMs);
-  return untilDue;
+  // The next frame is there: an answer under way, or a request the source
+  // could not take yet, waits until then, so that the window wakes once a
+  // frame. Without it, the source is asked again soon.
+  return nextThere ? int(std::clamp<std::int64_t>(FDue - nowMs, 0, 1 << 30)) : PollMs;
 }

@@ -37,7 +37,7 @@ public:
   // nothing again. Beyond it only the frames ahead are kept. Frames differ
   // in size (a compact frame may be followed by a full-colour one), so the
   // bound is held by the bytes kept, not foretold from the first frame.
-  static constexpr std::uint64_t KeepAllBytes = 64ull << 20;
+  static constexpr std::uint64_t KeepAllBytes = 8ull << 20;
   static constexpr unsigned KeepAllFrames = 1024;
   // How often the source is asked whether its answer came.
   static constexpr int PollMs = 4;
