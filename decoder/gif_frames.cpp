@@ -201,10 +201,10 @@ bool SamePalette(const TPalette& a, const TPalette& b) { return std::memcmp(a.da
 // with the palette they index.
 struct TDecodedFrame {
   std::vector<std::uint8_t> bytes;    // the frame's blocks as the file holds them
-  std::vector<std::uint8_t> data;     // its image data, the sub-blocks joined
   std::vector<std::uint8_t> indices;  // width x height, the decoded ones first
   std::size_t decoded = 0;            // pixels the data held
   std::vector<unsigned> rows;         // the frame row of each row of the data
+  bool interlaced = false;            // rows are not in order
   TPalette palette{};
   int transparent = -1;  // the index of the frame's clear pixels
 };
@@ -214,7 +214,7 @@ bool DecodeFrame(int fd, const TGifLayout& layout, const TGifFrame& frame, TDeco
   if (frame.end <= frame.start + 10) return false;
   out.bytes.resize(static_cast<std::size_t>(frame.end - frame.start));
   if (!ReadAllAt(fd, out.bytes.data(), out.bytes.size(), frame.start)) return false;
-  const std::uint8_t* at = out.bytes.data() + 10;
+  const std::uint8_t* at = out.bytes.data() + 10;  // past the descriptor
   const std::uint8_t* const end = out.bytes.data() + out.bytes.size();
   const std::uint8_t flags = out.bytes[9];
 
@@ -234,19 +234,23 @@ bool DecodeFrame(int fd, const TGifLayout& layout, const TGifFrame& frame, TDeco
   if (at == end) return false;
   const unsigned minCodeSize = *at++;
   if (minCodeSize < 1 || minCodeSize > 8) return false;
-  out.data.clear();
+  // The sub-blocks joined where they lie, their length bytes squeezed out.
+  std::uint8_t* const data = out.bytes.data() + (at - out.bytes.data());
+  std::uint8_t* joined = data;
   while (at < end && *at != 0) {
     const std::size_t block = std::min<std::size_t>(*at, static_cast<std::size_t>(end - at - 1));
-    out.data.insert(out.data.end(), at + 1, at + 1 + block);
+    std::memmove(joined, at + 1, block);
+    joined += block;
     at += 1 + block;
   }
 
   const std::size_t pixels = std::size_t(frame.width) * frame.height;
   out.indices.resize(pixels);
-  out.decoded = DecodeGifLzw(out.data.data(), out.data.size(), minCodeSize, out.indices.data(), pixels);
+  out.decoded = DecodeGifLzw(data, static_cast<std::size_t>(joined - data), minCodeSize, out.indices.data(), pixels);
 
   out.rows.resize(frame.height);
-  if (flags & 0x40) {
+  out.interlaced = (flags & 0x40) != 0;
+  if (out.interlaced) {
     // Interlaced: every eighth row from 0, every eighth from 4, every fourth
     // from 2, every second from 1.
     static constexpr unsigned Passes[4][2] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
@@ -385,10 +389,16 @@ private:
     } else if (whole && opaque) {
       FScreen.indexed = true;
       FScreen.pixels = {};
-      FScreen.indices.resize(ScreenPixels());
       FScreen.palette = FFrame.palette;
       FScreen.clear = -1;
-      DrawIndices(frame, area, -1);
+      if (!FFrame.interlaced && frame.width == FLayout.width && frame.height == FLayout.height) {
+        // Rows in order, of the screen's size: the decoded frame is the
+        // screen, and the old screen the next frame's buffer.
+        std::swap(FScreen.indices, FFrame.indices);
+      } else {
+        FScreen.indices.resize(ScreenPixels());
+        DrawIndices(frame, area, -1);
+      }
     } else if (FScreen.indexed && SamePalette(FScreen.palette, FFrame.palette) && (FScreen.clear < 0 || FScreen.clear == t)) {
       DrawIndices(frame, area, t);
     } else {
