@@ -270,8 +270,8 @@ struct TScreen {
   bool indexed = true;
   std::vector<std::uint8_t> indices;  // indexed: a byte a pixel, top row first
   TPalette palette{};
-  int clear = 0;         // indexed: the index that marks a clear pixel; -1: none is clear
-  bool allClear = true;  // nothing drawn on it since it was cleared whole
+  int clear = 0;                      // indexed: the index that marks a clear pixel; -1: none is clear
+  bool allClear = true;               // nothing drawn on it since it was cleared whole
   std::vector<std::uint32_t> pixels;  // not indexed: BGRA, top row first
 };
 
@@ -377,8 +377,8 @@ private:
     const bool whole = area.left == 0 && area.top == 0 && area.width == FLayout.width &&
                        area.height == FLayout.height && FFrame.decoded == FFrame.indices.size();
     const int t = FFrame.transparent;
-    const bool opaque = t < 0 || std::find(FFrame.indices.begin(), FFrame.indices.end(), std::uint8_t(t)) ==
-                                     FFrame.indices.end();
+    const bool opaque =
+        t < 0 || std::find(FFrame.indices.begin(), FFrame.indices.end(), std::uint8_t(t)) == FFrame.indices.end();
     if (FScreen.allClear && (t >= 0 || (whole && opaque))) {
       // On a clear screen the frame's own clear index marks what stays clear.
       ClearWhole(FScreen);
@@ -399,7 +399,8 @@ private:
         FScreen.indices.resize(ScreenPixels());
         DrawIndices(frame, area, -1);
       }
-    } else if (FScreen.indexed && SamePalette(FScreen.palette, FFrame.palette) && (FScreen.clear < 0 || FScreen.clear == t)) {
+    } else if (FScreen.indexed && SamePalette(FScreen.palette, FFrame.palette) &&
+               (FScreen.clear < 0 || FScreen.clear == t)) {
       DrawIndices(frame, area, t);
     } else {
       Expand(FScreen);

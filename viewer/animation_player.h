@@ -92,8 +92,8 @@ private:
   std::optional<unsigned> FAsked;     // the frame under way
   bool FRefused = false;              // the source could not take the last request
   std::optional<unsigned> FFailedAt;  // the frame that did not decode: the play ends before it
-  bool FKeepAll = false;  // every frame is kept: false for good once they outgrow the bound
-  bool FFirstAnswer = false;  // FPlays was taken from the first frame's answer
+  bool FKeepAll = false;              // every frame is kept: false for good once they outgrow the bound
+  bool FFirstAnswer = false;          // FPlays was taken from the first frame's answer
   std::uint64_t FKeptBytes = 0;
   std::map<unsigned, TFrame> FFrames;
   unsigned FRequests = 0;

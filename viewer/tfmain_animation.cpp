@@ -55,7 +55,8 @@ void Tfmain::PaintAnimationFrame() {
   TViewState view = FState.View;
   TDrawRect r;
   QRect place;
-  if (frame && !FFrame.isNull() && PlaceImage(FFrame.width(), FFrame.height(), frame->Width(), frame->Height(), view, r)) {
+  if (frame && !FFrame.isNull() &&
+      PlaceImage(FFrame.width(), FFrame.height(), frame->Width(), frame->Height(), view, r)) {
     const double ratio = FFrame.devicePixelRatio();
     place = QRectF(r.x / ratio, r.y / ratio, r.width / ratio, r.height / ratio).toAlignedRect() & rect();
   }

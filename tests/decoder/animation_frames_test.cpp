@@ -200,16 +200,18 @@ TEST(AnimationFrames, FramesGoAsEightBitsWhileOnePaletteHoldsTheScreen) {
               RunTool(ImageMagick, {"-size", "10x8", "xc:lime", f1}) &&
               RunTool(ImageMagick, {"-size", "40x30", "gradient:yellow-black", f2}) &&
               RunTool(ImageMagick, {"-size", "6x6", "xc:orange", f3}) &&
-              RunTool(ImageMagick, {"-interlace", "GIF", "-dispose", "None", "-delay", "20", "-page", "40x30+0+0", f0,
-                                    "-delay", "5", "-page", "40x30+5+5", f1, "-delay", "7", "-page", "40x30+0+0", f2,
-                                    "-delay", "30", "-page", "40x30+30+20", f3, "-loop", "0", mixed}));
+              RunTool(ImageMagick,
+                      {"-interlace", "GIF",   "-dispose",    "None", "-delay", "20", "-page", "40x30+0+0", f0, "-delay",
+                       "5",          "-page", "40x30+5+5",   f1,     "-delay", "7",  "-page", "40x30+0+0", f2, "-delay",
+                       "30",         "-page", "40x30+30+20", f3,     "-loop",  "0",  mixed}));
   ExpectPlaysLikeImageMagick(dir, mixed, mixed, {200, 50, 70, 300}, 0);
   EXPECT_EQ(CompactDepths(mixed), (std::vector<unsigned>{8, 32, 8, 32}));
 
   // Small frames of the global palette over a whole first one stay 8 bits.
   const std::vector<testgif::TFrame> frames{
       {0, 0, 40, 30, 0, 20, 1}, {5, 5, 10, 10, 1, 30, 1}, {20, 10, 8, 8, 2, 40, 1}, {1, 1, 3, 3, 3, 50, 1}};
-  const QString global = dir.Write("global.gif", testgif::Animation(40, 30, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, frames));
+  const QString global =
+      dir.Write("global.gif", testgif::Animation(40, 30, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, frames));
   ExpectPlaysLikeImageMagick(dir, global, global, {200, 300, 400, 500}, 0);
   EXPECT_EQ(CompactDepths(global), (std::vector<unsigned>{8, 8, 8, 8}));
 }

@@ -40,8 +40,7 @@ TCoded FirstImage(const std::vector<std::uint8_t>& gif) {
   coded.minCodeSize = gif[at++];
   while (at < gif.size() && gif[at] != 0) {
     const std::size_t n = gif[at];
-    coded.data.insert(coded.data.end(), gif.begin() + std::ptrdiff_t(at) + 1,
-                      gif.begin() + std::ptrdiff_t(at + 1 + n));
+    coded.data.insert(coded.data.end(), gif.begin() + std::ptrdiff_t(at) + 1, gif.begin() + std::ptrdiff_t(at + 1 + n));
     at += n + 1;
   }
   return coded;
@@ -72,8 +71,7 @@ FIBITMAP* Indexed(unsigned width, unsigned height, unsigned colours, std::uint32
   std::mt19937 random(seed);
   for (unsigned y = 0; y < height; ++y) {
     BYTE* row = FreeImage_GetScanLine(dib, int(y));
-    for (unsigned x = 0; x < width; ++x)
-      row[x] = runs ? BYTE((x / 7 + y / 3) % colours) : BYTE(random() % colours);
+    for (unsigned x = 0; x < width; ++x) row[x] = runs ? BYTE((x / 7 + y / 3) % colours) : BYTE(random() % colours);
   }
   return dib;
 }
@@ -107,8 +105,8 @@ TEST(GifLzw, DamagedDataEndsTheDecodeWhereItTurnsBad) {
 
   // Cut short: the pixels before the cut, as they were.
   std::vector<std::uint8_t> got(want.size());
-  const std::size_t half = DecodeGifLzw(coded.data.data(), coded.data.size() / 2, coded.minCodeSize, got.data(),
-                                        got.size());
+  const std::size_t half =
+      DecodeGifLzw(coded.data.data(), coded.data.size() / 2, coded.minCodeSize, got.data(), got.size());
   EXPECT_GT(half, 0u);
   EXPECT_LT(half, got.size());
   EXPECT_TRUE(std::equal(got.begin(), got.begin() + std::ptrdiff_t(half), want.begin()));
