@@ -2,6 +2,7 @@
 
 #include "decoder/gif_frames.h"
 #include "decoder/webp_frames.h"
+#include "platform/free_bitmap.h"
 #include "platform/posix_io.h"
 
 #include <cstring>
@@ -9,6 +10,14 @@
 namespace decoder {
 
 unsigned ShownDelay(unsigned fileDelayMs) { return fileDelayMs <= 10 ? 100 : fileDelayMs; }
+
+FIBITMAP* TAnimationFrames::Frame(unsigned index, unsigned& delayMs) {
+  FIBITMAP* compact = CompactFrame(index, delayMs);
+  if (!compact || FreeImage_GetBPP(compact) == 32) return compact;
+  FIBITMAP* full = FreeImage_ConvertTo32Bits(compact);
+  TFreeBitmap{compact}.Clear();
+  return full;
+}
 
 std::unique_ptr<TAnimationFrames> OpenAnimation(int fd, TAnimationKind& kind) {
   kind = TAnimationKind::Other;

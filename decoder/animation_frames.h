@@ -8,6 +8,12 @@
 // frame's decode per frame; asking for an earlier frame starts again from
 // the first. It keeps a fixed number of full frames whatever the frame
 // count, never the whole animation.
+//
+// A composed frame comes in the most compact form that holds it exactly: a
+// GIF frame whose screen takes one palette (a frame that covers the screen,
+// or frames that share the global palette) as 8 bits a pixel with that
+// palette, a clear pixel marked by the transparency table; any other as
+// 32-bit BGRA.
 
 #include <FreeImage.h>
 
@@ -38,11 +44,14 @@ public:
   virtual ~TAnimationFrames() = default;
   const TAnimationFacts& Facts() const { return FFacts; }
 
-  // Frame index composed: a fresh 32-bit BGRA bitmap of the logical screen's
-  // size that the caller unloads, and its delay as shown. Null when index is
-  // past the last frame or the frame cannot be decoded (the next call
-  // starts again from the first frame).
-  virtual FIBITMAP* Frame(unsigned index, unsigned& delayMs) = 0;
+  // Frame index composed: a fresh bitmap of the logical screen's size that
+  // the caller unloads, in the compact form above, and its delay as shown.
+  // Null when index is past the last frame or the frame cannot be decoded
+  // (the next call starts again from the first frame).
+  virtual FIBITMAP* CompactFrame(unsigned index, unsigned& delayMs) = 0;
+
+  // The same frame as 32-bit BGRA, clear pixels of alpha 0.
+  FIBITMAP* Frame(unsigned index, unsigned& delayMs);
 
 protected:
   TAnimationFacts FFacts;

@@ -1,11 +1,13 @@
 #include "decoder/gif_frames.h"
 
 #include "decoder/decoded_picture.h"
+#include "decoder/gif_lzw.h"
 #include "platform/file_descriptor.h"
 #include "platform/free_bitmap.h"
 #include "platform/posix_io.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -176,50 +178,113 @@ struct TBitmapFree {
 };
 using TBitmap = std::unique_ptr<FIBITMAP, TBitmapFree>;
 
-struct TMemoryClose {
-  void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
-};
-
-void Append(std::vector<std::uint8_t>& out, std::initializer_list<unsigned> bytes) {
-  for (unsigned b : bytes) out.push_back(static_cast<std::uint8_t>(b));
-}
-
-// One frame as a GIF of its own (the screen its size, the frame at its
-// corner), for FreeImage to decode: its multi-page reader walks the file
-// from the start for every page it is asked for.
-FIBITMAP* DecodeFrame(int fd, const TGifLayout& layout, const TGifFrame& frame) {
-  if (frame.end <= frame.start + 10) return nullptr;
-  std::vector<std::uint8_t> gif{'G', 'I', 'F', '8', '9', 'a'};
-  const unsigned width = frame.width, height = frame.height;
-  Append(gif, {width & 0xFFu, width >> 8u, height & 0xFFu, height >> 8u, layout.screenFlags, 0, 0});
-  gif.insert(gif.end(), layout.palette.begin(), layout.palette.end());
-  Append(gif, {0x21, 0xF9, 4, frame.control & 1u, 0, 0, frame.transparent, 0});
-  const std::size_t at = gif.size();
-  gif.resize(at + static_cast<std::size_t>(frame.end - frame.start));
-  if (!ReadAllAt(fd, gif.data() + at, gif.size() - at, frame.start)) return nullptr;
-  std::fill(gif.begin() + static_cast<std::ptrdiff_t>(at) + 1, gif.begin() + static_cast<std::ptrdiff_t>(at) + 5, 0);
-  gif.push_back(0x3B);
-  const std::unique_ptr<FIMEMORY, TMemoryClose> memory(
-      FreeImage_OpenMemory(gif.data(), static_cast<DWORD>(gif.size())));
-  return memory ? FreeImage_LoadFromMemory(FIF_GIF, memory.get(), GIF_LOAD256) : nullptr;
-}
-
 // The part of a frame's rectangle that lies on the screen.
 struct TArea {
   unsigned left = 0, top = 0, width = 0, height = 0;
 };
 
+TArea OnScreen(const TGifFrame& frame, unsigned screenWidth, unsigned screenHeight) {
+  TArea area;
+  if (frame.left >= screenWidth || frame.top >= screenHeight) return area;
+  area.left = frame.left;
+  area.top = frame.top;
+  area.width = std::min<unsigned>(frame.width, screenWidth - frame.left);
+  area.height = std::min<unsigned>(frame.height, screenHeight - frame.top);
+  return area;
+}
+
+using TPalette = std::array<RGBQUAD, 256>;
+
+bool SamePalette(const TPalette& a, const TPalette& b) { return std::memcmp(a.data(), b.data(), sizeof a) == 0; }
+
+// One frame's pixels as decoded: colour indices in the order of the data,
+// with the palette they index.
+struct TDecodedFrame {
+  std::vector<std::uint8_t> bytes;    // the frame's blocks as the file holds them
+  std::vector<std::uint8_t> indices;  // width x height, the decoded ones first
+  std::size_t decoded = 0;            // pixels the data held
+  std::vector<unsigned> rows;         // the frame row of each row of the data
+  bool interlaced = false;            // rows are not in order
+  TPalette palette{};
+  int transparent = -1;  // the index of the frame's clear pixels
+};
+
+// Reads and decodes one frame. False when its blocks are not there or make no sense.
+bool DecodeFrame(int fd, const TGifLayout& layout, const TGifFrame& frame, TDecodedFrame& out) {
+  if (frame.end <= frame.start + 10) return false;
+  out.bytes.resize(static_cast<std::size_t>(frame.end - frame.start));
+  if (!ReadAllAt(fd, out.bytes.data(), out.bytes.size(), frame.start)) return false;
+  const std::uint8_t* at = out.bytes.data() + 10;  // past the descriptor
+  const std::uint8_t* const end = out.bytes.data() + out.bytes.size();
+  const std::uint8_t flags = out.bytes[9];
+
+  out.palette.fill(RGBQUAD{0, 0, 0, 0});
+  const std::uint8_t* colours = layout.palette.data();
+  std::size_t colourBytes = layout.palette.size();
+  if (flags & 0x80) {
+    colourBytes = 3u << ((flags & 7) + 1);
+    if (static_cast<std::size_t>(end - at) < colourBytes) return false;
+    colours = at;
+    at += colourBytes;
+  }
+  for (std::size_t i = 0; i < colourBytes / 3 && i < 256; ++i)
+    out.palette[i] = RGBQUAD{colours[3 * i + 2], colours[3 * i + 1], colours[3 * i], 0};
+  out.transparent = (frame.control & 1) ? frame.transparent : -1;
+
+  if (at == end) return false;
+  const unsigned minCodeSize = *at++;
+  if (minCodeSize < 1 || minCodeSize > 8) return false;
+  // The sub-blocks joined where they lie, their length bytes squeezed out.
+  std::uint8_t* const data = out.bytes.data() + (at - out.bytes.data());
+  std::uint8_t* joined = data;
+  while (at < end && *at != 0) {
+    const std::size_t block = std::min<std::size_t>(*at, static_cast<std::size_t>(end - at - 1));
+    std::memmove(joined, at + 1, block);
+    joined += block;
+    at += 1 + block;
+  }
+
+  const std::size_t pixels = std::size_t(frame.width) * frame.height;
+  out.indices.resize(pixels);
+  out.decoded = DecodeGifLzw(data, static_cast<std::size_t>(joined - data), minCodeSize, out.indices.data(), pixels);
+
+  out.rows.resize(frame.height);
+  out.interlaced = (flags & 0x40) != 0;
+  if (out.interlaced) {
+    // Interlaced: every eighth row from 0, every eighth from 4, every fourth
+    // from 2, every second from 1.
+    static constexpr unsigned Passes[4][2] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+    std::size_t n = 0;
+    for (const auto& pass : Passes)
+      for (unsigned y = pass[0]; y < frame.height; y += pass[1]) out.rows[n++] = y;
+  } else {
+    for (unsigned y = 0; y < frame.height; ++y) out.rows[y] = y;
+  }
+  return true;
+}
+
+// The logical screen as composed so far. While everything on it can be told
+// by one palette it is kept as indices into it (a quarter of the memory, and
+// what the viewer is handed); else as 32-bit BGRA.
+struct TScreen {
+  bool indexed = true;
+  std::vector<std::uint8_t> indices;  // indexed: a byte a pixel, top row first
+  TPalette palette{};
+  int clear = 0;                      // indexed: the index that marks a clear pixel; -1: none is clear
+  bool allClear = true;               // nothing drawn on it since it was cleared whole
+  std::vector<std::uint32_t> pixels;  // not indexed: BGRA, top row first
+};
+
 class TGifFrames final : public TAnimationFrames {
 public:
-  TGifFrames(TGifLayout layout, TFileDescriptor file, TBitmap canvas)
-      : FLayout(std::move(layout)), FFile(std::move(file)), FCanvas(std::move(canvas)) {
+  TGifFrames(TGifLayout layout, TFileDescriptor file) : FLayout(std::move(layout)), FFile(std::move(file)) {
     FFacts.width = FLayout.width;
     FFacts.height = FLayout.height;
     FFacts.frameCount = static_cast<unsigned>(FLayout.frames.size());
     FFacts.plays = FLayout.plays;
   }
 
-  FIBITMAP* Frame(unsigned index, unsigned& delayMs) override {
+  FIBITMAP* CompactFrame(unsigned index, unsigned& delayMs) override {
     if (index >= FLayout.frames.size()) return nullptr;
     if (FShown < 0 || index < static_cast<unsigned>(FShown)) Restart();
     while (FShown < static_cast<int>(index)) {
@@ -229,32 +294,56 @@ public:
       }
     }
     delayMs = ShownDelay(FLayout.frames[index].delayCs * 10u);
-    return FreeImage_Clone(FCanvas.get());
+    return Export();
   }
 
 private:
-  static TArea OnScreen(const TGifFrame& frame, unsigned screenWidth, unsigned screenHeight) {
-    TArea area;
-    if (frame.left >= screenWidth || frame.top >= screenHeight) return area;
-    area.left = frame.left;
-    area.top = frame.top;
-    area.width = std::min<unsigned>(frame.width, screenWidth - frame.left);
-    area.height = std::min<unsigned>(frame.height, screenHeight - frame.top);
-    return area;
-  }
+  std::size_t ScreenPixels() const { return std::size_t(FLayout.width) * FLayout.height; }
 
   void Restart() {
-    ClearArea({0, 0, FLayout.width, FLayout.height});
+    ClearWhole(FScreen);
     FShown = -1;
   }
 
-  void ClearArea(const TArea& area) {
-    for (unsigned y = area.top; y < area.top + area.height; ++y)
-      std::memset(Row(FCanvas.get(), y) + area.left * 4u, 0, area.width * 4u);
+  void ClearWhole(TScreen& screen) const {
+    screen.indexed = true;
+    screen.pixels = {};
+    screen.indices.assign(ScreenPixels(), 0);
+    screen.palette.fill(RGBQUAD{0, 0, 0, 0});
+    screen.clear = 0;
+    screen.allClear = true;
   }
 
-  static BYTE* Row(FIBITMAP* dib, unsigned y) {
-    return FreeImage_GetScanLine(dib, static_cast<int>(FreeImage_GetHeight(dib) - 1 - y));
+  // From indices to BGRA, clear pixels of alpha 0.
+  void Expand(TScreen& screen) const {
+    if (!screen.indexed) return;
+    std::array<std::uint32_t, 256> colour;
+    for (unsigned i = 0; i < 256; ++i) colour[i] = Bgra(screen.palette[i]);
+    if (screen.clear >= 0) colour[static_cast<unsigned>(screen.clear)] = 0;
+    screen.pixels.resize(ScreenPixels());
+    for (std::size_t i = 0; i < screen.pixels.size(); ++i) screen.pixels[i] = colour[screen.indices[i]];
+    screen.indices = {};
+    screen.indexed = false;
+  }
+
+  static std::uint32_t Bgra(const RGBQUAD& c) {
+    return std::uint32_t(c.rgbBlue) << (8 * FI_RGBA_BLUE) | std::uint32_t(c.rgbGreen) << (8 * FI_RGBA_GREEN) |
+           std::uint32_t(c.rgbRed) << (8 * FI_RGBA_RED) | 0xFFu << (8 * FI_RGBA_ALPHA);
+  }
+
+  void ClearArea(const TArea& area) {
+    if (area.width == FLayout.width && area.height == FLayout.height) {
+      ClearWhole(FScreen);
+      return;
+    }
+    if (FScreen.indexed && FScreen.clear < 0) Expand(FScreen);
+    for (unsigned y = area.top; y < area.top + area.height; ++y) {
+      const std::size_t from = std::size_t(y) * FLayout.width + area.left;
+      if (FScreen.indexed)
+        std::memset(&FScreen.indices[from], FScreen.clear, area.width);
+      else
+        std::fill_n(&FScreen.pixels[from], area.width, 0u);
+    }
   }
 
   // Undoes the shown frame as its disposal says, then draws the next one.
@@ -263,61 +352,129 @@ private:
       const TGifFrame& shown = FLayout.frames[static_cast<unsigned>(FShown)];
       if (shown.disposal == ClearToBackground) {
         ClearArea(OnScreen(shown, FLayout.width, FLayout.height));
-      } else if (shown.disposal == RestorePrevious && FSaved) {
-        const TArea area = OnScreen(shown, FLayout.width, FLayout.height);
-        for (unsigned y = area.top; y < area.top + area.height; ++y)
-          std::memcpy(Row(FCanvas.get(), y) + area.left * 4u, Row(FSaved.get(), y) + area.left * 4u, area.width * 4u);
+      } else if (shown.disposal == RestorePrevious && FSavedValid) {
+        FScreen = FSaved;
       }
     }
     const unsigned index = static_cast<unsigned>(FShown + 1);
     const TGifFrame& frame = FLayout.frames[index];
     if (frame.disposal == RestorePrevious) {
-      if (!FSaved)
-        FSaved.reset(FreeImage_Clone(FCanvas.get()));
-      else
-        FreeImage_Paste(FSaved.get(), FCanvas.get(), 0, 0, 256);
-      if (!FSaved) return false;
+      FSaved = FScreen;
+      FSavedValid = true;
     }
-    // FreeImage decodes a frame whole, however much of it lies off the screen.
+    // Each frame is decoded whole, however much of it lies off the screen.
     if (!PictureFits(frame.width, frame.height, true, 8)) return false;
-    const TBitmap raw(DecodeFrame(FFile.Get(), FLayout, frame));
-    if (!raw) return false;
-    const bool drawn = Draw(raw.get(), frame);
-    if (drawn) FShown = static_cast<int>(index);
-    return drawn;
+    if (!DecodeFrame(FFile.Get(), FLayout, frame, FFrame)) return false;
+    Draw(frame);
+    FShown = static_cast<int>(index);
+    return true;
   }
 
-  // The frame's opaque pixels over the canvas; its transparent ones leave
-  // what lies below.
-  bool Draw(FIBITMAP* raw, const TGifFrame& frame) {
-    if (FreeImage_GetBPP(raw) != 8 || FreeImage_GetImageType(raw) != FIT_BITMAP) return false;
-    const RGBQUAD* palette = FreeImage_GetPalette(raw);
-    if (!palette) return false;
-    const int transparent = FreeImage_IsTransparent(raw) ? FreeImage_GetTransparentIndex(raw) : -1;
-    TArea area = OnScreen(frame, FLayout.width, FLayout.height);
-    area.width = std::min(area.width, FreeImage_GetWidth(raw));
-    area.height = std::min(area.height, FreeImage_GetHeight(raw));
-    const unsigned rawHeight = FreeImage_GetHeight(raw);
-    for (unsigned y = 0; y < area.height; ++y) {
-      const BYTE* from = FreeImage_GetScanLine(raw, static_cast<int>(rawHeight - 1 - y));
-      BYTE* to = Row(FCanvas.get(), area.top + y) + area.left * 4u;
-      for (unsigned x = 0; x < area.width; ++x, to += 4) {
-        const BYTE i = from[x];
-        if (i == transparent) continue;
-        to[FI_RGBA_BLUE] = palette[i].rgbBlue;
-        to[FI_RGBA_GREEN] = palette[i].rgbGreen;
-        to[FI_RGBA_RED] = palette[i].rgbRed;
-        to[FI_RGBA_ALPHA] = 255;
+  // The frame's opaque pixels over the screen; its clear ones, and those its
+  // data did not reach, leave what lies below.
+  void Draw(const TGifFrame& frame) {
+    const TArea area = OnScreen(frame, FLayout.width, FLayout.height);
+    const bool whole = area.left == 0 && area.top == 0 && area.width == FLayout.width &&
+                       area.height == FLayout.height && FFrame.decoded == FFrame.indices.size();
+    const int t = FFrame.transparent;
+    const bool opaque =
+        t < 0 || std::find(FFrame.indices.begin(), FFrame.indices.end(), std::uint8_t(t)) == FFrame.indices.end();
+    if (FScreen.allClear && (t >= 0 || (whole && opaque))) {
+      // On a clear screen the frame's own clear index marks what stays clear.
+      ClearWhole(FScreen);
+      FScreen.palette = FFrame.palette;
+      FScreen.clear = t;
+      if (t >= 0) std::memset(FScreen.indices.data(), t, FScreen.indices.size());
+      DrawIndices(frame, area, -1);
+    } else if (whole && opaque) {
+      FScreen.indexed = true;
+      FScreen.pixels = {};
+      FScreen.palette = FFrame.palette;
+      FScreen.clear = -1;
+      if (!FFrame.interlaced && frame.width == FLayout.width && frame.height == FLayout.height) {
+        // Rows in order, of the screen's size: the decoded frame is the
+        // screen, and the old screen the next frame's buffer.
+        std::swap(FScreen.indices, FFrame.indices);
+      } else {
+        FScreen.indices.resize(ScreenPixels());
+        DrawIndices(frame, area, -1);
       }
+    } else if (FScreen.indexed && SamePalette(FScreen.palette, FFrame.palette) &&
+               (FScreen.clear < 0 || FScreen.clear == t)) {
+      DrawIndices(frame, area, t);
+    } else {
+      Expand(FScreen);
+      DrawColours(frame, area, t);
     }
-    return true;
+    FScreen.allClear = false;
+  }
+
+  // Calls draw(screen offset, frame row data, count) for each run of decoded
+  // pixels of the frame that lies on the screen.
+  template <typename TDraw>
+  void ForEachRun(const TGifFrame& frame, const TArea& area, TDraw draw) const {
+    if (area.width == 0 || area.height == 0) return;
+    const std::size_t rowsDecoded = (FFrame.decoded + frame.width - 1) / frame.width;
+    for (std::size_t k = 0; k < rowsDecoded; ++k) {
+      const unsigned y = FFrame.rows[k];
+      if (y >= area.height) continue;
+      const std::size_t first = k * frame.width;
+      const std::size_t count = std::min<std::size_t>(area.width, FFrame.decoded - first);
+      draw(std::size_t(area.top + y) * FLayout.width + area.left, &FFrame.indices[first], count);
+    }
+  }
+
+  // Indices as they are; skip: an index that leaves the screen as it was (-1: none).
+  void DrawIndices(const TGifFrame& frame, const TArea& area, int skip) {
+    ForEachRun(frame, area, [&](std::size_t to, const std::uint8_t* from, std::size_t count) {
+      std::uint8_t* row = &FScreen.indices[to];
+      if (skip < 0) {
+        std::memcpy(row, from, count);
+        return;
+      }
+      for (std::size_t x = 0; x < count; ++x)
+        if (from[x] != skip) row[x] = from[x];
+    });
+  }
+
+  void DrawColours(const TGifFrame& frame, const TArea& area, int skip) {
+    std::array<std::uint32_t, 256> colour;
+    for (unsigned i = 0; i < 256; ++i) colour[i] = Bgra(FFrame.palette[i]);
+    ForEachRun(frame, area, [&](std::size_t to, const std::uint8_t* from, std::size_t count) {
+      std::uint32_t* row = &FScreen.pixels[to];
+      for (std::size_t x = 0; x < count; ++x)
+        if (from[x] != skip) row[x] = colour[from[x]];
+    });
+  }
+
+  // The screen as a bitmap of its own.
+  FIBITMAP* Export() const {
+    const unsigned w = FLayout.width, h = FLayout.height;
+    FIBITMAP* dib = FScreen.indexed ? FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 8)
+                                    : FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 32, FI_RGBA_RED_MASK,
+                                                         FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+    if (!dib) return nullptr;
+    for (unsigned y = 0; y < h; ++y) {
+      BYTE* row = FreeImage_GetScanLine(dib, static_cast<int>(h - 1 - y));
+      if (FScreen.indexed)
+        std::memcpy(row, &FScreen.indices[std::size_t(y) * w], w);
+      else
+        std::memcpy(row, &FScreen.pixels[std::size_t(y) * w], std::size_t(w) * 4);
+    }
+    if (FScreen.indexed) {
+      std::copy(FScreen.palette.begin(), FScreen.palette.end(), FreeImage_GetPalette(dib));
+      if (FScreen.clear >= 0) FreeImage_SetTransparentIndex(dib, FScreen.clear);
+    }
+    return dib;
   }
 
   TGifLayout FLayout;
   TFileDescriptor FFile;
-  TBitmap FCanvas;
-  TBitmap FSaved;   // the canvas before a frame that restores it; made when first needed
-  int FShown = -1;  // the frame the canvas holds
+  TScreen FScreen;
+  TScreen FSaved;  // the screen before a frame that restores it
+  bool FSavedValid = false;
+  TDecodedFrame FFrame;  // kept for its buffers
+  int FShown = -1;       // the frame the screen holds
 };
 
 }  // namespace
@@ -331,11 +488,8 @@ std::unique_ptr<TAnimationFrames> OpenGifFrames(int fd, TAnimationKind& kind) {
 
   TFileDescriptor own(DuplicateDescriptor(fd));
   if (!own.Valid()) return nullptr;
-  TBitmap canvas(FreeImage_Allocate(static_cast<int>(layout.width), static_cast<int>(layout.height), 32,
-                                    FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
-  if (!canvas) return nullptr;
   kind = TAnimationKind::Animation;
-  return std::make_unique<TGifFrames>(std::move(layout), std::move(own), std::move(canvas));
+  return std::make_unique<TGifFrames>(std::move(layout), std::move(own));
 }
 
 }  // namespace decoder

@@ -47,7 +47,7 @@ public:
     return FDecoder != nullptr;
   }
 
-  FIBITMAP* Frame(unsigned index, unsigned& delayMs) override {
+  FIBITMAP* CompactFrame(unsigned index, unsigned& delayMs) override {
     if (index >= FFacts.frameCount) return nullptr;
     if (FShown < 0 || index < static_cast<unsigned>(FShown)) {
       WebPAnimDecoderReset(FDecoder.get());

@@ -41,7 +41,7 @@ void DecodeAnimationFrame(int fd, const TFileStamp& stamp, unsigned index, TWork
   if (!frames) return;
   result.pages = frames->Facts().frameCount;
   result.plays = frames->Facts().plays;
-  result.bitmap.Assign(frames->Frame(index, result.delayMs));
+  result.bitmap.Assign(frames->CompactFrame(index, result.delayMs));
 }
 
 }  // namespace decoder

@@ -7,13 +7,15 @@ void TAnimationPlayer::Start(unsigned frameCount) {
   if (frameCount < 2) return;
   FActive = true;
   FCount = frameCount;
+  FKeepAll = FCount <= KeepAllFrames;
   AskForMissing();
 }
 
 void TAnimationPlayer::Stop() {
   if (FAsked) FSource.Cancel();
   FAsked.reset();
-  FActive = FEnded = FKeepAll = FSized = FRefused = false;
+  FActive = FEnded = FKeepAll = FFirstAnswer = FRefused = false;
+  FKeptBytes = 0;
   FCount = FPlays = FPlaysDone = FRequests = 0;
   FShown = -1;
   FFailedAt.reset();
@@ -40,18 +42,24 @@ void TAnimationPlayer::TakeAnswer() {
         FFailedAt = *FAsked;
         break;
       }
-      if (!FSized) {
-        // Mapped frames take whole pages each.
-        const std::uint64_t bytes =
-            (std::uint64_t(FreeImage_GetPitch(bitmap.Dib())) * bitmap.Height() + 4095) / 4096 * 4096;
-        FKeepAll = FCount <= KeepAllFrames && bytes * FCount <= KeepAllBytes;
-        FSized = true;
+      if (!FFirstAnswer) {
+        FFirstAnswer = true;
         FPlays = plays;
       }
-      FFrames[*FAsked] = TFrame{std::move(bitmap), std::max(1u, delayMs)};
+      Keep(*FAsked, std::move(bitmap), delayMs);
       break;
   }
   FAsked.reset();
+}
+
+void TAnimationPlayer::Keep(unsigned index, TFreeBitmap bitmap, unsigned delayMs) {
+  // Mapped frames take whole pages each, their description one more.
+  const std::uint64_t bytes =
+      (std::uint64_t(FreeImage_GetPitch(bitmap.Dib())) * bitmap.Height() + 4095) / 4096 * 4096 + 4096;
+  TFrame& frame = FFrames[index];
+  FKeptBytes = FKeptBytes - frame.bytes + bytes;
+  frame = TFrame{std::move(bitmap), std::max(1u, delayMs), bytes};
+  if (FKeepAll && FKeptBytes > KeepAllBytes) FKeepAll = false;
 }
 
 void TAnimationPlayer::Show(unsigned index, std::int64_t nowMs) {
@@ -97,14 +105,16 @@ bool TAnimationPlayer::Tick(std::int64_t nowMs) {
 }
 
 void TAnimationPlayer::DropFramesBehind() {
-  if (FKeepAll || !FSized) return;
+  if (FKeepAll) return;
   const unsigned from = FShown < 0 ? 0 : unsigned(FShown);
   for (auto it = FFrames.begin(); it != FFrames.end();) {
     const unsigned ahead = (it->first + FCount - from) % FCount;
-    if (ahead > FramesAhead)
+    if (ahead > FramesAhead) {
+      FKeptBytes -= it->second.bytes;
       it = FFrames.erase(it);
-    else
+    } else {
       ++it;
+    }
   }
 }
 
@@ -129,8 +139,8 @@ int TAnimationPlayer::NextTickMs(std::int64_t nowMs) const {
   if (!FActive || FEnded) return -1;
   const bool nextThere =
       FShown >= 0 && (FFrames.count(Next(unsigned(FShown))) > 0 || FFailedAt == Next(unsigned(FShown)));
-  const int untilDue = nextThere ? int(std::clamp<std::int64_t>(FDue - nowMs, 0, 1 << 30)) : PollMs;
-  // An answer to collect, or a request the source could not take yet.
-  if (FAsked || FRefused) return std::min(untilDue, PollMs);
-  return untilDue;
+  // The next frame is there: an answer under way, or a request the source
+  // could not take yet, waits until then, so that the window wakes once a
+  // frame. Without it, the source is asked again soon.
+  return nextThere ? int(std::clamp<std::int64_t>(FDue - nowMs, 0, 1 << 30)) : PollMs;
 }

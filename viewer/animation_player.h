@@ -34,8 +34,10 @@ public:
   // Frames decoded ahead of the one on show.
   static constexpr unsigned FramesAhead = 3;
   // Every frame is kept while all of them fit in this: looping then decodes
-  // nothing again. Beyond it only the frames ahead are kept.
-  static constexpr std::uint64_t KeepAllBytes = 64ull << 20;
+  // nothing again. Beyond it only the frames ahead are kept. Frames differ
+  // in size (a compact frame may be followed by a full-colour one), so the
+  // bound is held by the bytes kept, not foretold from the first frame.
+  static constexpr std::uint64_t KeepAllBytes = 8ull << 20;
   static constexpr unsigned KeepAllFrames = 1024;
   // How often the source is asked whether its answer came.
   static constexpr int PollMs = 4;
@@ -63,16 +65,19 @@ public:
 
   // Frames kept now, and requests sent since Start (for the tests and the benchmark).
   std::size_t KeptFrames() const { return FFrames.size(); }
+  std::uint64_t KeptBytes() const { return FKeptBytes; }
   unsigned Requests() const { return FRequests; }
 
 private:
   struct TFrame {
     TFreeBitmap bitmap;
     unsigned delayMs = 0;
+    std::uint64_t bytes = 0;  // the memory it takes
   };
   unsigned Next(unsigned index) const { return (index + 1) % FCount; }
   void TakeAnswer();
   void Show(unsigned index, std::int64_t nowMs);
+  void Keep(unsigned index, TFreeBitmap bitmap, unsigned delayMs);
   void DropFramesBehind();
   void AskForMissing();
 
@@ -87,8 +92,9 @@ private:
   std::optional<unsigned> FAsked;     // the frame under way
   bool FRefused = false;              // the source could not take the last request
   std::optional<unsigned> FFailedAt;  // the frame that did not decode: the play ends before it
-  bool FKeepAll = false;
-  bool FSized = false;  // FKeepAll was decided from the first frame's size
+  bool FKeepAll = false;              // every frame is kept: false for good once they outgrow the bound
+  bool FFirstAnswer = false;          // FPlays was taken from the first frame's answer
+  std::uint64_t FKeptBytes = 0;
   std::map<unsigned, TFrame> FFrames;
   unsigned FRequests = 0;
 };

@@ -82,8 +82,6 @@ const TColourLookup* TScreenColour::LookupFor(FIBITMAP* source) {
   // CMYK pictures go through their own profile or a standard one; RGB and
   // grey ones only through a profile they carry.
   const bool inks = IsCmykPicture(source);
-  const bool grey = !inks && FreeImage_GetColorType(source) == FIC_MINISBLACK;
-  const TKind kind = inks ? KindInks : grey ? KindGrey : KindRgb;
   const FIICCPROFILE* icc = FreeImage_GetICCProfile(source);
   const bool embedded = icc && icc->data && icc->size > 0;
   const unsigned char* bytes = nullptr;
@@ -98,6 +96,10 @@ const TColourLookup* TScreenColour::LookupFor(FIBITMAP* source) {
     size = standard.size();
   }
   if (!bytes || size == 0) return nullptr;
+  // Asked only of a picture with a profile: FreeImage answers it for a
+  // 32-bit picture by reading every pixel, on every paint.
+  const bool grey = !inks && FreeImage_GetColorType(source) == FIC_MINISBLACK;
+  const TKind kind = inks ? KindInks : grey ? KindGrey : KindRgb;
   if (FHaveKey && FKind == kind && FProfile.size() == size && std::equal(FProfile.begin(), FProfile.end(), bytes))
     return FLookup.IsValid() ? &FLookup : nullptr;
 

@@ -177,6 +177,8 @@ private:
   void StopAnimation();
   void AnimationTick();
   void ScheduleAnimationTick();
+  // Shows the animation's new frame: only the picture's place goes to the screen.
+  void PaintAnimationFrame();
   // The picture the painter draws: the animation's frame while one plays
   // (and the working image holds no edit), else the working image.
   const TFreeBitmap& PaintedPicture();
@@ -295,4 +297,5 @@ private:
   std::unique_ptr<TAnimationPlayer> FAnimation;
   QTimer FAnimationTimer;
   QElapsedTimer FAnimationClock;
+  QRect FAnimationRect;  // where the last frame was painted, in window coordinates
 };

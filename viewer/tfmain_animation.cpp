@@ -1,5 +1,6 @@
 #include "viewer/image_loader.h"
 #include "viewer/tfmain.h"
+#include "viewer/view_geometry.h"
 #include "viewer/worker_frame_source.h"
 
 void Tfmain::StartAnimation() {
@@ -19,6 +20,7 @@ void Tfmain::StopAnimation() {
   FAnimation->Stop();
   // What was painted in the frame's place was converted from it.
   if (wasShown) FDisplayCopy.Clear();
+  FAnimationRect = QRect();
 }
 
 void Tfmain::ScheduleAnimationTick() {
@@ -42,8 +44,29 @@ void Tfmain::AnimationTick() {
     FormPaint();
     return;
   }
-  if (FAnimation->Tick(FAnimationClock.elapsed())) FormPaint();
+  if (FAnimation->Tick(FAnimationClock.elapsed())) PaintAnimationFrame();
   ScheduleAnimationTick();
+}
+
+void Tfmain::PaintAnimationFrame() {
+  RenderFrame();
+  FFrameFresh = true;
+  const TFreeBitmap* frame = FAnimation->Shown();
+  TViewState view = FState.View;
+  TDrawRect r;
+  QRect place;
+  if (frame && !FFrame.isNull() &&
+      PlaceImage(FFrame.width(), FFrame.height(), frame->Width(), frame->Height(), view, r)) {
+    const double ratio = FFrame.devicePixelRatio();
+    place = QRectF(r.x / ratio, r.y / ratio, r.width / ratio, r.height / ratio).toAlignedRect() & rect();
+  }
+  // The first frame, or one placed elsewhere, may leave another picture's
+  // pixels around it: the whole window then.
+  if (place.isEmpty() || place != FAnimationRect)
+    update();
+  else
+    update(place);
+  FAnimationRect = place;
 }
 
 const TFreeBitmap& Tfmain::PaintedPicture() {

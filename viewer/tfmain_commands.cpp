@@ -69,6 +69,8 @@ void Tfmain::DecodeAhead() {
     path = PeekStep(listing->lsDir, index, folder, FAheadStep);
   }
   if (path.isEmpty() || path == FState.sCurrentFile) return;
+  // A frame of an animation may wait there to be collected: it frees the worker.
+  decoder::TDecoderClient::Shared().Pump();
   decoder::TDecoderClient::Shared().DecodeAhead(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
 }
 

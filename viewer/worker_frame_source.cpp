@@ -23,3 +23,10 @@ TFrameSource::TAnswer TWorkerFrameSource::Poll(TFreeBitmap& frame, unsigned& del
   plays = answer->plays;
   return TAnswer::Ready;
 }
+
+void TWorkerFrameSource::Cancel() {
+  // An answer that has come is read, so that the worker is free for what
+  // comes next rather than taken over.
+  FClient.Pump();
+  FAsked = false;
+}

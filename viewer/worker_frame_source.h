@@ -16,7 +16,7 @@ public:
   void SetFile(std::string path) { FPath = std::move(path); }
   bool Request(unsigned index) override;
   TAnswer Poll(TFreeBitmap& frame, unsigned& delayMs, unsigned& plays) override;
-  void Cancel() override { FAsked = false; }
+  void Cancel() override;
 
 private:
   decoder::TDecoderClient& FClient;

@@ -52,7 +52,7 @@ void PlayFrames(benchmark::State& state, const char* name) {
   unsigned index = 0;
   for (auto _ : state) {
     unsigned delay = 0;
-    FIBITMAP* frame = frames->Frame(index, delay);
+    FIBITMAP* frame = frames->CompactFrame(index, delay);
     benchmark::DoNotOptimize(frame);
     TFreeBitmap{frame}.Clear();
     index = (index + 1) % 100;

@@ -4,6 +4,7 @@
 #include "decoder/animation_frames.h"
 #include "platform/free_bitmap.h"
 
+#include "support/gif_bytes.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,46 @@ TEST(AnimationFrames, WebpFramesAreComposedAsImageMagickCoalescesThem) {
   // blends a WebP frame that is to replace what lies below (the last one
   // here, which clears the green frame's place).
   ExpectPlaysLikeImageMagick(dir, MakeWebp(dir, gif), gif, {200, 100, 50, 100}, 3);
+}
+
+// The frames' depth as they go to the viewer: 8 bits where one palette
+// tells every pixel of the screen, else 32.
+std::vector<unsigned> CompactDepths(const QString& path) {
+  std::vector<unsigned> depths;
+  TOpened opened = Open(path);
+  if (!opened.frames) return depths;
+  for (unsigned i = 0; i < opened.frames->Facts().frameCount; ++i) {
+    unsigned delay = 0;
+    const TBitmap frame(opened.frames->CompactFrame(i, delay));
+    depths.push_back(frame ? FreeImage_GetBPP(frame.get()) : 0);
+  }
+  return depths;
+}
+
+TEST(AnimationFrames, FramesGoAsEightBitsWhileOnePaletteHoldsTheScreen) {
+  TempFolder dir;
+  // Interlaced, each frame with its own colours: a whole screen (one
+  // palette), a small frame over it (two), a whole screen again, a small one.
+  const QString f0 = dir.File("g0.png"), f1 = dir.File("g1.png"), f2 = dir.File("g2.png"), f3 = dir.File("g3.png");
+  const QString mixed = dir.File("mixed.gif");
+  ASSERT_TRUE(RunTool(ImageMagick, {"-size", "40x30", "gradient:red-blue", f0}) &&
+              RunTool(ImageMagick, {"-size", "10x8", "xc:lime", f1}) &&
+              RunTool(ImageMagick, {"-size", "40x30", "gradient:yellow-black", f2}) &&
+              RunTool(ImageMagick, {"-size", "6x6", "xc:orange", f3}) &&
+              RunTool(ImageMagick,
+                      {"-interlace", "GIF",   "-dispose",    "None", "-delay", "20", "-page", "40x30+0+0", f0, "-delay",
+                       "5",          "-page", "40x30+5+5",   f1,     "-delay", "7",  "-page", "40x30+0+0", f2, "-delay",
+                       "30",         "-page", "40x30+30+20", f3,     "-loop",  "0",  mixed}));
+  ExpectPlaysLikeImageMagick(dir, mixed, mixed, {200, 50, 70, 300}, 0);
+  EXPECT_EQ(CompactDepths(mixed), (std::vector<unsigned>{8, 32, 8, 32}));
+
+  // Small frames of the global palette over a whole first one stay 8 bits.
+  const std::vector<testgif::TFrame> frames{
+      {0, 0, 40, 30, 0, 20, 1}, {5, 5, 10, 10, 1, 30, 1}, {20, 10, 8, 8, 2, 40, 1}, {1, 1, 3, 3, 3, 50, 1}};
+  const QString global =
+      dir.Write("global.gif", testgif::Animation(40, 30, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, frames));
+  ExpectPlaysLikeImageMagick(dir, global, global, {200, 300, 400, 500}, 0);
+  EXPECT_EQ(CompactDepths(global), (std::vector<unsigned>{8, 8, 8, 8}));
 }
 
 TEST(AnimationFrames, DelaysOfTenMillisecondsAndLessAreShownAsOneTenthOfASecond) {

@@ -24,7 +24,8 @@ public:
     pending = false;
     const unsigned index = asked.back();
     if (failAt.count(index)) return TAnswer::Failed;
-    frame.Assign(FreeImage_Allocate(int(width), 4, 32));
+    const unsigned w = index >= wideFrom ? wideWidth : width;
+    frame.Assign(FreeImage_Allocate(int(w), 4, index >= wideFrom ? 32 : 8));
     delayMs = delays[index % delays.size()];
     plays = loops;
     return TAnswer::Ready;
@@ -37,6 +38,8 @@ public:
   std::vector<unsigned> delays{100, 50, 200};
   unsigned loops = 0;
   unsigned width = 4;
+  // Frames from wideFrom on are 32-bit and wideWidth wide; those before, 8-bit.
+  unsigned wideFrom = ~0u, wideWidth = 4;
   bool busy = false, hold = false, pending = false;
   std::set<unsigned> failAt;
   std::vector<unsigned> asked;
@@ -80,6 +83,40 @@ TEST(AnimationPlayer, FramesBeyondTheMemoryBoundAreKeptOnlyAhead) {
   }
   EXPECT_GE(player.ShownIndex(), 40);
   EXPECT_LE(mostKept, TAnimationPlayer::FramesAhead + 1);
+}
+
+TEST(AnimationPlayer, CompactFramesAreAllKeptAndTheBoundHoldsWhenLaterOnesAreLarger) {
+  // 100 compact frames of 64 KiB: all kept, none asked for twice.
+  TFakeSource compact;
+  compact.width = 16384;
+  compact.delays = {10};
+  TAnimationPlayer all(compact);
+  all.Start(100);
+  Play(all, 0, 2500);
+  EXPECT_GE(all.ShownIndex(), 0);
+  EXPECT_EQ(compact.asked.size(), 100u);
+  EXPECT_EQ(all.KeptFrames(), 100u);
+
+  // The first frames small, the later ones 4 MiB each: the frames kept
+  // outgrow the bound once and are then kept only ahead.
+  TFakeSource growing;
+  growing.width = 64;
+  growing.wideFrom = 10;
+  growing.wideWidth = 1 << 18;
+  growing.delays = {10};
+  TAnimationPlayer bounded(growing);
+  bounded.Start(200);
+  std::uint64_t mostBytes = 0;
+  for (std::int64_t t = 0; t <= 3000; ++t) {
+    bounded.Tick(t);
+    mostBytes = std::max(mostBytes, bounded.KeptBytes());
+  }
+  EXPECT_GE(bounded.ShownIndex(), 20);
+  // At most the bound and one frame more, or the frames ahead, whichever is larger.
+  const std::uint64_t wideBytes = (4u << 20) + 4096;
+  EXPECT_LE(mostBytes, std::max<std::uint64_t>(TAnimationPlayer::KeepAllBytes + wideBytes,
+                                               (TAnimationPlayer::FramesAhead + 1) * wideBytes));
+  EXPECT_LE(bounded.KeptFrames(), TAnimationPlayer::FramesAhead + 1);
 }
 
 TEST(AnimationPlayer, LateTicksResumeThePaceInsteadOfRacing) {

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QThread>
 
@@ -142,6 +143,36 @@ TEST_F(TfmainAnimationTest, WebpPlaysItsComposedFramesAtTheirDelays) {
   // This ImageMagick coalesces the WebP's frames without their alpha blending;
   // img2webp made it to show the GIF's frames.
   ExpectPlays(MakeWebp(gif), gif);
+}
+
+// Notes the rectangle of every paint event of the widget it watches.
+class TPaintWatch : public QObject {
+public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) rects.push_back(static_cast<QPaintEvent*>(event)->rect());
+    return false;
+  }
+  std::vector<QRect> rects;
+};
+
+TEST_F(TfmainAnimationTest, ANewFrameRepaintsOnlyThePicturesPlace) {
+  const QString gif = MakeGif();
+  ASSERT_FALSE(gif.isEmpty());
+  Open(gif);
+  // Wider than the picture's 4:3, which fits it to the height between bands.
+  window->resize(800, 400);
+  Watch(300);  // the first frames, and the window painted whole once
+  TPaintWatch watch;
+  window->installEventFilter(&watch);
+  const std::vector<TPainted> painted = Watch(700);
+  window->removeEventFilter(&watch);
+  ASSERT_GE(painted.size(), 2u);
+  ASSERT_FALSE(watch.rects.empty());
+  // The bands beside the picture are never painted again: every paint is of
+  // the picture's one place.
+  const QRect place = watch.rects.back();
+  EXPECT_LT(place.width(), window->width());
+  for (const QRect& rect : watch.rects) EXPECT_EQ(rect, place);
 }
 
 TEST_F(TfmainAnimationTest, StillGifAndWebpShowAsBefore) {
