@@ -1,8 +1,10 @@
 // libFuzzer targets over the worker's entry points for the newer formats,
 // one executable each (FUZZ_ENTRY): the HEIF and AVIF decoder, the JPEG XL
-// decoder, the camera RAW preview path, and the reading of an EXIF item into
-// FreeImage's metadata that both decoders share. Each input is decoded with
-// and without pixels, as the worker may ask for either.
+// decoder, the camera RAW preview path, the reading of an EXIF item into
+// FreeImage's metadata that both decoders share, and the frames of an
+// animated GIF or WebP. Each input is decoded with and without pixels, as
+// the worker may ask for either; an animation's first frames are composed.
+#include "decoder/animation_frames.h"
 #include "decoder/camera_raw.h"
 #include "decoder/decoded_picture.h"
 #include "decoder/heif_decoder.h"
@@ -10,6 +12,8 @@
 #include "platform/free_bitmap.h"
 
 #include <FreeImage.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +83,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   decoder::AttachXmp(dib, input);
   decoder::MarkUpright(dib);
   Unload(dib);
+#elif FUZZ_ENTRY_ANIM
+  // The worker reads an animation from its descriptor.
+  const int fd = memfd_create("animation", MFD_CLOEXEC);
+  if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) {
+    if (fd >= 0) close(fd);
+    return 0;
+  }
+  decoder::TAnimationKind kind = decoder::TAnimationKind::Other;
+  const std::unique_ptr<decoder::TAnimationFrames> frames = decoder::OpenAnimation(fd, kind);
+  close(fd);
+  // Enough frames for every disposal to act on a composed screen, and one
+  // asked for again from the start.
+  for (unsigned index : {0u, 1u, 2u, 3u, 4u, 5u, 1u})
+    if (frames && index < frames->Facts().frameCount) {
+      unsigned delay = 0;
+      Unload(frames->Frame(index, delay));
+    }
 #endif
   return 0;
 }
