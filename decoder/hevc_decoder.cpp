@@ -1,8 +1,9 @@
 #include "decoder/hevc_decoder.h"
 
+#include "platform/usable_cores.h"
+
 #include <libde265/de265.h>
 #include <libheif/heif_plugin.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -118,15 +119,6 @@ bool PictureSizeFits(const std::uint8_t* unit, std::size_t length, std::uint32_t
   return width > 0 && height > 0 && width <= limit && height <= limit;
 }
 
-// The cores this process may run on. Asked of the scheduler: the worker may
-// not open /sys, where the C library's count of processors comes from.
-int UsableCores() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
-  return std::max(1, CPU_COUNT(&set));
-}
-
 const char* PluginName() { return "Velvane's libde265 HEVC decoder"; }
 void InitPlugin() { de265_init(); }
 void DeinitPlugin() { de265_free(); }
@@ -203,7 +195,8 @@ void AttachColourDescription(heif_image* image, const de265_image* picture) {
   heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
   if (!nclx) return;
   // A value the decoder does not know leaves libheif's default in place.
-  heif_nclx_color_profile_set_color_primaries(nclx, static_cast<std::uint16_t>(de265_get_image_colour_primaries(picture)));
+  heif_nclx_color_profile_set_color_primaries(nclx,
+                                              static_cast<std::uint16_t>(de265_get_image_colour_primaries(picture)));
   heif_nclx_color_profile_set_transfer_characteristics(
       nclx, static_cast<std::uint16_t>(de265_get_image_transfer_characteristics(picture)));
   heif_nclx_color_profile_set_matrix_coefficients(
@@ -274,9 +267,8 @@ heif_error DecodeImage(void* raw, heif_image** out) {
 
 void SetStrictDecoding(void*, int) {}
 
-const heif_decoder_plugin Plugin{
-    3, PluginName, InitPlugin, DeinitPlugin, SupportsFormat,    NewDecoder, FreeDecoder,
-    PushData, DecodeImage, SetStrictDecoding, HevcDecoderId};
+const heif_decoder_plugin Plugin{3,           PluginName, InitPlugin,  DeinitPlugin,      SupportsFormat, NewDecoder,
+                                 FreeDecoder, PushData,   DecodeImage, SetStrictDecoding, HevcDecoderId};
 
 }  // namespace
 

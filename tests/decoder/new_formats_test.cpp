@@ -265,7 +265,7 @@ std::vector<QByteArray> CodedPlanes(const QByteArray& file, const char* decoderI
   if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok) return {};
   std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handle(rawHandle, heif_image_handle_release);
   std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options*)> options(heif_decoding_options_alloc(),
-                                                                                  heif_decoding_options_free);
+                                                                                   heif_decoding_options_free);
   options->decoder_id = decoderId;
   heif_image* rawImage = nullptr;
   if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_undefined, heif_chroma_undefined, options.get())
@@ -317,7 +317,8 @@ TEST_F(NewFormatsTest, OurHevcDecoderGivesTheSamePlanesAsLibheifsOwn) {
     EXPECT_GE(ours[0].size(), 352 * 200);
     const std::vector<QByteArray> theirs = CodedPlanes(file, "libde265");
     ASSERT_EQ(theirs.size(), c.planes);
-    for (std::size_t plane = 0; plane < c.planes; ++plane) EXPECT_TRUE(ours[plane] == theirs[plane]) << "plane " << plane;
+    for (std::size_t plane = 0; plane < c.planes; ++plane)
+      EXPECT_TRUE(ours[plane] == theirs[plane]) << "plane " << plane;
   }
 }
 
