@@ -1,5 +1,6 @@
 #include "decoder/hevc_decoder.h"
 
+#include "decoder/decoded_picture.h"
 #include "platform/usable_cores.h"
 
 #include <libde265/de265.h>
@@ -18,7 +19,7 @@ namespace {
 // Above libheif's own decoder (100), so that ours is the one chosen.
 constexpr int Priority = 150;
 
-std::atomic<std::uint32_t> PictureSideLimit{1u << 16};
+std::atomic<std::uint32_t> PictureSideLimit{MaxPictureSide};
 std::atomic<int> LiveDecoders{0};
 
 constexpr heif_error Ok{heif_error_Ok, heif_suberror_Unspecified, "Success"};
@@ -29,7 +30,7 @@ heif_error Failure(heif_suberror_code sub, const char* message) {
 
 struct THevcDecoder {
   de265_decoder_context* context = nullptr;
-  std::uint32_t sideLimit = 1u << 16;
+  std::uint32_t sideLimit = MaxPictureSide;
   bool failed = false;  // a NAL unit that did not fit the data, or too large a picture
 };
 
