@@ -13,7 +13,11 @@
 # With BASELINE_DECODER=path/to/an/older/velvane-decoder, our viewer is also
 # measured with that worker, as "baseline", in the same rounds: a change to
 # the decoders is then measured against the worker before it.
-# Not a test: the machine should be otherwise idle (check `uptime`).
+# Not a test: the machine should be otherwise idle (check `uptime`). The
+# kernel shares the cores among sessions, whatever their nice values: while
+# another session builds, a decode on two threads gets about one core. When
+# that work cannot wait, `echo -15 >/proc/self/autogroup` (as root) before the
+# run gives this session (our viewer and eog alike) its cores back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: new_formats.sh BUILD_DIR [ROUNDS]}" && pwd)
