@@ -1,6 +1,7 @@
 #include "decoder/heif_decoder.h"
 
 #include "decoder/decoded_picture.h"
+#include "decoder/hevc_decoder.h"
 
 #include <libheif/heif.h>
 
@@ -90,6 +91,7 @@ bool AuxiliaryPicturesFit(const heif_image_handle* handle, bool deep) {
 }
 
 FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
+  RegisterHevcDecoder();
   std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
   if (!context) return nullptr;
   heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(MaxPictureSide));
@@ -116,9 +118,11 @@ FIBITMAP* Decode(std::span<const std::uint8_t> file, bool headerOnly) {
   // allocates before a tile is read; a few bytes may claim 26228 x 31088 for
   // a picture that states 40 x 30. Their sides may exceed the stated ones
   // only by what cropping and tile rounding explain.
+  // The same bound holds for the coded pictures (a grid's tiles among them).
   const std::uint64_t side = std::max(statedWidth, statedHeight);
-  heif_context_set_maximum_image_size_limit(context.get(),
-                                            static_cast<int>(std::min<std::uint64_t>(MaxPictureSide, 2 * side + 64)));
+  const auto codedSide = static_cast<std::uint32_t>(std::min<std::uint64_t>(MaxPictureSide, 2 * side + 64));
+  heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(codedSide));
+  LimitHevcPictureSide(codedSide);
   if (headerOnly) {
     const int width = statedWidth, height = statedHeight;
     FIBITMAP* dib = AllocatePicture(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), alpha,

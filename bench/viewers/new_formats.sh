@@ -10,7 +10,14 @@
 #                            decode cannot hide
 # Prints every round and the medians, with our figures as ratios of eog's.
 # Usage: bench/viewers/new_formats.sh BUILD_DIR [ROUNDS]   (ROUNDS defaults to 5)
-# Not a test: the machine should be otherwise idle (check `uptime`).
+# With BASELINE_DECODER=path/to/an/older/velvane-decoder, our viewer is also
+# measured with that worker, as "baseline", in the same rounds: a change to
+# the decoders is then measured against the worker before it.
+# Not a test: the machine should be otherwise idle (check `uptime`). The
+# kernel shares the cores among sessions, whatever their nice values: while
+# another session builds, a decode on two threads gets about one core. When
+# that work cannot wait, `echo -15 >/proc/self/autogroup` (as root) before the
+# run gives this session (our viewer and eog alike) its cores back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: new_formats.sh BUILD_DIR [ROUNDS]}" && pwd)
@@ -69,13 +76,20 @@ printf '[org/gnome/eog/ui]\nsidebar=false\nimage-gallery=false\nstatusbar=false\
 results=$cache/new-formats-results.txt
 : >"$results"
 
+viewers=(velvane eog)
+if [ -n "${BASELINE_DECODER:-}" ]; then
+  [ -x "$BASELINE_DECODER" ] || { echo "no worker at $BASELINE_DECODER" >&2; exit 2; }
+  viewers=(baseline velvane eog)
+fi
+
 viewer_cmd() {  # viewer file -> the command line
   case $1 in
     velvane) echo "$build/velvane /windowed $2" ;;
+    baseline) echo "env VELVANE_DECODER=$BASELINE_DECODER $build/velvane /windowed $2" ;;
     eog) echo "env XDG_CONFIG_HOME=$eog_config GSETTINGS_BACKEND=keyfile eog --new-instance $2" ;;
   esac
 }
-next_key() { case $1 in velvane) echo space ;; eog) echo Right ;; esac; }
+next_key() { case $1 in velvane | baseline) echo space ;; eog) echo Right ;; esac; }
 
 first() {  # viewer file -> first_ms
   local out
@@ -98,7 +112,7 @@ PY
 
 for round in $(seq "$rounds"); do
   echo "round $round: $(uptime | sed 's/.*load/load/')"
-  for who in velvane eog; do
+  for who in "${viewers[@]}"; do
     fh=$(first "$who" "$new/heic/01.heic")
     fa=$(first "$who" "$new/avif/01.avif")
     sh=$(step "$who" "$new/heic/01.heic")
@@ -118,8 +132,14 @@ med = {who: {k: statistics.median(r[k] for r in rs) for k in rs[0]} for who, rs 
 print("\nmedians (ms):")
 for who, m in med.items():
     print(f"  {who:8s} " + " ".join(f"{k}={v:.0f}" for k, v in m.items()))
-v, e = med["velvane"], med["eog"]
-print("\nratios velvane/eog (target):")
-for k, target in (("first_heic", 0.8), ("first_avif", 0.8), ("step_heic", 0.25), ("step_avif", 0.25)):
-    print(f"  {k:11s} {v[k] / e[k]:.2f} (<= {target})")
+e = med["eog"]
+for who in [w for w in med if w != "eog"]:
+    v = med[who]
+    print(f"\nratios {who}/eog (target):")
+    for k, target in (("first_heic", 0.8), ("first_avif", 0.8), ("step_heic", 0.25), ("step_avif", 0.25)):
+        print(f"  {k:11s} {v[k] / e[k]:.2f} (<= {target})")
+if "baseline" in med:
+    print("\nratios velvane/baseline:")
+    for k, b in med["baseline"].items():
+        print(f"  {k:11s} {med['velvane'][k] / b:.2f}")
 PY

@@ -5,9 +5,11 @@
 #include "dng_file.h"
 #include "new_format_files.h"
 
+#include "decoder/decoded_picture.h"
 #include "decoder/extra_plugins.h"
 #include "decoder/file_stamp.h"
 #include "decoder/heif_decoder.h"
+#include "decoder/hevc_decoder.h"
 #include "decoder/worker_decode.h"
 #include "platform/freeimage_setup.h"
 #include "support/images.h"
@@ -17,8 +19,12 @@
 
 #include <QFile>
 
+#include <libheif/heif.h>
+
 #include <array>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -220,6 +226,118 @@ TEST_F(NewFormatsTest, AGridLargerThanThePictureItStatesIsRefused) {
   const std::span<const std::uint8_t> wide(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                            static_cast<std::size_t>(bytes.size()));
   EXPECT_FALSE(TFreeBitmap(decoder::DecodeHeif(wide, false)).IsValid());
+}
+
+// A picture with detail everywhere, so that every block of it is coded with
+// residuals, at 8 or 16 bits a channel; 352 x 200 is several rows of coding
+// blocks, and no whole number of them.
+QString TexturedPng(const TempFolder& dir, const QString& name, bool deep) {
+  constexpr unsigned Width = 352, Height = 200;
+  FIBITMAP* dib = deep ? FreeImage_AllocateT(FIT_RGB16, Width, Height) : FreeImage_Allocate(Width, Height, 24);
+  std::uint32_t noise = 12345;
+  for (unsigned y = 0; y < Height; ++y) {
+    BYTE* row = FreeImage_GetScanLine(dib, y);
+    for (unsigned x = 0; x < Width; ++x) {
+      noise = noise * 1103515245u + 12345u;
+      const unsigned value[3] = {(x * 5 + (noise >> 26)) & 255, (y * 3 + x / 7) & 255, ((x ^ y) + (noise >> 28)) & 255};
+      for (unsigned c = 0; c < 3; ++c) {
+        if (deep)
+          reinterpret_cast<WORD*>(row)[3 * x + c] = static_cast<WORD>(value[c] * 257 + (noise >> 24 & 0xF0));
+        else
+          row[3 * x + (2 - c)] = static_cast<BYTE>(value[c]);
+      }
+    }
+  }
+  const QString path = dir.File(name);
+  return testimg::Save(dib, FIF_PNG, path) ? path : QString();
+}
+
+// The planes of a HEIF file's primary picture when the named HEVC decoder
+// decodes it (libheif turns them into planes of R, G and B at full size
+// before it hands them out); none when it does not decode.
+std::vector<QByteArray> CodedPlanes(const QByteArray& file, const char* decoderId) {
+  std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
+  if (heif_context_read_from_memory_without_copy(context.get(), file.constData(), static_cast<std::size_t>(file.size()),
+                                                 nullptr)
+          .code != heif_error_Ok)
+    return {};
+  heif_image_handle* rawHandle = nullptr;
+  if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok) return {};
+  std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)> handle(rawHandle, heif_image_handle_release);
+  std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options*)> options(heif_decoding_options_alloc(),
+                                                                                   heif_decoding_options_free);
+  options->decoder_id = decoderId;
+  heif_image* rawImage = nullptr;
+  if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_undefined, heif_chroma_undefined, options.get())
+          .code != heif_error_Ok)
+    return {};
+  std::unique_ptr<heif_image, void (*)(const heif_image*)> image(rawImage, heif_image_release);
+  std::vector<QByteArray> planes;
+  for (const heif_channel channel :
+       {heif_channel_Y, heif_channel_Cb, heif_channel_Cr, heif_channel_R, heif_channel_G, heif_channel_B}) {
+    int stride = 0;
+    const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), channel, &stride);
+    if (!plane) continue;
+    const int width = heif_image_get_width(image.get(), channel);
+    const int height = heif_image_get_height(image.get(), channel);
+    const int bytes = heif_image_get_bits_per_pixel_range(image.get(), channel) > 8 ? 2 : 1;
+    QByteArray pixels;
+    for (int y = 0; y < height; ++y)
+      pixels.append(reinterpret_cast<const char*>(plane) + static_cast<std::ptrdiff_t>(y) * stride, width * bytes);
+    planes.push_back(pixels);
+  }
+  return planes;
+}
+
+// Our HEVC decoder runs the rows of a wavefront-coded picture on several
+// threads; what it hands libheif must be what libheif's own decoder makes,
+// sample for sample, at every depth and with or without wavefronts.
+TEST_F(NewFormatsTest, OurHevcDecoderGivesTheSamePlanesAsLibheifsOwn) {
+  decoder::RegisterHevcDecoder();
+  decoder::LimitHevcPictureSide(decoder::MaxPictureSide);
+  const QString eight = TexturedPng(dir, QStringLiteral("eight.png"), false);
+  const QString sixteen = TexturedPng(dir, QStringLiteral("sixteen.png"), true);
+  const struct {
+    QString source;
+    const char* name;
+    QStringList options;
+    std::size_t planes;
+  } cases[] = {
+      {eight, "wavefront.heic", {}, 3},
+      {eight, "rows.heic", {QStringLiteral("-p"), QStringLiteral("x265:wpp=0")}, 3},
+      {eight, "full-chroma.heic", {QStringLiteral("-p"), QStringLiteral("chroma=444")}, 3},
+      {sixteen, "ten.heic", {QStringLiteral("-b"), QStringLiteral("10")}, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QByteArray file = testimg::ReadFile(newfiles::Encode(dir, c.source, QLatin1String(c.name), c.options));
+    ASSERT_FALSE(file.isEmpty());
+    const std::vector<QByteArray> ours = CodedPlanes(file, decoder::HevcDecoderId);
+    ASSERT_EQ(ours.size(), c.planes);
+    EXPECT_GE(ours[0].size(), 352 * 200);
+    const std::vector<QByteArray> theirs = CodedPlanes(file, "libde265");
+    ASSERT_EQ(theirs.size(), c.planes);
+    for (std::size_t plane = 0; plane < c.planes; ++plane)
+      EXPECT_TRUE(ours[plane] == theirs[plane]) << "plane " << plane;
+  }
+}
+
+TEST_F(NewFormatsTest, AnHevcPictureLargerThanTheFileAllowsIsRefused) {
+  decoder::RegisterHevcDecoder();
+  const QString source = TexturedPng(dir, QStringLiteral("source.png"), false);
+  const QByteArray good = testimg::ReadFile(newfiles::Encode(dir, source, QStringLiteral("good.heic")));
+  ASSERT_FALSE(good.isEmpty());
+  decoder::LimitHevcPictureSide(decoder::MaxPictureSide);
+  ASSERT_FALSE(CodedPlanes(good, decoder::HevcDecoderId).empty());
+
+  // A coded picture larger than the file may hold is refused before
+  // libde265 allocates it (the HEIF reader sets the limit for each file):
+  // this one is coded 352 wide, as its parameter set says.
+  decoder::LimitHevcPictureSide(351);
+  EXPECT_TRUE(CodedPlanes(good, decoder::HevcDecoderId).empty());
+  decoder::LimitHevcPictureSide(352);
+  EXPECT_FALSE(CodedPlanes(good, decoder::HevcDecoderId).empty());
+  decoder::LimitHevcPictureSide(decoder::MaxPictureSide);
 }
 
 }  // namespace
