@@ -94,14 +94,11 @@ for round in $(seq "$rounds"); do
   done
 done
 
-python3 - "$results" <<'PY'
-import statistics, sys
-rows = {}
-for line in open(sys.argv[1]):
-    who, *pairs = line.split()
-    d = dict(p.split("=") for p in pairs)
-    rows.setdefault(who, []).append({k: float(v) for k, v in d.items() if k != "round"})
-med = {who: {k: statistics.median(r[k] for r in rs) for k in rs[0]} for who, rs in rows.items()}
+python3 - "$results" "$here" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[2])
+from figures import medians
+med = medians(sys.argv[1])
 print("\nmedians over ten seconds of play (ms of CPU, kB):")
 for who, m in med.items():
     print(f"  {who:8s} cpu_ms={m['cpu_ms']:.0f} rss_kb={m['rss_kb']:.0f} total_kb={m['total_kb']:.0f}")

@@ -24,7 +24,8 @@ def medians(results):
     for line in open(results):
         who, *pairs = line.split()
         d = dict(p.split("=") for p in pairs)
-        rows.setdefault(who, []).append({k: float(v) for k, v in d.items() if k != "round"})
+        # An empty figure (a run that showed nothing) counts as -1.
+        rows.setdefault(who, []).append({k: float(v or -1) for k, v in d.items() if k != "round"})
     return {who: {k: statistics.median(r[k] for r in rs) for k in rs[0]} for who, rs in rows.items()}
 
 

@@ -121,14 +121,11 @@ for round in $(seq "$rounds"); do
   done
 done
 
-python3 - "$results" <<'PY'
-import statistics, sys
-rows = {}
-for line in open(sys.argv[1]):
-    who, *pairs = line.split()
-    d = dict(p.split("=") for p in pairs)
-    rows.setdefault(who, []).append({k: float(v or -1) for k, v in d.items() if k != "round"})
-med = {who: {k: statistics.median(r[k] for r in rs) for k in rs[0]} for who, rs in rows.items()}
+python3 - "$results" "$here" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[2])
+from figures import medians
+med = medians(sys.argv[1])
 print("\nmedians (ms):")
 for who, m in med.items():
     print(f"  {who:8s} " + " ".join(f"{k}={v:.0f}" for k, v in m.items()))
