@@ -112,6 +112,15 @@ std::vector<uint8_t> PngChunkBytes(std::string_view type, std::span<const uint8_
 // Ancillary chunks that describe the pixels' colours or the picture as a
 // whole, not their layout; all may stand before PLTE and IDAT.
 constexpr std::string_view CarriedPngChunks[] = {"gAMA", "cHRM", "sRGB", "sBIT", "eXIf", "tIME"};
+// Chunks whose data is laid out by the colour type and bit depth: carried
+// only into a file of the same ones. bKGD stands after PLTE.
+constexpr std::string_view SampleLayoutPngChunks[] = {"sBIT", "bKGD"};
+
+// The bit depth and colour type an IHDR chunk states, as two bytes.
+uint16_t PngSampleLayout(std::span<const uint8_t> png, const TChunk& ihdr) {
+  if (ihdr.Type != "IHDR" || ihdr.DataSize < 10) return 0xFFFF;
+  return uint16_t(png[ihdr.DataStart + 8] << 8 | png[ihdr.DataStart + 9]);
+}
 
 }  // namespace
 
@@ -128,20 +137,28 @@ std::vector<uint8_t> WithSourcePngChunks(std::span<const uint8_t> source, std::v
   const std::vector<TChunk> from = PngChunks(source);
   const std::vector<TChunk> to = PngChunks(encoded);
   if (from.empty() || to.empty() || to.front().Type != "IHDR") return encoded;
-  std::vector<uint8_t> added;
+  const auto listed = [](const auto& list, std::string_view type) {
+    return std::find(std::begin(list), std::end(list), type) != std::end(list);
+  };
+  const bool sameLayout = PngSampleLayout(source, from.front()) == PngSampleLayout(encoded, to.front());
+  std::vector<uint8_t> added, background;
   for (const TChunk& chunk : from) {
     if (chunk.Type == "IDAT") break;
-    const bool carried =
-        std::find(std::begin(CarriedPngChunks), std::end(CarriedPngChunks), chunk.Type) != std::end(CarriedPngChunks);
-    if (!carried || Holds(to, chunk.Type)) continue;
+    const bool carried = listed(CarriedPngChunks, chunk.Type) || chunk.Type == "bKGD";
+    if (!carried || Holds(to, chunk.Type) || (listed(SampleLayoutPngChunks, chunk.Type) && !sameLayout)) continue;
     const std::span<const uint8_t> data = source.subspan(chunk.DataStart, chunk.DataSize);
     std::vector<uint8_t> bytes;
     if (chunk.Type == "eXIf" && transformExif)
       bytes = PngChunkBytes(chunk.Type, transformExif(data));
     else
       bytes.assign(source.begin() + std::ptrdiff_t(chunk.Start), source.begin() + std::ptrdiff_t(chunk.End));
-    added.insert(added.end(), bytes.begin(), bytes.end());
+    std::vector<uint8_t>& into = chunk.Type == "bKGD" ? background : added;
+    into.insert(into.end(), bytes.begin(), bytes.end());
   }
+  const auto firstData =
+      std::find_if(to.begin(), to.end(), [](const TChunk& c) { return c.Type == "IDAT" || c.Type == "IEND"; });
+  if (firstData != to.end())
+    encoded.insert(encoded.begin() + std::ptrdiff_t(firstData->Start), background.begin(), background.end());
   encoded.insert(encoded.begin() + std::ptrdiff_t(to.front().End), added.begin(), added.end());
   return encoded;
 }

@@ -15,7 +15,8 @@ unsigned PngFrameCount(std::span<const uint8_t> png);
 
 // encoded, a PNG FreeImage wrote, given the chunks of source that FreeImage's
 // encoder drops and that stay true of the same picture edited, turned or
-// mirrored: gAMA, cHRM, sRGB, sBIT, eXIf and tIME, each only when encoded has
+// mirrored: gAMA, cHRM, sRGB, eXIf and tIME, and sBIT and bKGD when both
+// files have the same colour type and bit depth; each only when encoded has
 // no chunk of its type. transformExif, when set, changes the eXIf TIFF
 // block the way the picture changed. Unchanged when either is not a PNG.
 using TExifBlockChange = std::function<std::vector<uint8_t>(std::span<const uint8_t> block)>;

@@ -227,18 +227,22 @@ TEST_F(FaithfulWrite, EveryKindOfFileKeepsWhatItHeld) {
        "-IFD0:Make -IFD0:Artist"},
       {"grey PNG with alpha",
        [](FaithfulWrite& t) {
-         return t.Shell("ga.png",
-                        "convert -size 40x30 gradient:black-white \\( -size 40x30 gradient:white-black \\) -alpha off "
-                        "-compose CopyOpacity -composite -define png:color-type=4 -depth 8 ga.png");
-       }},
-      {"16-bit grey PNG with alpha",
-       [](FaithfulWrite& t) {
-         return t.Shell("ga16.png",
-                        "convert -size 40x30 gradient:black-white \\( -size 40x30 gradient:white-black \\) -alpha off "
-                        "-compose CopyOpacity -composite -define png:color-type=4 -depth 16 ga16.png");
+         return t.Shell(
+             "ga.png",
+             "convert -size 40x30 gradient:black-white \\( -size 40x30 gradient:white-black \\) -alpha off "
+             "-compose CopyOpacity -composite -define png:color-type=4 -depth 8 -background 'gray(40%)' ga.png");
        },
        {},
-       "",
+       "-PNG:BackgroundColor"},
+      {"16-bit grey PNG with alpha",
+       [](FaithfulWrite& t) {
+         return t.Shell(
+             "ga16.png",
+             "convert -size 40x30 gradient:black-white \\( -size 40x30 gradient:white-black \\) -alpha off "
+             "-compose CopyOpacity -composite -define png:color-type=4 -depth 16 -background 'gray(40%)' ga16.png");
+       },
+       {},
+       "-PNG:BackgroundColor",
        false,
        true},
       {"PNG named .jpg", [](FaithfulWrite& t) { return t.Make("png.jpg", Pattern(40, 30).get(), FIF_PNG); }},

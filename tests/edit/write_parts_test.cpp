@@ -265,6 +265,20 @@ TEST(ContainerChunks, PngFramesAndCarriedChunks) {
   TBytes damaged = source;
   damaged[33] = 0x7F;
   EXPECT_EQ(WithSourcePngChunks(damaged, png), png);
+
+  // The background and significant bits are laid out by the colour type:
+  // carried into a file of the same type only, the background after PLTE.
+  const TBytes layoutBound = Concat({Chunk("sBIT", {5, 6, 5}, false), Chunk("bKGD", {0, 1, 0, 2, 0, 3}, false)});
+  const std::string same = [&] {
+    const std::vector<uint8_t> bytes = WithSourcePngChunks(Concat({ihdr, layoutBound, rest}), png);
+    return std::string(bytes.begin(), bytes.end());
+  }();
+  EXPECT_LT(same.find("sBIT"), same.find("IDAT"));
+  EXPECT_EQ(same.find("bKGD") + 4 + 6 + 4 + 4, same.find("IDAT"));
+  EXPECT_TRUE(DecodeBytes(TBytes(same.begin(), same.end())));
+  TBytes otherType = ihdr;
+  otherType[25] = 6;  // RGBA where the file written is RGB
+  EXPECT_EQ(WithSourcePngChunks(Concat({otherType, layoutBound, rest}), png), png);
 }
 
 TEST(ContainerChunks, WebPFactsAndTheExifChunk) {
