@@ -9,7 +9,7 @@ void StartFirstDecode(const TStartup& startup) {
   decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
   client.Start();
   if (startup.sFirstFile.isEmpty()) return;
-  client.DecodeAhead(DecoderPath(startup.sFirstFile), LoadFlags(startup.Settings.ExifRotation), PreviewSize);
+  client.DecodeAhead({DecoderPath(startup.sFirstFile)}, LoadFlags(startup.Settings.ExifRotation), PreviewSize);
 }
 
 QString ExecutableFolder() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + u'/'; }

@@ -2,6 +2,8 @@
 
 #include "platform/posix_io.h"
 
+#include <algorithm>
+
 namespace decoder {
 
 const TKeptDecode* TDecodeCache::Find(const std::string& path, int flags, const TFileStamp& stamp) {
@@ -47,9 +49,9 @@ void TDecodeCache::Forget(const std::string& path) {
   }
 }
 
-void TDecodeCache::KeepOnlyCurrent() {
+void TDecodeCache::KeepOnly(const std::vector<std::string>& paths) {
   for (auto it = FEntries.begin(); it != FEntries.end();) {
-    if (&*it == FCurrent)
+    if (&*it == FCurrent || std::find(paths.begin(), paths.end(), it->path) != paths.end())
       ++it;
     else
       it = FEntries.erase(it);

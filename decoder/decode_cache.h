@@ -45,8 +45,8 @@ public:
   void MarkCurrent(const std::string& path, int flags);
   // Drops every decode of path.
   void Forget(const std::string& path);
-  // Drops every decode but the current one.
-  void KeepOnlyCurrent();
+  // Drops every decode but the current one and those of paths.
+  void KeepOnly(const std::vector<std::string>& paths);
   void Clear();
 
   std::size_t Count() const { return FEntries.size(); }

@@ -154,6 +154,7 @@ void TDecodeRequests::HandleDecode(const TRequest& request, const TReplyHeader& 
     return;
   }
   if (keepable) FKept.Keep(std::move(kept), false);
+  SendNextAhead();
 }
 
 void TDecodeRequests::FinishLoad(TLoadResult result) {
@@ -214,6 +215,7 @@ void TDecodeRequests::StartLoad(const std::string& path, int flags, unsigned pre
   // A load still pending is replaced: what is under way for it is no more
   // than a decode ahead now, and its end must not end the new load.
   if (FBusy) FBusy->forLoad = false;
+  FAhead.clear();
   FLoad.emplace();
   FLoad->path = path;
   FLoad->flags = flags;
@@ -351,14 +353,27 @@ TCheckResult TDecodeRequests::FinishCheck() {
   return result;
 }
 
-void TDecodeRequests::DecodeAhead(const std::string& path, int flags, unsigned previewSize) {
-  if (FBusy || LoadPending()) return;
-  TFileStamp stamp;
-  if (!StampOfPath(path, stamp) || FKept.Find(path, flags, stamp)) return;
+void TDecodeRequests::DecodeAhead(std::vector<std::string> paths, int flags, unsigned previewSize) {
+  if (LoadPending()) return;
+  FAhead = std::move(paths);
+  FAheadFlags = flags;
+  FAheadPreviewSize = previewSize;
   // The decodes behind the user make room: what is kept while stepping is
-  // the picture on display and the one ahead of it.
-  FKept.KeepOnlyCurrent();
-  Send(TRequestKind::Decode, path, flags, false, previewSize);
+  // the picture on display and those ahead of it.
+  FKept.KeepOnly(FAhead);
+  SendNextAhead();
+}
+
+void TDecodeRequests::SendNextAhead() {
+  if (FBusy || LoadPending()) return;
+  for (auto it = FAhead.begin(); it != FAhead.end(); it = FAhead.erase(it)) {
+    TFileStamp stamp;
+    if (!StampOfPath(*it, stamp) || FKept.Find(*it, FAheadFlags, stamp)) continue;
+    const std::string path = *it;
+    FAhead.erase(it);
+    Send(TRequestKind::Decode, path, FAheadFlags, false, FAheadPreviewSize);
+    return;
+  }
 }
 
 void TDecodeRequests::Forget(const std::string& path) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace decoder {
 
@@ -74,11 +75,15 @@ public:
   void StartCheck(const std::string& path, FREE_IMAGE_FORMAT format, bool movedBlocks = false);
   TCheckResult FinishCheck();
 
-  // Decodes path ahead of the user when the worker is idle and no decode of
-  // this version of the file is kept. Kept decodes other than the current
-  // one are dropped first: stepping keeps the picture on display and the
-  // next one.
-  void DecodeAhead(const std::string& path, int flags, unsigned previewSize = 0);
+  // Decodes paths ahead of the user, in their order, one after the other
+  // while the worker is idle and no load is pending, each unless a decode of
+  // its version of the file is kept. Kept decodes other than the current one
+  // and those of paths are dropped first: stepping keeps the picture on
+  // display and the next ones. A later call, or a load, replaces the list.
+  // The next path is sent when the answer of the one before is read (Pump).
+  void DecodeAhead(std::vector<std::string> paths, int flags, unsigned previewSize = 0);
+  // A decode ahead is under way: Pump, once it is done, sends the next.
+  bool AheadUnderWay() const { return FBusy && FBusy->kind == TRequestKind::Decode && !FBusy->forLoad; }
 
   // Our own write to path: every kept decode of it is dropped, and a decode
   // of it under way is not kept.
@@ -135,6 +140,8 @@ private:
   void KillWorker(bool timeLimit = false);
   void CheckTimeLimit();
   void FinishLoad(TLoadResult result);
+  // Sends the first path of the list ahead that is not kept, when the worker is idle.
+  void SendNextAhead();
   void ClearPreview();
 
   TWorkerChannel& FChannel;
@@ -150,6 +157,10 @@ private:
   unsigned FPreviewHeight = 0;
   bool FPreviewFresh = false;
   TDecodeCache FKept;
+  // The files to decode ahead, in their order, with their flags.
+  std::vector<std::string> FAhead;
+  int FAheadFlags = 0;
+  unsigned FAheadPreviewSize = 0;
   std::chrono::milliseconds FTimeLimit{10000};
 };
 

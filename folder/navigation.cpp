@@ -74,9 +74,17 @@ QString GetPrevFile(TFolderState& state, const QString& file, const TSettings& s
   return {};
 }
 
-QString PeekStep(const TDirList& list, int index, const QString& folder, int step) {
-  if (list.empty()) return {};
-  return folder + list[static_cast<size_t>(StepIndex(index, static_cast<int>(list.size()), step))].Name;
+QStringList PeekSteps(const TDirList& list, int index, const QString& folder, int step, int count) {
+  QStringList paths;
+  const int size = static_cast<int>(list.size());
+  // index may lie outside the list (a file no longer listed): at most every
+  // item once then.
+  for (int at = index, n = 0; n < std::min(count, size); ++n) {
+    at = StepIndex(at, size, step);
+    if (at == index) break;
+    paths.append(folder + list[static_cast<size_t>(at)].Name);
+  }
+  return paths;
 }
 
 QString GetFirstFile(TFolderState& state, const QString& file, const TSettings& settings) {

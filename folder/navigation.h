@@ -15,11 +15,12 @@
 QString GetNextFile(TFolderState& state, const QString& file, const TSettings& settings);
 // The item before the cursor, wrapping round to the last.
 QString GetPrevFile(TFolderState& state, const QString& file, const TSettings& settings);
-// The path a step (+1 forward, -1 back) from position index of list would
-// reach, as GetNextFile or GetPrevFile would after a scan, without moving
-// anything: folder followed by the item after (before) index, wrapping round.
-// Empty for an empty list.
-QString PeekStep(const TDirList& list, int index, const QString& folder, int step);
+// The paths the next count steps (+1 forward, -1 back) from position index
+// of list would reach, as GetNextFile or GetPrevFile would after a scan,
+// without moving anything: folder followed by the items after (before)
+// index, wrapping round, nearest first. They stop before the item at index
+// comes round again; none for an empty list.
+QStringList PeekSteps(const TDirList& list, int index, const QString& folder, int step, int count);
 
 QString GetFirstFile(TFolderState& state, const QString& file, const TSettings& settings);
 QString GetLastFile(TFolderState& state, const QString& file, const TSettings& settings);

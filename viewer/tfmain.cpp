@@ -37,6 +37,8 @@ constexpr int QuickDecodeMs = 250;
 constexpr int LoadingMessageWithPreviewMs = 1000;
 const char* const LoadingMessage = "Loading...";
 constexpr int DecodeAheadDelayMs = 100;
+// How often the answer of a decode ahead is looked for while one is under way.
+constexpr int AheadPollMs = 25;
 
 }  // namespace
 
@@ -82,6 +84,9 @@ Tfmain::Tfmain(TAppState& state, QWidget* parent, int screenPpi)
 
   FFrameSource = std::make_unique<TWorkerFrameSource>(decoder::TDecoderClient::Shared());
   FAnimation = std::make_unique<TAnimationPlayer>(*FFrameSource);
+  FAheadPoll.setSingleShot(true);
+  FAheadPoll.setInterval(AheadPollMs);
+  connect(&FAheadPoll, &QTimer::timeout, this, &Tfmain::PollDecodeAhead);
   FAnimationTimer.setSingleShot(true);
   FAnimationTimer.setTimerType(Qt::PreciseTimer);
   connect(&FAnimationTimer, &QTimer::timeout, this, &Tfmain::AnimationTick);

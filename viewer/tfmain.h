@@ -191,6 +191,7 @@ private:
   bool KeyRunsOneOf(const QKeyEvent& key, std::initializer_list<TCommand> commands) const;
   // Has the worker decode the neighbour in the direction of the last step.
   void DecodeAhead();
+  void PollDecodeAhead();
   // Has the folder of the file on display read on the lister's thread while
   // it is not the one listed; the first step then takes the listing.
   void ListFolderAhead();
@@ -296,6 +297,7 @@ private:
   std::unique_ptr<TWorkerFrameSource> FFrameSource;
   std::unique_ptr<TAnimationPlayer> FAnimation;
   QTimer FAnimationTimer;
+  QTimer FAheadPoll;  // reads the answers of the decodes ahead while they come
   QElapsedTimer FAnimationClock;
   QRect FAnimationRect;  // where the last frame was painted, in window coordinates
 };

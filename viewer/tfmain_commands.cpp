@@ -24,6 +24,10 @@
 namespace {
 
 constexpr int MessageMs = 900;
+// Pictures decoded ahead of the user in the direction of the last step: with
+// two, the worker goes on with the second while the first waits, so that a
+// steady pace of steps no slower than one decode finds each one ready.
+constexpr int PicturesAhead = 2;
 const char* const PermanentDeleteQuestion =
     "There is no Trash for this file: it will be deleted permanently. Are you sure?";
 
@@ -55,23 +59,35 @@ void Tfmain::DecodeAhead() {
   if (FDecodeWait || FState.sCurrentFile.isEmpty()) return;
   const QString folder = ExtractFilePath(FState.sCurrentFile);
   if (folder.isEmpty()) return;
-  // The neighbour as the next step would find it, moving nothing; a folder
-  // not listed yet is read on the lister's thread, and this runs again when
-  // that is done.
-  QString path;
+  // The neighbours as the next steps would find them, moving nothing; a
+  // folder not listed yet is read on the lister's thread, and this runs
+  // again when that is done.
+  QStringList paths;
   if (folder == FState.Folder.sLastDir) {
-    path = PeekStep(FState.Folder.lsDir, FState.Folder.iDirIndex, folder, FAheadStep);
+    paths = PeekSteps(FState.Folder.lsDir, FState.Folder.iDirIndex, folder, FAheadStep, PicturesAhead);
   } else {
     ListFolderAhead();
     const TFolderListing* listing = FFolderLister->Finished(folder, FState.Settings);
     if (!listing) return;
     const int index = FindListedName(listing->lsDir, ExtractFileName(FState.sCurrentFile));
-    path = PeekStep(listing->lsDir, index, folder, FAheadStep);
+    paths = PeekSteps(listing->lsDir, index, folder, FAheadStep, PicturesAhead);
   }
-  if (path.isEmpty() || path == FState.sCurrentFile) return;
+  std::vector<std::string> ahead;
+  for (const QString& path : paths)
+    if (path != FState.sCurrentFile) ahead.push_back(DecoderPath(path));
+  if (ahead.empty()) return;
   // A frame of an animation may wait there to be collected: it frees the worker.
   decoder::TDecoderClient::Shared().Pump();
-  decoder::TDecoderClient::Shared().DecodeAhead(DecoderPath(path), LoadFlags(FState.Settings.ExifRotation));
+  decoder::TDecoderClient::Shared().DecodeAhead(std::move(ahead), LoadFlags(FState.Settings.ExifRotation));
+  PollDecodeAhead();
+}
+
+void Tfmain::PollDecodeAhead() {
+  // Each answer ahead read sends the next request: without it the worker
+  // would wait for the next step to have its answer read.
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  client.Pump();
+  if (client.AheadUnderWay() && !FDecodeWait) FAheadPoll.start();
 }
 
 void Tfmain::NextImage() {

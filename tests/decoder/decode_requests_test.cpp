@@ -248,7 +248,7 @@ TEST_F(DecodeRequestsTest, ADecodeAheadIsKeptAndAnswersTheLoad) {
   ASSERT_EQ(requests.TakeLoad().bitmap.Width(), 3u);
 
   // Finished before the step.
-  requests.DecodeAhead(next, 0);
+  requests.DecodeAhead({next}, 0);
   AnswerDecoded(next, 11, 0x44);
   requests.Pump();
   EXPECT_TRUE(requests.Kept().Holds(next));
@@ -261,7 +261,7 @@ TEST_F(DecodeRequestsTest, ADecodeAheadIsKeptAndAnswersTheLoad) {
   EXPECT_EQ(Red(Load(next).bitmap), 0x44);
 
   // Still under way at the step: it becomes the load.
-  requests.DecodeAhead(after, 0);
+  requests.DecodeAhead({after}, 0);
   sent = worker.sent.size();
   requests.StartLoad(after, 0);
   EXPECT_EQ(worker.sent.size(), sent);
@@ -269,6 +269,45 @@ TEST_F(DecodeRequestsTest, ADecodeAheadIsKeptAndAnswersTheLoad) {
   AnswerDecoded(after, 13, 0x55);
   ASSERT_TRUE(requests.WaitLoad(1000));
   EXPECT_EQ(requests.TakeLoad().bitmap.Width(), 13u);
+}
+
+// Two ahead: the second is sent as soon as the answer of the first is read,
+// and a step keeps what is still ahead of it.
+TEST_F(DecodeRequestsTest, DecodesAheadFollowOneAnother) {
+  const std::string a = File("a.png"), b = File("b.png"), c = File("c.png"), d = File("d.png");
+  requests.StartLoad(a, 0);
+  AnswerDecoded(a, 3, 0x01);
+  ASSERT_TRUE(requests.WaitLoad(1000));
+  requests.TakeLoad();
+
+  requests.DecodeAhead({b, c}, 0);
+  ASSERT_EQ(worker.paths.back(), b);
+  EXPECT_TRUE(requests.AheadUnderWay());
+  AnswerDecoded(b, 5, 0x22);
+  requests.Pump();
+  ASSERT_EQ(worker.paths.back(), c) << "the second follows the first at once";
+  AnswerDecoded(c, 7, 0x33);
+  requests.Pump();
+  EXPECT_FALSE(requests.AheadUnderWay());
+  const std::size_t sent = worker.sent.size();
+  EXPECT_EQ(Load(b).bitmap.Width(), 5u);
+  EXPECT_EQ(worker.sent.size(), sent);
+
+  requests.DecodeAhead({c, d}, 0);
+  EXPECT_FALSE(requests.Kept().Holds(a)) << "behind the user";
+  EXPECT_TRUE(requests.Kept().Holds(c));
+  ASSERT_EQ(worker.paths.back(), d) << "only what is not kept is decoded";
+  EXPECT_EQ(worker.sent.size(), sent + 1);
+  // A load replaces the list: nothing is sent after the answer under way.
+  AnswerDecoded(d, 9, 0x44);
+  EXPECT_EQ(Load(c).bitmap.Width(), 7u);
+  requests.DecodeAhead({d, b, a}, 0);
+  EXPECT_EQ(worker.paths.back(), a);
+  EXPECT_EQ(Load(d).bitmap.Width(), 9u);
+  AnswerDecoded(a, 3, 0x01);
+  requests.Pump();
+  EXPECT_FALSE(requests.AheadUnderWay());
+  EXPECT_EQ(worker.sent.size(), sent + 2);
 }
 
 TEST_F(DecodeRequestsTest, AFrameAnsweredAfterALoadStartedIsDropped) {

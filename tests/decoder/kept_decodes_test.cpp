@@ -107,7 +107,7 @@ TEST_F(KeptDecodesTest, ADecodeAheadAnswersTheNextLoad) {
   TFreeBitmap bitmap;
   Load(a, bitmap);
   const auto before = client.DecodesSent();
-  client.DecodeAhead(DecoderPath(next), LoadFlags(true));
+  client.DecodeAhead({DecoderPath(next)}, LoadFlags(true));
   EXPECT_EQ(client.DecodesSent(), before + 1);
   // Taken over while under way or taken from the kept decode: no new decode.
   if (client.Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(20));

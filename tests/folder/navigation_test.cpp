@@ -63,6 +63,17 @@ TEST(Navigation, WrapsRoundBothWays) {
   EXPECT_EQ(GetPrevFile(state, c, ByName), c);
 }
 
+TEST(Navigation, PeeksSeveralStepsAheadWithoutComingBackToTheStart) {
+  TDirList list(3);
+  list[0].Name = "a", list[1].Name = "b", list[2].Name = "c";
+  EXPECT_EQ(PeekSteps(list, 0, "/f/", +1, 2), QStringList({"/f/b", "/f/c"}));
+  EXPECT_EQ(PeekSteps(list, 0, "/f/", -1, 2), QStringList({"/f/c", "/f/b"}));
+  EXPECT_EQ(PeekSteps(list, 1, "/f/", +1, 5), QStringList({"/f/c", "/f/a"}));
+  // Not listed (a file gone meanwhile): each listed one at most once.
+  EXPECT_EQ(PeekSteps(TDirList(list.begin(), list.begin() + 1), -1, "/f/", +1, 2), QStringList({"/f/a"}));
+  EXPECT_TRUE(PeekSteps({}, 0, "/f/", +1, 2).isEmpty());
+}
+
 TEST(Navigation, SingleImageComesBackToItself) {
   TempFolder dir;
   const QString only = MakeImage(dir, "only.jpg");
