@@ -71,8 +71,14 @@ std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigne
   };
 }
 
+bool AnyOverlay(const TOverlayInput& in) {
+  return in.bShowFileInfo || in.bAlwaysShowFilename || !in.sLoadProblem.isEmpty() ||
+         (!in.sMessage.isEmpty() && in.TmrMessage > 0) || !in.hint.isEmpty();
+}
+
 TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measure) {
   TOverlayLayout layout;
+  if (!AnyOverlay(in)) return layout;
   const int cw = in.clientWidth;
   const int ch = in.clientHeight;
 

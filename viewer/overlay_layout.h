@@ -107,3 +107,5 @@ std::vector<TOverlayText> FileFactTexts(unsigned width, unsigned height, unsigne
 // line while a message is up), the message in the centre and the hint line. Reads the working image's metadata and the
 // file's size afresh on every call.
 TOverlayLayout LayoutOverlays(const TOverlayInput& in, const TTextMeasure& measure);
+// Whether LayoutOverlays lays out anything at all.
+bool AnyOverlay(const TOverlayInput& in);

@@ -23,13 +23,10 @@ void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color) {
   stream_store::Fence();
 }
 
-void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
-                  TScreenColour* colour) {
-  PaintPictureAs(frame, working, working.Width(), working.Height(), view, displayCopy, colour);
-}
+namespace {
 
-void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, unsigned height, TViewState& view,
-                    TFreeBitmap& displayCopy, TScreenColour* colour) {
+void Paint(QImage& frame, const TFreeBitmap& working, unsigned width, unsigned height, TViewState& view,
+           TFreeBitmap& displayCopy, TScreenColour* colour, bool bands) {
   const int CW = frame.width();
   const int CH = frame.height();
   displayCopy.Clear();
@@ -39,13 +36,15 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
     frame.fill(BackgroundColor);
     return;
   }
-  const long long right = static_cast<long long>(r.x) + r.width;
-  const long long bottom = static_cast<long long>(r.y) + r.height;
-  FillFrameRect(frame, 0, 0, r.x, CH, BackgroundColor);
-  if (right < CW) FillFrameRect(frame, static_cast<int>(right), 0, CW - static_cast<int>(right), CH, BackgroundColor);
-  FillFrameRect(frame, 0, 0, CW, r.y, BackgroundColor);
-  if (bottom < CH)
-    FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
+  if (bands) {
+    const long long right = static_cast<long long>(r.x) + r.width;
+    const long long bottom = static_cast<long long>(r.y) + r.height;
+    FillFrameRect(frame, 0, 0, r.x, CH, BackgroundColor);
+    if (right < CW) FillFrameRect(frame, static_cast<int>(right), 0, CW - static_cast<int>(right), CH, BackgroundColor);
+    FillFrameRect(frame, 0, 0, CW, r.y, BackgroundColor);
+    if (bottom < CH)
+      FillFrameRect(frame, 0, static_cast<int>(bottom), CW, CH - static_cast<int>(bottom), BackgroundColor);
+  }
 
   bool bDrawn = false;
   const TFrameBuffer target{reinterpret_cast<std::uint32_t*>(frame.bits()), CW, CH,
@@ -69,4 +68,21 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& working, unsigned width, u
   // in memory): an image that cannot be shown must not leave the previous
   // picture's pixels in its place.
   if (!bDrawn) FillFrameRect(frame, r.x, r.y, r.width, r.height, BackgroundColor);
+}
+
+}  // namespace
+
+void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
+                  TScreenColour* colour) {
+  Paint(frame, working, working.Width(), working.Height(), view, displayCopy, colour, true);
+}
+
+void PaintPictureAs(QImage& frame, const TFreeBitmap& standIn, unsigned width, unsigned height, TViewState& view,
+                    TFreeBitmap& displayCopy, TScreenColour* colour) {
+  Paint(frame, standIn, width, height, view, displayCopy, colour, true);
+}
+
+void PaintPictureInPlace(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
+                         TScreenColour* colour) {
+  Paint(frame, working, working.Width(), working.Height(), view, displayCopy, colour, false);
 }

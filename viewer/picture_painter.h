@@ -25,6 +25,10 @@ void PaintPicture(QImage& frame, const TFreeBitmap& working, TViewState& view, T
 // the stand-in stretched over its place.
 void PaintPictureAs(QImage& frame, const TFreeBitmap& standIn, unsigned width, unsigned height, TViewState& view,
                     TFreeBitmap& displayCopy, TScreenColour* colour = nullptr);
+// The picture alone, the bands around it left as they are: for a frame
+// whose picture changed in the same place (an animation's next frame).
+void PaintPictureInPlace(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
+                         TScreenColour* colour = nullptr);
 
 // Fills a rectangle of an RGB32 frame, clipped to the frame.
 void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color);

@@ -284,6 +284,13 @@ void Tfmain::RenderFrame() {
   else
     PaintPicture(FFrame, PaintedPicture(), FState.View, FDisplayCopy, &FScreenColour);
 
+  const TOverlayInput in = OverlayInput();
+  if (!AnyOverlay(in)) return;
+  QPainter painter(&FFrame);
+  PaintOverlays(painter, font(), in);
+}
+
+TOverlayInput Tfmain::OverlayInput() const {
   TOverlayInput in;
   in.clientWidth = width();
   in.clientHeight = height();
@@ -296,8 +303,7 @@ void Tfmain::RenderFrame() {
   in.TmrMessage = TmrMessage;
   in.sLoadProblem = FPreview.IsValid() ? QString() : FDocument.LoadProblem;
   in.hint = FHint;
-  QPainter painter(&FFrame);
-  PaintOverlays(painter, font(), in);
+  return in;
 }
 
 void Tfmain::FormPaint() {

@@ -7,6 +7,7 @@
 #include "settings/command_table.h"
 #include "viewer/animation_player.h"
 #include "viewer/app_state.h"
+#include "viewer/overlay_layout.h"
 #include "viewer/picture_document.h"
 #include "viewer/screen_colour.h"
 #include "viewer/view_controller.h"
@@ -171,6 +172,7 @@ private:
   void AddMenuItems(QMenu* menu, TMenuPlace place);
   void PopupAt(const QPoint& screenPoint);
   void RenderFrame();
+  TOverlayInput OverlayInput() const;
   // An animation starts playing once loaded and stops on any other load;
   // it advances on its own timer while the window is visible.
   void StartAnimation();

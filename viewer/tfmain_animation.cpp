@@ -1,4 +1,5 @@
 #include "viewer/image_loader.h"
+#include "viewer/picture_painter.h"
 #include "viewer/tfmain.h"
 #include "viewer/view_geometry.h"
 #include "viewer/worker_frame_source.h"
@@ -49,23 +50,29 @@ void Tfmain::AnimationTick() {
 }
 
 void Tfmain::PaintAnimationFrame() {
-  RenderFrame();
-  FFrameFresh = true;
   const TFreeBitmap* frame = FAnimation->Shown();
+  const bool current = !FFrame.isNull() && FFrame.size() == DeviceClientSize() &&
+                       FFrame.devicePixelRatio() == devicePixelRatioF() && !FPreview.IsValid();
   TViewState view = FState.View;
   TDrawRect r;
   QRect place;
-  if (frame && !FFrame.isNull() &&
-      PlaceImage(FFrame.width(), FFrame.height(), frame->Width(), frame->Height(), view, r)) {
+  if (frame && current && PlaceImage(FFrame.width(), FFrame.height(), frame->Width(), frame->Height(), view, r)) {
     const double ratio = FFrame.devicePixelRatio();
     place = QRectF(r.x / ratio, r.y / ratio, r.width / ratio, r.height / ratio).toAlignedRect() & rect();
   }
-  // The first frame, or one placed elsewhere, may leave another picture's
-  // pixels around it: the whole window then.
-  if (place.isEmpty() || place != FAnimationRect)
-    update();
+  // A frame in the place of the one before, with nothing drawn over it:
+  // only the picture changes. Else the first frame, or one placed elsewhere,
+  // may leave another picture's pixels around it: the whole window then.
+  const bool inPlace = !place.isEmpty() && place == FAnimationRect && !AnyOverlay(OverlayInput());
+  if (inPlace)
+    PaintPictureInPlace(FFrame, PaintedPicture(), FState.View, FDisplayCopy, &FScreenColour);
   else
+    RenderFrame();
+  FFrameFresh = true;
+  if (inPlace)
     update(place);
+  else
+    update();
   FAnimationRect = place;
 }
 

@@ -175,6 +175,21 @@ TEST_F(TfmainAnimationTest, ANewFrameRepaintsOnlyThePicturesPlace) {
   for (const QRect& rect : watch.rects) EXPECT_EQ(rect, place);
 }
 
+TEST_F(TfmainAnimationTest, TextOverThePictureStaysOnEveryFrame) {
+  const QString gif = MakeGif();
+  ASSERT_FALSE(gif.isEmpty());
+  Open(gif);
+  state.Settings.AlwaysShowFilename = true;  // a banner at the top, over the picture
+  const std::vector<TPainted> painted = Watch(700);
+  ASSERT_GE(painted.size(), 3u);
+  for (const TPainted& p : painted) {
+    int banner = 0;
+    for (int y = 0; y < p.frame.height() / 4; ++y)
+      for (int x = 0; x < p.frame.width(); ++x) banner += p.frame.pixel(x, y) == FileNameBackground.rgb();
+    EXPECT_GT(banner, 50) << "frame " << p.index << " at " << p.ms << " ms";
+  }
+}
+
 TEST_F(TfmainAnimationTest, StillGifAndWebpShowAsBefore) {
   for (FREE_IMAGE_FORMAT fif : {FIF_GIF, FIF_WEBP}) {
     const QString path = dir.File(fif == FIF_GIF ? "still.gif" : "still.webp");
