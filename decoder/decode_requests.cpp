@@ -211,11 +211,13 @@ void TDecodeRequests::CheckTimeLimit() {
 }
 
 void TDecodeRequests::StartLoad(const std::string& path, int flags, unsigned previewSize) {
+  // The files ahead were those of the picture before: none is sent now,
+  // however the answers read next fall out.
+  FAhead.clear();
   Pump();  // a decode ahead that has finished is kept before anything is decided
   // A load still pending is replaced: what is under way for it is no more
   // than a decode ahead now, and its end must not end the new load.
   if (FBusy) FBusy->forLoad = false;
-  FAhead.clear();
   FLoad.emplace();
   FLoad->path = path;
   FLoad->flags = flags;

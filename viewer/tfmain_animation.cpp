@@ -43,10 +43,13 @@ void Tfmain::AnimationTick() {
   if (FDocument.bWorkingImageEdited) {
     StopAnimation();
     FormPaint();
+    DecodeAhead();
     return;
   }
   if (FAnimation->Tick(FAnimationClock.elapsed())) PaintAnimationFrame();
   ScheduleAnimationTick();
+  // The worker is free of the animation now.
+  if (FAnimation->Ended()) DecodeAhead();
 }
 
 void Tfmain::PaintAnimationFrame() {

@@ -57,6 +57,9 @@ void Tfmain::TakeFolderListedAhead() {
 
 void Tfmain::DecodeAhead() {
   if (FDecodeWait || FState.sCurrentFile.isEmpty()) return;
+  // The worker serves the frames of an animation that plays: a large
+  // picture decoded ahead would stop it for as long as its decode takes.
+  if (FAnimation->Active() && !FAnimation->Ended()) return;
   const QString folder = ExtractFilePath(FState.sCurrentFile);
   if (folder.isEmpty()) return;
   // The neighbours as the next steps would find them, moving nothing; a

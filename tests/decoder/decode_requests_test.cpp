@@ -308,6 +308,16 @@ TEST_F(DecodeRequestsTest, DecodesAheadFollowOneAnother) {
   requests.Pump();
   EXPECT_FALSE(requests.AheadUnderWay());
   EXPECT_EQ(worker.sent.size(), sent + 2);
+
+  // The step comes before the answer of the first is read: the load takes
+  // it, and the second is not sent on its way.
+  const std::string e = File("e.png"), f = File("f.png");
+  requests.DecodeAhead({e, f}, 0);
+  ASSERT_EQ(worker.paths.back(), e);
+  AnswerDecoded(e, 4, 0x05);
+  EXPECT_EQ(Load(e).bitmap.Width(), 4u);
+  EXPECT_EQ(worker.paths.back(), e);
+  EXPECT_FALSE(requests.Busy());
 }
 
 TEST_F(DecodeRequestsTest, AFrameAnsweredAfterALoadStartedIsDropped) {

@@ -190,6 +190,25 @@ TEST_F(TfmainAnimationTest, TextOverThePictureStaysOnEveryFrame) {
   }
 }
 
+// The worker serves the frames while the animation plays: a decode ahead
+// would stop it for as long as a large picture takes. Once it has ended the
+// next picture is decoded ahead as after any other.
+TEST_F(TfmainAnimationTest, NothingIsDecodedAheadUntilTheAnimationEnds) {
+  const QString gif = MakeGif();
+  ASSERT_FALSE(gif.isEmpty());
+  const QString once = dir.File("b-once.gif"), next = dir.File("f0.png");
+  ASSERT_TRUE(RunTool(ImageMagick, {gif, "-loop", "2", once}));  // three plays, 1.29 s
+  decoder::TDecoderClient& client = decoder::TDecoderClient::Shared();
+  Open(once);
+  Watch(500);
+  ASSERT_TRUE(window->Animation().Active());
+  EXPECT_FALSE(window->Animation().Ended());
+  EXPECT_FALSE(client.Kept().Holds(QFile::encodeName(next).toStdString()));
+  Watch(1300);
+  ASSERT_TRUE(window->Animation().Ended());
+  EXPECT_TRUE(client.Kept().Holds(QFile::encodeName(next).toStdString()));
+}
+
 TEST_F(TfmainAnimationTest, StillGifAndWebpShowAsBefore) {
   for (FREE_IMAGE_FORMAT fif : {FIF_GIF, FIF_WEBP}) {
     const QString path = dir.File(fif == FIF_GIF ? "still.gif" : "still.webp");
