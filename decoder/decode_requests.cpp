@@ -211,9 +211,11 @@ void TDecodeRequests::CheckTimeLimit() {
 }
 
 void TDecodeRequests::StartLoad(const std::string& path, int flags, unsigned previewSize) {
-  // The files ahead were those of the picture before: none is sent now,
-  // however the answers read next fall out.
+  // The files ahead wait while the load is decided: one sent now could be
+  // ended by it.
+  const std::vector<std::string> listed = std::move(FAheadListed);
   FAhead.clear();
+  FAheadListed.clear();
   Pump();  // a decode ahead that has finished is kept before anything is decided
   // A load still pending is replaced: what is under way for it is no more
   // than a decode ahead now, and its end must not end the new load.
@@ -227,6 +229,13 @@ void TDecodeRequests::StartLoad(const std::string& path, int flags, unsigned pre
     if (const TKeptDecode* kept = FKept.Find(path, flags, FLoad->stamp)) {
       FKept.MarkCurrent(path, flags);
       FinishLoad(Materialize(*kept));
+      // A step onto a picture decoded ahead: those listed after it are
+      // still ahead, and the worker goes on with them.
+      if (const auto at = std::find(listed.begin(), listed.end(), path); at != listed.end() && flags == FAheadFlags) {
+        FAheadListed.assign(at + 1, listed.end());
+        FAhead = FAheadListed;
+        SendNextAhead();
+      }
       return;
     }
   }
@@ -357,7 +366,7 @@ TCheckResult TDecodeRequests::FinishCheck() {
 
 void TDecodeRequests::DecodeAhead(std::vector<std::string> paths, int flags, unsigned previewSize) {
   if (LoadPending()) return;
-  FAhead = std::move(paths);
+  FAhead = FAheadListed = std::move(paths);
   FAheadFlags = flags;
   FAheadPreviewSize = previewSize;
   // The decodes behind the user make room: what is kept while stepping is

@@ -79,8 +79,10 @@ public:
   // while the worker is idle and no load is pending, each unless a decode of
   // its version of the file is kept. Kept decodes other than the current one
   // and those of paths are dropped first: stepping keeps the picture on
-  // display and the next ones. A later call, or a load, replaces the list.
-  // The next path is sent when the answer of the one before is read (Pump).
+  // display and the next ones. A later call replaces the list, and so does a
+  // load, but for a load of a listed file that is kept: the files listed
+  // after it stay ahead. The next path is sent when the answer of the one
+  // before is read (Pump).
   void DecodeAhead(std::vector<std::string> paths, int flags, unsigned previewSize = 0);
   // A decode ahead is under way: Pump, once it is done, sends the next.
   bool AheadUnderWay() const { return FBusy && FBusy->kind == TRequestKind::Decode && !FBusy->forLoad; }
@@ -157,7 +159,9 @@ private:
   unsigned FPreviewHeight = 0;
   bool FPreviewFresh = false;
   TDecodeCache FKept;
-  // The files to decode ahead, in their order, with their flags.
+  // The files to decode ahead, in their order, with their flags: all of
+  // the list, and those not sent yet.
+  std::vector<std::string> FAheadListed;
   std::vector<std::string> FAhead;
   int FAheadFlags = 0;
   unsigned FAheadPreviewSize = 0;

@@ -310,14 +310,25 @@ TEST_F(DecodeRequestsTest, DecodesAheadFollowOneAnother) {
   EXPECT_EQ(worker.sent.size(), sent + 2);
 
   // The step comes before the answer of the first is read: the load takes
-  // it, and the second is not sent on its way.
+  // it, and only then is the second sent, which the load cannot end.
   const std::string e = File("e.png"), f = File("f.png");
   requests.DecodeAhead({e, f}, 0);
   ASSERT_EQ(worker.paths.back(), e);
   AnswerDecoded(e, 4, 0x05);
   EXPECT_EQ(Load(e).bitmap.Width(), 4u);
-  EXPECT_EQ(worker.paths.back(), e);
-  EXPECT_FALSE(requests.Busy());
+  EXPECT_EQ(worker.paths.back(), f);
+  EXPECT_TRUE(requests.AheadUnderWay());
+  // A load of a kept file the list did not hold (here the one on display)
+  // ends the list.
+  AnswerDecoded(f, 6, 0x06);
+  requests.Pump();
+  requests.DecodeAhead({a, b}, 0);
+  ASSERT_EQ(worker.paths.back(), a);
+  const std::size_t before = worker.sent.size();
+  AnswerDecoded(a, 3, 0x01);
+  EXPECT_EQ(Load(e).bitmap.Width(), 4u);
+  EXPECT_EQ(worker.sent.size(), before);
+  EXPECT_EQ(worker.kills, 0);
 }
 
 TEST_F(DecodeRequestsTest, AFrameAnsweredAfterALoadStartedIsDropped) {
