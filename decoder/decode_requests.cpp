@@ -151,6 +151,7 @@ void TDecodeRequests::HandleDecode(const TRequest& request, const TReplyHeader& 
     TLoadResult result = Materialize(kept);
     if (keepable) FKept.Keep(std::move(kept), true);
     FinishLoad(std::move(result));
+    SendNextAhead();
     return;
   }
   if (keepable) FKept.Keep(std::move(kept), false);
@@ -212,11 +213,16 @@ void TDecodeRequests::CheckTimeLimit() {
 
 void TDecodeRequests::StartLoad(const std::string& path, int flags, unsigned previewSize) {
   // The files ahead wait while the load is decided: one sent now could be
-  // ended by it.
-  const std::vector<std::string> listed = std::move(FAheadListed);
+  // ended by it. A step onto a listed file leaves those listed after it
+  // ahead: the worker goes on with them once the load is answered.
+  std::vector<std::string> rest;
+  if (const auto at = std::find(FAheadListed.begin(), FAheadListed.end(), path);
+      at != FAheadListed.end() && flags == FAheadFlags)
+    rest.assign(at + 1, FAheadListed.end());
   FAhead.clear();
   FAheadListed.clear();
   Pump();  // a decode ahead that has finished is kept before anything is decided
+  FAhead = FAheadListed = std::move(rest);
   // A load still pending is replaced: what is under way for it is no more
   // than a decode ahead now, and its end must not end the new load.
   if (FBusy) FBusy->forLoad = false;
@@ -229,13 +235,7 @@ void TDecodeRequests::StartLoad(const std::string& path, int flags, unsigned pre
     if (const TKeptDecode* kept = FKept.Find(path, flags, FLoad->stamp)) {
       FKept.MarkCurrent(path, flags);
       FinishLoad(Materialize(*kept));
-      // A step onto a picture decoded ahead: those listed after it are
-      // still ahead, and the worker goes on with them.
-      if (const auto at = std::find(listed.begin(), listed.end(), path); at != listed.end() && flags == FAheadFlags) {
-        FAheadListed.assign(at + 1, listed.end());
-        FAhead = FAheadListed;
-        SendNextAhead();
-      }
+      SendNextAhead();
       return;
     }
   }

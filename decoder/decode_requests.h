@@ -80,9 +80,9 @@ public:
   // its version of the file is kept. Kept decodes other than the current one
   // and those of paths are dropped first: stepping keeps the picture on
   // display and the next ones. A later call replaces the list, and so does a
-  // load, but for a load of a listed file that is kept: the files listed
-  // after it stay ahead. The next path is sent when the answer of the one
-  // before is read (Pump).
+  // load, but for a load of a listed file: the files listed after it stay
+  // ahead, and are sent once the load is answered. The next path is sent
+  // when the answer of the one before is read (Pump).
   void DecodeAhead(std::vector<std::string> paths, int flags, unsigned previewSize = 0);
   // A decode ahead is under way: Pump, once it is done, sends the next.
   bool AheadUnderWay() const { return FBusy && FBusy->kind == TRequestKind::Decode && !FBusy->forLoad; }

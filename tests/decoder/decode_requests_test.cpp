@@ -329,6 +329,20 @@ TEST_F(DecodeRequestsTest, DecodesAheadFollowOneAnother) {
   EXPECT_EQ(Load(e).bitmap.Width(), 4u);
   EXPECT_EQ(worker.sent.size(), before);
   EXPECT_EQ(worker.kills, 0);
+
+  // The step comes while the first is under way: it becomes the load, and
+  // the second follows its answer at once.
+  const std::string g = File("g.png"), h = File("h.png");
+  requests.DecodeAhead({g, h}, 0);
+  ASSERT_EQ(worker.paths.back(), g);
+  requests.StartLoad(g, 0);
+  EXPECT_EQ(worker.paths.back(), g);
+  AnswerDecoded(g, 8, 0x08);
+  ASSERT_TRUE(requests.WaitLoad(1000));
+  EXPECT_EQ(requests.TakeLoad().bitmap.Width(), 8u);
+  EXPECT_EQ(worker.paths.back(), h);
+  EXPECT_TRUE(requests.AheadUnderWay());
+  EXPECT_EQ(worker.kills, 0);
 }
 
 TEST_F(DecodeRequestsTest, AFrameAnsweredAfterALoadStartedIsDropped) {
