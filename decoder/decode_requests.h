@@ -97,6 +97,8 @@ public:
 
   // The worker is working on a request (a load's or one ahead).
   bool Busy() const { return FBusy.has_value(); }
+  // The file of the request under way; empty when there is none.
+  std::string PathUnderWay() const { return FBusy ? FBusy->path : std::string(); }
   // Requests sent to a worker so far (a load answered from a kept decode sends none).
   std::uint64_t DecodesSent() const { return FSent; }
   const TDecodeCache& Kept() const { return FKept; }
