@@ -33,10 +33,12 @@ done
 PIDS=()
 # A window manager, for what needs one (full screen, focus).
 start_window_manager() {
-  local wm
+  local wm attempt
   # A busy machine can make openbox lose its race with the new display; it
-  # then exits at once and is started again.
-  for _ in 1 2 3; do
+  # then exits at once and is started again, a moment later.
+  for attempt in 1 2 3 4 5; do
+    [ "$attempt" -eq 1 ] || sleep 0.5
+    kill -0 "$XVFB_PID" 2>/dev/null || { cat "$WORK/xvfb.log" >&2; return 1; }
     openbox --sm-disable >"$WORK/wm.log" 2>&1 &
     wm=$!
     PIDS+=("$wm")
@@ -47,7 +49,8 @@ start_window_manager() {
     done
     break  # running but silent: another start would not help
   done
-  cat "$WORK/wm.log" >&2
+  cat "$WORK/wm.log" "$WORK/xvfb.log" >&2
+  echo "DISPLAY=$DISPLAY" >&2
   return 1
 }
 

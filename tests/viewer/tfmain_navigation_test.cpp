@@ -87,7 +87,9 @@ TEST_F(NavigationTest, TheFirstStepTakesTheFolderReadAheadAndTheNeighbourDecoded
   const std::uint64_t sentAhead = client.DecodesSent();
   Run("AcNext");
   EXPECT_EQ(Shown(), "c.png");
-  EXPECT_EQ(client.DecodesSent(), sentAhead) << "the step takes the decode ahead";
+  // The step takes the decode ahead; at most the file after it is sent.
+  EXPECT_LE(client.DecodesSent(), sentAhead + 1);
+  EXPECT_NE(QFileInfo(QString::fromStdString(client.PathUnderWay())).fileName(), QStringLiteral("c.png"));
   EXPECT_EQ(state.Folder.iAheadCount, 1);
   EXPECT_EQ(state.Folder.iScanCount, 1);
   Run("AcNext");
