@@ -23,11 +23,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: new_formats.sh BUILD_DIR [ROUNDS]}" && pwd)
 rounds=${2:-5}
 pace=${PACE_MS:-1500}
-tools=${VELVANE_PROBE_TOOLS:-$here/../../../shared/tools}
-[ -f "$tools/viewer-probe.c" ] || tools=/work/shared/tools
 [ -x "$build/velvane" ] && [ -x "$build/velvane-decoder" ] || { echo "build velvane and velvane-decoder first" >&2; exit 2; }
 
-"$here/setup.sh"
 # The peer and what it needs to read the formats, and the encoders.
 packages=(eog heif-gdk-pixbuf libheif-examples dbus-x11)
 missing=()
@@ -40,18 +37,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cache=${VELVANE_BENCH_CACHE:-$build/bench/viewers}
-mkdir -p "$cache"
-probe=$cache/viewer-probe
-[ -x "$probe" ] || cc -O2 -o "$probe" "$tools/viewer-probe.c" -lX11 -lXtst
-photos=$cache/photos
-[ -f "$photos/step/10.jpg" ] || "$tools/make-probe-photos" "$photos" >/dev/null
+# The probe, the photos (and their colours), Xvfb and a window manager.
+source "$here/probe_session.sh"
 
 # Six 12-megapixel photos (4000 x 3000) a format, each with its own centre
 # colour, encoded once and kept.
 new=$cache/new-formats
 mkdir -p "$new/heic" "$new/avif"
-read -r -a colours <"$photos/step/colours.txt"
 for i in 1 2 3 4 5 6; do
   n=$(printf %02d "$i")
   [ -f "$new/src-$n.png" ] || convert "$photos/step/$n.jpg" -resize 4000x3000! -depth 8 "$new/src-$n.png"
@@ -61,8 +53,6 @@ done
 patch=${colours[0]}
 step_colours=("${colours[@]:0:6}")
 
-source "$here/../../tests/e2e/xvfb_session.sh"
-start_window_manager || { echo "no window manager" >&2; exit 1; }
 # eog wants a session bus.
 eval "$(dbus-launch --sh-syntax)"
 PIDS+=("$DBUS_SESSION_BUS_PID")
