@@ -4,8 +4,9 @@
 // of a photo-like animation decodes several times faster than through
 // FreeImage's or giflib's decoders, which keep each code's string in a table
 // of prefixes and unwind it byte by byte. Here a code's string is a run that
-// already lies in the output (where the code was last written), so each code
-// is one short copy.
+// already lies in the output (where the string before it was written, which
+// its last byte follows), or in a table of the literals, so each code is one
+// short copy, literal or not.
 
 #include <cstddef>
 #include <cstdint>

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -132,6 +133,104 @@ TEST(GifLzw, DamagedDataEndsTheDecodeWhereItTurnsBad) {
     std::vector<std::uint8_t> out(64 + 16, 0xEE);
     EXPECT_LE(DecodeGifLzw(noise.data(), noise.size(), 1 + unsigned(round % 8), out.data(), 64), 64u);
     EXPECT_EQ(std::count(out.begin() + 64, out.end(), 0xEE), 16) << round;
+  }
+}
+
+// Codes packed as GIF packs them, from the lowest bit up.
+class TCodeWriter {
+public:
+  void Put(unsigned code, unsigned width) {
+    bits |= std::uint64_t(code) << held;
+    held += width;
+    for (; held >= 8; held -= 8, bits >>= 8) data.push_back(std::uint8_t(bits));
+  }
+  std::vector<std::uint8_t> Finish() {
+    if (held > 0) data.push_back(std::uint8_t(bits));
+    return data;
+  }
+
+private:
+  std::uint64_t bits = 0;
+  unsigned held = 0;
+  std::vector<std::uint8_t> data;
+};
+
+// The textbook decoder: each code's string as a prefix code and a last byte.
+std::vector<std::uint8_t> ReferenceDecode(const std::vector<unsigned>& codes, unsigned minCodeSize) {
+  const unsigned clear = 1u << minCodeSize, end = clear + 1;
+  std::vector<unsigned> prefix(4096), suffix(4096), first(4096);
+  for (unsigned c = 0; c < clear; ++c) suffix[c] = first[c] = c;
+  std::vector<std::uint8_t> out;
+  unsigned next = end + 1;
+  int previous = -1;
+  const auto write = [&](unsigned code) {
+    std::vector<std::uint8_t> string;
+    for (; code >= clear; code = prefix[code]) string.push_back(std::uint8_t(suffix[code]));
+    string.push_back(std::uint8_t(code));
+    out.insert(out.end(), string.rbegin(), string.rend());
+  };
+  for (const unsigned code : codes) {
+    if (code == clear) {
+      next = end + 1;
+      previous = -1;
+      continue;
+    }
+    if (code == end) break;
+    const bool defining = code == next;
+    if (previous >= 0 && next < 4096) {
+      prefix[next] = unsigned(previous);
+      suffix[next] = first[defining ? unsigned(previous) : code];
+      first[next] = first[unsigned(previous)];
+      ++next;
+    }
+    write(code);
+    previous = int(code);
+  }
+  return out;
+}
+
+TEST(GifLzw, AgreesWithTheTextbookDecoderOnEveryKindOfCodeStream) {
+  // Random valid streams: literals, table codes, the code being defined, a
+  // full table kept (no clear for a while at 12 bits), and clear codes.
+  std::mt19937 random(5);
+  for (int round = 0; round < 60; ++round) {
+    const unsigned minCodeSize = std::array<unsigned, 4>{2, 3, 5, 8}[round % 4];
+    const unsigned clear = 1u << minCodeSize, end = clear + 1;
+    std::vector<unsigned> codes;
+    TCodeWriter writer;
+    unsigned width = minCodeSize + 1, next = end + 1;
+    bool previous = false;
+    const auto put = [&](unsigned code) {
+      codes.push_back(code);
+      writer.Put(code, width);
+    };
+    put(clear);
+    const int count = 2000 + int(random() % 9000);
+    for (int i = 0; i < count; ++i) {
+      if (random() % 3000 == 0) {
+        put(clear);
+        width = minCodeSize + 1;
+        next = end + 1;
+        previous = false;
+        continue;
+      }
+      const unsigned highest = previous && next < 4096 ? next : next - 1;  // next: the code being defined
+      unsigned code = random() % 4 == 0 ? unsigned(random() % clear) : unsigned(random() % (highest + 1));
+      if (code == clear || code == end) code = random() % clear;
+      put(code);
+      if (previous && next < 4096) {
+        ++next;
+        if (next == 1u << width && width < 12) ++width;
+      }
+      previous = true;
+    }
+    put(end);
+    const std::vector<std::uint8_t> data = writer.Finish();
+    const std::vector<std::uint8_t> want = ReferenceDecode(codes, minCodeSize);
+    std::vector<std::uint8_t> got(want.size() + 16, 0xEE);
+    ASSERT_EQ(DecodeGifLzw(data.data(), data.size(), minCodeSize, got.data(), want.size()), want.size()) << round;
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << round;
+    EXPECT_EQ(std::count(got.begin() + std::ptrdiff_t(want.size()), got.end(), 0xEE), 16) << round;
   }
 }
 
