@@ -51,4 +51,61 @@ TFileDescriptor PackBitmap(TFreeBitmap bitmap, TReplyHeader& reply, const TShare
   return fd;
 }
 
+namespace {
+
+struct TFrameFile {
+  int fd = -1;
+  void* map = nullptr;  // the whole file, shared
+  std::size_t size = 0;
+};
+
+TFrameFile& FrameFile() {
+  static TFrameFile file;
+  return file;
+}
+
+// The frame file at least bytes long, mapped; null when it cannot be made.
+std::uint8_t* FrameFileOf(std::size_t bytes) {
+  TFrameFile& file = FrameFile();
+  if (file.map && file.size >= bytes) return static_cast<std::uint8_t*>(file.map);
+  ReleaseFrameFile();
+  const std::size_t size = PageRounded(bytes);
+  file.fd = CreateMemoryFile(size);
+  file.map = file.fd >= 0 ? MapShared(file.fd, size) : nullptr;
+  if (!file.map) {
+    ReleaseFrameFile();
+    return nullptr;
+  }
+  file.size = size;
+  return static_cast<std::uint8_t*>(file.map);
+}
+
+}  // namespace
+
+void ReleaseFrameFile() {
+  TFrameFile& file = FrameFile();
+  if (file.map) Unmap(file.map, file.size);
+  if (file.fd >= 0) CloseDescriptor(file.fd);
+  file = TFrameFile{};
+}
+
+TFileDescriptor PackFrame(TFreeBitmap bitmap, TReplyHeader& reply, const TSharedBlock* rowsBlock) {
+  FIBITMAP* dib = bitmap.Dib();
+  if (!dib) return {};
+  const std::size_t rows = PixelBytes(dib);
+  const std::vector<std::uint8_t> blob = DescribeBitmap(dib);
+  const std::size_t offset = PageRounded(blob.size());
+  if (rows == 0 || offset + rows > FrameCopyBytes) return PackBitmap(std::move(bitmap), reply, rowsBlock);
+  std::uint8_t* file = FrameFileOf(offset + rows);
+  if (!file) return {};
+  std::memcpy(file, blob.data(), blob.size());
+  std::memcpy(file + offset, FreeImage_GetBits(dib), rows);
+  bitmap.Clear();
+  reply.blobOffset = 0;
+  reply.blobBytes = blob.size();
+  reply.pixelOffset = offset;
+  reply.pixelBytes = rows;
+  return TFileDescriptor(DuplicateDescriptor(FrameFile().fd));
+}
+
 }  // namespace decoder

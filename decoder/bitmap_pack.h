@@ -18,4 +18,12 @@ namespace decoder {
 // description. Invalid when it fails.
 TFileDescriptor PackBitmap(TFreeBitmap bitmap, TReplyHeader& reply, const TSharedBlock* rowsBlock = nullptr);
 
+// Packs a frame of an animation and releases it. One up to FrameCopyBytes
+// goes into the worker's frame file, a memory file written again for each
+// frame (its pages made once, not for every frame), which stays the
+// worker's and is never sealed; a larger one as PackBitmap packs it.
+TFileDescriptor PackFrame(TFreeBitmap bitmap, TReplyHeader& reply, const TSharedBlock* rowsBlock = nullptr);
+// Gives the frame file's memory back, once no more frames are asked for.
+void ReleaseFrameFile();
+
 }  // namespace decoder

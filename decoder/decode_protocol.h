@@ -11,6 +11,9 @@
 // a decoded bitmap comes with one sealed memfd holding its description (see
 // bitmap_transfer.h) at blobOffset and its pixel rows at pixelOffset, which
 // need not be on a page boundary: the viewer maps the pages around the rows.
+// A frame of an animation up to FrameCopyBytes comes in a memfd the worker
+// writes again for the next frame, unsealed: the viewer copies it out on
+// receipt, before it asks for anything else.
 
 #include "decoder/file_stamp.h"
 
@@ -23,6 +26,9 @@ namespace decoder {
 inline constexpr std::uint32_t RequestMagic = 0x51445656;  // "VVDQ"
 inline constexpr std::uint32_t ReplyMagic = 0x52445656;    // "VVDR"
 inline constexpr std::size_t MaxPathBytes = 65536;
+// Frames at most this large (description and rows) travel in the worker's
+// frame file; a larger one comes sealed, as a decode does.
+inline constexpr std::uint64_t FrameCopyBytes = 16ull << 20;
 // The worker's exit status when it could not lock itself in: it serves no
 // request then, and every load fails as one the decoder gave up on.
 inline constexpr int WorkerNotLockedIn = 3;

@@ -46,6 +46,7 @@ void TDecodeRequests::ClearPreview() {
 bool TDecodeRequests::Send(TRequestKind kind, const std::string& path, int flags, bool forLoad, unsigned previewSize,
                            unsigned page, FREE_IMAGE_FORMAT format) {
   if (path.size() > MaxPathBytes) return false;
+  if (kind != TRequestKind::DecodeFrame) ReleaseFrameRows();  // the animation is over
   TRequestHeader header;
   header.kind = kind;
   header.id = FNextId++;
@@ -101,16 +102,12 @@ void TDecodeRequests::HandleReply(const TReplyHeader& reply, TFileDescriptor mem
   FBusy.reset();
   ClearPreview();
   if (request.kind == TRequestKind::DecodeFrame) {
-    TKeptDecode decode;
     TFrameAnswer answer;
     answer.index = request.page;
     answer.delayMs = reply.delayMs;
     answer.frameCount = reply.pages;
     answer.plays = reply.plays;
-    decode.status = reply.status;
-    if (reply.status == TReplyStatus::Decoded && !ReadDecode(reply, std::move(memory), decode))
-      decode.status = TReplyStatus::Failed;
-    answer.frame = Materialize(decode);
+    answer.frame = ReceiveFrame(reply, std::move(memory));
     FFrame = std::move(answer);
     return;
   }

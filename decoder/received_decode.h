@@ -21,4 +21,14 @@ bool ReadDecode(const TReplyHeader& reply, TFileDescriptor memory, TKeptDecode& 
 // decode.
 TLoadResult Materialize(const TKeptDecode& kept);
 
+// The frame of a DecodeFrame reply: copied out of the worker's frame file at
+// once (the worker writes that file again for the next frame) and rebuilt
+// over the copy; a frame beyond FrameCopyBytes as ReadDecode and
+// Materialize take it. Not decoded when the file does not hold what the
+// reply promised.
+TLoadResult ReceiveFrame(const TReplyHeader& reply, TFileDescriptor memory);
+// Gives back the memory kept for the rows of frames to come, once no more
+// frames are asked for.
+void ReleaseFrameRows();
+
 }  // namespace decoder

@@ -38,11 +38,13 @@ const TDescriptorChannel& Viewer() {
 }
 
 // Packs the decoded bitmap and releases it; a large one's rows go as they
-// lie in the allocator's memory file.
-TFileDescriptor Pack(TFreeBitmap bitmap, TReplyHeader& reply) {
+// lie in the allocator's memory file. A frame of an animation goes in the
+// frame file.
+TFileDescriptor Pack(TFreeBitmap bitmap, TReplyHeader& reply, bool frame = false) {
   TSharedBlock block;
   const bool shared = bitmap && FindSharedBlock(FreeImage_GetBits(bitmap.Dib()), block);
-  return PackBitmap(std::move(bitmap), reply, shared ? &block : nullptr);
+  return frame ? PackFrame(std::move(bitmap), reply, shared ? &block : nullptr)
+               : PackBitmap(std::move(bitmap), reply, shared ? &block : nullptr);
 }
 
 bool SendReply(const TReplyHeader& reply, const TFileDescriptor& memory) {
@@ -94,6 +96,8 @@ void Serve() {
       const TFileDescriptor memory = Pack(std::move(preview), reply);
       if (memory.Valid()) previewSent = SendReply(reply, memory);
     };
+    const bool frame = request.kind == TRequestKind::DecodeFrame;
+    if (!frame) ReleaseFrameFile();  // the animation is over
     TWorkerAsk ask;
     ask.kind = request.kind;
     ask.previewSize = request.previewSize;
@@ -116,7 +120,7 @@ void Serve() {
     reply.plays = result.plays;
     TFileDescriptor memory;
     if (result.bitmap) {
-      memory = Pack(std::move(result.bitmap), reply);
+      memory = Pack(std::move(result.bitmap), reply, frame);
       if (!memory.Valid()) reply.status = TReplyStatus::Failed;
     }
     if (!SendReply(reply, memory)) return;

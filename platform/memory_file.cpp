@@ -30,6 +30,11 @@ void* MapShared(int fd, std::size_t size, std::uint64_t offset) {
   return map == MAP_FAILED ? nullptr : map;
 }
 
+void* MapAnonymous(std::size_t size) {
+  void* map = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return map == MAP_FAILED ? nullptr : map;
+}
+
 void Unmap(void* start, std::size_t size) { ::munmap(start, size); }
 
 void CloseDescriptor(int fd) {

@@ -23,6 +23,8 @@ bool ResizeFile(int fd, std::uint64_t size);
 // A writable shared mapping of size bytes at offset (a page boundary) of
 // fd, or null.
 void* MapShared(int fd, std::size_t size, std::uint64_t offset = 0);
+// A private mapping of size bytes of fresh memory (zeros), or null.
+void* MapAnonymous(std::size_t size);
 void Unmap(void* start, std::size_t size);
 void CloseDescriptor(int fd);
 // Seals fd for good against shrinking, growing and writing, so that a

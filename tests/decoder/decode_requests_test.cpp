@@ -381,6 +381,50 @@ TEST_F(DecodeRequestsTest, AFrameAnsweredAfterALoadStartedIsDropped) {
   EXPECT_EQ(Red(taken->frame.bitmap), 0x66);
 }
 
+// Frames come in one memory file the worker writes again for each: the
+// viewer's copy of a frame stays as it was, and a file that breaks its
+// promise gives no frame.
+TEST_F(DecodeRequestsTest, FramesAreCopiedOutOfTheFileTheWorkerWritesAgain) {
+  const std::string animation = File("anim.gif");
+  const auto frame = [&](unsigned index, TFreeBitmap bitmap,
+                         const std::function<void(TReplyHeader&, TFileDescriptor&)>& spoil = nullptr) {
+    EXPECT_TRUE(requests.StartFrame(animation, index));
+    TReplyHeader reply = ReplyTo(worker.Last(), TReplyStatus::Decoded, animation);
+    TFileDescriptor memory = PackFrame(std::move(bitmap), reply);
+    EXPECT_TRUE(memory.Valid());
+    const std::uint64_t inode = StatusOfDescriptor(memory.Get()).inode;
+    if (spoil) spoil(reply, memory);
+    worker.Post(reply, std::move(memory));
+    requests.Pump();
+    std::optional<TFrameAnswer> answer = requests.TakeFrame();
+    EXPECT_TRUE(answer);
+    return std::make_pair(answer ? std::move(answer->frame) : TLoadResult{}, inode);
+  };
+  auto [first, firstFile] = frame(0, Solid(6, 6, 0x21));
+  auto [second, secondFile] = frame(1, Solid(6, 6, 0x42));
+  EXPECT_EQ(firstFile, secondFile) << "one file for every frame";
+  EXPECT_EQ(Red(first.bitmap), 0x21) << "the first frame, copied before the file was written again";
+  EXPECT_EQ(Red(second.bitmap), 0x42);
+
+  EXPECT_FALSE(frame(2, Solid(6, 6, 0x10), [](TReplyHeader& reply, TFileDescriptor&) { reply.pixelBytes += 1 << 20; })
+                   .first.bitmap)
+      << "rows beyond the end";
+  EXPECT_FALSE(
+      frame(2, Solid(6, 6, 0x10), [](TReplyHeader&, TFileDescriptor& memory) { ResizeFile(memory.Get(), 100); })
+          .first.bitmap)
+      << "a file cut short";
+  ReleaseFrameFile();  // its mapping would fault now: the worker's next frame goes in a new one
+  EXPECT_FALSE(frame(2, Solid(6, 6, 0x10), [](TReplyHeader& reply, TFileDescriptor&) { reply.pixelOffset = ~0ull - 4; })
+                   .first.bitmap)
+      << "an offset wrapping around";
+
+  // A frame larger than the file is meant for comes sealed, as a decode does.
+  auto [large, largeFile] = frame(3, Solid(2400, 2400, 0x63));
+  EXPECT_NE(largeFile, firstFile);
+  EXPECT_EQ(Red(large.bitmap), 0x63);
+  ReleaseFrameFile();
+}
+
 // A memory file that is not what its reply promises fails the load as a
 // damaged file: one case per fault.
 TEST_F(DecodeRequestsTest, AMemoryFileThatBreaksItsPromiseIsRefused) {
