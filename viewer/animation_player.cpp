@@ -18,6 +18,8 @@ void TAnimationPlayer::Stop() {
   FKeptBytes = 0;
   FCount = FPlays = FPlaysDone = FRequests = 0;
   FShown = -1;
+  FChangedFrom = 0;
+  FChange.reset();
   FFailedAt.reset();
   FFrames.clear();
 }
@@ -63,7 +65,12 @@ void TAnimationPlayer::Keep(unsigned index, TFreeBitmap bitmap, unsigned delayMs
 }
 
 void TAnimationPlayer::Show(unsigned index, std::int64_t nowMs) {
-  const unsigned delay = FFrames.at(index).delayMs;
+  const TFrame& frame = FFrames.at(index);
+  const unsigned delay = frame.delayMs;
+  // The frame before is still kept here: frames are dropped after the show.
+  const auto before = FShown < 0 ? FFrames.end() : FFrames.find(unsigned(FShown));
+  FChangedFrom = before == FFrames.end() ? 0 : before->second.bitmap.Version();
+  FChange = FChangedFrom ? ChangedArea(before->second.bitmap.Dib(), frame.bitmap.Dib()) : std::nullopt;
   // Late by a whole delay (the window was hidden, the worker slow): the
   // pace starts again from now rather than racing to catch up.
   FDue = FShown < 0 || nowMs - FDue >= std::int64_t(delay) ? nowMs + delay : FDue + delay;

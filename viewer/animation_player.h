@@ -6,6 +6,7 @@
 // window calls Tick with the time and repaints when the frame changed.
 
 #include "platform/free_bitmap.h"
+#include "viewer/frame_change.h"
 
 #include <cstdint>
 #include <map>
@@ -57,6 +58,14 @@ public:
   // frame stays on show and nothing more is asked for.
   bool Ended() const { return FEnded; }
 
+  // What changed from the frame shown before the one on show, for a window
+  // that still shows that frame (version: its TFreeBitmap::Version): the
+  // area of the pixels that differ, empty when none do. Null when the window
+  // shows another, or the two cannot be compared: all of it changed then.
+  std::optional<TPixelArea> ChangeFrom(std::uint64_t version) const {
+    return version != 0 && version == FChangedFrom ? FChange : std::nullopt;
+  }
+
   // Takes the source's answer, shows the next frame if it is due and there,
   // and asks for the next frame missing. True when the frame on show changed.
   bool Tick(std::int64_t nowMs);
@@ -95,6 +104,8 @@ private:
   bool FKeepAll = false;              // every frame is kept: false for good once they outgrow the bound
   bool FFirstAnswer = false;          // FPlays was taken from the first frame's answer
   std::uint64_t FKeptBytes = 0;
+  std::uint64_t FChangedFrom = 0;     // the version of the frame shown before FShown
+  std::optional<TPixelArea> FChange;  // what differs from it
   std::map<unsigned, TFrame> FFrames;
   unsigned FRequests = 0;
 };

@@ -150,8 +150,9 @@ std::optional<TPixelArea> ChangedArea(FIBITMAP* before, FIBITMAP* after) {
     while (top < height && sameRow(top)) ++top;
     if (top == height) return TPixelArea{};
     while (sameRow(bottom - 1)) --bottom;
-    const TPixelArea bytes = Scan(unsigned(rowBytes), bottom - top, [&](int which, unsigned y) { return row(which, top + y); },
-                                  [](const BYTE* a, const BYTE* b, unsigned x) { return a[x] != b[x]; });
+    const TPixelArea bytes = Scan(
+        unsigned(rowBytes), bottom - top, [&](int which, unsigned y) { return row(which, top + y); },
+        [](const BYTE* a, const BYTE* b, unsigned x) { return a[x] != b[x]; });
     // Bytes to the pixels they hold a part of.
     return TPixelArea{int(std::size_t(bytes.x0) * 8 / bpp), int(top),
                       int(std::min<std::size_t>(width, (std::size_t(bytes.x1) * 8 + bpp - 1) / bpp)), int(bottom)};
@@ -161,9 +162,8 @@ std::optional<TPixelArea> ChangedArea(FIBITMAP* before, FIBITMAP* after) {
   // The common pairs of depths with the reading of a pixel inlined; any
   // other pair through the depth asked each time.
   const auto scan = [&](auto readA, auto readB) {
-    return Scan(width, height, row, [&](const BYTE* ra, const BYTE* rb, unsigned x) {
-      return readA(ra, x) != readB(rb, x);
-    });
+    return Scan(width, height, row,
+                [&](const BYTE* ra, const BYTE* rb, unsigned x) { return readA(ra, x) != readB(rb, x); });
   };
   const auto eight = [](const TShownPixels& p) { return [&p](const BYTE* r, unsigned x) { return p.At8(r, x); }; };
   const auto full = [](const TShownPixels& p) { return [&p](const BYTE* r, unsigned x) { return p.At32(r, x); }; };

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/free_bitmap.h"
+#include "viewer/frame_change.h"
 #include "viewer/view_geometry.h"
 
 #include <QImage>
+#include <QRect>
 
 class TScreenColour;
 
@@ -29,6 +31,13 @@ void PaintPictureAs(QImage& frame, const TFreeBitmap& standIn, unsigned width, u
 // whose picture changed in the same place (an animation's next frame).
 void PaintPictureInPlace(QImage& frame, const TFreeBitmap& working, TViewState& view, TFreeBitmap& displayCopy,
                          TScreenColour* colour = nullptr);
+
+// Of a frame that shows a picture as PaintPicture placed it, only what the
+// changed pixels of working (the same size) alter: the rest still shows the
+// same. Returns the part of the frame painted, in device pixels; empty when
+// nothing was.
+QRect PaintPictureChange(QImage& frame, const TFreeBitmap& working, const TPixelArea& changed, TViewState& view,
+                         TFreeBitmap& displayCopy, TScreenColour* colour = nullptr);
 
 // Fills a rectangle of an RGB32 frame, clipped to the frame.
 void FillFrameRect(QImage& frame, int x, int y, int w, int h, QRgb color);

@@ -26,6 +26,9 @@ std::vector<int> SourceIndices(int first, int last, int origin, int extent, unsi
   return map;
 }
 
+// n / m rounded up, for m > 0 and n of either sign.
+long long CeilDiv(long long n, long long m) { return n >= 0 ? (n + m - 1) / m : -((-n) / m); }
+
 std::array<Pixel, 256> PaletteTable(FIBITMAP* src) {
   std::array<Pixel, 256> table{};
   const RGBQUAD* pal = FreeImage_GetPalette(src);
@@ -151,6 +154,17 @@ void FetchRow(FIBITMAP* src, const TPlan& plan, int sy, Pixel* out) {
 }  // namespace
 
 bool CanStretch(FIBITMAP* src) { return Supported(src); }
+
+TTargetSpan TargetSpan(int sourceFirst, int sourceLast, int origin, int extent, unsigned sourceSize) {
+  if (extent <= 0 || sourceSize == 0 || sourceFirst >= sourceLast) return {};
+  // Target t reads source (2 (t - origin) + 1) S / 2E, rounded down, which
+  // is at least a from t - origin >= (2Ea - S) / 2S on, and below b until
+  // t - origin >= (2Eb - S) / 2S. Every product stays within 64 bits.
+  const long long S = sourceSize, E = extent;
+  const auto from = [&](long long a) { return std::clamp(CeilDiv(2 * E * a - S, 2 * S), 0LL, E); };
+  const long long first = from(std::max(0, sourceFirst)), last = from(std::min<long long>(sourceLast, S));
+  return first < last ? TTargetSpan{origin + first, origin + last} : TTargetSpan{};
+}
 
 bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte) {
   if (!Supported(src)) return false;

@@ -24,6 +24,15 @@ struct TFrameBuffer {
 // conversion to make frame pixels of them.
 bool StretchNearest(FIBITMAP* src, const TFrameBuffer& frame, int x, int y, int w, int h, bool keepFourthByte = false);
 
+// The target pixels, first to last with last excluded, of a stretch of
+// sourceSize pixels over extent pixels from origin whose nearest source
+// pixels lie in sourceFirst..sourceLast (last excluded): all that a change of
+// those source pixels alters. Empty (first == last) when none do.
+struct TTargetSpan {
+  long long first = 0, last = 0;
+};
+TTargetSpan TargetSpan(int sourceFirst, int sourceLast, int origin, int extent, unsigned sourceSize);
+
 // Whether StretchNearest can draw src at all.
 bool CanStretch(FIBITMAP* src);
 

@@ -277,15 +277,20 @@ void Tfmain::RenderFrame() {
     FFrame.setDotsPerMeterY(dotsPerMeter);
     FFrame.setDevicePixelRatio(ratio);
   }
+  FFramePicture = 0;
   if (FFrame.isNull()) return;  // an empty client area draws nothing
-  if (FPreview.IsValid())
+  if (FPreview.IsValid()) {
     PaintPictureAs(FFrame, FPreview, FDocument.PreviewWidth, FDocument.PreviewHeight, FState.View, FDisplayCopy,
                    &FScreenColour);
-  else
-    PaintPicture(FFrame, PaintedPicture(), FState.View, FDisplayCopy, &FScreenColour);
+  } else {
+    const TFreeBitmap& picture = PaintedPicture();
+    PaintPicture(FFrame, picture, FState.View, FDisplayCopy, &FScreenColour);
+    if (PicturePlace(picture, FFramePicturePlace)) FFramePicture = picture.Version();
+  }
 
   const TOverlayInput in = OverlayInput();
   if (!AnyOverlay(in)) return;
+  FFramePicture = 0;
   QPainter painter(&FFrame);
   PaintOverlays(painter, font(), in);
 }

@@ -11,6 +11,7 @@
 #include "viewer/picture_document.h"
 #include "viewer/screen_colour.h"
 #include "viewer/view_controller.h"
+#include "viewer/view_geometry.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -179,8 +180,14 @@ private:
   void StopAnimation();
   void AnimationTick();
   void ScheduleAnimationTick();
-  // Shows the animation's new frame: only the picture's place goes to the screen.
+  // Shows the animation's new frame: only the picture's place goes to the
+  // screen, or only what changed from the frame before when that still shows.
   void PaintAnimationFrame();
+  // Where picture is drawn in FFrame (device pixels) by the view as it is;
+  // false when it is drawn nowhere.
+  bool PicturePlace(const TFreeBitmap& picture, TDrawRect& place) const;
+  // rect of FFrame in window coordinates, within the window.
+  QRect WindowRect(const TDrawRect& rect) const;
   // The picture the painter draws: the animation's frame while one plays
   // (and the working image holds no edit), else the working image.
   const TFreeBitmap& PaintedPicture();
@@ -302,4 +309,8 @@ private:
   QTimer FAheadPoll;  // reads the answers of the decodes ahead while they come
   QElapsedTimer FAnimationClock;
   QRect FAnimationRect;  // where the last frame was painted, in window coordinates
+  // The picture FFrame shows with nothing drawn over it, by its version
+  // (0: none such), and where it shows (device pixels).
+  std::uint64_t FFramePicture = 0;
+  TDrawRect FFramePicturePlace;
 };

@@ -52,31 +52,51 @@ void Tfmain::AnimationTick() {
   if (FAnimation->Ended()) DecodeAhead();
 }
 
+bool Tfmain::PicturePlace(const TFreeBitmap& picture, TDrawRect& place) const {
+  TViewState view = FState.View;
+  return !FFrame.isNull() &&
+         PlaceImage(FFrame.width(), FFrame.height(), picture.Width(), picture.Height(), view, place);
+}
+
+QRect Tfmain::WindowRect(const TDrawRect& rect) const {
+  const double ratio = FFrame.devicePixelRatio();
+  return QRectF(rect.x / ratio, rect.y / ratio, rect.width / ratio, rect.height / ratio).toAlignedRect() & this->rect();
+}
+
 void Tfmain::PaintAnimationFrame() {
   const TFreeBitmap* frame = FAnimation->Shown();
   const bool current = !FFrame.isNull() && FFrame.size() == DeviceClientSize() &&
                        FFrame.devicePixelRatio() == devicePixelRatioF() && !FPreview.IsValid();
-  TViewState view = FState.View;
   TDrawRect r;
   QRect place;
-  if (frame && current && PlaceImage(FFrame.width(), FFrame.height(), frame->Width(), frame->Height(), view, r)) {
-    const double ratio = FFrame.devicePixelRatio();
-    place = QRectF(r.x / ratio, r.y / ratio, r.width / ratio, r.height / ratio).toAlignedRect() & rect();
-  }
+  if (frame && current && PicturePlace(*frame, r)) place = WindowRect(r);
   // A frame in the place of the one before, with nothing drawn over it:
-  // only the picture changes. Else the first frame, or one placed elsewhere,
-  // may leave another picture's pixels around it: the whole window then.
+  // only the picture changes, and of it only what differs from the frame
+  // before when the window still shows that one there. Else the first
+  // frame, or one placed elsewhere, may leave another picture's pixels
+  // around it: the whole window then.
   const bool inPlace = !place.isEmpty() && place == FAnimationRect && !AnyOverlay(OverlayInput());
-  if (inPlace)
-    PaintPictureInPlace(FFrame, PaintedPicture(), FState.View, FDisplayCopy, &FScreenColour);
-  else
-    RenderFrame();
-  FFrameFresh = true;
-  if (inPlace)
-    update(place);
-  else
-    update();
+  const std::optional<TPixelArea> change =
+      inPlace && r == FFramePicturePlace ? FAnimation->ChangeFrom(FFramePicture) : std::nullopt;
   FAnimationRect = place;
+  if (!inPlace) {
+    RenderFrame();
+    FFrameFresh = true;
+    update();
+    return;
+  }
+  FFramePicture = frame->Version();
+  FFramePicturePlace = r;
+  if (change) {
+    const QRect part = PaintPictureChange(FFrame, *frame, *change, FState.View, FDisplayCopy, &FScreenColour);
+    if (part.isEmpty()) return;  // the same picture: the window shows it already
+    FFrameFresh = true;
+    update(WindowRect(TDrawRect{part.x(), part.y(), part.width(), part.height()}));
+    return;
+  }
+  PaintPictureInPlace(FFrame, *frame, FState.View, FDisplayCopy, &FScreenColour);
+  FFrameFresh = true;
+  update(place);
 }
 
 const TFreeBitmap& Tfmain::PaintedPicture() {

@@ -8,6 +8,7 @@ struct TDrawRect {
   int y = 0;
   int width = 0;
   int height = 0;
+  bool operator==(const TDrawRect&) const = default;
 };
 
 // Rounds to the nearest integer, an exact half to the even neighbour,

@@ -26,6 +26,8 @@ public:
     if (failAt.count(index)) return TAnswer::Failed;
     const unsigned w = index >= wideFrom ? wideWidth : width;
     frame.Assign(FreeImage_Allocate(int(w), 4, index >= wideFrom ? 32 : 8));
+    // One pixel of the bottom row marks the frame: column index.
+    if (mark) FreeImage_GetScanLine(frame.Dib(), 0)[index % w] = 200;
     delayMs = delays[index % delays.size()];
     plays = loops;
     return TAnswer::Ready;
@@ -40,7 +42,7 @@ public:
   unsigned width = 4;
   // Frames from wideFrom on are 32-bit and wideWidth wide; those before, 8-bit.
   unsigned wideFrom = ~0u, wideWidth = 4;
-  bool busy = false, hold = false, pending = false;
+  bool busy = false, hold = false, pending = false, mark = false;
   std::set<unsigned> failAt;
   std::vector<unsigned> asked;
   int cancels = 0;
@@ -180,6 +182,44 @@ TEST(AnimationPlayer, SleepsUntilTheNextFrameIsDue) {
   player.Start(2);
   Play(player, 0, 10);  // frame 0 at 0; frame 1 there since
   EXPECT_EQ(player.NextTickMs(10), 90);
+}
+
+TEST(AnimationPlayer, TellsWhatChangedFromTheFrameShownBefore) {
+  TFakeSource source;
+  source.mark = true;
+  source.width = 2048;  // beyond the bound: the frame before is dropped once the next shows
+  source.wideFrom = 2;
+  source.wideWidth = 1024;
+  TAnimationPlayer player(source);
+  player.Start(4000);
+  std::int64_t t = 0;
+  const auto showNext = [&] {
+    const int from = player.ShownIndex();
+    while (player.ShownIndex() == from && t < 2000) player.Tick(t++);
+  };
+  showNext();
+  ASSERT_EQ(player.ShownIndex(), 0);
+  const std::uint64_t first = player.Shown()->Version();
+  EXPECT_FALSE(player.ChangeFrom(first));
+  showNext();
+  ASSERT_EQ(player.ShownIndex(), 1);
+  // Frames 0 and 1 differ in their marks, at columns 0 and 1 of the bottom row.
+  const std::optional<TPixelArea> change = player.ChangeFrom(first);
+  ASSERT_TRUE(change);
+  EXPECT_EQ(change->x0, 0);
+  EXPECT_EQ(change->x1, 2);
+  EXPECT_EQ(change->y0, 3);
+  EXPECT_EQ(change->y1, 4);
+  // A window that shows another picture, or none, paints the whole.
+  EXPECT_FALSE(player.ChangeFrom(first + 1000));
+  EXPECT_FALSE(player.ChangeFrom(0));
+  // Frame 2 is of another size: nothing to compare with.
+  const std::uint64_t second = player.Shown()->Version();
+  showNext();
+  ASSERT_EQ(player.ShownIndex(), 2);
+  EXPECT_FALSE(player.ChangeFrom(second));
+  player.Stop();
+  EXPECT_FALSE(player.ChangeFrom(second));
 }
 
 }  // namespace

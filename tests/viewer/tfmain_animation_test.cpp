@@ -155,7 +155,7 @@ public:
   std::vector<QRect> rects;
 };
 
-TEST_F(TfmainAnimationTest, ANewFrameRepaintsOnlyThePicturesPlace) {
+TEST_F(TfmainAnimationTest, ANewFrameRepaintsOnlyWhatChangedInThePicturesPlace) {
   const QString gif = MakeGif();
   ASSERT_FALSE(gif.isEmpty());
   Open(gif);
@@ -168,11 +168,20 @@ TEST_F(TfmainAnimationTest, ANewFrameRepaintsOnlyThePicturesPlace) {
   window->removeEventFilter(&watch);
   ASSERT_GE(painted.size(), 2u);
   ASSERT_FALSE(watch.rects.empty());
-  // The bands beside the picture are never painted again: every paint is of
-  // the picture's one place.
-  const QRect place = watch.rects.back();
-  EXPECT_LT(place.width(), window->width());
-  for (const QRect& rect : watch.rects) EXPECT_EQ(rect, place);
+  TViewState view = state.View;
+  TDrawRect r;
+  ASSERT_TRUE(PlaceImage(window->Frame().width(), window->Frame().height(), 40, 30, view, r));
+  const QRect place(r.x, r.y, r.width, r.height);
+  ASSERT_LT(place.width(), window->width());
+  // The bands beside the picture are never painted again, and most frames
+  // change only a part of the picture (each frame is checked whole by the
+  // tests of play).
+  int parts = 0;
+  for (const QRect& rect : watch.rects) {
+    EXPECT_TRUE(place.contains(rect)) << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();
+    if (rect.width() * rect.height() < place.width() * place.height() / 2) ++parts;
+  }
+  EXPECT_GE(parts, 2);
 }
 
 TEST_F(TfmainAnimationTest, TextOverThePictureStaysOnEveryFrame) {
