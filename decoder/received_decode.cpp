@@ -22,7 +22,7 @@ constexpr std::uint64_t MaxBlobBytes = 256ull << 20;
 // (a player releases many frames at once when they outgrow its bound).
 class TFrameRows {
 public:
-  static constexpr std::size_t KeepCount = 2;
+  static constexpr std::size_t KeepCount = 1;
   static constexpr std::size_t KeepBytes = 4u << 20;
 
   static TFrameRows& Instance() {

@@ -91,7 +91,9 @@ void Tfmain::PaintAnimationFrame() {
     const QRect part = PaintPictureChange(FFrame, *frame, *change, FState.View, FDisplayCopy, &FScreenColour);
     if (part.isEmpty()) return;  // the same picture: the window shows it already
     FFrameFresh = true;
-    update(WindowRect(TDrawRect{part.x(), part.y(), part.width(), part.height()}));
+    // A pixel more around it: at a fractional pixel ratio the window's
+    // pixels of a rectangle may round inwards.
+    update(WindowRect(TDrawRect{part.x(), part.y(), part.width(), part.height()}).adjusted(-1, -1, 1, 1) & rect());
     return;
   }
   PaintPictureInPlace(FFrame, *frame, FState.View, FDisplayCopy, &FScreenColour);
