@@ -1,6 +1,7 @@
 // velvane-decoder: the viewer's decoding worker. It reads requests from the
 // socket on file descriptor 3, each with the file the viewer opened for it,
-// decodes with FreeImage, and answers with the bitmap in a sealed memfd. It
+// decodes with FreeImage, and answers with the bitmap in a sealed memfd (an
+// animation's frames in one memfd it writes again for each frame). It
 // runs under an address-space limit given by the viewer and dies with it; a
 // crash here costs the viewer one picture. It locks itself in before its
 // first request (no file, socket or program of its own), so a decoder taken
