@@ -98,18 +98,18 @@ private:
 // the top; empty when none.
 template <typename Row, typename Differs>
 TPixelArea Scan(unsigned width, unsigned height, Row row, Differs differs) {
-  const auto rowDiffers = [&](unsigned y, unsigned from, unsigned to) {
+  const auto rowDiffers = [&](unsigned y) {
     const BYTE* a = row(0, y);
     const BYTE* b = row(1, y);
-    for (unsigned x = from; x < to; ++x)
+    for (unsigned x = 0; x < width; ++x)
       if (differs(a, b, x)) return true;
     return false;
   };
   unsigned top = 0;
-  while (top < height && !rowDiffers(top, 0, width)) ++top;
+  while (top < height && !rowDiffers(top)) ++top;
   if (top == height) return {};
   unsigned bottom = height;
-  while (!rowDiffers(bottom - 1, 0, width)) --bottom;
+  while (!rowDiffers(bottom - 1)) --bottom;
   unsigned left = width, right = 0;
   for (unsigned y = top; y < bottom; ++y) {
     const BYTE* a = row(0, y);
@@ -125,7 +125,7 @@ TPixelArea Scan(unsigned width, unsigned height, Row row, Differs differs) {
         break;
       }
   }
-  return TPixelArea{int(left), int(top), int(std::max(right, left + 1)), int(bottom)};
+  return TPixelArea{int(left), int(top), int(right), int(bottom)};  // a differing unit lies in both scans
 }
 
 }  // namespace
